@@ -1,0 +1,14 @@
+# kt6_add_test(NAME name SOURCES ... LIBS ... LABELS ... [TIMEOUT s] [ENV ...])
+# One GoogleTest executable; each case becomes a CTest test carrying the labels.
+function(kt6_add_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 60)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENV}")
+endfunction()

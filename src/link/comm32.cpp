@@ -1,0 +1,80 @@
+#include "link/comm32.h"
+
+#include <thread>
+#include <utility>
+
+namespace kt6 {
+
+Comm32::Comm32(std::unique_ptr<SerialBackend> backend, PortResolver resolver)
+    : backend_(std::move(backend)), resolver_(std::move(resolver)) {}
+
+std::int32_t Comm32::OpenPort(std::string_view name) {
+    if (backend_->isOpen()) ClosePort();
+    devicePath_ = resolver_ ? resolver_(name) : std::string(name);
+    portError_ = backend_->open(devicePath_);
+    if (portError_ == 0) {
+        const std::uint32_t size = backend_->transmitQueueSize();
+        txQueueSize_ = size == 0 ? kDefaultQueueSize : static_cast<std::uint16_t>(size & 0xFFFF);
+        lastInput_ = lastOutput_ = 0;
+    }
+    return portError_;
+}
+
+std::int32_t Comm32::SetPortParams(std::uint32_t speed, char parity, std::uint8_t dataBits,
+                                   std::uint8_t stopBits, char flow) {
+    portError_ = backend_->configure(LineSettings{speed, parity, dataBits, stopBits, flow});
+    return portError_;
+}
+
+std::int32_t Comm32::ClosePort() {
+    portError_ = backend_->close();
+    return portError_;
+}
+
+std::uint16_t Comm32::InputCount() {
+    std::uint32_t in = 0;
+    std::uint32_t out = 0;
+    if (!backend_->queueCounts(in, out)) return 0;
+    lastInput_ = in;
+    lastOutput_ = out;
+    return static_cast<std::uint16_t>(in & 0xFFFF);
+}
+
+std::uint16_t Comm32::OutputCount() {
+    std::uint32_t in = 0;
+    std::uint32_t out = 0;
+    if (backend_->queueCounts(in, out)) {
+        lastInput_ = in;
+        lastOutput_ = out;
+    }
+    return static_cast<std::uint16_t>(lastOutput_ & 0xFFFF);
+}
+
+bool Comm32::ReadByte(std::uint8_t& b) {
+    if (InputCount() == 0) return false;
+    return backend_->read(&b, 1) == 1;
+}
+
+bool Comm32::WriteString(const Bytes& s) {
+    const long room = static_cast<long>(txQueueSize_) - static_cast<long>(OutputCount());
+    if (room < static_cast<long>(s.size())) return true;
+    std::size_t written = 0;
+    const int error = backend_->write(s.data(), s.size(), written);
+    if (error != 0) {
+        portError_ = error;
+    } else {
+        portError_ = written < s.size() ? kShortWrite : 0;
+    }
+    return false;
+}
+
+bool Comm32::WaitForInput(std::chrono::milliseconds timeout) {
+    if (!backend_->isOpen()) {
+        // Nothing can arrive, but a waiting exchange must still take its time.
+        std::this_thread::sleep_for(timeout);
+        return false;
+    }
+    return backend_->waitReadable(timeout);
+}
+
+}  // namespace kt6

@@ -1,0 +1,73 @@
+#pragma once
+// comm32: the program's one serial port. Opens a port by name, sets the controller's line
+// settings, counts queued bytes, reads one byte at a time without waiting and hands whole
+// strings to the driver only when its transmit queue has room. Results are error codes.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/bytes.h"
+#include "link/serial_backend.h"
+
+namespace kt6 {
+
+class Comm32 {
+public:
+    // Turns a port name as the console passes it ("bio3") into a device path.
+    using PortResolver = std::function<std::string(std::string_view name)>;
+
+    static constexpr std::int32_t kShortWrite = -5;
+    static constexpr std::uint16_t kDefaultQueueSize = 2048;
+
+    Comm32(std::unique_ptr<SerialBackend> backend, PortResolver resolver);
+
+    // Opens the named port, closing any open one first; 0 or the error code (also PortError).
+    std::int32_t OpenPort(std::string_view name);
+    // Applies speed, parity letter, data bits, stop bits and flow letter, then purges.
+    std::int32_t SetPortParams(std::uint32_t speed, char parity, std::uint8_t dataBits,
+                               std::uint8_t stopBits, char flow);
+    // Closes the port; 0 or the error code. No port is open afterwards either way.
+    std::int32_t ClosePort();
+    // Received bytes waiting; 0 when the line status cannot be read.
+    std::uint16_t InputCount();
+    // Bytes waiting to be sent, as the last successful line-status query gave them.
+    std::uint16_t OutputCount();
+    // Takes one received byte without waiting; true when exactly one byte was taken.
+    bool ReadByte(std::uint8_t& b);
+    // True when nothing was handed over (no room); false when the write was issued, its
+    // outcome in PortError.
+    bool WriteString(const Bytes& s);
+    // Waits up to the given time for received bytes; true when some are waiting.
+    bool WaitForInput(std::chrono::milliseconds timeout);
+
+    std::int32_t PortError() const { return portError_; }
+    std::uint16_t TxQueueSize() const { return txQueueSize_; }
+    bool IsOpen() const { return backend_->isOpen(); }
+    // The device path the last OpenPort tried.
+    const std::string& DevicePath() const { return devicePath_; }
+
+private:
+    std::unique_ptr<SerialBackend> backend_;
+    PortResolver resolver_;
+    std::int32_t portError_ = 0;
+    std::uint16_t txQueueSize_ = 0;
+    std::uint32_t lastInput_ = 0;
+    std::uint32_t lastOutput_ = 0;
+    std::string devicePath_;
+};
+
+// A resolver for "bio" + n names: comMap(n) gives the device mapped to COMn, if any;
+// unmapped ports are /dev/ttyS(n-1). Names not starting with "bio" are device paths as given.
+Comm32::PortResolver comPortResolver(std::function<std::optional<std::string>(int)> comMap);
+
+// The default device of COMn when the settings map none.
+std::string defaultComDevice(int n);
+
+// A PortError as text a station operator can act on.
+std::string portErrorText(std::int32_t error, std::string_view device = {});
+
+}  // namespace kt6

@@ -1,0 +1,16 @@
+#pragma once
+// How a waiting exchange keeps the window alive without the core knowing the toolkit.
+#include <chrono>
+
+namespace kt6 {
+
+class EventPump {
+public:
+    virtual ~EventPump() = default;
+    // Runs pending events once (timer ticks, repaints); user input stays queued for later.
+    virtual void processEvents() = 0;
+    // Waits up to the given time, returning early when serial input arrives.
+    virtual void waitForInput(std::chrono::milliseconds timeout) = 0;
+};
+
+}  // namespace kt6

@@ -1,0 +1,132 @@
+#include "link/link.h"
+
+#include <utility>
+
+namespace kt6 {
+
+Link::Link(Comm32& port, EventPump& pump) : port_(port), pump_(pump) {}
+
+bool Link::WriteFrame(const Bytes& content) {
+    auto frame = encodeFrame(content);
+    if (!frame) {
+        warn("frame refused: " + std::to_string(content.size()) + " content bytes, 255 at most");
+        return false;
+    }
+    Hold hold(*this);
+    if (observer_) observer_->txLamp(NamedColour::clLime);
+    // Once, before the first byte, so the lamp shows; a frame once started goes out whole.
+    pump_.processEvents();
+    // One write for the whole frame: when the queue lacks room the frame is dropped whole
+    // instead of going out with holes in it.
+    port_.WriteString(*frame);
+    return true;
+}
+
+bool Link::ReceiveFrame() {
+    std::uint8_t b = 0;
+    while (port_.ReadByte(b)) {
+        switch (receiver_.feed(b)) {
+            case FrameReceiver::Event::GoodFrame: return true;
+            case FrameReceiver::Event::BadFrame: return false;
+            case FrameReceiver::Event::None: break;
+        }
+    }
+    return false;
+}
+
+std::uint8_t Link::SendCommand(std::uint8_t code, const Bytes& data, bool flag, int tries,
+                               int timeoutMs) {
+    if (busy()) {
+        warn("nested exchange refused: command " + std::to_string(code));
+        return kNoReply;
+    }
+    std::uint8_t status = kNoReply;
+    {
+        Hold hold(*this);
+        TxSequence = (TxSequence + 1) & 0x7F;
+        if (flag) TxSequence |= kSequenceFlag;
+        bool answered = false;
+        while (!answered && ExchangeEnabled && tries > 0) {
+            Bytes content;
+            content.reserve(data.size() + 2);
+            content.push_back(static_cast<std::uint8_t>(TxSequence));
+            content.push_back(code);
+            content.insert(content.end(), data.begin(), data.end());
+            WriteFrame(content);
+            WaitedMs = 0;
+            for (;;) {
+                pump_.processEvents();
+                if (ReceiveFrame()) {
+                    MissedPolls = 0;
+                    Bytes& rx = RxPayload();
+                    if (rx[0] == static_cast<std::uint8_t>(TxSequence)) {
+                        status = rx[1];
+                        rx.erase(rx.begin(), rx.begin() + 2);
+                        answered = true;
+                        break;
+                    }
+                }
+                // Ends early when input arrives, so a reply is taken as soon as it is in.
+                pump_.waitForInput(kWaitStep);
+                if (!ExchangeEnabled || WaitedMs > timeoutMs) break;
+            }
+            --tries;
+        }
+    }
+    return status;
+}
+
+void Link::PostCommand(std::uint8_t code, const Bytes& data) {
+    Hold hold(*this);
+    // No wrap after the addition: the value runs 1..128 and 128 goes out as 0x80.
+    TxSequence = (TxSequence & 0x7F) + 1;
+    LastPostedSequence = TxSequence;
+    LastPostedCommand = code;
+    Bytes content;
+    content.reserve(data.size() + 2);
+    content.push_back(static_cast<std::uint8_t>(TxSequence));
+    content.push_back(code);
+    content.insert(content.end(), data.begin(), data.end());
+    WriteFrame(content);
+}
+
+void Link::LogLine(std::string_view text) {
+    log_.append(text);
+    log_.append("\r\n");
+    if (observer_) observer_->logLine(text);
+}
+
+void Link::LinkTimerTick() {
+    if (observer_) {
+        observer_->txLamp(NamedColour::clGreen);
+        observer_->rxLamp(port_.InputCount() != 0 ? NamedColour::clAqua : NamedColour::clNavy);
+    }
+    WaitedMs += static_cast<std::int32_t>(kLinkTick.count());
+    if (++BlinkTicks > 4) {
+        BlinkTicks = 0;
+        if (observer_) observer_->blinkStep();
+    }
+    if (!busy()) runDeferred();
+}
+
+void Link::whenIdle(std::function<void()> task) {
+    if (busy()) {
+        deferred_.push_back(std::move(task));
+    } else {
+        task();
+    }
+}
+
+void Link::warn(std::string_view text) {
+    if (observer_) observer_->linkWarning(text);
+}
+
+void Link::runDeferred() {
+    while (!deferred_.empty() && !busy()) {
+        auto task = std::move(deferred_.front());
+        deferred_.pop_front();
+        task();
+    }
+}
+
+}  // namespace kt6

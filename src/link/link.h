@@ -1,0 +1,113 @@
+#pragma once
+// The command exchange with the controller: frames out, frames in, the one blocking
+// SendCommand with sequence matching and retries, the fire-and-forget PostCommand of the
+// status poll, and the 50 ms link timer that counts every wait.
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "link/bytes.h"
+#include "link/comm32.h"
+#include "link/event_pump.h"
+#include "link/frame.h"
+#include "link/named_colour.h"
+
+namespace kt6 {
+
+inline constexpr std::chrono::milliseconds kLinkTick{50};
+inline constexpr std::chrono::milliseconds kWaitStep{10};
+inline constexpr std::uint8_t kNoReply = 255;
+inline constexpr std::uint8_t kSequenceFlag = 0x80;
+
+// What the link timer and the frame writer ask the window to paint.
+class LinkObserver {
+public:
+    virtual ~LinkObserver() = default;
+    virtual void txLamp(NamedColour) {}
+    virtual void rxLamp(NamedColour) {}
+    // Every fifth link tick (250 ms): re-enable btAggiorna and step the moving indicator.
+    virtual void blinkStep() {}
+    // A line was added to the log memo.
+    virtual void logLine(std::string_view) {}
+    // Something the link refused to do (never written to the log memo, which holds data).
+    virtual void linkWarning(std::string_view) {}
+};
+
+class Link {
+public:
+    Link(Comm32& port, EventPump& pump);
+
+    void setObserver(LinkObserver* observer) { observer_ = observer; }
+    Comm32& port() { return port_; }
+
+    // Sends one frame with this content; false (nothing sent) when it exceeds 255 bytes.
+    bool WriteFrame(const Bytes& content);
+    // Reads what has arrived; true when a good frame completed, its content in RxPayload.
+    bool ReceiveFrame();
+    // Sends a command and waits for the reply carrying its sequence byte, retrying; the
+    // reply's status byte, or 255. Never nests: called while another exchange waits it sends
+    // nothing and returns 255 (use whenIdle from code that can run inside a wait).
+    std::uint8_t SendCommand(std::uint8_t code, const Bytes& data, bool flag, int tries,
+                             int timeoutMs);
+    // Sends a command without waiting; the status poll picks up its reply.
+    void PostCommand(std::uint8_t code, const Bytes& data);
+    // Adds a line to the log memo's text.
+    void LogLine(std::string_view text);
+    // The 50 ms link timer: lamps, the wait count, the 250 ms blink step.
+    void LinkTimerTick();
+
+    // Holds the link for as long as it lives: exchanges and posted frames hold it, and so
+    // may a service sequence across its pauses. While held, deferred work waits.
+    class Hold {
+    public:
+        explicit Hold(Link& link) : link_(link) { ++link_.depth_; }
+        ~Hold() { --link_.depth_; }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        Link& link_;
+    };
+
+    // True while an exchange (or a posted frame) is under way.
+    bool busy() const { return depth_ > 0; }
+    // Runs task now when the link is free; else queues it for the first link tick that finds
+    // the link free, so it never runs inside an exchange nor before that exchange's caller
+    // has read its reply.
+    void whenIdle(std::function<void()> task);
+    std::size_t deferredCount() const { return deferred_.size(); }
+
+    const std::string& logText() const { return log_; }
+    void clearLog() { log_.clear(); }
+
+    // Link state, as the protocol names it.
+    std::int32_t TxSequence = 12;
+    bool ExchangeEnabled = false;
+    std::int32_t WaitedMs = 0;
+    std::int32_t LastPostedSequence = 0;
+    std::int32_t LastPostedCommand = 0;
+    std::int32_t BlinkTicks = 0;
+    // Ticks of the status poll without a good frame; any good frame resets it.
+    std::int32_t MissedPolls = 0;
+
+    Bytes& RxPayload() { return receiver_.payload(); }
+    bool InFrame() const { return receiver_.inFrame(); }
+    bool EscapePending() const { return receiver_.escapePending(); }
+
+private:
+    void runDeferred();
+    void warn(std::string_view text);
+
+    Comm32& port_;
+    EventPump& pump_;
+    LinkObserver* observer_ = nullptr;
+    FrameReceiver receiver_;
+    std::string log_;
+    int depth_ = 0;
+    std::deque<std::function<void()>> deferred_;
+};
+
+}  // namespace kt6

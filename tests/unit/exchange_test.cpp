@@ -1,0 +1,289 @@
+// The command exchange on an in-memory port with a fake clock.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "link/link.h"
+#include "support/fake_pump.h"
+#include "support/fake_serial.h"
+
+namespace kt6 {
+namespace {
+
+using testing::FakePump;
+using testing::FakeSerialBackend;
+using testing::FakeSerialState;
+using namespace std::chrono_literals;
+
+// Splits everything the console wrote into frame contents (checksum dropped).
+std::vector<Bytes> framesIn(const Bytes& wire) {
+    std::vector<Bytes> out;
+    FrameReceiver rx;
+    for (auto b : wire) {
+        if (rx.feed(b) == FrameReceiver::Event::GoodFrame) {
+            Bytes c = rx.payload();
+            c.pop_back();
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+Bytes replyFrame(std::uint8_t seq, std::uint8_t status, Bytes data = {}) {
+    Bytes content{seq, status};
+    content.insert(content.end(), data.begin(), data.end());
+    return encodeFrame(content).value();
+}
+
+class ExchangeTest : public ::testing::Test {
+protected:
+    ExchangeTest()
+        : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port, pump) {
+        pump.attach(&link);
+        pump.inputWaiting = [this] { return !wire.input.empty(); };
+        port.OpenPort("bio1");
+        port.SetPortParams(19200, 'n', 8, 1, 'N');
+        link.ExchangeEnabled = true;
+    }
+
+    // Answers every frame the console writes, from the test's reply function.
+    void answerWith(std::function<Bytes(const Bytes& content)> reply) {
+        wire.onWrite = [this, reply, rx = std::make_shared<FrameReceiver>()](const Bytes& bytes) {
+            for (auto b : bytes) {
+                if (rx->feed(b) == FrameReceiver::Event::GoodFrame) {
+                    Bytes c = rx->payload();
+                    c.pop_back();
+                    wire.feedReceived(reply(c));
+                }
+            }
+        };
+    }
+
+    FakeSerialState wire;
+    FakePump pump;
+    Comm32 port;
+    Link link;
+};
+
+TEST_F(ExchangeTest, replyWithTheSequenceByteEndsTheExchangeWithItsStatus) {
+    answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
+    EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
+    EXPECT_EQ(wire.written, (Bytes{0xF5, 0x0D, 0x08, 0x05, frameChecksum(Bytes{0x0D, 0x08, 0x05}),
+                                   0xFA}));
+    EXPECT_EQ(link.TxSequence, 13);
+}
+
+TEST_F(ExchangeTest, framesWithOtherSequencesAreDroppedAndTheWaitGoesOn) {
+    answerWith([](const Bytes& c) {
+        Bytes both = replyFrame(static_cast<std::uint8_t>(c[0] + 1), 7);
+        Bytes mine = replyFrame(c[0], 3);
+        both.insert(both.end(), mine.begin(), mine.end());
+        return both;
+    });
+    link.MissedPolls = 5;
+    EXPECT_EQ(link.SendCommand(3, {0x58, 0x1B}, true, 4, 100), 3);
+    EXPECT_EQ(framesIn(wire.written).size(), 1u);
+    EXPECT_EQ(link.MissedPolls, 0);
+}
+
+TEST_F(ExchangeTest, lateReplyToAnEarlierTryOfTheSameCallIsAccepted) {
+    // The first try draws nothing; the reply to it arrives during the second try.
+    int writes = 0;
+    wire.onWrite = [&](const Bytes&) {
+        if (++writes == 2) pump.at(pump.now() + 20ms, [&] { wire.feedReceived(replyFrame(0x0D, 0)); });
+    };
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), 0);
+    auto frames = framesIn(wire.written);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0], frames[1]);
+}
+
+TEST_F(ExchangeTest, noControllerGivesFourIdenticalFramesThen255) {
+    const auto start = pump.now();
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    auto frames = framesIn(wire.written);
+    ASSERT_EQ(frames.size(), 4u);
+    for (const auto& f : frames) EXPECT_EQ(f, (Bytes{0x0D, 0x08, 0x0D}));
+    // Each try ends at the first tick past 100 ms (100 to 150 ms), plus one 10 ms wait step.
+    const auto waited = pump.now() - start;
+    EXPECT_GE(waited, 400ms);
+    EXPECT_LE(waited, 640ms);
+}
+
+TEST_F(ExchangeTest, tryEndsAtTheFirstTickThatExceedsTheTimeOut) {
+    std::vector<std::chrono::milliseconds> sends;
+    wire.onWrite = [&](const Bytes&) { sends.push_back(pump.now()); };
+    link.SendCommand(1, {}, false, 2, 200);
+    ASSERT_EQ(sends.size(), 2u);
+    // Ticks every 50 ms: WaitedMs reaches 250 on the fifth tick after the send.
+    EXPECT_GE(sends[1] - sends[0], 200ms);
+    EXPECT_LE(sends[1] - sends[0], 260ms);
+}
+
+TEST_F(ExchangeTest, disabledExchangeSendsNothingButAdvancesTheSequence) {
+    link.ExchangeEnabled = false;
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_TRUE(wire.written.empty());
+    EXPECT_EQ(link.TxSequence, 13);
+}
+
+TEST_F(ExchangeTest, clearingExchangeEnabledDuringAWaitEndsTheTries) {
+    pump.at(30ms, [&] { link.ExchangeEnabled = false; });
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(framesIn(wire.written).size(), 1u);
+}
+
+TEST_F(ExchangeTest, sequenceWrapsAt127ForBothOperations) {
+    link.TxSequence = 127;
+    link.SendCommand(8, {1}, false, 1, 0);
+    EXPECT_EQ(link.TxSequence, 0);
+    link.TxSequence = 127;
+    link.SendCommand(8, {1}, true, 1, 0);
+    EXPECT_EQ(link.TxSequence, 0x80);
+    link.TxSequence = 127;
+    link.PostCommand(1, {});
+    EXPECT_EQ(link.TxSequence, 128);
+    EXPECT_EQ(link.LastPostedSequence, 128);
+    EXPECT_EQ(link.LastPostedCommand, 1);
+    auto frames = framesIn(wire.written);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0][0], 0x00);
+    EXPECT_EQ(frames[1][0], 0x80);
+    EXPECT_EQ(frames[2], (Bytes{0x80, 0x01}));
+    // A flagged sequence is masked before the next choice.
+    link.PostCommand(1, {});
+    EXPECT_EQ(link.TxSequence, 1);
+}
+
+TEST_F(ExchangeTest, elementLengthReplyLeavesDataThenChecksumInRxPayload) {
+    const Bytes lengths{0x10, 0x27, 0x20, 0x4E, 0x30, 0x75, 0x40, 0x1F};
+    answerWith([&](const Bytes& c) { return replyFrame(c[0], 0, lengths); });
+    ASSERT_EQ(link.SendCommand(9, {}, false, 4, 100), 0);
+    Bytes expected = lengths;
+    Bytes content{0x0D, 0x00};
+    content.insert(content.end(), lengths.begin(), lengths.end());
+    expected.push_back(frameChecksum(content));
+    EXPECT_EQ(link.RxPayload(), expected);
+}
+
+TEST_F(ExchangeTest, postCommandSendsOnceWithoutWaiting) {
+    link.ExchangeEnabled = false;
+    link.PostCommand(1, {});
+    EXPECT_EQ(wire.written, (Bytes{0xF5, 0x0D, 0x01, 0x59, 0xFA}));
+    EXPECT_EQ(pump.waits, 0);
+}
+
+TEST_F(ExchangeTest, workAskedForDuringAWaitRunsAfterTheExchangeReturns) {
+    std::vector<std::string> order;
+    answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
+    wire.onWrite = [&, inner = wire.onWrite](const Bytes& b) {
+        order.push_back("write");
+        inner(b);
+    };
+    pump.at(0ms, [&] {
+        EXPECT_TRUE(link.busy());
+        // A nested exchange is refused outright ...
+        EXPECT_EQ(link.SendCommand(3, {1, 2}, true, 4, 100), kNoReply);
+        // ... and deferred work waits for the running one.
+        link.whenIdle([&] {
+            order.push_back("deferred");
+            EXPECT_EQ(link.SendCommand(3, {1, 2}, true, 4, 100), 0);
+        });
+    });
+    EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
+    order.push_back("returned");
+    EXPECT_EQ(link.deferredCount(), 1u);
+    pump.advance(50ms);
+    EXPECT_EQ(order, (std::vector<std::string>{"write", "returned", "deferred", "write"}));
+    EXPECT_EQ(link.deferredCount(), 0u);
+}
+
+TEST_F(ExchangeTest, idleLinkRunsWorkAtOnce) {
+    bool ran = false;
+    link.whenIdle([&] { ran = true; });
+    EXPECT_TRUE(ran);
+}
+
+TEST_F(ExchangeTest, oversizedContentIsRefusedNotCut) {
+    struct Warnings : LinkObserver {
+        int count = 0;
+        void linkWarning(std::string_view) override { ++count; }
+    } warnings;
+    link.setObserver(&warnings);
+    EXPECT_FALSE(link.WriteFrame(Bytes(256, 0x01)));
+    EXPECT_TRUE(wire.written.empty());
+    EXPECT_EQ(warnings.count, 1);
+    EXPECT_EQ(link.SendCommand(4, Bytes(254, 0x01), true, 1, 0), kNoReply);
+    EXPECT_TRUE(wire.written.empty());
+    link.setObserver(nullptr);
+}
+
+TEST_F(ExchangeTest, linkTickPaintsLampsCountsAndBlinksEveryFifthTick) {
+    struct Paint : LinkObserver {
+        std::vector<NamedColour> tx, rx;
+        int blinks = 0;
+        void txLamp(NamedColour c) override { tx.push_back(c); }
+        void rxLamp(NamedColour c) override { rx.push_back(c); }
+        void blinkStep() override { ++blinks; }
+    } paint;
+    link.setObserver(&paint);
+    link.PostCommand(1, {});
+    EXPECT_EQ(paint.tx.back(), NamedColour::clLime);
+    for (int i = 0; i < 4; ++i) link.LinkTimerTick();
+    EXPECT_EQ(paint.blinks, 0);
+    EXPECT_EQ(paint.tx.back(), NamedColour::clGreen);
+    EXPECT_EQ(paint.rx.back(), NamedColour::clNavy);
+    wire.feedReceived({0x01});
+    link.LinkTimerTick();
+    EXPECT_EQ(paint.blinks, 1);
+    EXPECT_EQ(link.BlinkTicks, 0);
+    EXPECT_EQ(paint.rx.back(), NamedColour::clAqua);
+    EXPECT_EQ(link.WaitedMs, 250);
+    link.setObserver(nullptr);
+}
+
+TEST_F(ExchangeTest, logLineAppendsWithCrLf) {
+    link.LogLine("[Block 1]");
+    link.LogLine("a=1");
+    EXPECT_EQ(link.logText(), "[Block 1]\r\na=1\r\n");
+}
+
+// comm32's own rules, on the in-memory device.
+TEST_F(ExchangeTest, writeWithoutRoomHandsNothingOverAndKeepsPortError) {
+    wire.txQueueSize = 10;
+    port.OpenPort("bio1");
+    wire.pendingOutput = 6;
+    wire.writeError = 0;
+    EXPECT_TRUE(port.WriteString(Bytes(5, 1)));
+    EXPECT_TRUE(wire.written.empty());
+    EXPECT_FALSE(port.WriteString(Bytes(4, 1)));
+    EXPECT_EQ(wire.written.size(), 4u);
+    wire.writeLimit = 2;
+    wire.pendingOutput = 0;
+    EXPECT_FALSE(port.WriteString(Bytes(4, 1)));
+    EXPECT_EQ(port.PortError(), Comm32::kShortWrite);
+}
+
+TEST_F(ExchangeTest, zeroTransmitQueueSizeMeans2048) {
+    wire.txQueueSize = 0;
+    port.OpenPort("bio1");
+    EXPECT_EQ(port.TxQueueSize(), 2048);
+}
+
+TEST_F(ExchangeTest, readByteWithNothingWaitingDoesNotRead) {
+    const int before = wire.readCalls;
+    std::uint8_t b = 0;
+    EXPECT_FALSE(port.ReadByte(b));
+    EXPECT_EQ(wire.readCalls, before);
+}
+
+TEST_F(ExchangeTest, failedReopenLeavesNoPortOpen) {
+    wire.openError = 2;
+    EXPECT_EQ(port.OpenPort("bio2"), 2);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.PortError(), 2);
+    EXPECT_NE(port.SetPortParams(19200, 'n', 8, 1, 'N'), 0);
+}
+
+}  // namespace
+}  // namespace kt6
