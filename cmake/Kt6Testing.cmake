@@ -12,3 +12,14 @@ function(kt6_add_test)
     DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENV}")
 endfunction()
+
+# Adds every direct subfolder of the current source folder that has a CMakeLists.txt, so each
+# area keeps its own test and benchmark lists.
+function(kt6_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  foreach(child ${children})
+    if(IS_DIRECTORY "${child}" AND EXISTS "${child}/CMakeLists.txt")
+      add_subdirectory("${child}")
+    endif()
+  endforeach()
+endfunction()
