@@ -1,0 +1,55 @@
+#include "link/status_poll.h"
+
+namespace kt6 {
+
+void StatusPoll::tick() {
+    if (CurrentFrequency > 0) view_.showDisplay();
+    if (auto key = bandLampKey(CurrentFrequency)) {
+        view_.showDisplay();
+        view_.placeBandLamp(*key);
+    }
+    if (CurrentFrequency == 0) view_.showRetracted();
+
+    view_.rigPollStep();
+
+    // While an exchange waits it owns the input and the sequence counter; reading its reply
+    // here or posting a request under it would make it miss its answer.
+    if (link_.busy()) return;
+
+    if (link_.ReceiveFrame()) {
+        const Bytes& rx = link_.RxPayload();
+        if (rx[0] == static_cast<std::uint8_t>(link_.LastPostedSequence)) {
+            link_.MissedPolls = 0;
+            view_.setLinkButtonsEnabled(true);
+            ControllerOnline = true;
+            if (link_.LastPostedCommand == 1) {
+                // The checksum byte follows the record and is not part of it.
+                Bytes content(rx.begin(), rx.end() - 1);
+                if (auto record = decodeStatusRecord(content)) {
+                    readRecord(*record);
+                } else {
+                    ++shortReplies;
+                }
+            }
+        }
+    } else if (ControllerOnline) {
+        if (++link_.MissedPolls > kMissedPollsOffline) {
+            ControllerOnline = false;
+            view_.setStatusLine("Stato: in connessione...");
+            view_.setLinkButtonsEnabled(false);
+        }
+    }
+
+    link_.PostCommand(1, {});
+}
+
+void StatusPoll::readRecord(const StatusRecord& r) {
+    FirmwareVersion = r.firmwareMinor + 256u * r.firmwareMajor;
+    ActiveScreen = r.screen;
+    CurrentFrequency = r.frequency;
+    if (auto heading = headingPaint(r.heading)) HeadingMode = heading->headingMode;
+    ElementsMoving = r.moving;
+    view_.showRecord(r);
+}
+
+}  // namespace kt6
