@@ -1,0 +1,39 @@
+#include <QSocketNotifier>
+#include <QWidget>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "console/close_on_signal.h"
+
+namespace kt6 {
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    // Only async-signal-safe work here: wake the event loop.
+    [[maybe_unused]] auto n = ::write(signalPipe[1], &byte, 1);
+}
+}  // namespace
+
+void closeOnTerminationSignals(QWidget* window) {
+    if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char byte = 0;
+        [[maybe_unused]] auto n = ::read(signalPipe[0], &byte, 1);
+        window->close();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace kt6

@@ -1,0 +1,24 @@
+#pragma once
+// The window's modal boxes and the desktop's document opener, behind one seam so tests can
+// answer them without a person.
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+class QWidget;
+
+namespace kt6 {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A message box with one OK button.
+    virtual void message(QWidget* parent, const QString& title, const QString& text);
+    // An input box; nothing when cancelled.
+    virtual std::optional<QString> input(QWidget* parent, const QString& title,
+                                         const QString& prompt, const QString& defaultText);
+    // Opens a document or address with the desktop's default action; false when that failed.
+    virtual bool open(const QUrl& url);
+};
+
+}  // namespace kt6

@@ -1,0 +1,421 @@
+#include "console/fm_main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <charconv>
+
+#include "console/clickable_label.h"
+#include "console/colours.h"
+#include "console/dialogs.h"
+#include "console/key_button.h"
+#include "console/lamp.h"
+#include "console/qt_event_pump.h"
+#include "memory/profile_file.h"
+
+namespace kt6 {
+
+namespace {
+
+constexpr const char* kTitle = "SkarNel KT-6";
+constexpr const char* kWebSite = "https://www.skarnel.example/";
+constexpr int kTries = 4;
+constexpr int kKeyTimeoutMs = 100;
+
+std::unique_ptr<SerialBackend> backendFrom(const ConsoleOptions& options) {
+    if (options.makeSerialBackend) return options.makeSerialBackend();
+    return makePlatformSerialBackend();
+}
+
+// A whole decimal number, as the settings file and the input box hold them.
+std::optional<long> wholeNumber(const std::string& text) {
+    long value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+FmMain::FmMain(ConsoleOptions options, QWidget* parent)
+    : QMainWindow(parent),
+      options_(std::move(options)),
+      dialogs_(options_.dialogs ? options_.dialogs : std::make_shared<Dialogs>()),
+      port_(backendFrom(options_),
+            comPortResolver([this](int n) { return mappedDevice(n); })),
+      pump_(std::make_unique<QtEventPump>(port_)),
+      link_(port_, *pump_),
+      poll_(link_, *this) {
+    setObjectName("fmMain");
+    setWindowTitle(QString::fromLatin1(kTitle));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    QFont face(QStringLiteral("MS Sans Serif"));
+    face.setPixelSize(11);
+    setFont(face);
+    setBackground(this, NamedColour::clBtnFace);
+
+    buildMenus();
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    client->setFixedSize(623, 330);
+    setCentralWidget(client);
+    buildTopStrip(client);
+    buildSetupPanel(client);
+    buildFrontPanel(client);
+    buildServiceStrip(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    refreshPortTips();
+
+    link_.setObserver(this);
+    tmTimer_.setObjectName("tmTimer");
+    tmPoll_.setObjectName("tmPoll");
+    connect(&tmTimer_, &QTimer::timeout, this, &FmMain::tmTimerTimer);
+    connect(&tmPoll_, &QTimer::timeout, this, &FmMain::tmPollTimer);
+    tmTimer_.start(kLinkTimerInterval);
+    tmPoll_.start(kPollInterval);
+}
+
+FmMain::~FmMain() { link_.setObserver(nullptr); }
+
+// --- start-up, port selection, shut-down ---
+
+void FmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    }
+    // Without a window manager the window may never be activated; showing it counts.
+    if (!started_) QTimer::singleShot(0, this, &FmMain::FormActivate);
+}
+
+void FmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void FmMain::FormActivate() {
+    if (started_) return;
+    started_ = true;
+
+    ProfileFile settings(options_.settingsPath);
+    const std::string portText = settings.readString("General", "Serialport", "1");
+    const std::string r1 = settings.readString("OmniRig", "Rig1", "1");
+    const std::string r2 = settings.readString("OmniRig", "Rig2", "1");
+    int n = 1;
+    if (auto value = wholeNumber(portText)) {
+        n = static_cast<int>(*value);
+    } else {
+        message(QStringLiteral("\"%1\" is not a valid serial port number in %2; COM1 is used.")
+                    .arg(QString::fromStdString(portText),
+                         QString::fromStdString(options_.settingsPath.string())));
+    }
+
+    SpeedButton14_->click();
+
+    ckOmni1_->setChecked(settings.readInt("OmniRig", "Rig1", 0) != 0);
+    ckOmni2_->setChecked(settings.readInt("OmniRig", "Rig2", 0) != 0);
+
+    UncheckPortItems();
+    if (n >= 1 && n <= kPortCount) portItems_[static_cast<std::size_t>(n - 1)]->setChecked(true);
+    if (r1 == "1") {
+        ckOmni1_->setChecked(true);
+        ckOmni2_->setChecked(false);
+    }
+    if (r2 == "1") {
+        ckOmni2_->setChecked(true);
+        ckOmni1_->setChecked(false);
+    }
+    if (r1 == "0" && r2 == "0") NoRadio1_->setChecked(true);
+
+    if (reopenPort(n)) lStatus_->setText(QStringLiteral("Stato: in connessione..."));
+}
+
+bool FmMain::reopenPort(int n) {
+    port_.ClosePort();
+    poll_.portChanged();
+    portNumber_ = n;
+    port_.OpenPort("bio" + std::to_string(n));
+    port_.SetPortParams(19200, 'n', 8, 1, 'N');
+    refreshPortTips();
+    return port_.PortError() == 0;
+}
+
+void FmMain::SelectPort(int n) {
+    if (reopenPort(n)) {
+        lStatus_->setText(QStringLiteral("Stato: in connessione..."));
+        UncheckPortItems();
+        SpeedButton14_->click();
+        portItems_[static_cast<std::size_t>(n - 1)]->setChecked(true);
+        COM_VERIFY_->hide();
+        Panel_Chiuso_->hide();
+        return;
+    }
+    const QString reason = QString::fromStdString(portErrorText(port_.PortError(), port_.DevicePath()));
+    portNumber_ = 0;
+    lStatus_->setText(QStringLiteral("Stato: non connesso (porta chiusa)."));
+    lStatus_->setToolTip(reason);
+    setLinkButtonsEnabled(false);
+    pnDisplay_->hide();
+    if (n != 1) {
+        Panel_Chiuso_->show();
+        COM_VERIFY_->show();
+        COM_VERIFY_->setToolTip(reason);
+    }
+    UncheckPortItems();
+    portItems_[static_cast<std::size_t>(n - 1)]->setChecked(true);
+}
+
+void FmMain::closeEvent(QCloseEvent* event) {
+    ProfileFile settings(options_.settingsPath);
+    if (poll_.ControllerOnline) {
+        settings.writeString("General", "Serialport", std::to_string(portNumber_));
+    }
+    settings.writeString("OmniRig", "Rig1", ckOmni1_->isChecked() ? "1" : "0");
+    settings.writeString("OmniRig", "Rig2", ckOmni2_->isChecked() ? "1" : "0");
+    std::string error;
+    if (!settings.flush(&error)) {
+        message(QStringLiteral("The settings could not be saved: %1").arg(QString::fromStdString(error)));
+    }
+    tmTimer_.stop();
+    tmPoll_.stop();
+    event->accept();
+}
+
+std::optional<std::string> FmMain::mappedDevice(int n) const {
+    ProfileFile settings(options_.settingsPath);
+    std::string device = settings.readString("Ports", "COM" + std::to_string(n), "");
+    if (device.empty()) return std::nullopt;
+    return device;
+}
+
+void FmMain::refreshPortTips() {
+    ProfileFile settings(options_.settingsPath);
+    for (int n = 1; n <= kPortCount; ++n) {
+        std::string device = settings.readString("Ports", "COM" + std::to_string(n), "");
+        if (device.empty()) device = defaultComDevice(n);
+        portItems_[static_cast<std::size_t>(n - 1)]->setStatusTip(QString::fromStdString(device));
+        portItems_[static_cast<std::size_t>(n - 1)]->setToolTip(QString::fromStdString(device));
+    }
+}
+
+// --- shared operations ---
+
+void FmMain::UncheckPortItems() {
+    for (QAction* item : portItems_) item->setChecked(false);
+}
+
+void FmMain::HideFrontKeys() {
+    for (KeyButton* key : frontKeys_) key->setVisible(false);
+}
+
+void FmMain::ShowFrontKeys() {
+    for (KeyButton* key : frontKeys_) key->setVisible(true);
+}
+
+void FmMain::EnableLengthSteppers() {
+    for (const char* prefix : {"B_up_", "B_down_"}) {
+        for (int i = 1; i <= 4; ++i) {
+            const QString name = QString::fromLatin1(prefix) + QString::number(i);
+            if (auto* b = findChild<QWidget*>(name)) b->setEnabled(true);
+        }
+    }
+}
+
+// --- keys ---
+
+std::uint8_t FmMain::SendKey(std::uint8_t code, bool flag) {
+    link_.ExchangeEnabled = true;
+    return link_.SendCommand(8, {code}, flag, kTries, kKeyTimeoutMs);
+}
+
+void FmMain::SpeedButton1Click() {
+    auto* key = qobject_cast<KeyButton*>(sender());
+    if (!key) return;
+    const int code = key->tag();
+    SendKey(static_cast<std::uint8_t>(code));
+    if (code >= 0 && code <= 7) {
+        BLED_ON1_->move(BLED_ON1_->x(), key->y());
+        BLED_ON1_->move(key->x(), BLED_ON1_->y());
+        SpeedButton14_->click();
+        BLED_ON1_->show();
+        BLED_ON1_->raise();
+    }
+}
+
+KeyButton* FmMain::keyWithCode(int code) const {
+    for (KeyButton* key : frontKeys_) {
+        if (key->tag() == code) return key;
+    }
+    return nullptr;
+}
+
+void FmMain::lFreqClick() {
+    const auto text = dialogs_->input(this, QStringLiteral("Skarnel"),
+                                      QStringLiteral("Nuova frequenza in Khz"),
+                                      QStringLiteral("7000"));
+    if (!text) return;
+    const auto value = wholeNumber(text->trimmed().toStdString());
+    if (!value || *value < 0 || *value > 65535) {
+        message(QStringLiteral("\"%1\" is not a frequency in kHz from 0 to 65535.").arg(*text));
+        return;
+    }
+    link_.ExchangeEnabled = true;
+    link_.SendCommand(3, {static_cast<std::uint8_t>(*value & 0xFF),
+                          static_cast<std::uint8_t>((*value >> 8) & 0xFF)},
+                      true, kTries, kKeyTimeoutMs);
+}
+
+void FmMain::btRetractClick() {
+    link_.ExchangeEnabled = true;
+    link_.SendCommand(2, {}, true, kTries, kKeyTimeoutMs);
+}
+
+void FmMain::ckSK2200Click() { cbSlave_->setEnabled(ckSK2200_->isChecked()); }
+
+void FmMain::lProgressFGClick() {
+    link_.ExchangeEnabled = true;
+    if (link_.SendCommand(10, {}, true, kTries, kKeyTimeoutMs) != 0) return;
+    const Bytes& rx = link_.RxPayload();
+    // Two words and the checksum byte; a shorter reply changes nothing.
+    if (rx.size() < 5) return;
+    const int first = rx[0] | rx[1] << 8;
+    const int second = rx[2] | rx[3] << 8;
+    const int width = first == 0 ? 0 : lProgressBG_->width() * second / 60;
+    lProgressFG_->resize(width, lProgressFG_->height());
+}
+
+// --- timers ---
+
+void FmMain::tmTimerTimer() { link_.LinkTimerTick(); }
+
+void FmMain::tmPollTimer() { poll_.tick(); }
+
+void FmMain::txLamp(NamedColour c) { ldTX_->setColour(c); }
+
+void FmMain::rxLamp(NamedColour c) { ldRX_->setColour(c); }
+
+void FmMain::blinkStep() {
+    btAggiorna_->setEnabled(true);
+    const bool grey = textColourOf(lMove_) == toQColor(NamedColour::clGray);
+    const BlinkPaint paint = blinkPaint(poll_.ElementsMoving, grey ? NamedColour::clGray
+                                                                   : NamedColour::clRed);
+    setTextColour(lMove_, paint.lMoveText);
+    ldMove_->setColour(paint.ldMove);
+    if (paint.hideBandLamp) BLED_ON1_->hide();
+    moving_->setVisible(paint.showMoving);
+}
+
+void FmMain::logLine(std::string_view text) {
+    mmLog_->appendPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void FmMain::linkWarning(std::string_view text) {
+    qWarning("link: %.*s", static_cast<int>(text.size()), text.data());
+}
+
+// --- poll painting ---
+
+void FmMain::showDisplay() {
+    Panel_Elem_Retract_->hide();
+    pnDisplay_->show();
+}
+
+void FmMain::showRetracted() {
+    pnDisplay_->hide();
+    Panel_Elem_Retract_->show();
+    BLED_ON1_->hide();
+}
+
+void FmMain::placeBandLamp(int keyCode) {
+    KeyButton* key = keyWithCode(keyCode);
+    if (!key) return;
+    BLED_ON1_->move(BLED_ON1_->x(), key->y());
+    BLED_ON1_->move(key->x(), BLED_ON1_->y());
+    BLED_ON1_->show();
+    BLED_ON1_->raise();
+}
+
+void FmMain::rigPollStep() {
+    if (ckOmni1_->isChecked()) Radio1_->setChecked(true);
+    if (ckOmni2_->isChecked()) Radio21_->setChecked(true);
+}
+
+void FmMain::setLinkButtonsEnabled(bool enabled) {
+    for (QPushButton* b : {btRicevi_, btInvia_, btImposta_, btRetract_}) b->setEnabled(enabled);
+}
+
+void FmMain::setStatusLine(const std::string& text) {
+    lStatus_->setText(QString::fromStdString(text));
+}
+
+void FmMain::showRecord(const StatusRecord& r) {
+    lStatus_->setText(QString::fromStdString(statusLine(r)));
+    lSituaz_->setText(QString::fromStdString(screenLine(r.screen)));
+    const QString separator = QLocale().decimalPoint();
+    const char sep = separator.size() == 1 && separator[0].unicode() < 128
+                         ? static_cast<char>(separator[0].unicode())
+                         : '.';
+    lFreq_->setText(QString::fromStdString(frequencyLine(r.frequency, sep)));
+    lBanda_->setText(QString::fromStdString(bandLine(r.band, r.flags)));
+    if (auto h = headingPaint(r.heading)) {
+        setTextColour(lBidir_, h->lBidirText);
+        ldBidir_->setColour(h->ldBidir);
+        setTextColour(l180_, h->l180Text);
+        ld180_->setColour(h->ld180);
+        Heading_->setText(QString::fromUtf8(h->line.data(), static_cast<qsizetype>(h->line.size())));
+    }
+    if (r.flags & StatusRecord::kDisplayOff) {
+        setBackground(pnDisplay_, NamedColour::clBlack);
+        BPower_ON_->hide();
+        setTextColour(lFreq_, NamedColour::clBlack);
+        setTextColour(lBanda_, NamedColour::clBlack);
+    } else {
+        setBackground(pnDisplay_, NamedColour::clMoneyGreen);
+        BPower_ON_->show();
+        setTextColour(lFreq_, NamedColour::clBlack);
+        setTextColour(lBanda_, NamedColour::clBlack);
+        setTextColour(Heading_, NamedColour::clBlack);
+    }
+}
+
+// --- help ---
+
+void FmMain::openManual(const char* fileName) {
+    const auto path = options_.documentsDir / fileName;
+    if (!std::filesystem::exists(path)) {
+        message(QStringLiteral("The manual %1 is missing.").arg(QString::fromStdString(path.string())));
+        return;
+    }
+    if (!dialogs_->open(QUrl::fromLocalFile(QString::fromStdString(path.string())))) {
+        message(QStringLiteral("No program could open %1.").arg(QString::fromStdString(path.string())));
+    }
+}
+
+void FmMain::ita2Click() { openManual("manuale.pdf"); }
+
+void FmMain::eng1Click() { openManual("manual.pdf"); }
+
+void FmMain::Website2Click() {
+    if (!dialogs_->open(QUrl(QString::fromLatin1(kWebSite)))) {
+        message(QStringLiteral("No program could open %1.").arg(QString::fromLatin1(kWebSite)));
+    }
+}
+
+void FmMain::message(const QString& text, const QString& title) {
+    dialogs_->message(this, title, text);
+}
+
+}  // namespace kt6

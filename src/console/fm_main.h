@@ -1,0 +1,196 @@
+#pragma once
+// The console's one window: the front-panel picture with its keys and lamps, the mirrored
+// display, the menus, the settings file, and the link to the controller.
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "link/comm32.h"
+#include "link/link.h"
+#include "link/status_poll.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kt6 {
+
+class ClickableLabel;
+class Dialogs;
+class KeyButton;
+class Lamp;
+class QtEventPump;
+
+struct ConsoleOptions {
+    std::filesystem::path settingsPath;
+    // Where "manual.pdf" and "manuale.pdf" are; the executable's directory by default.
+    std::filesystem::path documentsDir;
+    // The serial device layer; the platform's own when empty.
+    std::function<std::unique_ptr<SerialBackend>()> makeSerialBackend;
+    std::shared_ptr<Dialogs> dialogs;
+};
+
+class FmMain : public QMainWindow, private LinkObserver, private PollView {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds kLinkTimerInterval{50};
+    static constexpr std::chrono::milliseconds kPollInterval{400};
+    static constexpr int kPortCount = 13;
+
+    explicit FmMain(ConsoleOptions options, QWidget* parent = nullptr);
+    ~FmMain() override;
+
+    Link& link() { return link_; }
+    StatusPoll& poll() { return poll_; }
+    Comm32& port() { return port_; }
+    int PortNumber() const { return portNumber_; }
+    const ConsoleOptions& options() const { return options_; }
+
+public slots:
+    // The start-up sequence; runs once, on the first activation.
+    void FormActivate();
+    void SelectPort(int n);
+    void com1Click() { SelectPort(1); }
+    void com2Click() { SelectPort(2); }
+    void com3Click() { SelectPort(3); }
+    void com4Click() { SelectPort(4); }
+    void COM5Click() { SelectPort(5); }
+    void COM6Click() { SelectPort(6); }
+    void COM7Click() { SelectPort(7); }
+    void COM8Click() { SelectPort(8); }
+    void COM9Click() { SelectPort(9); }
+    void COM10Click() { SelectPort(10); }
+    void COM11Click() { SelectPort(11); }
+    void COM12Click() { SelectPort(12); }
+    void COM13Click() { SelectPort(13); }
+
+    void UncheckPortItems();
+    void HideFrontKeys();
+    void ShowFrontKeys();
+    void EnableLengthSteppers();
+
+    // The click of any front-panel key: its tag is the key code.
+    void SpeedButton1Click();
+    // A key press: command 8 with the code; the controller's status byte or 255.
+    std::uint8_t SendKey(std::uint8_t code, bool flag = false);
+    void lFreqClick();
+    void btRetractClick();
+    void ckSK2200Click();
+    void lProgressFGClick();
+
+    void tmTimerTimer();
+    void tmPollTimer();
+
+    void ita2Click();
+    void eng1Click();
+    void Website2Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Link painting.
+    void txLamp(NamedColour c) override;
+    void rxLamp(NamedColour c) override;
+    void blinkStep() override;
+    void logLine(std::string_view text) override;
+    void linkWarning(std::string_view text) override;
+    // Poll painting.
+    void showDisplay() override;
+    void showRetracted() override;
+    void placeBandLamp(int keyCode) override;
+    void rigPollStep() override;
+    void setLinkButtonsEnabled(bool enabled) override;
+    void setStatusLine(const std::string& text) override;
+    void showRecord(const StatusRecord& record) override;
+
+    void buildMenus();
+    void buildTopStrip(QWidget* client);
+    void buildServiceStrip(QWidget* client);
+    void buildFrontPanel(QWidget* client);
+    void buildDisplay();
+    void buildScreens();
+    void buildSetupPanel(QWidget* client);
+    KeyButton* addKey(const char* name, int tag, QRect place, const QPixmap& glyph,
+                      const QString& caption = {});
+
+    // Closes, opens and configures the port; true when PortError is 0 after the pair.
+    bool reopenPort(int n);
+    std::optional<std::string> mappedDevice(int n) const;
+    void refreshPortTips();
+    void openManual(const char* fileName);
+    void message(const QString& text, const QString& title = QStringLiteral("Skarnel"));
+    KeyButton* keyWithCode(int code) const;
+
+    ConsoleOptions options_;
+    std::shared_ptr<Dialogs> dialogs_;
+    Comm32 port_;
+    std::unique_ptr<QtEventPump> pump_;
+    Link link_;
+    StatusPoll poll_;
+    QTimer tmTimer_;
+    QTimer tmPoll_;
+    int portNumber_ = 0;
+    bool started_ = false;
+    bool centred_ = false;
+
+    std::array<QAction*, kPortCount> portItems_{};
+    QAction* Radio1_ = nullptr;
+    QAction* Radio21_ = nullptr;
+    QAction* NoRadio1_ = nullptr;
+
+    QLabel* lStatus_ = nullptr;
+    Lamp* ldTX_ = nullptr;
+    Lamp* ldRX_ = nullptr;
+    QCheckBox* ckOmni1_ = nullptr;
+    QCheckBox* ckOmni2_ = nullptr;
+    QPushButton* btSetOmni_ = nullptr;
+
+    QFrame* Panel2_ = nullptr;
+    QPushButton* btImposta_ = nullptr;
+    QPushButton* btRetract_ = nullptr;
+    QComboBox* cbSlave_ = nullptr;
+    QCheckBox* ckSK2200_ = nullptr;
+    QLabel* lResult_ = nullptr;
+
+    QFrame* pnImposta_ = nullptr;
+    QPushButton* btRicevi_ = nullptr;
+    QPushButton* btInvia_ = nullptr;
+    QPushButton* btAggiorna_ = nullptr;
+
+    QFrame* pnBlue_ = nullptr;
+    std::vector<KeyButton*> frontKeys_;  // SpeedButton1..12 and Chiudi
+    KeyButton* SpeedButton14_ = nullptr;
+    KeyButton* BLED_ON1_ = nullptr;
+    KeyButton* BPower_ON_ = nullptr;
+    QLabel* l180_ = nullptr;
+    Lamp* ld180_ = nullptr;
+    QLabel* lBidir_ = nullptr;
+    Lamp* ldBidir_ = nullptr;
+    QLabel* lMove_ = nullptr;
+    Lamp* ldMove_ = nullptr;
+    QLabel* lProgressFG_ = nullptr;
+    QLabel* lProgressBG_ = nullptr;
+    QLabel* lSituaz_ = nullptr;
+    QPlainTextEdit* mmLog_ = nullptr;
+
+    QFrame* pnDisplay_ = nullptr;
+    ClickableLabel* lFreq_ = nullptr;
+    QLabel* lBanda_ = nullptr;
+    QLabel* Heading_ = nullptr;
+    QLabel* moving_ = nullptr;
+    QFrame* Panel_Elem_Retract_ = nullptr;
+    QFrame* Panel_Chiuso_ = nullptr;
+    QFrame* COM_VERIFY_ = nullptr;
+};
+
+}  // namespace kt6

@@ -1,0 +1,34 @@
+#include "console/lamp.h"
+
+#include <QPainter>
+#include <QRadialGradient>
+
+#include "console/colours.h"
+
+namespace kt6 {
+
+Lamp::Lamp(NamedColour colour, QWidget* parent) : QWidget(parent), colour_(colour) {
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void Lamp::setColour(NamedColour colour) {
+    if (colour == colour_) return;
+    colour_ = colour;
+    update();
+}
+
+void Lamp::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const QColor base = toQColor(colour_);
+    QRadialGradient glow(r.center() - QPointF(r.width() / 6, r.height() / 6), r.width() / 1.4);
+    glow.setColorAt(0, base.lighter(160));
+    glow.setColorAt(0.6, base);
+    glow.setColorAt(1, base.darker(170));
+    p.setPen(QPen(QColor(20, 20, 20), 1));
+    p.setBrush(glow);
+    p.drawEllipse(r);
+}
+
+}  // namespace kt6

@@ -1,0 +1,14 @@
+#pragma once
+// Where the settings file lives: beside the executable for portable use, else the user's
+// configuration directory; an explicit path overrides both.
+#include <filesystem>
+#include <optional>
+
+namespace kt6 {
+
+inline constexpr const char* kSettingsFileName = "skarnel.ini";
+
+std::filesystem::path locateSettingsFile(const std::filesystem::path& executableDir,
+                                         const std::optional<std::filesystem::path>& override);
+
+}  // namespace kt6
