@@ -1,12 +1,19 @@
-# kt6_add_test(NAME name SOURCES ... LIBS ... LABELS ... [TIMEOUT s] [ENV ...])
-# One GoogleTest executable; each case becomes a CTest test carrying the labels.
+# kt6_add_test(NAME name SOURCES ... LIBS ... LABELS ... [TIMEOUT s] [ENV ...] [QT])
+# One GoogleTest executable; each case becomes a CTest test carrying the labels. QT gives it a
+# main that creates the QApplication first, and runs it offscreen.
 function(kt6_add_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "QT" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 60)
   endif()
-  add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(T_QT)
+    add_executable(${T_NAME} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/qt_gtest_main.cpp)
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Widgets Qt6::Test GTest::gtest GTest::gmock)
+    list(APPEND T_ENV "QT_QPA_PLATFORM=offscreen")
+  else()
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  endif()
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST

@@ -84,7 +84,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     connect(&tmTimer_, &QTimer::timeout, this, &FmMain::tmTimerTimer);
     connect(&tmPoll_, &QTimer::timeout, this, &FmMain::tmPollTimer);
     tmTimer_.start(kLinkTimerInterval);
-    tmPoll_.start(kPollInterval);
+    if (options_.runPollTimer) tmPoll_.start(kPollInterval);
 }
 
 FmMain::~FmMain() { link_.setObserver(nullptr); }

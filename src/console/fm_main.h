@@ -35,6 +35,8 @@ struct ConsoleOptions {
     // The serial device layer; the platform's own when empty.
     std::function<std::unique_ptr<SerialBackend>()> makeSerialBackend;
     std::shared_ptr<Dialogs> dialogs;
+    // Tests drive the status poll by hand; the link timer always runs, it bounds every wait.
+    bool runPollTimer = true;
 };
 
 class FmMain : public QMainWindow, private LinkObserver, private PollView {

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "link/bytes.h"
 #include "link/serial_backend.h"
@@ -20,14 +21,19 @@ struct FakeSerialState {
     std::uint32_t txQueueSize = 4096;
     std::uint32_t pendingOutput = 0;
     int openError = 0;
+    // When set, decides per device path: 0 opens, else the error code.
+    std::function<int(const std::string&)> openResult;
     int configureError = 0;
     int closeError = 0;
     int writeError = 0;
     // When set, a write takes at most this many bytes.
     std::size_t writeLimit = SIZE_MAX;
     int configureCount = 0;
+    int openCount = 0;
     int readCalls = 0;
     LineSettings lastSettings;
+    // When set, a wait with nothing to read takes its time, as a real device's would.
+    bool realTimeWaits = false;
     // Called with every write, after it is collected: a test's stand-in for the controller.
     std::function<void(const Bytes&)> onWrite;
 
@@ -41,6 +47,10 @@ public:
     int open(const std::string& path) override {
         s_.openedPath = path;
         if (s_.openError != 0) return s_.openError;
+        if (s_.openResult) {
+            if (int e = s_.openResult(path); e != 0) return e;
+        }
+        ++s_.openCount;
         s_.open = true;
         return 0;
     }
@@ -85,7 +95,10 @@ public:
         if (s_.onWrite) s_.onWrite(chunk);
         return 0;
     }
-    bool waitReadable(std::chrono::milliseconds) override { return !s_.input.empty(); }
+    bool waitReadable(std::chrono::milliseconds timeout) override {
+        if (s_.input.empty() && s_.realTimeWaits) std::this_thread::sleep_for(timeout);
+        return !s_.input.empty();
+    }
 
 private:
     FakeSerialState& s_;

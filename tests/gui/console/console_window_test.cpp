@@ -1,0 +1,439 @@
+// The window against a scripted controller: what it shows, and what goes out on the line.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "console/colours.h"
+#include "console/dialogs.h"
+#include "console/fm_main.h"
+#include "console/key_button.h"
+#include "console/lamp.h"
+#include "memory/profile_file.h"
+#include "support/fake_serial.h"
+#include "support/scripted_controller.h"
+
+namespace kt6 {
+namespace {
+
+using testing::FakeSerialBackend;
+using testing::FakeSerialState;
+using testing::ScriptedController;
+
+struct RecordingDialogs : Dialogs {
+    std::vector<QString> messages;
+    std::optional<QString> answer;
+    int inputs = 0;
+    std::vector<QUrl> opened;
+    void message(QWidget*, const QString&, const QString& text) override { messages.push_back(text); }
+    std::optional<QString> input(QWidget*, const QString&, const QString&, const QString&) override {
+        ++inputs;
+        return answer;
+    }
+    bool open(const QUrl& url) override {
+        opened.push_back(url);
+        return true;
+    }
+};
+
+class ConsoleWindowTest : public ::testing::Test {
+protected:
+    ConsoleWindowTest() {
+        wire.realTimeWaits = true;
+        controller.record.firmwareMinor = 13;
+        controller.record.firmwareMajor = 1;
+        controller.record.frequency = 7157;
+        controller.record.band = 10;
+        controller.record.drivers = 3;
+    }
+
+    std::filesystem::path settingsPath() const {
+        return std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
+    }
+    void writeSettings(const std::string& text) {
+        QFile f(QString::fromStdString(settingsPath().string()));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.c_str());
+    }
+    // Creates the window and runs its start-up sequence.
+    void start() {
+        ConsoleOptions options;
+        options.settingsPath = settingsPath();
+        options.documentsDir = dir.path().toStdString();
+        options.makeSerialBackend = [this] { return std::make_unique<FakeSerialBackend>(wire); };
+        options.dialogs = dialogs;
+        options.runPollTimer = false;
+        window = std::make_unique<FmMain>(std::move(options));
+        window->FormActivate();
+    }
+    // Two poll ticks: post a request, then read its answer.
+    void pollTwice() {
+        window->tmPollTimer();
+        window->tmPollTimer();
+    }
+    template <typename W = QWidget>
+    W* find(const char* name) {
+        auto* w = window->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_TRUE(w) << name;
+        return w;
+    }
+    QAction* item(const char* name) { return find<QAction>(name); }
+    bool shown(const char* name) { return !find(name)->isHidden(); }
+    QString text(const char* name) { return find<QLabel>(name)->text(); }
+    void click(const char* name) { find<QAbstractButton>(name)->click(); }
+    std::vector<int> checkedPorts() {
+        std::vector<int> out;
+        const char* names[] = {"com1", "com2", "com3", "com4", "COM5", "COM6", "COM7",
+                               "COM8", "COM9", "COM10", "COM11", "COM12", "COM13"};
+        for (int i = 0; i < 13; ++i) {
+            if (item(names[i])->isChecked()) out.push_back(i + 1);
+        }
+        return out;
+    }
+
+    QTemporaryDir dir;
+    FakeSerialState wire;
+    ScriptedController controller{wire};
+    std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
+    std::unique_ptr<FmMain> window;
+};
+
+TEST_F(ConsoleWindowTest, windowHasTheFixedClientAreaCaptionAndNamedControls) {
+    start();
+    EXPECT_EQ(window->windowTitle(), "SkarNel KT-6");
+    EXPECT_EQ(window->centralWidget()->size(), QSize(623, 330));
+    for (const char* name : {"pnBlue", "pnDisplay", "lFreq", "lBanda", "Heading", "moving",
+                             "BLED_ON1", "SpeedButton1", "SpeedButton12", "SpeedButton14",
+                             "Chiudi", "BPower_ON", "ld180", "ldBidir", "ldMove", "lMove",
+                             "l180", "lBidir", "lStatus", "ldTX", "ldRX", "ckOmni1", "ckOmni2",
+                             "Panel_Chiuso", "COM_VERIFY", "Panel_Elem_Retract", "Button1",
+                             "Button4", "btImposta", "btRetract", "btRicevi", "btInvia",
+                             "cbSlave", "ckSK2200", "lResult", "mmLog"}) {
+        EXPECT_TRUE(window->findChild<QObject*>(name)) << name;
+    }
+    EXPECT_EQ(item("COM13")->text(), "COM13");
+    EXPECT_EQ(find("pnDisplay")->geometry(), QRect(72, 96, 289, 153));
+    EXPECT_EQ(find("SpeedButton7")->geometry(), QRect(224, 280, 41, 41));
+}
+
+TEST_F(ConsoleWindowTest, noSettingsFileOpensCom1FollowsRig2AndSavesOnceAnswered) {
+    start();
+    EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(checkedPorts(), std::vector<int>{1});
+    EXPECT_FALSE(find<QCheckBox>("ckOmni1")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("ckOmni2")->isChecked());
+    EXPECT_FALSE(item("NoRadio1")->isChecked());
+    EXPECT_EQ(text("lStatus"), "Stato: in connessione...");
+    pollTwice();
+    ASSERT_TRUE(window->poll().ControllerOnline);
+    window->close();
+    ProfileFile saved(settingsPath());
+    EXPECT_EQ(saved.readString("General", "Serialport", ""), "1");
+    EXPECT_EQ(saved.readString("OmniRig", "Rig1", ""), "0");
+    EXPECT_EQ(saved.readString("OmniRig", "Rig2", ""), "1");
+}
+
+TEST_F(ConsoleWindowTest, startUpPressesKey13First) {
+    writeSettings("[OmniRig]\nRig1=0\nRig2=0\n");
+    start();
+    // The port is not open yet when the start-up key goes out: nothing reaches the line.
+    EXPECT_TRUE(controller.received.empty());
+    EXPECT_TRUE(window->link().ExchangeEnabled);
+    EXPECT_TRUE(item("NoRadio1")->isChecked());
+}
+
+struct RigRow {
+    const char* settings;
+    bool rig1, rig2, noRadio;
+};
+
+class RigChoiceTest : public ConsoleWindowTest, public ::testing::WithParamInterface<RigRow> {};
+
+TEST_P(RigChoiceTest, settingsGiveTheRigChoice) {
+    writeSettings(GetParam().settings);
+    start();
+    EXPECT_EQ(find<QCheckBox>("ckOmni1")->isChecked(), GetParam().rig1);
+    EXPECT_EQ(find<QCheckBox>("ckOmni2")->isChecked(), GetParam().rig2);
+    EXPECT_EQ(item("NoRadio1")->isChecked(), GetParam().noRadio);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RigChoiceTest,
+                         ::testing::Values(RigRow{"", false, true, false},
+                                           RigRow{"[OmniRig]\nRig1=1\nRig2=0\n", true, false, false},
+                                           RigRow{"[OmniRig]\nRig1=0\nRig2=1\n", false, true, false},
+                                           RigRow{"[OmniRig]\nRig1=0\nRig2=0\n", false, false, true},
+                                           RigRow{"[OmniRig]\nRig1=1\nRig2=1\n", false, true, false}));
+
+TEST_F(ConsoleWindowTest, portOutsideTheMenuOpensItsDeviceWithNoItemChecked) {
+    writeSettings("[General]\nSerialport=20\n");
+    start();
+    EXPECT_EQ(wire.openedPath, "/dev/ttyS19");
+    EXPECT_TRUE(checkedPorts().empty());
+}
+
+TEST_F(ConsoleWindowTest, portZeroFailsSilently) {
+    wire.openResult = [](const std::string& path) { return path.starts_with("/dev/") ? 0 : 2; };
+    writeSettings("[General]\nSerialport=0\n");
+    start();
+    EXPECT_FALSE(wire.open);
+    EXPECT_TRUE(checkedPorts().empty());
+    EXPECT_EQ(text("lStatus"), "Stato: non connesso");
+    EXPECT_TRUE(dialogs->messages.empty());
+}
+
+TEST_F(ConsoleWindowTest, portMapInSettingsChoosesTheDevice) {
+    writeSettings("[General]\nSerialport=3\n[Ports]\nCOM3=/dev/ttyUSB0\n");
+    start();
+    EXPECT_EQ(wire.openedPath, "/dev/ttyUSB0");
+    EXPECT_EQ(item("com3")->statusTip(), "/dev/ttyUSB0");
+    EXPECT_EQ(item("com4")->statusTip(), "/dev/ttyS3");
+}
+
+TEST_F(ConsoleWindowTest, nonNumericPortIsReportedAndCom1Used) {
+    writeSettings("[General]\nSerialport=abc\n[OmniRig]\nRig1=1\nRig2=0\n");
+    start();
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_TRUE(dialogs->messages[0].contains("abc"));
+    EXPECT_EQ(checkedPorts(), std::vector<int>{1});
+    EXPECT_TRUE(wire.open);
+    EXPECT_TRUE(find<QCheckBox>("ckOmni1")->isChecked());
+}
+
+TEST_F(ConsoleWindowTest, closingBeforeAnAnswerKeepsThePortButWritesTheRigs) {
+    writeSettings("[General]\nSerialport=2\n[OmniRig]\nRig1=1\nRig2=0\n");
+    controller.answering = false;
+    start();
+    pollTwice();
+    window->close();
+    ProfileFile saved(settingsPath());
+    EXPECT_EQ(saved.readString("General", "Serialport", ""), "2");
+    EXPECT_EQ(saved.readString("OmniRig", "Rig1", ""), "1");
+    EXPECT_EQ(saved.readString("OmniRig", "Rig2", ""), "0");
+}
+
+TEST_F(ConsoleWindowTest, statusReplyFillsTheDisplayAndTheLampFollowsNextTick) {
+    start();
+    pollTwice();
+    EXPECT_EQ(text("lFreq").remove(','), "07.157 Mhz");
+    EXPECT_EQ(text("lBanda"), "Banda 40m (default)");
+    EXPECT_EQ(text("Heading"), "Heading: normal ->");
+    EXPECT_EQ(text("lStatus"), "OK Vrenk v1.13 DRVs=3");
+    EXPECT_TRUE(find("btRetract")->isEnabled());
+    EXPECT_TRUE(find("btImposta")->isEnabled());
+    window->tmPollTimer();
+    EXPECT_TRUE(shown("BLED_ON1"));
+    EXPECT_EQ(find("BLED_ON1")->pos(), find("SpeedButton5")->pos());
+    EXPECT_TRUE(shown("pnDisplay"));
+    EXPECT_TRUE(shown("BPower_ON"));
+}
+
+TEST_F(ConsoleWindowTest, frequencyZeroShowsTheRetractedPanel) {
+    controller.record.frequency = 0;
+    start();
+    pollTwice();
+    window->tmPollTimer();
+    EXPECT_TRUE(shown("Panel_Elem_Retract"));
+    EXPECT_FALSE(shown("pnDisplay"));
+    EXPECT_FALSE(shown("BLED_ON1"));
+}
+
+TEST_F(ConsoleWindowTest, headingTwoPaintsBiDirAndThreeChangesNothing) {
+    controller.record.heading = 2;
+    start();
+    pollTwice();
+    EXPECT_EQ(text("Heading"), "Heading: <- Bi-Dir ->");
+    EXPECT_EQ(find<Lamp>("ldBidir")->colour(), NamedColour::clRed);
+    EXPECT_EQ(window->poll().HeadingMode, 1);
+    // Each reply is built when its request arrives: two ticks bring the new state.
+    controller.record.heading = 3;
+    pollTwice();
+    EXPECT_EQ(text("Heading"), "Heading: <- Bi-Dir ->");
+    EXPECT_EQ(find<Lamp>("ldBidir")->colour(), NamedColour::clRed);
+    controller.record.heading = 1;
+    pollTwice();
+    EXPECT_EQ(text("Heading"), QString::fromUtf8("Heading: <-180\u00B0"));
+    EXPECT_EQ(find<Lamp>("ld180")->colour(), NamedColour::clLime);
+    EXPECT_EQ(find<Lamp>("ldBidir")->colour(), NamedColour::clMaroon);
+}
+
+TEST_F(ConsoleWindowTest, displayOffAndCustomFlags) {
+    controller.record.flags = 0x0102;
+    start();
+    pollTwice();
+    EXPECT_EQ(backgroundOf(find("pnDisplay")), toQColor(NamedColour::clBlack));
+    EXPECT_FALSE(shown("BPower_ON"));
+    EXPECT_EQ(text("lBanda"), "Banda 40m (custom)");
+    controller.record.flags = 0;
+    pollTwice();
+    EXPECT_EQ(backgroundOf(find("pnDisplay")), toQColor(NamedColour::clMoneyGreen));
+    EXPECT_TRUE(shown("BPower_ON"));
+}
+
+TEST_F(ConsoleWindowTest, bandIndexBeyondTheTableReadsUnknown) {
+    controller.record.band = 11;
+    start();
+    pollTwice();
+    EXPECT_EQ(text("lBanda"), "Banda ? (default)");
+}
+
+TEST_F(ConsoleWindowTest, bandKeySendsItsCodeThen13AndLightsAtOnce) {
+    start();
+    controller.received.clear();
+    click("SpeedButton7");
+    EXPECT_EQ(controller.keys(), (std::vector<int>{5, 13}));
+    EXPECT_TRUE(shown("BLED_ON1"));
+    EXPECT_EQ(find("BLED_ON1")->pos(), find("SpeedButton7")->pos());
+    // The lit key now lies over it: a second click reaches the lamp.
+    controller.received.clear();
+    click("BLED_ON1");
+    EXPECT_EQ(controller.keys(), std::vector<int>{77});
+    EXPECT_EQ(find("BLED_ON1")->pos(), find("SpeedButton7")->pos());
+}
+
+TEST_F(ConsoleWindowTest, otherKeysSendTheirCodeOnlyAndLeaveTheLamp) {
+    start();
+    controller.received.clear();
+    const QPoint lamp = find("BLED_ON1")->pos();
+    for (const char* name : {"SpeedButton10", "SpeedButton11", "SpeedButton12", "Chiudi", "BPower_ON"}) {
+        click(name);
+    }
+    EXPECT_EQ(controller.keys(), (std::vector<int>{10, 11, 9, 12, 12}));
+    EXPECT_EQ(find("BLED_ON1")->pos(), lamp);
+}
+
+TEST_F(ConsoleWindowTest, hiddenKeysStillLeaveLampAndPowerClickable) {
+    start();
+    click("Button2");
+    EXPECT_FALSE(shown("SpeedButton1"));
+    EXPECT_FALSE(shown("Chiudi"));
+    click("Button3");
+    EXPECT_TRUE(shown("SpeedButton1"));
+    EXPECT_TRUE(shown("SpeedButton9"));
+}
+
+TEST_F(ConsoleWindowTest, failedPortFromTheMenuShowsTheClosedScreenExceptForCom1) {
+    start();
+    pollTwice();
+    wire.openResult = [](const std::string&) { return 2; };
+    window->SelectPort(2);
+    EXPECT_EQ(window->PortNumber(), 0);
+    EXPECT_EQ(checkedPorts(), std::vector<int>{2});
+    EXPECT_EQ(text("lStatus"), "Stato: non connesso (porta chiusa).");
+    EXPECT_FALSE(find("btRetract")->isEnabled());
+    EXPECT_TRUE(shown("Panel_Chiuso"));
+    EXPECT_TRUE(shown("COM_VERIFY"));
+    EXPECT_FALSE(window->poll().ControllerOnline);
+
+    window->SelectPort(1);
+    EXPECT_EQ(checkedPorts(), std::vector<int>{1});
+    EXPECT_TRUE(shown("COM_VERIFY"));  // COM1's failure leaves the earlier screen as it was
+
+    // A working port clears the closed screen at once; buttons return with the next reply.
+    wire.openResult = nullptr;
+    window->SelectPort(4);
+    EXPECT_FALSE(shown("Panel_Chiuso"));
+    EXPECT_FALSE(shown("COM_VERIFY"));
+    EXPECT_EQ(text("lStatus"), "Stato: in connessione...");
+    EXPECT_EQ(checkedPorts(), std::vector<int>{4});
+    pollTwice();
+    EXPECT_TRUE(find("btRetract")->isEnabled());
+}
+
+TEST_F(ConsoleWindowTest, com1FailureShowsNoClosedScreen) {
+    start();
+    wire.openResult = [](const std::string&) { return 13; };
+    window->SelectPort(1);
+    EXPECT_FALSE(shown("Panel_Chiuso"));
+    EXPECT_FALSE(shown("pnDisplay"));
+    EXPECT_EQ(text("lStatus"), "Stato: non connesso (porta chiusa).");
+}
+
+TEST_F(ConsoleWindowTest, reselectingThePortInUseReopensItAndGoesOfflineUntilTheNextReply) {
+    start();
+    pollTwice();
+    ASSERT_TRUE(window->poll().ControllerOnline);
+    const int opens = wire.openCount;
+    controller.received.clear();
+    window->SelectPort(1);
+    EXPECT_EQ(wire.openCount, opens + 1);
+    EXPECT_FALSE(window->poll().ControllerOnline);
+    EXPECT_EQ(text("lStatus"), "Stato: in connessione...");
+    EXPECT_EQ(controller.keys(), std::vector<int>{13});
+    pollTwice();
+    EXPECT_TRUE(window->poll().ControllerOnline);
+}
+
+TEST_F(ConsoleWindowTest, failedPortIsNeverSaved) {
+    writeSettings("[General]\nSerialport=3\n");
+    start();
+    wire.openResult = [](const std::string&) { return 2; };
+    window->SelectPort(5);
+    window->close();
+    ProfileFile saved(settingsPath());
+    EXPECT_EQ(saved.readString("General", "Serialport", ""), "3");
+}
+
+TEST_F(ConsoleWindowTest, frequencyBoxSendsOnlyAValidNumber) {
+    start();
+    controller.received.clear();
+    auto* freq = find("lFreq");
+    dialogs->answer.reset();  // cancelled
+    QTest::mouseClick(freq, Qt::LeftButton);
+    EXPECT_EQ(dialogs->inputs, 1);
+    EXPECT_TRUE(controller.commands(3).empty());
+    dialogs->answer = "70000";
+    QTest::mouseClick(freq, Qt::LeftButton);
+    dialogs->answer = "7.1";
+    QTest::mouseClick(freq, Qt::LeftButton);
+    EXPECT_TRUE(controller.commands(3).empty());
+    EXPECT_EQ(dialogs->messages.size(), 2u);
+    dialogs->answer = "14074";
+    QTest::mouseClick(freq, Qt::LeftButton);
+    auto sent = controller.commands(3);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0][0] & 0x80, 0x80);
+    EXPECT_EQ(Bytes(sent[0].begin() + 2, sent[0].end()), (Bytes{0xFA, 0x36}));
+}
+
+TEST_F(ConsoleWindowTest, hiddenStripHandlers) {
+    start();
+    controller.received.clear();
+    window->btRetractClick();
+    EXPECT_EQ(controller.codesBesidesStatus(), std::vector<int>{2});
+    auto* box = find<QCheckBox>("ckSK2200");
+    box->click();
+    EXPECT_TRUE(find("cbSlave")->isEnabled());
+    box->click();
+    EXPECT_FALSE(find("cbSlave")->isEnabled());
+}
+
+TEST_F(ConsoleWindowTest, missingManualIsReportedAndPresentOneOpened) {
+    start();
+    window->eng1Click();
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_TRUE(dialogs->messages[0].contains("manual.pdf"));
+    EXPECT_TRUE(dialogs->opened.empty());
+    QFile f(dir.filePath("manuale.pdf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("%PDF-1.4\n");
+    f.close();
+    window->ita2Click();
+    ASSERT_EQ(dialogs->opened.size(), 1u);
+    EXPECT_TRUE(dialogs->opened[0].toLocalFile().endsWith("manuale.pdf"));
+}
+
+TEST_F(ConsoleWindowTest, startUpRunsOnceOnly) {
+    start();
+    const int opens = wire.openCount;
+    window->FormActivate();
+    EXPECT_EQ(wire.openCount, opens);
+}
+
+}  // namespace
+}  // namespace kt6

@@ -1,0 +1,72 @@
+#pragma once
+// A controller stand-in that answers every frame from a script: the status record to report,
+// and whether to answer at all. It records what the console sent.
+#include <memory>
+#include <vector>
+
+#include "link/frame.h"
+#include "link/status.h"
+#include "support/fake_serial.h"
+
+namespace kt6::testing {
+
+class ScriptedController {
+public:
+    explicit ScriptedController(FakeSerialState& wire) : wire_(wire) {
+        wire_.onWrite = [this](const Bytes& bytes) { take(bytes); };
+    }
+
+    StatusRecord record;
+    bool answering = true;
+    std::vector<Bytes> received;  // frame contents, checksum removed
+
+    // The key codes of every command-8 frame received so far.
+    std::vector<int> keys() const {
+        std::vector<int> out;
+        for (const auto& c : received) {
+            if (c.size() >= 3 && c[1] == 8) out.push_back(c[2]);
+        }
+        return out;
+    }
+    std::vector<Bytes> commands(std::uint8_t code) const {
+        std::vector<Bytes> out;
+        for (const auto& c : received) {
+            if (c.size() >= 2 && c[1] == code) out.push_back(c);
+        }
+        return out;
+    }
+    // The command codes received, status requests left out.
+    std::vector<int> codesBesidesStatus() const {
+        std::vector<int> out;
+        for (const auto& c : received) {
+            if (c.size() >= 2 && c[1] != 1) out.push_back(c[1]);
+        }
+        return out;
+    }
+
+private:
+    void take(const Bytes& bytes) {
+        for (auto b : bytes) {
+            if (rx_.feed(b) != FrameReceiver::Event::GoodFrame) continue;
+            Bytes content = rx_.payload();
+            content.pop_back();
+            received.push_back(content);
+            if (!answering) continue;
+            Bytes reply;
+            if (content[1] == 1) {
+                StatusRecord r = record;
+                r.sequence = content[0];
+                r.status = 0;
+                reply = encodeStatusRecord(r);
+            } else {
+                reply = {content[0], 0};
+            }
+            wire_.feedReceived(encodeFrame(reply).value());
+        }
+    }
+
+    FakeSerialState& wire_;
+    FrameReceiver rx_;
+};
+
+}  // namespace kt6::testing
