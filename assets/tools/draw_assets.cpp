@@ -1,0 +1,110 @@
+// Draws the front-panel picture and the key glyphs into a folder:
+//   kt6-draw-assets OUTDIR [--preview FILE]
+// The preview lays the glyphs and the display over the picture where the console puts them,
+// to check by eye that they line up.
+#include "front_layout.h"
+#include "key_painter.h"
+#include "panel_painter.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QPainter>
+
+#include <cstdio>
+
+namespace {
+
+using namespace kt6::assets;
+
+bool save(const QImage& img, const QString& path, const char* format, int quality) {
+    QImageWriter w(path, format);
+    w.setQuality(quality);
+    if (!w.write(img)) {
+        std::fprintf(stderr, "kt6-draw-assets: %s: %s\n", qPrintable(path),
+                     qPrintable(w.errorString()));
+        return false;
+    }
+    return true;
+}
+
+// Centred on the control, as the console shows a glyph larger than its button.
+void drawCentred(QPainter& p, const QImage& glyph, const QRect& control) {
+    const QPointF at =
+        QRectF(control).center() - QPointF(glyph.width() / 2.0, glyph.height() / 2.0);
+    p.save();
+    p.setClipRect(control);
+    p.drawImage(at, glyph);
+    p.restore();
+}
+
+QImage preview(const QImage& panel, const QImage& round, const QImage& updown,
+               const QImage& powerOn, const QImage& lit) {
+    QImage out(kVisibleSize, QImage::Format_RGB32);
+    out.fill(Qt::black);
+    QPainter p(&out);
+    p.drawImage(0, 0, panel);
+    for (const auto& key : kBandKeys) drawCentred(p, round, key.rect);
+    drawCentred(p, lit, QRect(kBandKeys[6].rect.topLeft(), kBandKeyControl));
+    drawCentred(p, round, kDirectionKey);
+    drawCentred(p, updown, kUpKey);
+    drawCentred(p, updown, kDownKey);
+    drawCentred(p, powerOn, kPowerKeyOn);
+    p.fillRect(kDisplay, QColor(0xC0, 0xDC, 0xC0));
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x80, 0x80, 0x80));
+    p.drawEllipse(kLampMove);
+    p.setBrush(QColor(0x00, 0x80, 0x00));
+    p.drawEllipse(kLamp180);
+    p.setBrush(QColor(0x80, 0x00, 0x00));
+    p.drawEllipse(kLampBidir);
+    QFont f("DejaVu Sans");
+    f.setPixelSize(11);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(kCaption180, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("180°"));
+    p.drawText(kCaptionBidir, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Bi-dir."));
+    p.drawText(kCaptionMove, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Moving..."));
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(kUpKey, Qt::AlignCenter, QStringLiteral("^"));
+    p.drawText(kDownKey, Qt::AlignCenter, QStringLiteral("v"));
+    p.end();
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Drawing needs fonts but no screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = QGuiApplication::arguments();
+    if (args.size() != 2 && !(args.size() == 4 && args[2] == "--preview")) {
+        std::fprintf(stderr, "usage: kt6-draw-assets OUTDIR [--preview FILE]\n");
+        return 2;
+    }
+    const QDir out(args[1]);
+    if (!out.exists() && !QDir().mkpath(out.path())) {
+        std::fprintf(stderr, "kt6-draw-assets: cannot create %s\n", qPrintable(out.path()));
+        return 1;
+    }
+
+    const QImage panel = paintFrontPanel();
+    const QImage round = roundKeyGlyph(kRoundKeyGlyph, kRoundKeyRadius, KeyCap::Dark);
+    const QImage updown = roundKeyGlyph(kUpDownKeyGlyph, kUpDownKeyRadius, KeyCap::Dark);
+    const QImage lit = roundKeyGlyph(kLitKeyGlyph, kRoundKeyRadius, KeyCap::Lit);
+    const QImage powerOff = powerKeyGlyph(kPowerOffGlyph, kPowerKeyRadius, PowerState::Off);
+    const QImage powerOn = powerKeyGlyph(kPowerOnGlyph, kPowerKeyRadius, PowerState::On);
+
+    bool ok = save(panel, out.filePath("panel.jpg"), "jpeg", 90);
+    ok = save(round, out.filePath("key_round.png"), "png", -1) && ok;
+    ok = save(updown, out.filePath("key_updown.png"), "png", -1) && ok;
+    ok = save(lit, out.filePath("key_lit.png"), "png", -1) && ok;
+    ok = save(powerOff, out.filePath("key_power_off.png"), "png", -1) && ok;
+    ok = save(powerOn, out.filePath("key_power_on.png"), "png", -1) && ok;
+    if (ok && args.size() == 4)
+        ok = save(preview(panel, round, updown, powerOn, lit), args[3], "png", -1);
+    return ok ? 0 : 1;
+}
