@@ -58,7 +58,9 @@ PtyPair::~PtyPair() {
     ::close(master_);
 }
 
-void PtyPair::send(const Bytes& bytes) { writeAll(master_, bytes); }
+void PtyPair::send(const Bytes& bytes) {
+    writeAll(master_, bytes);
+}
 
 Bytes PtyPair::receive(std::size_t n, std::chrono::milliseconds within) {
     using clock = std::chrono::steady_clock;
@@ -70,7 +72,8 @@ Bytes PtyPair::receive(std::size_t n, std::chrono::milliseconds within) {
         pollfd p{master_, POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
         std::array<std::uint8_t, 4096> buffer{};
-        const ssize_t count = ::read(master_, buffer.data(), std::min(buffer.size(), n - got.size()));
+        const ssize_t count =
+            ::read(master_, buffer.data(), std::min(buffer.size(), n - got.size()));
         if (count > 0) got.insert(got.end(), buffer.begin(), buffer.begin() + count);
     }
     return got;
@@ -149,6 +152,8 @@ void RealTimePump::processEvents() {
     if (link_) link_->LinkTimerTick();
 }
 
-void RealTimePump::waitForInput(std::chrono::milliseconds timeout) { port_.WaitForInput(timeout); }
+void RealTimePump::waitForInput(std::chrono::milliseconds timeout) {
+    port_.WaitForInput(timeout);
+}
 
 }  // namespace kt6::testing

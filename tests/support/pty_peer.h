@@ -22,7 +22,7 @@ namespace kt6::testing {
 // A master and slave pair; the slave is also held open by the pair itself, so the master
 // never sees a hang-up while the port under test is closed and reopened.
 class PtyPair {
-public:
+  public:
     // Throws std::system_error when the system has no pseudo-terminal to give.
     PtyPair();
     ~PtyPair();
@@ -37,7 +37,7 @@ public:
     // What the port under test wrote: reads the master until n bytes came or the time is up.
     Bytes receive(std::size_t n, std::chrono::milliseconds within);
 
-private:
+  private:
     int master_ = -1;
     int slaveKeeper_ = -1;
     std::string slavePath_;
@@ -49,7 +49,7 @@ Bytes statusZeroReply(const Bytes& content);
 // Decodes frames arriving at the master and answers each with the reply function's bytes
 // (none for no answer). Contents are kept without their checksum byte.
 class PtyResponder {
-public:
+  public:
     using Reply = std::function<std::optional<Bytes>(const Bytes& content)>;
 
     explicit PtyResponder(int master, Reply reply = statusZeroReply);
@@ -61,7 +61,7 @@ public:
     // True once at least n frames arrived, false when the time ran out first.
     bool waitForFrames(std::size_t n, std::chrono::milliseconds within) const;
 
-private:
+  private:
     void run();
 
     int master_;
@@ -77,7 +77,7 @@ private:
 // time (ticks missed while nobody pumped are dropped, as a toolkit timer drops them), and
 // waiting for input waits on the port itself.
 class RealTimePump : public EventPump {
-public:
+  public:
     explicit RealTimePump(Comm32& port);
 
     void attach(Link* link) { link_ = link; }
@@ -85,7 +85,7 @@ public:
     void waitForInput(std::chrono::milliseconds timeout) override;
     int ticks() const { return ticks_; }
 
-private:
+  private:
     Comm32& port_;
     Link* link_ = nullptr;
     std::chrono::steady_clock::time_point nextTick_;
