@@ -61,6 +61,9 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
+    // The layout was drawn for these faces; their metric twins keep captions inside their boxes.
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
     QFont face(QStringLiteral("MS Sans Serif"));
     face.setPixelSize(11);
     setFont(face);

@@ -206,13 +206,13 @@ void FmMain::buildFrontPanel(QWidget* client) {
         addKey("SpeedButton10", 10, {440, 200, 33, 30}, updown, QStringLiteral("^")),
         addKey("SpeedButton11", 11, {440, 272, 33, 41}, updown, QStringLiteral("v")),
         addKey("SpeedButton12", 9, {512, 120, 33, 33}, round),
-        addKey("Chiudi", 12, {568, 264, 49, 49}, glyph(":/assets/power_off.png")),
+        addKey("Chiudi", 12, {568, 264, 49, 49}, glyph(":/assets/key_power_off.png")),
     };
     QFont bold = frontKeys_[9]->font();
     bold.setBold(true);
     frontKeys_[9]->setFont(bold);
     frontKeys_[8]->hide();  // SpeedButton9 lies outside the picture
-    BPower_ON_ = addKey("BPower_ON", 12, {566, 264, 49, 49}, glyph(":/assets/power_on.png"));
+    BPower_ON_ = addKey("BPower_ON", 12, {566, 264, 49, 49}, glyph(":/assets/key_power_on.png"));
     BPower_ON_->hide();
     BLED_ON1_ = addKey("BLED_ON1", 77, {776, 344, 41, 41}, lit);
     BLED_ON1_->hide();
