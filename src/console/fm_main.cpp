@@ -143,6 +143,7 @@ void FmMain::FormActivate() {
     }
     if (r1 == "0" && r2 == "0") NoRadio1_->setChecked(true);
 
+    settingsLoaded_ = true;
     if (reopenPort(n)) lStatus_->setText(QStringLiteral("Stato: in connessione..."));
 }
 
@@ -182,6 +183,17 @@ void FmMain::SelectPort(int n) {
 }
 
 void FmMain::closeEvent(QCloseEvent* event) {
+    // A close before the start-up sequence loaded the settings would overwrite them with the
+    // window's blank state.
+    if (settingsLoaded_) saveSettings();
+    // A close can come from inside a waiting exchange (a signal, the close box): end that
+    // exchange now. The link timer keeps running, it is what lets the wait see the end.
+    link_.ExchangeEnabled = false;
+    tmPoll_.stop();
+    event->accept();
+}
+
+void FmMain::saveSettings() {
     ProfileFile settings(options_.settingsPath);
     if (poll_.ControllerOnline) {
         settings.writeString("General", "Serialport", std::to_string(portNumber_));
@@ -192,9 +204,6 @@ void FmMain::closeEvent(QCloseEvent* event) {
     if (!settings.flush(&error)) {
         message(QStringLiteral("The settings could not be saved: %1").arg(QString::fromStdString(error)));
     }
-    tmTimer_.stop();
-    tmPoll_.stop();
-    event->accept();
 }
 
 std::optional<std::string> FmMain::mappedDevice(int n) const {

@@ -125,6 +125,7 @@ private:
     KeyButton* addKey(const char* name, int tag, QRect place, const QPixmap& glyph,
                       const QString& caption = {});
 
+    void saveSettings();
     // Closes, opens and configures the port; true when PortError is 0 after the pair.
     bool reopenPort(int n);
     std::optional<std::string> mappedDevice(int n) const;
@@ -143,6 +144,7 @@ private:
     QTimer tmPoll_;
     int portNumber_ = 0;
     bool started_ = false;
+    bool settingsLoaded_ = false;
     bool centred_ = false;
 
     std::array<QAction*, kPortCount> portItems_{};
