@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <charconv>
+#include <cstdio>
 
 #include "console/clickable_label.h"
 #include "console/colours.h"
@@ -313,7 +314,16 @@ void FmMain::lProgressFGClick() {
 
 void FmMain::tmTimerTimer() { link_.LinkTimerTick(); }
 
-void FmMain::tmPollTimer() { poll_.tick(); }
+void FmMain::tmPollTimer() {
+    const bool wasOnline = poll_.ControllerOnline;
+    poll_.tick();
+    // A line per change of the link, for stations that run the console from a terminal.
+    if (poll_.ControllerOnline != wasOnline) {
+        const QByteArray state = poll_.ControllerOnline ? "online, " + lStatus_->text().toUtf8()
+                                                        : QByteArray("offline");
+        std::fprintf(stderr, "link: COM%d %s\n", portNumber_, state.constData());
+    }
+}
 
 void FmMain::txLamp(NamedColour c) { ldTX_->setColour(c); }
 
