@@ -129,13 +129,19 @@ void PtyResponder::run() {
             }
             Bytes content = receiver.payload();
             content.pop_back();
-            // Answer before recording, so a test that saw the frame also finds the reply sent.
-            if (auto answer = reply_(content)) writeAll(master_, *answer);
+            const auto answer = reply_(content);
+            // Recorded before the answer goes out, so a test that has the reply finds the frame.
             {
                 std::lock_guard lock(mutex_);
                 frames_.push_back(std::move(content));
             }
             arrived_.notify_all();
+            try {
+                if (answer) writeAll(master_, *answer);
+            } catch (const std::system_error&) {
+                // The far end is gone; the port under test sees no more answers.
+                return;
+            }
         }
     }
 }
