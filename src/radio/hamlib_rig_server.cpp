@@ -1,0 +1,173 @@
+#include "radio/hamlib_rig_server.h"
+
+#include <hamlib/rig.h>
+
+#include <QMessageBox>
+#include <QString>
+#include <cstdio>
+
+#include "memory/profile_file.h"
+#include "radio/hamlib_models.h"
+#include "radio/rig_settings_dialog.h"
+
+namespace kt6 {
+namespace {
+
+std::size_t slot(int rigNumber) {
+    return static_cast<std::size_t>(rigNumber - 1);
+}
+bool validRig(int rigNumber) {
+    return rigNumber >= 1 && rigNumber <= kRigCount;
+}
+
+}  // namespace
+
+HamlibRigServer::HamlibRigServer(HamlibServerOptions options, QObject* parent)
+    : QObject(parent), options_(std::move(options)), settings_(defaultRigSettings()) {}
+
+HamlibRigServer::~HamlibRigServer() {
+    listener_ = nullptr;
+    // Both asked first, so the two threads wind down side by side.
+    for (auto& p : pollers_) {
+        if (p) p->requestStop();
+    }
+    for (auto& p : pollers_) p.reset();
+    // A dialog that belongs to the window must not outlive the server it edits.
+    if (dialog_ && !ownDialog_) dialog_->deleteLater();
+}
+
+bool HamlibRigServer::connect(std::string* error) {
+    if (connected_) return true;
+    if (hamlibRigModels().empty()) {
+        if (error) *error = "libhamlib offers no rig models";
+        return false;
+    }
+    if (options_.settings) {
+        settings_ = *options_.settings;
+    } else if (!options_.settingsPath.empty()) {
+        settings_ = loadRigSettings(ProfileFile(options_.settingsPath));
+    }
+    connected_ = true;
+    for (int n = 1; n <= kRigCount; ++n) restart(n);
+    for (int n = 1; n <= kRigCount; ++n) {
+        if (!pollers_[slot(n)]) {
+            if (error) *error = "the rig thread could not be started";
+            connected_ = false;
+            return false;
+        }
+    }
+    return true;
+}
+
+void HamlibRigServer::restart(int rigNumber) {
+    auto& poller = pollers_[slot(rigNumber)];
+    poller.reset();
+    const std::uint64_t generation = ++generation_[slot(rigNumber)];
+    latest_[slot(rigNumber)] = RigReading{};
+    latest_[slot(rigNumber)].rigNumber = rigNumber;
+    auto next = std::make_unique<RigPoller>(rigNumber, settings_.rig(rigNumber), generation);
+    QObject::connect(next.get(), &RigPoller::reading, this, &HamlibRigServer::take,
+                     Qt::QueuedConnection);
+    if (next->start()) poller = std::move(next);
+}
+
+void HamlibRigServer::applySettings(const RigSettings& settings) {
+    const RigSettings old = settings_;
+    settings_ = settings;
+    if (!connected_) return;
+    for (int n = 1; n <= kRigCount; ++n) {
+        if (old.rig(n) == settings.rig(n)) continue;
+        restart(n);
+        // The old rig's state is gone: tell the window, as for any other status change.
+        emit rigStatusChanged(n);
+        if (listener_) listener_->rigStatusChange(n);
+    }
+}
+
+RigStatus HamlibRigServer::status(int rigNumber) const {
+    if (!validRig(rigNumber)) return RigStatus::NotConfigured;
+    if (!connected_) return RigStatus::Disabled;
+    return latest_[slot(rigNumber)].status;
+}
+
+std::optional<double> HamlibRigServer::rxFrequency(int rigNumber) const {
+    if (!validRig(rigNumber)) return std::nullopt;
+    const RigReading& r = latest_[slot(rigNumber)];
+    if (r.status != RigStatus::Online || !r.hasFrequency) return std::nullopt;
+    return r.hz;
+}
+
+std::string HamlibRigServer::statusLine(int rigNumber) const {
+    if (!validRig(rigNumber)) return {};
+    const RigReading& r = latest_[slot(rigNumber)];
+    std::string line(rigStatusText(status(rigNumber)));
+    if (status(rigNumber) == RigStatus::Online && r.hasFrequency) {
+        char text[32];
+        std::snprintf(text, sizeof text, ", %.6f MHz", r.hz / 1e6);
+        line += text;
+        if (r.mode != RIG_MODE_NONE) {
+            line += ' ';
+            line += rig_strrmode(static_cast<rmode_t>(r.mode));
+        }
+    } else if (!r.error.empty()) {
+        line += ": " + r.error;
+    }
+    return line;
+}
+
+void HamlibRigServer::take(const kt6::RigReading& reading) {
+    if (!validRig(reading.rigNumber)) return;
+    const std::size_t i = slot(reading.rigNumber);
+    if (reading.generation != generation_[i]) return;
+    latest_[i] = reading;
+    // The listener may run an exchange that processes events, and with them later readings;
+    // this reading's flags are taken first.
+    const int n = reading.rigNumber;
+    const bool statusChanged = reading.statusChanged;
+    const bool paramsChanged = reading.paramsChanged;
+    if (statusChanged) {
+        emit rigStatusChanged(n);
+        if (listener_) listener_->rigStatusChange(n);
+    }
+    if (paramsChanged) {
+        emit rigParamsChanged(n);
+        if (listener_) listener_->rigParamsChange(n);
+    }
+}
+
+void HamlibRigServer::showDialog() {
+    if (!dialog_) {
+        auto* made = new RigSettingsDialog(hamlibRigModels(), options_.dialogParent);
+        if (!options_.dialogParent) ownDialog_.reset(made);
+        dialog_ = made;
+        QObject::connect(made, &QDialog::accepted, this, &HamlibRigServer::dialogAccepted);
+        QObject::connect(this, &HamlibRigServer::rigStatusChanged, made, [this](int n) {
+            if (dialog_) dialog_->setStatusLine(n, QString::fromStdString(statusLine(n)));
+        });
+    }
+    dialog_->setSettings(settings_);
+    for (int n = 1; n <= kRigCount; ++n) {
+        dialog_->setStatusLine(n, QString::fromStdString(statusLine(n)));
+    }
+    dialog_->show();
+    dialog_->raise();
+    dialog_->activateWindow();
+}
+
+void HamlibRigServer::dialogAccepted() {
+    if (!dialog_) return;
+    const RigSettings chosen = dialog_->settings();
+    if (!options_.settingsPath.empty()) {
+        ProfileFile file(options_.settingsPath);
+        saveRigSettings(file, chosen);
+        std::string reason;
+        if (!file.flush(&reason)) {
+            QMessageBox::warning(dialog_, dialog_->windowTitle(),
+                                 QStringLiteral("The rig settings could not be saved: %1")
+                                     .arg(QString::fromStdString(reason)));
+        }
+    }
+    applySettings(chosen);
+}
+
+}  // namespace kt6

@@ -1,0 +1,72 @@
+#pragma once
+// The rig server on libhamlib: each rig is a Hamlib model with its port, polled on its own
+// thread; the window thread sees only the readings that reach it through its event loop.
+#include <QObject>
+#include <QPointer>
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "radio/rig_poller.h"
+#include "radio/rig_server.h"
+#include "radio/rig_settings.h"
+
+class QWidget;
+
+namespace kt6 {
+
+class RigSettingsDialog;
+
+struct HamlibServerOptions {
+    // Where "Radio1"/"Radio2" are read at connect and written when the dialog is accepted;
+    // empty keeps the defaults and writes nothing.
+    std::filesystem::path settingsPath;
+    // Used instead of the file's settings when set.
+    std::optional<RigSettings> settings;
+    // The settings dialog's parent window.
+    QWidget* dialogParent = nullptr;
+};
+
+class HamlibRigServer : public QObject, public RigServer {
+    Q_OBJECT
+  public:
+    explicit HamlibRigServer(HamlibServerOptions options, QObject* parent = nullptr);
+    ~HamlibRigServer() override;
+
+    bool connect(std::string* error = nullptr) override;
+    void setListener(RigServerListener* listener) override { listener_ = listener; }
+    RigStatus status(int rigNumber) const override;
+    std::optional<double> rxFrequency(int rigNumber) const override;
+    void showDialog() override;
+
+    // Takes new settings; each rig whose settings changed is polled afresh.
+    void applySettings(const RigSettings& settings);
+    const RigSettings& settings() const { return settings_; }
+    bool connected() const { return connected_; }
+    // "Online, 14.074000 MHz USB" or the status with libhamlib's reason.
+    std::string statusLine(int rigNumber) const;
+    RigSettingsDialog* dialog() const { return dialog_; }
+
+  signals:
+    void rigStatusChanged(int rigNumber);
+    void rigParamsChanged(int rigNumber);
+
+  private:
+    void take(const kt6::RigReading& reading);
+    void restart(int rigNumber);
+    void dialogAccepted();
+
+    HamlibServerOptions options_;
+    RigSettings settings_;
+    bool connected_ = false;
+    RigServerListener* listener_ = nullptr;
+    std::array<std::unique_ptr<RigPoller>, kRigCount> pollers_;
+    std::array<std::uint64_t, kRigCount> generation_{};
+    std::array<RigReading, kRigCount> latest_{};
+    QPointer<RigSettingsDialog> dialog_;
+    // A dialog without a parent window is owned here.
+    std::unique_ptr<RigSettingsDialog> ownDialog_;
+};
+
+}  // namespace kt6

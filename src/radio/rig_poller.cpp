@@ -1,0 +1,171 @@
+#include "radio/rig_poller.h"
+
+#include <hamlib/rig.h>
+
+#include <cstdlib>
+
+#include "radio/hamlib_models.h"
+
+namespace kt6 {
+namespace {
+
+// A rig handle that is closed and freed on every path out of the poll loop.
+class RigHandle {
+  public:
+    RigHandle() = default;
+    ~RigHandle() { reset(); }
+    RigHandle(const RigHandle&) = delete;
+    RigHandle& operator=(const RigHandle&) = delete;
+
+    RIG* get() const { return rig_; }
+    bool isOpen() const { return open_; }
+    void reset() {
+        if (!rig_) return;
+        if (open_) rig_close(rig_);
+        rig_cleanup(rig_);
+        rig_ = nullptr;
+        open_ = false;
+    }
+    // 0, or the libhamlib error code (negative) with the reason in error.
+    int open(const RigPortSettings& s, std::string& error) {
+        reset();
+        rig_ = rig_init(static_cast<rig_model_t>(s.model));
+        if (!rig_) {
+            error = "libhamlib does not know rig model " + std::to_string(s.model);
+            return -RIG_ENIMPL;
+        }
+        // Fresh values every poll: the library's cache would hide changes for 500 ms.
+        rig_set_cache_timeout_ms(rig_, HAMLIB_CACHE_ALL, 0);
+        setConf("timeout", std::to_string(kRigIoTimeout.count()));
+        setConf("retry", std::to_string(kRigIoRetries));
+        if (!s.port.empty()) setConf("rig_pathname", s.port);
+        if (s.speed > 0) setConf("serial_speed", std::to_string(s.speed));
+        const int rc = rig_open(rig_);
+        if (rc != RIG_OK) {
+            error = rigerror2(rc);
+            return rc;
+        }
+        open_ = true;
+        return 0;
+    }
+
+  private:
+    void setConf(const char* name, const std::string& value) {
+        const token_t token = rig_token_lookup(rig_, name);
+        if (token != RIG_CONF_END) rig_set_conf(rig_, token, value.c_str());
+    }
+
+    RIG* rig_ = nullptr;
+    bool open_ = false;
+};
+
+RigStatus openFailureStatus(int rc) {
+    switch (std::abs(rc)) {
+        case RIG_EIO:
+            return RigStatus::PortBusy;
+        case RIG_ENIMPL:
+        case RIG_ECONF:
+        case RIG_EINVAL:
+            return RigStatus::NotConfigured;
+        default:
+            return RigStatus::NotResponding;
+    }
+}
+
+}  // namespace
+
+RigPoller::RigPoller(int rigNumber, RigPortSettings settings, std::uint64_t generation)
+    : rigNumber_(rigNumber), settings_(std::move(settings)), generation_(generation) {
+    qRegisterMetaType<kt6::RigReading>();
+}
+
+RigPoller::~RigPoller() {
+    requestStop();
+    if (thread_) thread_->wait();
+}
+
+bool RigPoller::start() {
+    if (thread_) return true;
+    thread_.reset(QThread::create([this] { run(); }));
+    if (!thread_) return false;
+    thread_->setObjectName(QStringLiteral("rig%1").arg(rigNumber_));
+    thread_->start();
+    return thread_->isRunning() || thread_->isFinished();
+}
+
+void RigPoller::requestStop() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+}
+
+bool RigPoller::pause(std::chrono::milliseconds interval) {
+    std::unique_lock lock(mutex_);
+    return wake_.wait_for(lock, interval, [this] { return stop_; });
+}
+
+void RigPoller::run() {
+    prepareHamlib();
+    RigReading idle;
+    if (settings_.model == 0) {
+        idle.status = RigStatus::NotConfigured;
+        idle.error = "no rig model chosen";
+        publish(idle);
+        return;
+    }
+    RigHandle rig;
+    while (!pause(std::chrono::milliseconds::zero())) {
+        if (!rig.isOpen()) {
+            std::string error;
+            if (const int rc = rig.open(settings_, error); rc != 0) {
+                RigReading failed;
+                failed.status = openFailureStatus(rc);
+                failed.error = error;
+                publish(failed);
+                rig.reset();
+                if (pause(kRigReopenDelay)) break;
+                continue;
+            }
+        }
+        RigReading now;
+        freq_t hz = 0;
+        const int rc = rig_get_freq(rig.get(), RIG_VFO_CURR, &hz);
+        if (rc != RIG_OK) {
+            now.status = RigStatus::NotResponding;
+            now.error = rigerror2(rc);
+            publish(now);
+            // A radio that stopped answering is best met with a fresh connection.
+            rig.reset();
+            if (pause(kRigReopenDelay)) break;
+            continue;
+        }
+        now.status = RigStatus::Online;
+        now.hasFrequency = true;
+        now.hz = hz;
+        // Not every model reports mode or VFO; a failure there leaves the value at 0.
+        rmode_t mode = RIG_MODE_NONE;
+        pbwidth_t width = 0;
+        if (rig_get_mode(rig.get(), RIG_VFO_CURR, &mode, &width) == RIG_OK) now.mode = mode;
+        vfo_t vfo = RIG_VFO_NONE;
+        if (rig_get_vfo(rig.get(), &vfo) == RIG_OK) now.vfo = vfo;
+        publish(now);
+        if (pause(settings_.poll)) break;
+    }
+}
+
+void RigPoller::publish(RigReading next) {
+    next.rigNumber = rigNumber_;
+    next.generation = generation_;
+    next.statusChanged = !published_ || next.status != last_.status || next.error != last_.error;
+    next.paramsChanged = next.status == RigStatus::Online &&
+                         (!published_ || last_.status != RigStatus::Online || next.hz != last_.hz ||
+                          next.mode != last_.mode || next.vfo != last_.vfo);
+    if (!next.statusChanged && !next.paramsChanged) return;
+    published_ = true;
+    last_ = next;
+    emit reading(next);
+}
+
+}  // namespace kt6

@@ -1,0 +1,75 @@
+#pragma once
+// One rig polled on its own thread: opens it through libhamlib, reads frequency, mode and
+// VFO every poll interval, reopens after a failure, and reports each change as a queued
+// signal to whoever lives on the window thread.
+#include <QObject>
+#include <QThread>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "radio/rig_server.h"
+#include "radio/rig_settings.h"
+
+namespace kt6 {
+
+// Hamlib gives up on a silent radio after this (its defaults block rig_open for 20 s).
+inline constexpr std::chrono::milliseconds kRigIoTimeout{500};
+inline constexpr int kRigIoRetries = 1;
+// How long a rig that failed waits before it is opened again.
+inline constexpr std::chrono::milliseconds kRigReopenDelay{1000};
+
+struct RigReading {
+    int rigNumber = 0;
+    // Which run of the rig's poller made it: readings of a replaced poller are dropped.
+    std::uint64_t generation = 0;
+    RigStatus status = RigStatus::Disabled;
+    bool hasFrequency = false;
+    double hz = 0;
+    std::uint64_t mode = 0;
+    std::uint32_t vfo = 0;
+    // libhamlib's reason for the last failure, empty while online.
+    std::string error;
+    bool statusChanged = false;
+    bool paramsChanged = false;
+};
+
+class RigPoller : public QObject {
+    Q_OBJECT
+  public:
+    RigPoller(int rigNumber, RigPortSettings settings, std::uint64_t generation);
+    // Stops the thread; waits at most for the libhamlib call under way.
+    ~RigPoller() override;
+
+    // Starts the thread; false when it cannot be started.
+    bool start();
+    // Asks the thread to end without waiting for it.
+    void requestStop();
+
+  signals:
+    // Emitted on the poller's thread; connect it queued.
+    void reading(kt6::RigReading reading);
+
+  private:
+    void run();
+    // Waits for the interval or a stop request; true when asked to stop.
+    bool pause(std::chrono::milliseconds interval);
+    void publish(RigReading next);
+
+    const int rigNumber_;
+    const RigPortSettings settings_;
+    const std::uint64_t generation_;
+    std::unique_ptr<QThread> thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    RigReading last_;
+    bool published_ = false;
+};
+
+}  // namespace kt6
+
+Q_DECLARE_METATYPE(kt6::RigReading)

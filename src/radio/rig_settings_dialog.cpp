@@ -1,0 +1,146 @@
+#include "radio/rig_settings_dialog.h"
+
+#include <QComboBox>
+#include <QCompleter>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace kt6 {
+namespace {
+
+constexpr int kSerialSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+const QString kDefaultSpeed = QStringLiteral("Default");
+const QString kNoRig = QStringLiteral("No rig (#0)");
+
+std::size_t slot(int rigNumber) {
+    return static_cast<std::size_t>(rigNumber - 1);
+}
+
+}  // namespace
+
+RigSettingsDialog::RigSettingsDialog(std::vector<RigModelInfo> models, QWidget* parent)
+    : QDialog(parent), models_(std::move(models)), shown_(defaultRigSettings()) {
+    setObjectName(QStringLiteral("RigSettingsDialog"));
+    setWindowTitle(QString::fromLatin1(kCaption));
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    layout->addLayout(row);
+    for (int n = 1; n <= kRigCount; ++n) {
+        auto* box = new QGroupBox(QStringLiteral("Rig %1").arg(n), this);
+        box->setObjectName(QStringLiteral("gbRig%1").arg(n));
+        row->addWidget(box);
+        buildRig(n, box);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("bbRig"));
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    setSettings(shown_);
+}
+
+void RigSettingsDialog::buildRig(int rigNumber, QWidget* box) {
+    RigControls& c = rigs_[slot(rigNumber)];
+    auto* form = new QFormLayout(box);
+
+    c.model = new QComboBox(box);
+    c.model->setObjectName(QStringLiteral("cbModel%1").arg(rigNumber));
+    c.model->setEditable(true);
+    c.model->setInsertPolicy(QComboBox::NoInsert);
+    c.model->setMinimumContentsLength(32);
+    c.model->addItem(kNoRig, 0);
+    for (const RigModelInfo& m : models_) {
+        c.model->addItem(QString::fromStdString(rigModelLabel(m)), m.model);
+    }
+    // Typing any part of the manufacturer, the name or the number finds the model.
+    c.model->completer()->setFilterMode(Qt::MatchContains);
+    c.model->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    form->addRow(QStringLiteral("Model"), c.model);
+
+    c.port = new QLineEdit(box);
+    c.port->setObjectName(QStringLiteral("edPort%1").arg(rigNumber));
+    c.port->setPlaceholderText(QStringLiteral("host:port or /dev/ttyUSB0"));
+    form->addRow(QStringLiteral("Port"), c.port);
+
+    c.speed = new QComboBox(box);
+    c.speed->setObjectName(QStringLiteral("cbSpeed%1").arg(rigNumber));
+    c.speed->setEditable(true);
+    c.speed->setInsertPolicy(QComboBox::NoInsert);
+    c.speed->addItem(kDefaultSpeed, 0);
+    for (int s : kSerialSpeeds) c.speed->addItem(QString::number(s), s);
+    form->addRow(QStringLiteral("Speed"), c.speed);
+
+    c.poll = new QSpinBox(box);
+    c.poll->setObjectName(QStringLiteral("sePoll%1").arg(rigNumber));
+    c.poll->setRange(static_cast<int>(kMinRigPoll.count()), static_cast<int>(kMaxRigPoll.count()));
+    c.poll->setSingleStep(50);
+    c.poll->setSuffix(QStringLiteral(" ms"));
+    form->addRow(QStringLiteral("Poll every"), c.poll);
+
+    c.status = new QLabel(box);
+    c.status->setObjectName(QStringLiteral("lRigStatus%1").arg(rigNumber));
+    c.status->setWordWrap(true);
+    form->addRow(QStringLiteral("Status"), c.status);
+}
+
+void RigSettingsDialog::selectModel(RigControls& c, int model) {
+    int index = c.model->findData(model);
+    if (index < 0) {
+        // A model this libhamlib does not list is kept, not silently replaced.
+        c.model->addItem(QStringLiteral("Model #%1").arg(model), model);
+        index = c.model->count() - 1;
+    }
+    c.model->setCurrentIndex(index);
+}
+
+void RigSettingsDialog::setSettings(const RigSettings& settings) {
+    shown_ = settings;
+    for (int n = 1; n <= kRigCount; ++n) {
+        RigControls& c = rigs_[slot(n)];
+        const RigPortSettings& r = settings.rig(n);
+        selectModel(c, r.model);
+        c.port->setText(QString::fromStdString(r.port));
+        const int speedIndex = c.speed->findData(r.speed);
+        if (speedIndex >= 0) {
+            c.speed->setCurrentIndex(speedIndex);
+        } else {
+            c.speed->setEditText(QString::number(r.speed));
+        }
+        c.poll->setValue(static_cast<int>(r.poll.count()));
+    }
+}
+
+RigSettings RigSettingsDialog::settings() const {
+    RigSettings out = shown_;
+    for (int n = 1; n <= kRigCount; ++n) {
+        const RigControls& c = rigs_[slot(n)];
+        RigPortSettings& r = out.rig(n);
+        const int modelIndex = c.model->findText(c.model->currentText());
+        if (modelIndex >= 0) r.model = c.model->itemData(modelIndex).toInt();
+        r.port = c.port->text().trimmed().toStdString();
+        const QString speedText = c.speed->currentText().trimmed();
+        bool ok = false;
+        const int speed = speedText.toInt(&ok);
+        r.speed = ok ? std::clamp(speed, 0, kMaxSerialSpeed) : 0;
+        r.poll = std::chrono::milliseconds(c.poll->value());
+    }
+    return out;
+}
+
+void RigSettingsDialog::setStatusLine(int rigNumber, const QString& text) {
+    if (rigNumber < 1 || rigNumber > kRigCount) return;
+    rigs_[slot(rigNumber)].status->setText(text);
+}
+
+QString RigSettingsDialog::statusLine(int rigNumber) const {
+    if (rigNumber < 1 || rigNumber > kRigCount) return {};
+    return rigs_[slot(rigNumber)].status->text();
+}
+
+}  // namespace kt6

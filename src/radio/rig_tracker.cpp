@@ -1,0 +1,196 @@
+#include "radio/rig_tracker.h"
+
+#include <cmath>
+#include <utility>
+
+namespace kt6 {
+namespace {
+
+bool validRig(int rigNumber) {
+    return rigNumber >= 1 && rigNumber <= kRigCount;
+}
+std::size_t slot(int rigNumber) {
+    return static_cast<std::size_t>(rigNumber - 1);
+}
+
+}  // namespace
+
+std::optional<Bytes> frequencyPayload(double hz) {
+    if (!std::isfinite(hz) || hz < 0) return std::nullopt;
+    // Compared before converting, so a huge value never reaches the integer cast.
+    if (hz >= (kMaxSendableKHz + 1.0) * 1000.0) return std::nullopt;
+    const auto kHz = static_cast<std::uint32_t>(hz) / 1000u;
+    return Bytes{static_cast<std::uint8_t>(kHz & 0xFF),
+                 static_cast<std::uint8_t>((kHz >> 8) & 0xFF)};
+}
+
+RigTracker::RigTracker(Link& link, RigView& view, std::function<bool()> controllerOnline,
+                       ServerFactory makeServer)
+    : link_(link),
+      view_(view),
+      controllerOnline_(std::move(controllerOnline)),
+      makeServer_(std::move(makeServer)) {}
+
+RigTracker::~RigTracker() {
+    if (server_) server_->setListener(nullptr);
+}
+
+NamedColour RigTracker::lamp(int rigNumber) const {
+    return validRig(rigNumber) ? lamps_[slot(rigNumber)] : NamedColour::clBtnFace;
+}
+
+void RigTracker::OpenRigClient() {
+    if (clientCreated_) return;
+    // Set first: the error box below runs an event loop, and a poll tick inside it must not
+    // open a second client or show a second box.
+    clientCreated_ = true;
+    bool connected = false;
+    try {
+        if (makeServer_) server_ = makeServer_();
+        if (!server_) {
+            connectError_ = "no rig server available";
+        } else if (server_->connect(&connectError_)) {
+            server_->setListener(this);
+            following_ = true;
+            connected = true;
+        }
+    } catch (const std::exception& e) {
+        connectError_ = e.what();
+    } catch (...) {
+        connectError_ = "rig server failed while connecting";
+    }
+    if (!connected) {
+        view_.showError(std::string(kRigConnectError), std::string(kRigErrorTitle));
+        return;
+    }
+    if (view_.isTicked(1)) RigParamsChange(1, 0);
+    if (view_.isTicked(2)) RigParamsChange(2, 0);
+}
+
+void RigTracker::RigParamsChange(int rigNumber, int /*params*/) {
+    if (!server_ || !validRig(rigNumber)) return;
+    // Never nested inside a running exchange: it owns the sequence counter and the reply.
+    if (link_.busy()) {
+        defer(rigNumber);
+        return;
+    }
+    follow(rigNumber);
+}
+
+void RigTracker::follow(int rigNumber) {
+    if (!view_.isTicked(rigNumber)) {
+        paint(rigNumber, NamedColour::clBtnFace);
+        return;
+    }
+    const bool controllerOnline = controllerOnline_ && controllerOnline_();
+    RigStatus status = RigStatus::NotConfigured;
+    std::optional<double> hz;
+    // Everything is read before anything is painted or sent, so a failing server leaves
+    // only the olive lamp behind.
+    try {
+        status = server_->status(rigNumber);
+        if (status == RigStatus::Online && controllerOnline) hz = server_->rxFrequency(rigNumber);
+    } catch (...) {
+        paint(rigNumber, NamedColour::clOlive);
+        return;
+    }
+    if (status != RigStatus::Online || (controllerOnline && !hz)) {
+        paint(rigNumber, NamedColour::clOlive);
+        return;
+    }
+    paint(rigNumber, NamedColour::clLime);
+    lampCountdown_ = kRigLampPolls;
+    if (!controllerOnline) return;
+    const auto payload = frequencyPayload(*hz);
+    if (!payload) return;
+    ++framesSent_;
+    link_.SendCommand(kSetFrequencyCommand, *payload, true, kSetFrequencyTries,
+                      static_cast<int>(kSetFrequencyTimeout.count()));
+}
+
+void RigTracker::defer(int rigNumber) {
+    // The frequency is read when the deferred report runs, so one pending mark per rig
+    // sends only the latest one.
+    pending_[slot(rigNumber)] = true;
+    if (pendingQueued_) return;
+    pendingQueued_ = true;
+    link_.whenIdle([this, alive = std::weak_ptr<int>(alive_)] {
+        if (alive.expired()) return;
+        runPending();
+    });
+}
+
+void RigTracker::runPending() {
+    pendingQueued_ = false;
+    for (int n = 1; n <= kRigCount; ++n) {
+        if (!std::exchange(pending_[slot(n)], false)) continue;
+        RigParamsChange(n, 0);
+    }
+}
+
+void RigTracker::RigPollStep() {
+    const bool t1 = view_.isTicked(1);
+    const bool t2 = view_.isTicked(2);
+    if (t1) view_.setMenuCheck(RigMenuItem::Radio1, true);
+    if (t2) view_.setMenuCheck(RigMenuItem::Radio21, true);
+    if ((t1 || t2) && !clientCreated_ && controllerOnline_ && controllerOnline_()) {
+        OpenRigClient();
+    }
+    if (lampCountdown_ > 0 && --lampCountdown_ == 0) {
+        for (int n = 1; n <= kRigCount; ++n) {
+            if (lamps_[slot(n)] == NamedColour::clLime) paint(n, NamedColour::clGreen);
+        }
+    }
+}
+
+void RigTracker::choose(bool rig1, bool rig2) {
+    view_.setTicked(1, rig1);
+    view_.setTicked(2, rig2);
+    view_.setMenuCheck(RigMenuItem::Radio1, rig1);
+    view_.setMenuCheck(RigMenuItem::Radio21, rig2);
+    view_.setMenuCheck(RigMenuItem::NoRadio1, !rig1 && !rig2);
+}
+
+void RigTracker::Radio1Click() {
+    choose(true, false);
+}
+void RigTracker::Radio21Click() {
+    choose(false, true);
+}
+void RigTracker::NoRadio1Click() {
+    choose(false, false);
+}
+
+void RigTracker::ConfigRadio1Click() {
+    OpenRigClient();
+    if (!server_) return;
+    try {
+        server_->showDialog();
+    } catch (const std::exception& e) {
+        view_.showError(e.what(), std::string(kRigErrorTitle));
+    }
+}
+
+void RigTracker::rigParamsChange(int rigNumber) {
+    RigParamsChange(rigNumber, 0);
+}
+
+void RigTracker::rigStatusChange(int rigNumber) {
+    // Going online is followed by a params change that sends the frequency; only the loss
+    // of the rig needs its own report, so the lamp does not stay lime or green.
+    if (!server_ || !validRig(rigNumber)) return;
+    RigStatus status = RigStatus::NotConfigured;
+    try {
+        status = server_->status(rigNumber);
+    } catch (...) {
+        // A server that cannot tell counts as a lost rig.
+    }
+    if (status != RigStatus::Online) RigParamsChange(rigNumber, 0);
+}
+
+void RigTracker::paint(int rigNumber, NamedColour colour) {
+    lamps_[slot(rigNumber)] = colour;
+    view_.setLamp(rigNumber, colour);
+}
+
+}  // namespace kt6
