@@ -1,0 +1,111 @@
+#include "sim/controller_model.h"
+
+#include <algorithm>
+#include <string>
+
+#include "sim/trace.h"
+
+namespace kt6::sim {
+
+ControllerModel::ControllerModel(ModelOptions options, TimePoint start)
+    : options_(options),
+      controller_(options.controller, start),
+      faults_(options.faults, options.seed),
+      lineFreeAt_(start),
+      start_(start) {}
+
+void ControllerModel::receive(std::span<const std::uint8_t> bytes, TimePoint at) {
+    for (std::uint8_t b : bytes) {
+        if (b == kFrameStart) wireIn_.clear();
+        if (trace_) wireIn_.push_back(b);
+        const auto event = receiver_.feed(b);
+        if (event == FrameReceiver::Event::GoodFrame) {
+            frameArrived(wireIn_, at);
+        } else if (event == FrameReceiver::Event::BadFrame) {
+            traceLine(at, "IN", wireIn_, "bad frame, ignored");
+        }
+        if (event != FrameReceiver::Event::None) wireIn_.clear();
+    }
+}
+
+void ControllerModel::frameArrived(const Bytes& wire, TimePoint at) {
+    Bytes content = receiver_.payload();
+    content.pop_back();
+    if (faults_.dropFrame()) {
+        traceLine(at, "IN", wire, describeCommand(content) + "  [dropped]");
+        return;
+    }
+    const bool repeat = !lastCommand_.empty() && content == lastCommand_;
+    traceLine(at, "IN", wire, describeCommand(content) + (repeat ? "  [repeat]" : ""));
+    if (!repeat) {
+        lastReply_ = controller_.execute(content, at);
+        lastCommand_ = content;
+        ++executed_;
+    }
+    const bool blockWrite =
+        content.size() >= 2 && content[1] >= 4 && content[1] <= 7 && content[1] != 5;
+    const TimePoint due =
+        at + kTurnaround + (blockWrite && !repeat ? kBlockWriteTime : Duration::zero());
+    send(lastReply_, content, due, repeat ? "  [answered again]" : "");
+}
+
+void ControllerModel::send(const Bytes& reply, const Bytes& command, TimePoint due,
+                           std::string_view note) {
+    const std::string text = describeReply(command, reply) + std::string(note);
+    if (faults_.loseReply()) {
+        traceLine(due, "OUT", {}, text + "  [reply lost]");
+        return;
+    }
+    Bytes wire = faults_.maybeGarbage();
+    const std::size_t noise = wire.size();
+    const Bytes frame = encodeFrame(reply).value_or(Bytes{});
+    wire.insert(wire.end(), frame.begin(), frame.end());
+    Bytes framePart(wire.begin() + static_cast<std::ptrdiff_t>(noise), wire.end());
+    const bool corrupted = faults_.maybeCorrupt(framePart);
+    std::copy(framePart.begin(), framePart.end(),
+              wire.begin() + static_cast<std::ptrdiff_t>(noise));
+    std::string marks;
+    if (noise > 0) marks += "  [" + std::to_string(noise) + " noise bytes first]";
+    if (corrupted) marks += "  [corrupted]";
+    traceLine(due, "OUT", wire, text + marks);
+
+    TimePoint at = due;
+    if (options_.pace) at = std::max(due, lineFreeAt_);
+    for (std::uint8_t b : wire) {
+        out_.push_back({at, b});
+        if (options_.pace) at += kByteTime;
+    }
+    lineFreeAt_ = at;
+}
+
+std::optional<TimePoint> ControllerModel::nextDue() const {
+    if (out_.empty()) return std::nullopt;
+    return out_.front().due;
+}
+
+Bytes ControllerModel::takeDue(TimePoint now) {
+    Bytes bytes;
+    while (!out_.empty() && out_.front().due <= now) {
+        bytes.push_back(out_.front().byte);
+        out_.pop_front();
+    }
+    return bytes;
+}
+
+std::size_t ControllerModel::dueCount(TimePoint now) const {
+    std::size_t n = 0;
+    for (const auto& p : out_) {
+        if (p.due > now) break;
+        ++n;
+    }
+    return n;
+}
+
+void ControllerModel::traceLine(TimePoint at, const char* direction, const Bytes& wire,
+                                const std::string& text) {
+    if (!trace_) return;
+    const double seconds = std::chrono::duration<double>(at - start_).count();
+    trace_(sim::traceLine(seconds, direction, wire, text));
+}
+
+}  // namespace kt6::sim
