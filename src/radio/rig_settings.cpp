@@ -24,7 +24,8 @@ RigSettings loadRigSettings(const ProfileFile& file) {
         const std::string section = rigSection(n);
         // A hand-edited file may hold anything; a negative model would reach rig_init.
         r.model = std::max(0, file.readInt(section, "Model", r.model));
-        r.port = file.readString(section, "Port", r.port);
+        // Quoted values keep their inner blanks; no device or host has them.
+        r.port = trimProfileValue(file.readString(section, "Port", r.port));
         r.speed = std::clamp(file.readInt(section, "Speed", r.speed), 0, kMaxSerialSpeed);
         const int pollMs = file.readInt(section, "PollMs", static_cast<int>(r.poll.count()));
         r.poll = std::chrono::milliseconds(std::clamp<int>(

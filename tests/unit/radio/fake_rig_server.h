@@ -1,0 +1,61 @@
+#pragma once
+// A rig server the test drives by hand: statuses, frequencies and failures are set on its
+// state, and change reports are raised through the listener the tracker assigned.
+#include <array>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "radio/rig_server.h"
+
+namespace kt6::testing {
+
+struct FakeRigState {
+    std::array<RigStatus, kRigCount> status{RigStatus::Online, RigStatus::Online};
+    std::array<std::optional<double>, kRigCount> hz{};
+    bool connectSucceeds = true;
+    bool throwOnRead = false;
+    int connectCalls = 0;
+    int dialogsShown = 0;
+    RigServerListener* listener = nullptr;
+
+    void set(int rig, double value) { hz.at(static_cast<std::size_t>(rig - 1)) = value; }
+    // A change report as the server's event would deliver it.
+    void report(int rig) {
+        if (listener) listener->rigParamsChange(rig);
+    }
+    void statusReport(int rig, RigStatus s) {
+        status.at(static_cast<std::size_t>(rig - 1)) = s;
+        if (listener) listener->rigStatusChange(rig);
+    }
+};
+
+class FakeRigServer : public RigServer {
+public:
+    explicit FakeRigServer(FakeRigState& state) : s_(state) {}
+    ~FakeRigServer() override { s_.listener = nullptr; }
+
+    bool connect(std::string* error) override {
+        ++s_.connectCalls;
+        if (!s_.connectSucceeds && error) *error = "fake server refused";
+        return s_.connectSucceeds;
+    }
+    void setListener(RigServerListener* listener) override { s_.listener = listener; }
+    RigStatus status(int rig) const override {
+        if (s_.throwOnRead) throw std::runtime_error("server gone");
+        if (rig < 1 || rig > kRigCount) return RigStatus::NotConfigured;
+        return s_.status[static_cast<std::size_t>(rig - 1)];
+    }
+    std::optional<double> rxFrequency(int rig) const override {
+        if (s_.throwOnRead) throw std::runtime_error("server gone");
+        if (rig < 1 || rig > kRigCount) return std::nullopt;
+        return s_.hz[static_cast<std::size_t>(rig - 1)];
+    }
+    void showDialog() override { ++s_.dialogsShown; }
+
+private:
+    FakeRigState& s_;
+};
+
+}  // namespace kt6::testing

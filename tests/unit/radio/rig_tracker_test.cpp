@@ -1,0 +1,419 @@
+// The window's rig client on a fake rig server, a fake port and a fake clock.
+#include "radio/rig_tracker.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+
+#include "link/comm32.h"
+#include "unit/radio/fake_rig_server.h"
+#include "support/fake_pump.h"
+#include "support/fake_serial.h"
+#include "support/scripted_controller.h"
+
+namespace kt6 {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FakePump;
+using testing::FakeRigServer;
+using testing::FakeRigState;
+using testing::FakeSerialBackend;
+using testing::FakeSerialState;
+using testing::ScriptedController;
+
+struct FakeView : RigView {
+    std::array<bool, kRigCount> ticked{};
+    std::array<NamedColour, kRigCount> lamps{NamedColour::clBtnFace, NamedColour::clBtnFace};
+    std::map<RigMenuItem, bool> menu{{RigMenuItem::Radio1, false},
+                                     {RigMenuItem::Radio21, false},
+                                     {RigMenuItem::NoRadio1, false}};
+    std::vector<std::pair<std::string, std::string>> errors;
+
+    bool isTicked(int rig) const override { return ticked.at(static_cast<std::size_t>(rig - 1)); }
+    void setTicked(int rig, bool t) override { ticked.at(static_cast<std::size_t>(rig - 1)) = t; }
+    void setLamp(int rig, NamedColour c) override {
+        lamps.at(static_cast<std::size_t>(rig - 1)) = c;
+    }
+    void setMenuCheck(RigMenuItem item, bool checked) override { menu[item] = checked; }
+    void showError(const std::string& text, const std::string& title) override {
+        errors.emplace_back(text, title);
+    }
+    NamedColour lamp(int rig) const { return lamps.at(static_cast<std::size_t>(rig - 1)); }
+};
+
+class RigTrackerTest : public ::testing::Test {
+protected:
+    RigTrackerTest()
+        : port(std::make_unique<FakeSerialBackend>(wire), nullptr),
+          link(port, pump),
+          controller(wire),
+          tracker(
+              link, view, [this] { return controllerOnline; },
+              [this]() -> std::unique_ptr<RigServer> {
+                  ++serversMade;
+                  if (noServer) return nullptr;
+                  return std::make_unique<FakeRigServer>(rig);
+              }) {
+        pump.attach(&link);
+        pump.inputWaiting = [this] { return !wire.input.empty(); };
+        port.OpenPort("bio1");
+        port.SetPortParams(19200, 'n', 8, 1, 'N');
+        link.ExchangeEnabled = true;
+    }
+
+    // Rig 1 ticked and the client connected, with nothing sent yet.
+    void followRig1() {
+        view.ticked = {true, false};
+        tracker.OpenRigClient();
+        controller.received.clear();
+    }
+
+    // The data bytes of every command 3 the controller received.
+    std::vector<Bytes> frequencyFrames() const {
+        std::vector<Bytes> out;
+        for (const Bytes& c : controller.commands(kSetFrequencyCommand)) {
+            out.emplace_back(c.begin() + 2, c.end());
+        }
+        return out;
+    }
+
+    FakeSerialState wire;
+    Comm32 port;
+    FakePump pump;
+    Link link;
+    ScriptedController controller;
+    FakeRigState rig;
+    FakeView view;
+    bool controllerOnline = true;
+    bool noServer = false;
+    int serversMade = 0;
+    RigTracker tracker;
+};
+
+TEST(FrequencyPayload, TruncatedKilohertzLowByteFirstWithinSixteenBits) {
+    EXPECT_EQ(frequencyPayload(14'074'000), (Bytes{0xFA, 0x36}));
+    EXPECT_EQ(frequencyPayload(7'199'999), (Bytes{0x1F, 0x1C}));  // 7199, not 7200
+    EXPECT_EQ(frequencyPayload(999), (Bytes{0x00, 0x00}));
+    EXPECT_EQ(frequencyPayload(65'535'999), (Bytes{0xFF, 0xFF}));
+    EXPECT_EQ(frequencyPayload(65'536'000), std::nullopt);
+    EXPECT_EQ(frequencyPayload(144'300'000), std::nullopt);  // would be 13228 kHz
+    EXPECT_EQ(frequencyPayload(1e300), std::nullopt);
+    EXPECT_EQ(frequencyPayload(-1), std::nullopt);
+    EXPECT_EQ(frequencyPayload(std::nan("")), std::nullopt);
+}
+
+TEST_F(RigTrackerTest, OpeningSendsTheTickedRigsFrequencyAsCommand3WithTheFlag) {
+    rig.set(1, 14'074'000);
+    view.ticked = {true, false};
+    tracker.OpenRigClient();
+
+    const auto frames = controller.commands(kSetFrequencyCommand);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][0] & kSequenceFlag, kSequenceFlag);
+    EXPECT_EQ(Bytes(frames[0].begin() + 2, frames[0].end()), (Bytes{0xFA, 0x36}));
+    EXPECT_EQ(view.lamp(1), NamedColour::clLime);
+    EXPECT_EQ(view.lamp(2), NamedColour::clBtnFace);
+    EXPECT_EQ(tracker.RigLampCountdown(), kRigLampPolls);
+    EXPECT_TRUE(tracker.following());
+    EXPECT_EQ(rig.connectCalls, 1);
+}
+
+TEST_F(RigTrackerTest, ReportsSendTruncatedKilohertzAndResendOnModeOnlyChanges) {
+    rig.set(1, 3'500'000);
+    followRig1();
+    rig.set(1, 7'199'999);
+    rig.report(1);
+    // A mode change reports again with the frequency unchanged: it is sent again.
+    rig.report(1);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0x1F, 0x1C}, {0x1F, 0x1C}}));
+}
+
+TEST_F(RigTrackerTest, ReportsOfTheUntickedRigOnlyPaintItsBox) {
+    rig.set(1, 14'074'000);
+    rig.set(2, 21'074'000);
+    view.ticked = {false, true};
+    tracker.OpenRigClient();
+    ASSERT_EQ(view.lamp(2), NamedColour::clLime);
+    tracker.Radio1Click();
+    controller.received.clear();
+    rig.report(2);
+    EXPECT_TRUE(frequencyFrames().empty());
+    EXPECT_EQ(view.lamp(2), NamedColour::clBtnFace);
+}
+
+TEST_F(RigTrackerTest, NoRadioAfterTheClientExistsPaintsBtnFaceAndSendsNothing) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    ASSERT_EQ(view.lamp(1), NamedColour::clLime);
+    tracker.NoRadio1Click();
+    rig.report(1);
+    rig.report(2);
+    EXPECT_TRUE(frequencyFrames().empty());
+    EXPECT_EQ(view.lamp(1), NamedColour::clBtnFace);
+    EXPECT_EQ(view.lamp(2), NamedColour::clBtnFace);
+    EXPECT_TRUE(tracker.RigClient() != nullptr);
+}
+
+TEST_F(RigTrackerTest, MenuChoicesFollowTheTableAndDoNothingElse) {
+    tracker.Radio1Click();
+    EXPECT_EQ(view.ticked, (std::array<bool, 2>{true, false}));
+    EXPECT_TRUE(view.menu[RigMenuItem::Radio1]);
+    EXPECT_FALSE(view.menu[RigMenuItem::Radio21]);
+    EXPECT_FALSE(view.menu[RigMenuItem::NoRadio1]);
+
+    tracker.Radio21Click();
+    EXPECT_EQ(view.ticked, (std::array<bool, 2>{false, true}));
+    EXPECT_FALSE(view.menu[RigMenuItem::Radio1]);
+    EXPECT_TRUE(view.menu[RigMenuItem::Radio21]);
+    EXPECT_FALSE(view.menu[RigMenuItem::NoRadio1]);
+
+    tracker.NoRadio1Click();
+    EXPECT_EQ(view.ticked, (std::array<bool, 2>{false, false}));
+    EXPECT_FALSE(view.menu[RigMenuItem::Radio1]);
+    EXPECT_FALSE(view.menu[RigMenuItem::Radio21]);
+    EXPECT_TRUE(view.menu[RigMenuItem::NoRadio1]);
+
+    EXPECT_EQ(serversMade, 0);
+    EXPECT_TRUE(controller.received.empty());
+}
+
+TEST_F(RigTrackerTest, PollStepChecksTheTickedRigsItemAndNeverRemovesAMark) {
+    controllerOnline = false;
+    view.ticked = {false, true};
+    view.menu[RigMenuItem::Radio1] = true;
+    tracker.RigPollStep();
+    EXPECT_TRUE(view.menu[RigMenuItem::Radio21]);
+    EXPECT_TRUE(view.menu[RigMenuItem::Radio1]);
+}
+
+TEST_F(RigTrackerTest, PollStepOpensTheClientOnlyWithTheControllerOnlineAndARigTicked) {
+    rig.set(2, 14'074'000);
+    controllerOnline = false;
+    view.ticked = {false, true};
+    tracker.RigPollStep();
+    EXPECT_EQ(serversMade, 0);
+
+    controllerOnline = true;
+    view.ticked = {false, false};
+    tracker.RigPollStep();
+    EXPECT_EQ(serversMade, 0);
+
+    view.ticked = {false, true};
+    tracker.RigPollStep();
+    tracker.RigPollStep();
+    EXPECT_EQ(serversMade, 1);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0xFA, 0x36}}));
+}
+
+TEST_F(RigTrackerTest, LimeTurnsGreenAfterFivePollsAndOnlyLimeBoxesChange) {
+    rig.set(1, 14'074'000);
+    rig.status[1] = RigStatus::NotResponding;
+    view.ticked = {true, true};
+    tracker.OpenRigClient();
+    ASSERT_EQ(view.lamp(1), NamedColour::clLime);
+    ASSERT_EQ(view.lamp(2), NamedColour::clOlive);
+
+    for (int i = 0; i < kRigLampPolls - 1; ++i) tracker.RigPollStep();
+    EXPECT_EQ(view.lamp(1), NamedColour::clLime);
+    tracker.RigPollStep();
+    EXPECT_EQ(view.lamp(1), NamedColour::clGreen);
+    EXPECT_EQ(view.lamp(2), NamedColour::clOlive);
+    EXPECT_EQ(tracker.RigLampCountdown(), 0);
+
+    // A fresh report restarts the count.
+    rig.report(1);
+    tracker.RigPollStep();
+    EXPECT_EQ(view.lamp(1), NamedColour::clLime);
+    EXPECT_EQ(tracker.RigLampCountdown(), kRigLampPolls - 1);
+}
+
+TEST_F(RigTrackerTest, ConnectionErrorShowsOncePerRunAndChangesAreNotFollowed) {
+    rig.connectSucceeds = false;
+    rig.set(2, 14'074'000);
+    view.ticked = {false, true};
+    for (int i = 0; i < 3; ++i) tracker.RigPollStep();
+    tracker.ConfigRadio1Click();
+    tracker.btSetOmniClick();
+
+    ASSERT_EQ(view.errors.size(), 1u);
+    EXPECT_EQ(view.errors[0].first, "Error connecting to OmniRig - Check installation");
+    EXPECT_EQ(view.errors[0].second, "Skarnel Utility");
+    EXPECT_EQ(serversMade, 1);
+    EXPECT_EQ(rig.connectCalls, 1);
+    EXPECT_FALSE(tracker.following());
+    EXPECT_EQ(tracker.connectError(), "fake server refused");
+    // The dialog still opens, so the operator can repair the settings.
+    EXPECT_EQ(rig.dialogsShown, 2);
+    EXPECT_EQ(rig.listener, nullptr);
+    EXPECT_TRUE(frequencyFrames().empty());
+}
+
+TEST_F(RigTrackerTest, ConnectionErrorAlsoWhenNoServerCanBeMade) {
+    noServer = true;
+    tracker.ConfigRadio1Click();
+    tracker.ConfigRadio1Click();
+    EXPECT_EQ(view.errors.size(), 1u);
+    EXPECT_EQ(tracker.RigClient(), nullptr);
+    EXPECT_TRUE(tracker.clientCreated());
+}
+
+TEST_F(RigTrackerTest, ConfigRadioOpensTheClientWithoutWaitingForTheController) {
+    controllerOnline = false;
+    rig.set(1, 14'074'000);
+    view.ticked = {true, false};
+    tracker.ConfigRadio1Click();
+    EXPECT_EQ(serversMade, 1);
+    EXPECT_EQ(rig.dialogsShown, 1);
+    EXPECT_TRUE(view.errors.empty());
+    EXPECT_EQ(view.lamp(1), NamedColour::clLime);
+    EXPECT_TRUE(frequencyFrames().empty());
+}
+
+TEST_F(RigTrackerTest, ControllerOfflinePaintsTheLampAndSendsNothingUntilItIsBack) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    controllerOnline = false;
+    rig.set(1, 7'074'000);
+    rig.report(1);
+    EXPECT_TRUE(frequencyFrames().empty());
+    EXPECT_EQ(view.lamp(1), NamedColour::clLime);
+
+    controllerOnline = true;
+    rig.report(1);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0xA2, 0x1B}}));  // 7074 kHz
+}
+
+TEST_F(RigTrackerTest, FrequenciesAboveSixteenBitsOfKilohertzAreNotSent) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    rig.set(1, 144'300'000);
+    rig.report(1);
+    EXPECT_TRUE(frequencyFrames().empty());
+    EXPECT_EQ(view.lamp(1), NamedColour::clLime);
+}
+
+TEST_F(RigTrackerTest, RigNotOnlinePaintsOliveAndSendsNothing) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    rig.status[0] = RigStatus::PortBusy;
+    rig.report(1);
+    EXPECT_EQ(view.lamp(1), NamedColour::clOlive);
+    // Online with no reading is a broken report, not a frequency.
+    rig.status[0] = RigStatus::Online;
+    rig.hz[0].reset();
+    rig.report(1);
+    EXPECT_EQ(view.lamp(1), NamedColour::clOlive);
+    EXPECT_TRUE(frequencyFrames().empty());
+}
+
+TEST_F(RigTrackerTest, AFailingServerInsideAReportIsContained) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    tracker.RigPollStep();
+    const int countdown = tracker.RigLampCountdown();
+    rig.throwOnRead = true;
+    EXPECT_NO_THROW(rig.report(1));
+    EXPECT_EQ(view.lamp(1), NamedColour::clOlive);
+    EXPECT_EQ(tracker.RigLampCountdown(), countdown);
+    EXPECT_TRUE(frequencyFrames().empty());
+    EXPECT_FALSE(link.busy());
+
+    rig.throwOnRead = false;
+    rig.report(1);
+    EXPECT_EQ(frequencyFrames().size(), 1u);
+}
+
+TEST_F(RigTrackerTest, LosingTheRigTurnsItsLampOlive) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    rig.statusReport(1, RigStatus::NotResponding);
+    EXPECT_EQ(view.lamp(1), NamedColour::clOlive);
+    // Coming back online waits for the params change that follows it.
+    rig.statusReport(1, RigStatus::Online);
+    EXPECT_EQ(view.lamp(1), NamedColour::clOlive);
+    EXPECT_TRUE(frequencyFrames().empty());
+}
+
+TEST_F(RigTrackerTest, ReportsDuringAnExchangeAreDeferredAndOnlyTheLatestIsSent) {
+    rig.set(1, 14'074'000);
+    view.ticked = {true, true};
+    rig.set(2, 28'074'000);
+    tracker.OpenRigClient();
+    controller.received.clear();
+
+    controller.answering = false;
+    int reportsInside = 0;
+    for (auto [at, hz] : {std::pair{20ms, 14'075'000.0}, {60ms, 14'076'000.0}, {90ms, 14'077'000.0}}) {
+        pump.at(at, [this, hz, &reportsInside] {
+            ASSERT_TRUE(link.busy());
+            rig.set(1, hz);
+            rig.report(1);
+            rig.report(2);
+            ++reportsInside;
+        });
+    }
+    // A key press that draws no answer keeps the link busy for its tries.
+    link.SendCommand(8, {5}, false, 1, 100);
+    ASSERT_EQ(reportsInside, 3);
+    EXPECT_TRUE(frequencyFrames().empty());
+
+    controller.answering = true;
+    pump.advance(kLinkTick);
+    pump.advance(kLinkTick);
+    // One frame per rig, rig 1 with its latest frequency (14077 kHz).
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0xFD, 0x36}, {0xAA, 0x6D}}));
+    EXPECT_EQ(link.deferredCount(), 0u);
+}
+
+TEST_F(RigTrackerTest, AReportArrivingDuringItsOwnSendIsSentAfterIt) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    const int sentBefore = tracker.framesSent();
+    controller.answering = false;
+    pump.at(pump.now() + 30ms, [this] {
+        rig.set(1, 14'080'000);
+        rig.report(1);
+    });
+    rig.report(1);
+    controller.answering = true;
+    pump.advance(kLinkTick);
+    const auto frames = frequencyFrames();
+    ASSERT_GE(frames.size(), 2u);
+    EXPECT_EQ(frames.front(), (Bytes{0xFA, 0x36}));
+    EXPECT_EQ(frames.back(), (Bytes{0x00, 0x37}));  // 14080 kHz
+    EXPECT_EQ(tracker.framesSent() - sentBefore, 2);
+}
+
+TEST(RigTrackerLifetime, DeferredReportOfADestroyedTrackerDoesNothing) {
+    FakeSerialState wire;
+    Comm32 port(std::make_unique<FakeSerialBackend>(wire), nullptr);
+    FakePump pump;
+    Link link(port, pump);
+    pump.attach(&link);
+    port.OpenPort("bio1");
+    link.ExchangeEnabled = true;
+    FakeRigState rig;
+    rig.set(1, 14'074'000);
+    FakeView view;
+    view.ticked = {true, false};
+    {
+        RigTracker tracker(
+            link, view, [] { return true; },
+            [&rig] { return std::make_unique<FakeRigServer>(rig); });
+        tracker.OpenRigClient();
+        Link::Hold hold(link);
+        rig.report(1);
+        ASSERT_EQ(link.deferredCount(), 1u);
+    }
+    wire.written.clear();
+    pump.advance(kLinkTick);
+    EXPECT_EQ(link.deferredCount(), 0u);
+    EXPECT_TRUE(wire.written.empty());
+    EXPECT_EQ(rig.listener, nullptr);
+}
+
+}  // namespace
+}  // namespace kt6
