@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QRect>
 
+#include <string>
+
 namespace {
 
 class AssetsTest : public ::testing::Test {
@@ -15,6 +17,7 @@ class AssetsTest : public ::testing::Test {
         static int argc = 1;
         static char name[] = "assets_test";
         static char* argv[] = {name, nullptr};
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!QGuiApplication::instance()) app_ = new QGuiApplication(argc, argv);
     }
     static inline QGuiApplication* app_ = nullptr;
@@ -42,6 +45,7 @@ TEST_F(AssetsTest, panelPicture_decodesFromResourcesAtFullSize) {
 }
 
 struct Glyph {
+    const char* name;
     const char* path;
     QSize size;
     QSize smallestControl;  // the smallest control the glyph is shown in
@@ -72,11 +76,13 @@ TEST_P(GlyphTest, glyph_keyFitsInsideItsSmallestControlWhenCentred) {
                                        << key.width() << "x" << key.height();
 }
 
-INSTANTIATE_TEST_SUITE_P(AllGlyphs, GlyphTest,
-                         ::testing::Values(Glyph{":/assets/key_round.png", {45, 48}, {33, 33}},
-                                           Glyph{":/assets/key_updown.png", {47, 43}, {33, 30}},
-                                           Glyph{":/assets/key_lit.png", {46, 48}, {41, 41}},
-                                           Glyph{":/assets/key_power_off.png", {55, 55}, {49, 49}},
-                                           Glyph{":/assets/key_power_on.png", {63, 54}, {49, 49}}));
+INSTANTIATE_TEST_SUITE_P(
+    AllGlyphs, GlyphTest,
+    ::testing::Values(Glyph{"round", ":/assets/key_round.png", {45, 48}, {33, 33}},
+                      Glyph{"updown", ":/assets/key_updown.png", {47, 43}, {33, 30}},
+                      Glyph{"lit", ":/assets/key_lit.png", {46, 48}, {41, 41}},
+                      Glyph{"powerOff", ":/assets/key_power_off.png", {55, 55}, {49, 49}},
+                      Glyph{"powerOn", ":/assets/key_power_on.png", {63, 54}, {49, 49}}),
+    [](const ::testing::TestParamInfo<Glyph>& param) { return std::string(param.param.name); });
 
 }  // namespace

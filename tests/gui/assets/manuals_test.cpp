@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include <string>
+
 namespace {
 
 QByteArray readBuilt(const char* name) {
@@ -31,7 +33,10 @@ TEST_P(ManualsTest, manual_isACompletePdfOfSeveralPages) {
     EXPECT_GE(pageObjects(pdf), 6) << GetParam();
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLanguages, ManualsTest,
-                         ::testing::Values("manual.pdf", "manuale.pdf"));
+INSTANTIATE_TEST_SUITE_P(BothLanguages, ManualsTest, ::testing::Values("manual.pdf", "manuale.pdf"),
+                         [](const ::testing::TestParamInfo<const char*>& param) {
+                             return param.index == 0 ? std::string("english")
+                                                     : std::string("italian");
+                         });
 
 }  // namespace
