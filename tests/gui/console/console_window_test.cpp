@@ -149,6 +149,7 @@ TEST_F(ConsoleWindowTest, startUpPressesKey13First) {
 }
 
 struct RigRow {
+    const char* name;
     const char* settings;
     bool rig1, rig2, noRadio;
 };
@@ -164,11 +165,14 @@ TEST_P(RigChoiceTest, settingsGiveTheRigChoice) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RigChoiceTest,
-                         ::testing::Values(RigRow{"", false, true, false},
-                                           RigRow{"[OmniRig]\nRig1=1\nRig2=0\n", true, false, false},
-                                           RigRow{"[OmniRig]\nRig1=0\nRig2=1\n", false, true, false},
-                                           RigRow{"[OmniRig]\nRig1=0\nRig2=0\n", false, false, true},
-                                           RigRow{"[OmniRig]\nRig1=1\nRig2=1\n", false, true, false}));
+                         ::testing::Values(RigRow{"missing", "", false, true, false},
+                                           RigRow{"rig1", "[OmniRig]\nRig1=1\nRig2=0\n", true, false, false},
+                                           RigRow{"rig2", "[OmniRig]\nRig1=0\nRig2=1\n", false, true, false},
+                                           RigRow{"none", "[OmniRig]\nRig1=0\nRig2=0\n", false, false, true},
+                                           RigRow{"both", "[OmniRig]\nRig1=1\nRig2=1\n", false, true, false}),
+                         [](const ::testing::TestParamInfo<RigRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(ConsoleWindowTest, portOutsideTheMenuOpensItsDeviceWithNoItemChecked) {
     writeSettings("[General]\nSerialport=20\n");
