@@ -170,8 +170,8 @@ INSTANTIATE_TEST_SUITE_P(Table, RigChoiceTest,
                                            RigRow{"rig2", "[OmniRig]\nRig1=0\nRig2=1\n", false, true, false},
                                            RigRow{"none", "[OmniRig]\nRig1=0\nRig2=0\n", false, false, true},
                                            RigRow{"both", "[OmniRig]\nRig1=1\nRig2=1\n", false, true, false}),
-                         [](const ::testing::TestParamInfo<RigRow>& info) {
-                             return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<RigRow>& row) {
+                             return std::string(row.param.name);
                          });
 
 TEST_F(ConsoleWindowTest, portOutsideTheMenuOpensItsDeviceWithNoItemChecked) {
