@@ -11,12 +11,9 @@
 #include "radio/rig_poller.h"
 #include "radio/rig_server.h"
 #include "radio/rig_settings.h"
-
-class QWidget;
+#include "radio/rig_settings_dialog.h"
 
 namespace kt6 {
-
-class RigSettingsDialog;
 
 struct HamlibServerOptions {
     // Where "Radio1"/"Radio2" are read at connect and written when the dialog is accepted;

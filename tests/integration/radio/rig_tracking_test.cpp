@@ -1,0 +1,217 @@
+// End to end: Hamlib's dummy rig served by a real rigctld, the console's rig client on the
+// Hamlib backend, and the simulated controller receiving command 3.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QTest>
+#include <QTimer>
+#include <array>
+#include <memory>
+
+#include "integration/radio/rig_fixture.h"
+#include "link/link.h"
+#include "radio/hamlib_rig_server.h"
+#include "radio/rig_tracker.h"
+
+namespace kt6 {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::QtLinkPump;
+using testing::RecordingSimBackend;
+
+constexpr int kDeadlineMs = 10000;
+
+struct BoxesView : RigView {
+    std::array<bool, kRigCount> ticked{};
+    std::array<NamedColour, kRigCount> lamps{NamedColour::clBtnFace, NamedColour::clBtnFace};
+    std::vector<std::string> errors;
+
+    bool isTicked(int rig) const override { return ticked.at(static_cast<std::size_t>(rig - 1)); }
+    void setTicked(int rig, bool t) override { ticked.at(static_cast<std::size_t>(rig - 1)) = t; }
+    void setLamp(int rig, NamedColour c) override {
+        lamps.at(static_cast<std::size_t>(rig - 1)) = c;
+    }
+    void setMenuCheck(RigMenuItem, bool) override {}
+    void showError(const std::string& text, const std::string&) override {
+        errors.push_back(text);
+    }
+};
+
+RigSettings rigctldAt(int port) {
+    RigSettings s = defaultRigSettings();
+    s.rig(1).port = "127.0.0.1:" + std::to_string(port);
+    // Rig 2's default port may belong to a real station; this test leaves it alone.
+    s.rig(2).model = 0;
+    return s;
+}
+
+class RigTrackingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rigPort = testing::freeLoopbackPort();
+        ASSERT_GT(rigPort, 0);
+        rigctld = testing::startRigctld(rigPort);
+        ASSERT_TRUE(rigctld) << "rigctld could not be started (libhamlib-utils)";
+
+        auto backend = std::make_unique<RecordingSimBackend>();
+        sim = backend.get();
+        port = std::make_unique<Comm32>(std::move(backend), nullptr);
+        ASSERT_EQ(port->OpenPort("bio1"), 0);
+        port->SetPortParams(19200, 'n', 8, 1, 'N');
+        pump = std::make_unique<QtLinkPump>(*port);
+        link = std::make_unique<Link>(*port, *pump);
+        link->ExchangeEnabled = true;
+        QObject::connect(&linkTimer, &QTimer::timeout, [this] { link->LinkTimerTick(); });
+        linkTimer.start(kLinkTick);
+
+        tracker = std::make_unique<RigTracker>(
+            *link, view, [] { return true; },
+            [this] {
+                return std::make_unique<HamlibRigServer>(
+                    HamlibServerOptions{{}, rigctldAt(rigPort), nullptr});
+            });
+        tracker->Radio1Click();
+        tracker->OpenRigClient();
+        ASSERT_TRUE(tracker->following()) << tracker->connectError();
+        server = dynamic_cast<HamlibRigServer*>(tracker->RigClient());
+        ASSERT_NE(server, nullptr);
+    }
+
+    bool waitOnline() {
+        return QTest::qWaitFor([this] { return server->status(1) == RigStatus::Online; },
+                               kDeadlineMs);
+    }
+    bool waitTuned(std::uint16_t kHz) {
+        return QTest::qWaitFor(
+            [&] { return sim->model().controller().frequency() == kHz; }, kDeadlineMs);
+    }
+
+    int rigPort = -1;
+    std::optional<ChildProcess> rigctld;
+    RecordingSimBackend* sim = nullptr;
+    std::unique_ptr<Comm32> port;
+    std::unique_ptr<QtLinkPump> pump;
+    std::unique_ptr<Link> link;
+    QTimer linkTimer;
+    BoxesView view;
+    std::unique_ptr<RigTracker> tracker;
+    HamlibRigServer* server = nullptr;
+};
+
+TEST_F(RigTrackingTest, TheControllerFollowsFrequencyAndModeChangesOfTheRig) {
+    ASSERT_TRUE(waitOnline()) << server->statusLine(1);
+    EXPECT_EQ(view.lamps[0], NamedColour::clLime);
+    EXPECT_EQ(server->status(2), RigStatus::NotConfigured);
+
+    ASSERT_EQ(testing::runRigctl(rigPort, {"F", "14074000"}), 0);
+    ASSERT_TRUE(waitTuned(14074)) << server->statusLine(1);
+    EXPECT_EQ(sim->arrivals().back().payload, (Bytes{0xFA, 0x36}));
+
+    ASSERT_EQ(testing::runRigctl(rigPort, {"F", "7199999"}), 0);
+    ASSERT_TRUE(waitTuned(7199));
+    EXPECT_EQ(sim->arrivals().back().payload, (Bytes{0x1F, 0x1C}));
+
+    // A mode change alone sends the same frequency again.
+    const std::size_t before = sim->arrivals().size();
+    ASSERT_EQ(testing::runRigctl(rigPort, {"M", "CW", "500"}), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->arrivals().size() > before; }, kDeadlineMs));
+    EXPECT_EQ(sim->arrivals().back().payload, (Bytes{0x1F, 0x1C}));
+
+    // Two metres does not fit the payload: the antenna stays where it is.
+    const std::size_t tuned = sim->arrivals().size();
+    ASSERT_EQ(testing::runRigctl(rigPort, {"F", "144300000"}), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->rxFrequency(1) == 144'300'000.0; },
+                                kDeadlineMs));
+    QTest::qWait(2 * static_cast<int>(kDefaultRigPoll.count()));
+    EXPECT_EQ(sim->arrivals().size(), tuned);
+    EXPECT_EQ(sim->model().controller().frequency(), 7199);
+}
+
+TEST_F(RigTrackingTest, LosingRigctldTurnsTheLampOliveAndItsReturnIsFollowed) {
+    ASSERT_TRUE(waitOnline()) << server->statusLine(1);
+    rigctld->stop();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return view.lamps[0] == NamedColour::clOlive; },
+                                kDeadlineMs));
+    EXPECT_NE(server->status(1), RigStatus::Online);
+    EXPECT_FALSE(server->statusLine(1).empty());
+
+    rigctld = testing::startRigctld(rigPort);
+    ASSERT_TRUE(rigctld);
+    ASSERT_TRUE(waitOnline()) << server->statusLine(1);
+    ASSERT_EQ(testing::runRigctl(rigPort, {"F", "21074000"}), 0);
+    EXPECT_TRUE(waitTuned(21074));
+    EXPECT_TRUE(view.errors.empty());
+}
+
+// A socket that takes connections and never says a word.
+class SilentListener {
+public:
+    SilentListener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::listen(fd_, 4) == 0 &&
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+            port_ = ntohs(addr.sin_port);
+        }
+    }
+    ~SilentListener() { ::close(fd_); }
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = -1;
+};
+
+TEST(HamlibRigServerTest, AServerThatNeverAnswersIsAStatusNotAnErrorNorAHang) {
+    SilentListener silent;
+    ASSERT_GT(silent.port(), 0);
+    RigSettings s = defaultRigSettings();
+    s.rig(1).port = "127.0.0.1:" + std::to_string(silent.port());
+    s.rig(2).model = 0;
+    HamlibRigServer server(HamlibServerOptions{{}, s, nullptr});
+    std::string error;
+    ASSERT_TRUE(server.connect(&error)) << error;
+    EXPECT_EQ(server.status(1), RigStatus::Disabled);
+    // With libhamlib's own timeout and retries this would take well over the deadline.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return server.status(1) == RigStatus::NotResponding ||
+                   server.status(1) == RigStatus::PortBusy;
+        },
+        5000))
+        << server.statusLine(1);
+    EXPECT_FALSE(server.rxFrequency(1).has_value());
+    EXPECT_EQ(server.status(2), RigStatus::NotConfigured);
+}
+
+TEST(HamlibRigServerTest, NewSettingsMoveTheRigToTheNewPort) {
+    const int portA = testing::freeLoopbackPort();
+    auto rigA = testing::startRigctld(portA);
+    ASSERT_TRUE(rigA);
+    RigSettings s = defaultRigSettings();
+    s.rig(1).port = "127.0.0.1:1";  // nothing listens on port 1
+    s.rig(2).model = 0;
+    HamlibRigServer server(HamlibServerOptions{{}, s, nullptr});
+    ASSERT_TRUE(server.connect());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.status(1) == RigStatus::PortBusy; }, 5000))
+        << server.statusLine(1);
+
+    s.rig(1).port = "127.0.0.1:" + std::to_string(portA);
+    server.applySettings(s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.status(1) == RigStatus::Online; }, kDeadlineMs))
+        << server.statusLine(1);
+    ASSERT_EQ(testing::runRigctl(portA, {"F", "18100000"}), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.rxFrequency(1) == 18'100'000.0; }, kDeadlineMs));
+}
+
+}  // namespace
+}  // namespace kt6
