@@ -1,6 +1,7 @@
 #include "sim/memory_file.h"
 
 #include <system_error>
+#include <vector>
 
 #include "memory/block_codec.h"
 #include "memory/profile_file.h"
@@ -13,6 +14,13 @@ std::string memorySection(int unit, const std::string& blockSection) {
 
 bool loadMemoryFile(Controller& controller, const std::filesystem::path& path, std::string* error) {
     const ProfileFile file(path);
+    // All or nothing: a file that fails half-way must not leave a mix of old and new blocks.
+    struct Loaded {
+        int unit;
+        int block;
+        Bytes bytes;
+    };
+    std::vector<Loaded> loaded;
     const std::uint16_t version = firmwareVersion(controller.config().firmware);
     for (int unit = 0; unit < controller.unitCount(); ++unit) {
         for (int block = 0; block < kBlockCount; ++block) {
@@ -32,9 +40,10 @@ bool loadMemoryFile(Controller& controller, const std::filesystem::path& path, s
                     *error = path.string() + ": a value in [" + section + "] is not a number";
                 return false;
             }
-            controller.memory(unit).write(block, *bytes);
+            loaded.push_back({unit, block, std::move(*bytes)});
         }
     }
+    for (const auto& l : loaded) controller.memory(l.unit).write(l.block, l.bytes);
     return true;
 }
 

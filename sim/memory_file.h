@@ -10,7 +10,7 @@
 namespace kt6::sim {
 
 // Fills the controller's memory from the file; a block whose section is missing keeps its
-// contents. False with a reason when the file holds a value that is not a number.
+// contents. False with a reason, and nothing changed, when a value is not a number.
 bool loadMemoryFile(Controller& controller, const std::filesystem::path& path,
                     std::string* error = nullptr);
 // Writes every block of every unit, replacing the file in one step (a crash mid-write leaves
