@@ -2,6 +2,7 @@
 
 #include <hamlib/rig.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "radio/hamlib_models.h"
@@ -129,6 +130,9 @@ void RigPoller::run() {
                 continue;
             }
         }
+        // The interval runs from the start of one reading to the next, so the time the
+        // radio takes to answer does not add to the delay of a change.
+        const auto nextReading = std::chrono::steady_clock::now() + settings_.poll;
         RigReading now;
         freq_t hz = 0;
         const int rc = rig_get_freq(rig.get(), RIG_VFO_CURR, &hz);
@@ -151,7 +155,11 @@ void RigPoller::run() {
         vfo_t vfo = RIG_VFO_NONE;
         if (rig_get_vfo(rig.get(), &vfo) == RIG_OK) now.vfo = vfo;
         publish(now);
-        if (pause(settings_.poll)) break;
+        if (pause(std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::max(nextReading - std::chrono::steady_clock::now(),
+                         std::chrono::steady_clock::duration::zero())))) {
+            break;
+        }
     }
 }
 

@@ -64,7 +64,8 @@ int freeLoopbackPort() {
 }
 
 std::optional<ChildProcess> startRigctld(int port) {
-    return ChildProcess::spawn({"rigctld", "-m", "1", "-T", "127.0.0.1", "-t", std::to_string(port)});
+    return ChildProcess::spawn(
+        {"rigctld", "-m", "1", "-T", "127.0.0.1", "-t", std::to_string(port)});
 }
 
 int runRigctl(int port, const std::vector<std::string>& words) {
@@ -95,6 +96,8 @@ std::vector<FrequencyArrival> RecordingSimBackend::arrivals() const {
     return arrivals_;
 }
 
-void QtLinkPump::processEvents() { QCoreApplication::processEvents(); }
+void QtLinkPump::processEvents() {
+    QCoreApplication::processEvents();
+}
 
 }  // namespace kt6::testing

@@ -23,7 +23,7 @@ namespace kt6::testing {
 
 // A process this test started; stopped (SIGTERM, then reaped) when it goes.
 class ChildProcess {
-public:
+  public:
     // Starts argv[0] from PATH; nothing when it cannot be started. Its stdout is dropped.
     static std::optional<ChildProcess> spawn(const std::vector<std::string>& argv);
     ChildProcess(ChildProcess&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
@@ -41,7 +41,7 @@ public:
     // Waits for the process to end by itself; its exit code, or -1 when it did not exit.
     int wait();
 
-private:
+  private:
     explicit ChildProcess(pid_t pid) : pid_(pid) {}
     pid_t pid_ = -1;
 };
@@ -61,7 +61,7 @@ struct FrequencyArrival {
 
 // The simulated controller, also noting every command 3 that reaches it.
 class RecordingSimBackend : public SerialBackend {
-public:
+  public:
     RecordingSimBackend();
 
     int open(const std::string& path) override { return sim_.open(path); }
@@ -79,7 +79,7 @@ public:
     sim::ControllerModel& model() { return sim_.model(); }
     std::vector<FrequencyArrival> arrivals() const;
 
-private:
+  private:
     sim::SimulatedSerialBackend sim_;
     FrameReceiver rx_;
     mutable std::mutex mutex_;
@@ -88,12 +88,12 @@ private:
 
 // The window's pump in miniature: Qt events run, waits end when the controller answers.
 class QtLinkPump : public EventPump {
-public:
+  public:
     explicit QtLinkPump(Comm32& port) : port_(port) {}
     void processEvents() override;
     void waitForInput(std::chrono::milliseconds timeout) override { port_.WaitForInput(timeout); }
 
-private:
+  private:
     Comm32& port_;
 };
 

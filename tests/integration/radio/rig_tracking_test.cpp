@@ -37,9 +37,7 @@ struct BoxesView : RigView {
         lamps.at(static_cast<std::size_t>(rig - 1)) = c;
     }
     void setMenuCheck(RigMenuItem, bool) override {}
-    void showError(const std::string& text, const std::string&) override {
-        errors.push_back(text);
-    }
+    void showError(const std::string& text, const std::string&) override { errors.push_back(text); }
 };
 
 RigSettings rigctldAt(int port) {
@@ -51,7 +49,7 @@ RigSettings rigctldAt(int port) {
 }
 
 class RigTrackingTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         rigPort = testing::freeLoopbackPort();
         ASSERT_GT(rigPort, 0);
@@ -87,8 +85,8 @@ protected:
                                kDeadlineMs);
     }
     bool waitTuned(std::uint16_t kHz) {
-        return QTest::qWaitFor(
-            [&] { return sim->model().controller().frequency() == kHz; }, kDeadlineMs);
+        return QTest::qWaitFor([&] { return sim->model().controller().frequency() == kHz; },
+                               kDeadlineMs);
     }
 
     int rigPort = -1;
@@ -125,8 +123,8 @@ TEST_F(RigTrackingTest, TheControllerFollowsFrequencyAndModeChangesOfTheRig) {
     // Two metres does not fit the payload: the antenna stays where it is.
     const std::size_t tuned = sim->arrivals().size();
     ASSERT_EQ(testing::runRigctl(rigPort, {"F", "144300000"}), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server->rxFrequency(1) == 144'300'000.0; },
-                                kDeadlineMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return server->rxFrequency(1) == 144'300'000.0; }, kDeadlineMs));
     QTest::qWait(2 * static_cast<int>(kDefaultRigPoll.count()));
     EXPECT_EQ(sim->arrivals().size(), tuned);
     EXPECT_EQ(sim->model().controller().frequency(), 7199);
@@ -135,8 +133,8 @@ TEST_F(RigTrackingTest, TheControllerFollowsFrequencyAndModeChangesOfTheRig) {
 TEST_F(RigTrackingTest, LosingRigctldTurnsTheLampOliveAndItsReturnIsFollowed) {
     ASSERT_TRUE(waitOnline()) << server->statusLine(1);
     rigctld->stop();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return view.lamps[0] == NamedColour::clOlive; },
-                                kDeadlineMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return view.lamps[0] == NamedColour::clOlive; }, kDeadlineMs));
     EXPECT_NE(server->status(1), RigStatus::Online);
     EXPECT_FALSE(server->statusLine(1).empty());
 
@@ -150,7 +148,7 @@ TEST_F(RigTrackingTest, LosingRigctldTurnsTheLampOliveAndItsReturnIsFollowed) {
 
 // A socket that takes connections and never says a word.
 class SilentListener {
-public:
+  public:
     SilentListener() {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in addr{};
@@ -166,7 +164,7 @@ public:
     ~SilentListener() { ::close(fd_); }
     int port() const { return port_; }
 
-private:
+  private:
     int fd_ = -1;
     int port_ = -1;
 };
@@ -210,7 +208,8 @@ TEST(HamlibRigServerTest, NewSettingsMoveTheRigToTheNewPort) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.status(1) == RigStatus::Online; }, kDeadlineMs))
         << server.statusLine(1);
     ASSERT_EQ(testing::runRigctl(portA, {"F", "18100000"}), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return server.rxFrequency(1) == 18'100'000.0; }, kDeadlineMs));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return server.rxFrequency(1) == 18'100'000.0; }, kDeadlineMs));
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ struct FakeRigState {
 };
 
 class FakeRigServer : public RigServer {
-public:
+  public:
     explicit FakeRigServer(FakeRigState& state) : s_(state) {}
     ~FakeRigServer() override { s_.listener = nullptr; }
 
@@ -54,7 +54,7 @@ public:
     }
     void showDialog() override { ++s_.dialogsShown; }
 
-private:
+  private:
     FakeRigState& s_;
 };
 

@@ -15,7 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class RigSettingsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() /
               ("kt6-rigsettings-" + std::to_string(::getpid()) + "-" +

@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "link/comm32.h"
-#include "unit/radio/fake_rig_server.h"
 #include "support/fake_pump.h"
 #include "support/fake_serial.h"
 #include "support/scripted_controller.h"
+#include "unit/radio/fake_rig_server.h"
 
 namespace kt6 {
 namespace {
@@ -45,7 +45,7 @@ struct FakeView : RigView {
 };
 
 class RigTrackerTest : public ::testing::Test {
-protected:
+  protected:
     RigTrackerTest()
         : port(std::make_unique<FakeSerialBackend>(wire), nullptr),
           link(port, pump),
@@ -346,7 +346,8 @@ TEST_F(RigTrackerTest, ReportsDuringAnExchangeAreDeferredAndOnlyTheLatestIsSent)
 
     controller.answering = false;
     int reportsInside = 0;
-    for (auto [at, hz] : {std::pair{20ms, 14'075'000.0}, {60ms, 14'076'000.0}, {90ms, 14'077'000.0}}) {
+    for (auto [at, hz] :
+         {std::pair{20ms, 14'075'000.0}, {60ms, 14'076'000.0}, {90ms, 14'077'000.0}}) {
         pump.at(at, [this, hz, &reportsInside] {
             ASSERT_TRUE(link.busy());
             rig.set(1, hz);
