@@ -1,0 +1,116 @@
+// "Config Radio": the controls show the rig settings, edits come back as settings, and the
+// dialog the Hamlib server opens writes "Radio1"/"Radio2" when accepted.
+#include "radio/rig_settings_dialog.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QComboBox>
+#include <QCompleter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <filesystem>
+
+#include "memory/profile_file.h"
+#include "radio/hamlib_rig_server.h"
+
+namespace kt6 {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<RigModelInfo> someModels() {
+    return {{1, "Hamlib", "Dummy", false},
+            {2, "Hamlib", "NET rigctl", true},
+            {1035, "Yaesu", "FT-991", false}};
+}
+
+template <typename T>
+T* control(QWidget& dialog, const char* name) {
+    T* c = dialog.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+TEST(RigSettingsDialog, ShowsTheSettingsAndGivesBackWhatWasEdited) {
+    RigSettingsDialog dialog(someModels());
+    EXPECT_EQ(dialog.windowTitle(), "Config Radio");
+    RigSettings s = defaultRigSettings();
+    s.rig(2) = {1035, "/dev/ttyUSB0", 38400, 500ms};
+    dialog.setSettings(s);
+
+    EXPECT_EQ(control<QComboBox>(dialog, "cbModel1")->currentText(), "Hamlib NET rigctl (#2)");
+    EXPECT_EQ(control<QLineEdit>(dialog, "edPort1")->text(), "localhost:4532");
+    EXPECT_EQ(control<QComboBox>(dialog, "cbSpeed2")->currentText(), "38400");
+    EXPECT_EQ(control<QSpinBox>(dialog, "sePoll2")->value(), 500);
+    EXPECT_EQ(dialog.settings(), s);
+
+    control<QComboBox>(dialog, "cbModel1")->setEditText("Hamlib Dummy (#1)");
+    control<QLineEdit>(dialog, "edPort1")->setText("  127.0.0.1:4600 ");
+    control<QComboBox>(dialog, "cbSpeed1")->setEditText("fast");
+    control<QSpinBox>(dialog, "sePoll1")->setValue(100);
+    control<QComboBox>(dialog, "cbModel2")->setEditText("No rig (#0)");
+    const RigSettings edited = dialog.settings();
+    EXPECT_EQ(edited.rig(1), (RigPortSettings{1, "127.0.0.1:4600", 0, 100ms}));
+    EXPECT_EQ(edited.rig(2).model, 0);
+}
+
+TEST(RigSettingsDialog, AModelTextNamingNoEntryKeepsTheModel) {
+    RigSettingsDialog dialog(someModels());
+    RigSettings s = defaultRigSettings();
+    s.rig(1).model = 99999;  // from a newer libhamlib
+    dialog.setSettings(s);
+    EXPECT_EQ(control<QComboBox>(dialog, "cbModel1")->currentText(), "Model #99999");
+    EXPECT_EQ(dialog.settings().rig(1).model, 99999);
+    control<QComboBox>(dialog, "cbModel2")->setEditText("Yaesu FT");
+    EXPECT_EQ(dialog.settings().rig(2).model, 2);
+}
+
+TEST(RigSettingsDialog, ModelsAreFoundByAnyPartOfTheirName) {
+    RigSettingsDialog dialog(someModels());
+    QCompleter* completer = control<QComboBox>(dialog, "cbModel1")->completer();
+    completer->setCompletionPrefix("991");
+    ASSERT_EQ(completer->completionCount(), 1);
+    EXPECT_EQ(completer->currentCompletion(), "Yaesu FT-991 (#1035)");
+}
+
+TEST(RigSettingsDialog, StatusLinesBelongToTheirRig) {
+    RigSettingsDialog dialog(someModels());
+    dialog.setStatusLine(2, "Online, 14.074000 MHz USB");
+    dialog.setStatusLine(3, "ignored");
+    EXPECT_EQ(control<QLabel>(dialog, "lRigStatus2")->text(), "Online, 14.074000 MHz USB");
+    EXPECT_TRUE(dialog.statusLine(1).isEmpty());
+}
+
+TEST(HamlibRigServerDialog, ListsLibhamlibModelsAndSavesAcceptedSettings) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("kt6-rigdialog-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    const auto path = dir / "skarnel.ini";
+    {
+        HamlibRigServer server(HamlibServerOptions{path, std::nullopt, nullptr});
+        server.showDialog();
+        RigSettingsDialog* dialog = server.dialog();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->isVisible());
+        auto* models = control<QComboBox>(*dialog, "cbModel1");
+        EXPECT_GT(models->count(), 100);
+        EXPECT_GE(models->findData(2), 0);
+        EXPECT_EQ(dialog->statusLine(1), "Disabled");
+
+        control<QLineEdit>(*dialog, "edPort2")->setText("10.0.0.9:4532");
+        control<QSpinBox>(*dialog, "sePoll2")->setValue(400);
+        dialog->accept();
+        EXPECT_EQ(server.settings().rig(2).port, "10.0.0.9:4532");
+        EXPECT_FALSE(server.connected());
+    }
+    ProfileFile file(path);
+    EXPECT_EQ(file.readString("Radio2", "Port", ""), "10.0.0.9:4532");
+    EXPECT_EQ(file.readString("Radio2", "PollMs", ""), "400");
+    EXPECT_EQ(file.readString("Radio1", "Model", ""), "2");
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace kt6
