@@ -14,7 +14,7 @@ void put16(Bytes& out, int value) {
 
 }  // namespace
 
-Controller::Controller(ControllerConfig config, TimePoint start) : config_(config) {
+Controller::Controller(ControllerConfig config) : config_(config) {
     config_.units = std::max(1, config_.units);
     for (int unit = 0; unit < config_.units; ++unit)
         units_.emplace_back(config_.firmware, config_.drivers);
@@ -24,7 +24,6 @@ Controller::Controller(ControllerConfig config, TimePoint start) : config_(confi
     bandIndex_ = bandIndexOf(frequency_).value_or(bandIndex_);
     screen_ = Screen::Main;
     motion_.placeAt(wantedLengths());
-    (void)start;
 }
 
 Bytes Controller::execute(const Bytes& content, TimePoint now) {

@@ -78,7 +78,7 @@ struct ControllerConfig {
 
 class Controller {
   public:
-    explicit Controller(ControllerConfig config, TimePoint start = {});
+    explicit Controller(ControllerConfig config);
 
     // Runs one command (content: sequence, code, data; checksum removed) and returns the
     // reply content: the sequence byte, the status byte, the reply data.

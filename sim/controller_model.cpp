@@ -9,7 +9,7 @@ namespace kt6::sim {
 
 ControllerModel::ControllerModel(ModelOptions options, TimePoint start)
     : options_(options),
-      controller_(options.controller, start),
+      controller_(options.controller),
       faults_(options.faults, options.seed),
       lineFreeAt_(start),
       start_(start) {}

@@ -48,17 +48,6 @@ TEST(Layouts, FactoryFieldsSitAtTheirDocumentedOffsets) {
     EXPECT_EQ(offset(UserLayout2, "reser"), 14u);
 }
 
-TEST(Layouts, FieldKindsComeFromTheMarks) {
-    const auto fields = layoutFields(FactoryLayout1);
-    ASSERT_EQ(fields.size(), 17u);
-    EXPECT_EQ(fields.front().kind, FieldKind::Checksum);
-    EXPECT_EQ(fields.front().key(), "!checksum");
-    EXPECT_EQ(fields.back().kind, FieldKind::Text);
-    EXPECT_EQ(fields.back().key(), "model");
-    EXPECT_EQ(fields[9].kind, FieldKind::Integer);
-    EXPECT_EQ(fields[9].width, 4u);
-}
-
 TEST(Layouts, FieldCountsMatchTheSetupFileLines) {
     // Every field but the checksum becomes one line of a setup file.
     EXPECT_EQ(layoutFields(FactoryLayout1).size() - 1, 16u);

@@ -94,14 +94,5 @@ TEST(ElementLengthsReply, FourLittleEndianWordsDriverFirst) {
     EXPECT_EQ(l[3], 0);     // three drivers: no second director
 }
 
-TEST(ElementLengthsReply, LowerBandsHaveLongerElements) {
-    Wire wire;
-    const int on20 = wire.lengths()[0];
-    wire.key(7);  // 40m
-    EXPECT_GT(wire.lengths()[0], on20);
-    wire.key(0);  // 6m
-    EXPECT_LT(wire.lengths()[0], on20);
-}
-
 }  // namespace
 }  // namespace kt6::sim::testing
