@@ -5,7 +5,7 @@ namespace kt6::sim {
 FaultInjector::FaultInjector(FaultRates rates, std::uint64_t seed) : rates_(rates), state_(seed) {}
 
 // splitmix64: fixed by its arithmetic, so a seed means the same faults on every platform
-// (the standard distributions are not specified that tightly).
+// (the standard library's distributions differ from one implementation to the next).
 std::uint64_t FaultInjector::next() {
     std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
