@@ -15,9 +15,17 @@ function(kt6_add_test)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   endif()
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  # Discovered tests get their properties as one flat list, where a list value ("core;unit")
+  # would shift every property after it. Labels go on the folder instead (its tests and its
+  # subfolders' share them), and ENV holds at most one entry.
+  list(LENGTH T_ENV env_count)
+  if(env_count GREATER 1)
+    message(FATAL_ERROR "kt6_add_test(${T_NAME}): ENV takes one entry")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY LABELS ${T_LABELS})
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENV}")
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENV}")
 endfunction()
 
 # Adds every direct subfolder of the current source folder that has a CMakeLists.txt, so each
