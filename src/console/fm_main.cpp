@@ -22,6 +22,7 @@
 #include "console/lamp.h"
 #include "console/qt_event_pump.h"
 #include "memory/profile_file.h"
+#include "radio/hamlib_rig_server.h"
 
 namespace kt6 {
 
@@ -83,6 +84,17 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     refreshPortTips();
 
     link_.setObserver(this);
+    auto makeRigServer = options_.makeRigServer;
+    if (!makeRigServer) {
+        makeRigServer = [this]() -> std::unique_ptr<RigServer> {
+            return std::make_unique<HamlibRigServer>(
+                HamlibServerOptions{options_.settingsPath, std::nullopt, this});
+        };
+    }
+    rigs_ = std::make_unique<RigTracker>(
+        link_, static_cast<RigView&>(*this), [this] { return poll_.ControllerOnline; },
+        std::move(makeRigServer));
+
     tmTimer_.setObjectName("tmTimer");
     tmPoll_.setObjectName("tmPoll");
     connect(&tmTimer_, &QTimer::timeout, this, &FmMain::tmTimerTimer);
@@ -91,7 +103,10 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     if (options_.runPollTimer) tmPoll_.start(kPollInterval);
 }
 
-FmMain::~FmMain() { link_.setObserver(nullptr); }
+FmMain::~FmMain() {
+    rigs_.reset();
+    link_.setObserver(nullptr);
+}
 
 // --- start-up, port selection, shut-down ---
 
@@ -370,9 +385,37 @@ void FmMain::placeBandLamp(int keyCode) {
     BLED_ON1_->raise();
 }
 
-void FmMain::rigPollStep() {
-    if (ckOmni1_->isChecked()) Radio1_->setChecked(true);
-    if (ckOmni2_->isChecked()) Radio21_->setChecked(true);
+void FmMain::rigPollStep() { rigs_->RigPollStep(); }
+
+// --- rig painting ---
+
+QCheckBox* FmMain::rigBox(int rigNumber) const {
+    return rigNumber == 1 ? ckOmni1_ : rigNumber == 2 ? ckOmni2_ : nullptr;
+}
+
+bool FmMain::isTicked(int rigNumber) const {
+    QCheckBox* box = rigBox(rigNumber);
+    return box && box->isChecked();
+}
+
+void FmMain::setTicked(int rigNumber, bool ticked) {
+    if (QCheckBox* box = rigBox(rigNumber)) box->setChecked(ticked);
+}
+
+void FmMain::setLamp(int rigNumber, NamedColour colour) {
+    if (QCheckBox* box = rigBox(rigNumber)) setBackground(box, colour);
+}
+
+void FmMain::setMenuCheck(RigMenuItem item, bool checked) {
+    switch (item) {
+        case RigMenuItem::Radio1: Radio1_->setChecked(checked); break;
+        case RigMenuItem::Radio21: Radio21_->setChecked(checked); break;
+        case RigMenuItem::NoRadio1: NoRadio1_->setChecked(checked); break;
+    }
+}
+
+void FmMain::showError(const std::string& text, const std::string& title) {
+    message(QString::fromStdString(text), QString::fromStdString(title));
 }
 
 void FmMain::setLinkButtonsEnabled(bool enabled) {

@@ -11,6 +11,7 @@
 #include "link/comm32.h"
 #include "link/link.h"
 #include "link/status_poll.h"
+#include "radio/rig_tracker.h"
 
 class QAction;
 class QCheckBox;
@@ -35,11 +36,13 @@ struct ConsoleOptions {
     // The serial device layer; the platform's own when empty.
     std::function<std::unique_ptr<SerialBackend>()> makeSerialBackend;
     std::shared_ptr<Dialogs> dialogs;
+    // The rig-control server; Hamlib's when empty.
+    std::function<std::unique_ptr<RigServer>()> makeRigServer;
     // Tests drive the status poll by hand; the link timer always runs, it bounds every wait.
     bool runPollTimer = true;
 };
 
-class FmMain : public QMainWindow, private LinkObserver, private PollView {
+class FmMain : public QMainWindow, private LinkObserver, private PollView, private RigView {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kLinkTimerInterval{50};
@@ -52,6 +55,7 @@ public:
     Link& link() { return link_; }
     StatusPoll& poll() { return poll_; }
     Comm32& port() { return port_; }
+    RigTracker& rigs() { return *rigs_; }
     int PortNumber() const { return portNumber_; }
     const ConsoleOptions& options() const { return options_; }
 
@@ -90,6 +94,12 @@ public slots:
     void tmTimerTimer();
     void tmPollTimer();
 
+    void Radio1Click() { rigs_->Radio1Click(); }
+    void Radio21Click() { rigs_->Radio21Click(); }
+    void NoRadio1Click() { rigs_->NoRadio1Click(); }
+    void ConfigRadio1Click() { rigs_->ConfigRadio1Click(); }
+    void btSetOmniClick() { rigs_->btSetOmniClick(); }
+
     void ita2Click();
     void eng1Click();
     void Website2Click();
@@ -114,6 +124,13 @@ private:
     void setLinkButtonsEnabled(bool enabled) override;
     void setStatusLine(const std::string& text) override;
     void showRecord(const StatusRecord& record) override;
+    // Rig painting.
+    bool isTicked(int rigNumber) const override;
+    void setTicked(int rigNumber, bool ticked) override;
+    void setLamp(int rigNumber, NamedColour colour) override;
+    void setMenuCheck(RigMenuItem item, bool checked) override;
+    void showError(const std::string& text, const std::string& title) override;
+    QCheckBox* rigBox(int rigNumber) const;
 
     void buildMenus();
     void buildTopStrip(QWidget* client);
@@ -140,6 +157,8 @@ private:
     std::unique_ptr<QtEventPump> pump_;
     Link link_;
     StatusPoll poll_;
+    // Declared after the link: it is destroyed first, deferred reports and all.
+    std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_;
     QTimer tmPoll_;
     int portNumber_ = 0;

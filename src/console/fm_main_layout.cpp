@@ -101,6 +101,10 @@ void FmMain::buildMenus() {
     NoRadio1_ = radio->addAction(QStringLiteral("No Radio"));
     NoRadio1_->setObjectName("NoRadio1");
     for (QAction* a : {Radio1_, Radio21_, NoRadio1_}) a->setCheckable(true);
+    connect(config, &QAction::triggered, this, &FmMain::ConfigRadio1Click);
+    connect(Radio1_, &QAction::triggered, this, &FmMain::Radio1Click);
+    connect(Radio21_, &QAction::triggered, this, &FmMain::Radio21Click);
+    connect(NoRadio1_, &QAction::triggered, this, &FmMain::NoRadio1Click);
 
     QMenu* help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName("Help1");
@@ -134,6 +138,9 @@ void FmMain::buildTopStrip(QWidget* client) {
                                QStringLiteral("Omnirig: use rig #2"));
     btSetOmni_ = make<QPushButton>(strip, "btSetOmni", QRect(610, 0, 90, 16),
                                    QStringLiteral("Setup Omnirig"));
+    connect(btSetOmni_, &QPushButton::clicked, this, &FmMain::btSetOmniClick);
+    setBackground(ckOmni1_, NamedColour::clBtnFace);
+    setBackground(ckOmni2_, NamedColour::clBtnFace);
 }
 
 void FmMain::buildServiceStrip(QWidget* client) {

@@ -16,12 +16,16 @@
 #include "console/key_button.h"
 #include "console/lamp.h"
 #include "memory/profile_file.h"
+#include "sim/simulated_serial_backend.h"
+#include "support/fake_rig_server.h"
 #include "support/fake_serial.h"
 #include "support/scripted_controller.h"
 
 namespace kt6 {
 namespace {
 
+using testing::FakeRigServer;
+using testing::FakeRigState;
 using testing::FakeSerialBackend;
 using testing::FakeSerialState;
 using testing::ScriptedController;
@@ -68,6 +72,7 @@ protected:
         options.documentsDir = dir.path().toStdString();
         options.makeSerialBackend = [this] { return std::make_unique<FakeSerialBackend>(wire); };
         options.dialogs = dialogs;
+        options.makeRigServer = [this] { return std::make_unique<FakeRigServer>(rigServer); };
         options.runPollTimer = false;
         window = std::make_unique<FmMain>(std::move(options));
         window->FormActivate();
@@ -98,6 +103,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    FakeRigState rigServer;
     FakeSerialState wire;
     ScriptedController controller{wire};
     std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
@@ -437,6 +443,99 @@ TEST_F(ConsoleWindowTest, startUpRunsOnceOnly) {
     const int opens = wire.openCount;
     window->FormActivate();
     EXPECT_EQ(wire.openCount, opens);
+}
+
+TEST_F(ConsoleWindowTest, catRadioMenuChoosesTheRig) {
+    start();
+    item("Radio1")->trigger();
+    EXPECT_TRUE(find<QCheckBox>("ckOmni1")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("ckOmni2")->isChecked());
+    EXPECT_TRUE(item("Radio1")->isChecked());
+    EXPECT_FALSE(item("Radio21")->isChecked());
+    item("NoRadio1")->trigger();
+    EXPECT_FALSE(find<QCheckBox>("ckOmni1")->isChecked());
+    EXPECT_TRUE(item("NoRadio1")->isChecked());
+    EXPECT_FALSE(item("Radio1")->isChecked());
+}
+
+TEST_F(ConsoleWindowTest, followedRigRetunesTheAntennaOnceTheControllerAnswers) {
+    writeSettings("[OmniRig]\nRig1=1\nRig2=0\n");
+    rigServer.set(1, 14'074'000.0);
+    start();
+    pollTwice();
+    ASSERT_TRUE(window->poll().ControllerOnline);
+    window->tmPollTimer();  // the poll that finds the controller online opens the rig client
+    ASSERT_EQ(rigServer.connectCalls, 1);
+    auto sent = controller.commands(3);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Bytes(sent[0].begin() + 2, sent[0].end()), (Bytes{0xFA, 0x36}));
+    EXPECT_EQ(backgroundOf(find("ckOmni1")), toQColor(NamedColour::clLime));
+    EXPECT_TRUE(item("Radio1")->isChecked());
+    rigServer.set(1, 7'199'999.0);
+    rigServer.report(1);
+    sent = controller.commands(3);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(Bytes(sent[1].begin() + 2, sent[1].end()), (Bytes{0x1F, 0x1C}));
+}
+
+TEST_F(ConsoleWindowTest, rigServerThatCannotStartIsReportedOnce) {
+    rigServer.connectSucceeds = false;
+    start();
+    pollTwice();
+    window->tmPollTimer();
+    window->tmPollTimer();
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_EQ(dialogs->messages[0], "Error connecting to OmniRig - Check installation");
+    item("ConfigRadio1")->trigger();
+    EXPECT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_EQ(rigServer.dialogsShown, 1);
+}
+
+// The window against the simulated controller, in real time.
+class SimulatedControllerTest : public ConsoleWindowTest {
+protected:
+    void startOnSimulator() {
+        ConsoleOptions options;
+        options.settingsPath = settingsPath();
+        options.documentsDir = dir.path().toStdString();
+        options.makeSerialBackend = [] { return sim::makeSimulatedSerialBackend(); };
+        options.dialogs = dialogs;
+        options.makeRigServer = [this] { return std::make_unique<FakeRigServer>(rigServer); };
+        options.runPollTimer = false;
+        writeSettings("[OmniRig]\nRig1=0\nRig2=0\n");
+        window = std::make_unique<FmMain>(std::move(options));
+        window->FormActivate();
+    }
+    // Polls as the timer would until the display shows the text, or the deadline passes.
+    bool pollUntil(const char* label, const QString& expected) {
+        for (int i = 0; i < 50; ++i) {
+            window->tmPollTimer();
+            QTest::qWait(20);
+            if (text(label) == expected) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(SimulatedControllerTest, displayFollowsTheControllerAndItsKeys) {
+    startOnSimulator();
+    ASSERT_TRUE(pollUntil("lStatus", "OK Vrenk v1.13 DRVs=3"));
+    EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_EQ(text("lBanda"), "Banda 20m (default)");
+    click("SpeedButton5");  // 40m
+    ASSERT_TRUE(pollUntil("lBanda", "Banda 40m (default)"));
+    EXPECT_TRUE(text("lFreq").startsWith("07"));
+    window->tmPollTimer();
+    EXPECT_EQ(find("BLED_ON1")->pos(), find("SpeedButton5")->pos());
+    click("Chiudi");  // the power key turns the display off
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            window->tmPollTimer();
+            QTest::qWait(20);
+            return find("BPower_ON")->isHidden();
+        },
+        3000));
+    EXPECT_EQ(backgroundOf(find("pnDisplay")), toQColor(NamedColour::clBlack));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "support/fake_pump.h"
 #include "support/fake_serial.h"
 #include "support/scripted_controller.h"
-#include "unit/radio/fake_rig_server.h"
+#include "support/fake_rig_server.h"
 
 namespace kt6 {
 namespace {
