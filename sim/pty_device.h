@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "sim/unique_fd.h"
+#include "link/unique_fd.h"
 
 namespace kt6::sim {
 

@@ -275,12 +275,17 @@ void FmMain::SpeedButton1Click() {
     const int code = key->tag();
     SendKey(static_cast<std::uint8_t>(code));
     if (code >= 0 && code <= 7) {
-        BLED_ON1_->move(BLED_ON1_->x(), key->y());
-        BLED_ON1_->move(key->x(), BLED_ON1_->y());
+        moveBandLamp(key);
         SpeedButton14_->click();
-        BLED_ON1_->show();
-        BLED_ON1_->raise();
+        showBandLamp();
     }
+}
+
+void FmMain::moveBandLamp(const KeyButton* key) { BLED_ON1_->move(key->pos()); }
+
+void FmMain::showBandLamp() {
+    BLED_ON1_->show();
+    BLED_ON1_->raise();
 }
 
 KeyButton* FmMain::keyWithCode(int code) const {
@@ -379,10 +384,8 @@ void FmMain::showRetracted() {
 void FmMain::placeBandLamp(int keyCode) {
     KeyButton* key = keyWithCode(keyCode);
     if (!key) return;
-    BLED_ON1_->move(BLED_ON1_->x(), key->y());
-    BLED_ON1_->move(key->x(), BLED_ON1_->y());
-    BLED_ON1_->show();
-    BLED_ON1_->raise();
+    moveBandLamp(key);
+    showBandLamp();
 }
 
 void FmMain::rigPollStep() { rigs_->RigPollStep(); }

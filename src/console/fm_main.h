@@ -150,6 +150,8 @@ private:
     void openManual(const char* fileName);
     void message(const QString& text, const QString& title = QStringLiteral("Skarnel"));
     KeyButton* keyWithCode(int code) const;
+    void moveBandLamp(const KeyButton* key);
+    void showBandLamp();
 
     ConsoleOptions options_;
     std::shared_ptr<Dialogs> dialogs_;

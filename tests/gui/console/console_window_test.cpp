@@ -65,12 +65,14 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text.c_str());
     }
-    // Creates the window and runs its start-up sequence.
-    void start() {
+    // Creates the window and runs its start-up sequence, on the scripted controller unless
+    // another serial layer is given.
+    void start(std::function<std::unique_ptr<SerialBackend>()> serial = {}) {
         ConsoleOptions options;
         options.settingsPath = settingsPath();
         options.documentsDir = dir.path().toStdString();
-        options.makeSerialBackend = [this] { return std::make_unique<FakeSerialBackend>(wire); };
+        options.makeSerialBackend =
+            serial ? serial : [this] { return std::make_unique<FakeSerialBackend>(wire); };
         options.dialogs = dialogs;
         options.makeRigServer = [this] { return std::make_unique<FakeRigServer>(rigServer); };
         options.runPollTimer = false;
@@ -495,16 +497,8 @@ TEST_F(ConsoleWindowTest, rigServerThatCannotStartIsReportedOnce) {
 class SimulatedControllerTest : public ConsoleWindowTest {
 protected:
     void startOnSimulator() {
-        ConsoleOptions options;
-        options.settingsPath = settingsPath();
-        options.documentsDir = dir.path().toStdString();
-        options.makeSerialBackend = [] { return sim::makeSimulatedSerialBackend(); };
-        options.dialogs = dialogs;
-        options.makeRigServer = [this] { return std::make_unique<FakeRigServer>(rigServer); };
-        options.runPollTimer = false;
         writeSettings("[OmniRig]\nRig1=0\nRig2=0\n");
-        window = std::make_unique<FmMain>(std::move(options));
-        window->FormActivate();
+        start([] { return sim::makeSimulatedSerialBackend(); });
     }
     // Polls as the timer would until the display shows the text, or the deadline passes.
     bool pollUntil(const char* label, const QString& expected) {

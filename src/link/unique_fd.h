@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace kt6::sim {
+namespace kt6 {
 
 class UniqueFd {
   public:
@@ -34,4 +34,4 @@ class UniqueFd {
     int fd_ = -1;
 };
 
-}  // namespace kt6::sim
+}  // namespace kt6
