@@ -4,6 +4,18 @@
 
 namespace kt6 {
 
+namespace {
+// Sequence byte, command code, data.
+Bytes commandContent(std::int32_t sequence, std::uint8_t code, const Bytes& data) {
+    Bytes content;
+    content.reserve(data.size() + 2);
+    content.push_back(static_cast<std::uint8_t>(sequence));
+    content.push_back(code);
+    content.insert(content.end(), data.begin(), data.end());
+    return content;
+}
+}  // namespace
+
 Link::Link(Comm32& port, EventPump& pump) : port_(port), pump_(pump) {}
 
 bool Link::WriteFrame(const Bytes& content) {
@@ -40,40 +52,32 @@ std::uint8_t Link::SendCommand(std::uint8_t code, const Bytes& data, bool flag, 
         warn("nested exchange refused: command " + std::to_string(code));
         return kNoReply;
     }
-    std::uint8_t status = kNoReply;
-    {
-        Hold hold(*this);
-        TxSequence = (TxSequence + 1) & 0x7F;
-        if (flag) TxSequence |= kSequenceFlag;
-        bool answered = false;
-        while (!answered && ExchangeEnabled && tries > 0) {
-            Bytes content;
-            content.reserve(data.size() + 2);
-            content.push_back(static_cast<std::uint8_t>(TxSequence));
-            content.push_back(code);
-            content.insert(content.end(), data.begin(), data.end());
-            WriteFrame(content);
-            WaitedMs = 0;
-            for (;;) {
-                pump_.processEvents();
-                if (ReceiveFrame()) {
-                    MissedPolls = 0;
-                    Bytes& rx = RxPayload();
-                    if (rx[0] == static_cast<std::uint8_t>(TxSequence)) {
-                        status = rx[1];
-                        rx.erase(rx.begin(), rx.begin() + 2);
-                        answered = true;
-                        break;
-                    }
+    Hold hold(*this);
+    TxSequence = (TxSequence + 1) & 0x7F;
+    if (flag) TxSequence |= kSequenceFlag;
+    // With no port open nothing can go out or come back: waiting out every try would only
+    // freeze the window (half a second per key at start-up, before the port is opened).
+    if (!port_.IsOpen()) return kNoReply;
+    for (; ExchangeEnabled && tries > 0; --tries) {
+        WriteFrame(commandContent(TxSequence, code, data));
+        WaitedMs = 0;
+        for (;;) {
+            pump_.processEvents();
+            if (ReceiveFrame()) {
+                MissedPolls = 0;
+                Bytes& rx = RxPayload();
+                if (rx[0] == static_cast<std::uint8_t>(TxSequence)) {
+                    const std::uint8_t status = rx[1];
+                    rx.erase(rx.begin(), rx.begin() + 2);
+                    return status;
                 }
-                // Ends early when input arrives, so a reply is taken as soon as it is in.
-                pump_.waitForInput(kWaitStep);
-                if (!ExchangeEnabled || WaitedMs > timeoutMs) break;
             }
-            --tries;
+            // Ends early when input arrives, so a reply is taken as soon as it is in.
+            pump_.waitForInput(kWaitStep);
+            if (!ExchangeEnabled || WaitedMs > timeoutMs) break;
         }
     }
-    return status;
+    return kNoReply;
 }
 
 void Link::PostCommand(std::uint8_t code, const Bytes& data) {
@@ -82,12 +86,7 @@ void Link::PostCommand(std::uint8_t code, const Bytes& data) {
     TxSequence = (TxSequence & 0x7F) + 1;
     LastPostedSequence = TxSequence;
     LastPostedCommand = code;
-    Bytes content;
-    content.reserve(data.size() + 2);
-    content.push_back(static_cast<std::uint8_t>(TxSequence));
-    content.push_back(code);
-    content.insert(content.end(), data.begin(), data.end());
-    WriteFrame(content);
+    WriteFrame(commandContent(TxSequence, code, data));
 }
 
 void Link::LogLine(std::string_view text) {

@@ -127,6 +127,15 @@ TEST_F(ExchangeTest, disabledExchangeSendsNothingButAdvancesTheSequence) {
     EXPECT_EQ(link.TxSequence, 13);
 }
 
+TEST_F(ExchangeTest, closedPortGivesUpAtOnceButAdvancesTheSequence) {
+    port.ClosePort();
+    const auto start = pump.now();
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.now(), start);
+    EXPECT_EQ(link.TxSequence, 13);
+    EXPECT_TRUE(wire.written.empty());
+}
+
 TEST_F(ExchangeTest, clearingExchangeEnabledDuringAWaitEndsTheTries) {
     pump.at(30ms, [&] { link.ExchangeEnabled = false; });
     EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);

@@ -125,8 +125,10 @@ TEST_F(Kt6SimProcess, MemoryWrittenOverTheLineIsInTheFileAfterExit) {
         Console console(link);
         ASSERT_EQ(console.opened, 0);
         // Useroffs5, offset1 = 1234 (0x04D2).
-        Bytes data{7, 0, 0, 0xD2, 0x04, 0, 0};
-        data.resize(2 + 17, 0);
+        Bytes data(2 + 17, 0);
+        data[0] = 7;
+        data[3] = 0xD2;
+        data[4] = 0x04;
         ASSERT_EQ(console.link.SendCommand(4, data, true, 4, 6000), 0);
         console.port.ClosePort();
         ASSERT_EQ(sim.stop(SIGTERM, 5s), 0);
