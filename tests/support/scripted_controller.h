@@ -1,6 +1,7 @@
 #pragma once
 // A controller stand-in that answers every frame from a script: the status record to report,
 // and whether to answer at all. It records what the console sent.
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,8 @@ public:
 
     StatusRecord record;
     bool answering = true;
+    // Reply data by command code, for commands other than the status request.
+    std::map<int, Bytes> replyData;
     std::vector<Bytes> received;  // frame contents, checksum removed
 
     // The key codes of every command-8 frame received so far.
@@ -60,6 +63,9 @@ private:
                 reply = encodeStatusRecord(r);
             } else {
                 reply = {content[0], 0};
+                if (auto it = replyData.find(content[1]); it != replyData.end()) {
+                    reply.insert(reply.end(), it->second.begin(), it->second.end());
+                }
             }
             wire_.feedReceived(encodeFrame(reply).value());
         }

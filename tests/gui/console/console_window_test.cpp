@@ -425,6 +425,23 @@ TEST_F(ConsoleWindowTest, hiddenStripHandlers) {
     EXPECT_FALSE(find("cbSlave")->isEnabled());
 }
 
+TEST_F(ConsoleWindowTest, progressBarShowsTheReportedSixtieths) {
+    start();
+    auto* bar = find<QLabel>("lProgressFG");
+    controller.replyData[10] = {1, 0, 30, 0};
+    window->lProgressFGClick();
+    EXPECT_EQ(bar->width(), 201 * 30 / 60);
+    controller.replyData[10] = {0, 0, 45, 0};
+    window->lProgressFGClick();
+    EXPECT_EQ(bar->width(), 0);
+    // No answer: the bar stays as it was.
+    controller.replyData[10] = {1, 0, 60, 0};
+    controller.answering = false;
+    window->lProgressFGClick();
+    EXPECT_EQ(bar->width(), 0);
+    EXPECT_EQ(controller.commands(10).back()[0] & 0x80, 0x80);
+}
+
 TEST_F(ConsoleWindowTest, missingManualIsReportedAndPresentOneOpened) {
     start();
     window->eng1Click();
