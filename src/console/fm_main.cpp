@@ -39,8 +39,8 @@ std::unique_ptr<SerialBackend> backendFrom(const ConsoleOptions& options) {
 }
 
 // A whole decimal number, as the settings file and the input box hold them.
-std::optional<long> wholeNumber(const std::string& text) {
-    long value = 0;
+std::optional<int> wholeNumber(const std::string& text) {
+    int value = 0;
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
@@ -135,7 +135,7 @@ void FmMain::FormActivate() {
     const std::string r2 = settings.readString("OmniRig", "Rig2", "1");
     int n = 1;
     if (auto value = wholeNumber(portText)) {
-        n = static_cast<int>(*value);
+        n = *value;
     } else {
         message(QStringLiteral("\"%1\" is not a valid serial port number in %2; COM1 is used.")
                     .arg(QString::fromStdString(portText),
@@ -167,10 +167,17 @@ bool FmMain::reopenPort(int n) {
     port_.ClosePort();
     poll_.portChanged();
     portNumber_ = n;
-    port_.OpenPort("bio" + std::to_string(n));
+    const std::int32_t openError = port_.OpenPort("bio" + std::to_string(n));
     port_.SetPortParams(19200, 'n', 8, 1, 'N');
     refreshPortTips();
-    return port_.PortError() == 0;
+    const bool opened = port_.PortError() == 0;
+    // The open's own error says why; the configure that follows a failed open only adds EBADF.
+    const std::int32_t cause = openError != 0 ? openError : port_.PortError();
+    portReason_ = opened ? QString()
+                         : QString::fromStdString(portErrorText(cause, port_.DevicePath()));
+    if (!opened) std::fprintf(stderr, "link: COM%d %s\n", n, portReason_.toUtf8().constData());
+    lPortError_->setText(portReason_);
+    return opened;
 }
 
 void FmMain::SelectPort(int n) {
@@ -183,16 +190,14 @@ void FmMain::SelectPort(int n) {
         Panel_Chiuso_->hide();
         return;
     }
-    const QString reason = QString::fromStdString(portErrorText(port_.PortError(), port_.DevicePath()));
     portNumber_ = 0;
     lStatus_->setText(QStringLiteral("Stato: non connesso (porta chiusa)."));
-    lStatus_->setToolTip(reason);
+    lStatus_->setToolTip(portReason_);
     setLinkButtonsEnabled(false);
     pnDisplay_->hide();
     if (n != 1) {
         Panel_Chiuso_->show();
         COM_VERIFY_->show();
-        COM_VERIFY_->setToolTip(reason);
     }
     UncheckPortItems();
     portItems_[static_cast<std::size_t>(n - 1)]->setChecked(true);

@@ -216,6 +216,9 @@ private:
     QFrame* Panel_Elem_Retract_ = nullptr;
     QFrame* Panel_Chiuso_ = nullptr;
     QFrame* COM_VERIFY_ = nullptr;
+    // Why the last port failed to open, under "SELECT THE VALID PORT".
+    QLabel* lPortError_ = nullptr;
+    QString portReason_;
 };
 
 }  // namespace kt6

@@ -318,6 +318,9 @@ void FmMain::buildScreens() {
                                                         kDisplayPlace.height()),
                  QStringLiteral("SELECT THE VALID PORT"), pixelFont("MS Sans Serif", 16, true),
                  NamedColour::clBlack);
+    lPortError_ = centredLabel(COM_VERIFY_, "lPortError", QRect(6, 96, kDisplayPlace.width() - 12, 52),
+                               QString(), pixelFont("MS Sans Serif", 11), NamedColour::clMaroon);
+    lPortError_->setWordWrap(true);
     COM_VERIFY_->hide();
     Panel_Chiuso_->hide();
 }

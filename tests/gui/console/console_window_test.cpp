@@ -207,6 +207,14 @@ TEST_F(ConsoleWindowTest, portMapInSettingsChoosesTheDevice) {
     EXPECT_EQ(item("com4")->statusTip(), "/dev/ttyS3");
 }
 
+TEST_F(ConsoleWindowTest, portNumberTooLargeForAnIntegerIsNotWrappedAround) {
+    writeSettings("[General]\nSerialport=4294967297\n");
+    start();
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_EQ(checkedPorts(), std::vector<int>{1});
+    EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
+}
+
 TEST_F(ConsoleWindowTest, nonNumericPortIsReportedAndCom1Used) {
     writeSettings("[General]\nSerialport=abc\n[OmniRig]\nRig1=1\nRig2=0\n");
     start();
@@ -340,6 +348,7 @@ TEST_F(ConsoleWindowTest, failedPortFromTheMenuShowsTheClosedScreenExceptForCom1
     EXPECT_FALSE(find("btRetract")->isEnabled());
     EXPECT_TRUE(shown("Panel_Chiuso"));
     EXPECT_TRUE(shown("COM_VERIFY"));
+    EXPECT_TRUE(text("lPortError").contains("/dev/ttyS1")) << text("lPortError").toStdString();
     EXPECT_FALSE(window->poll().ControllerOnline);
 
     window->SelectPort(1);
