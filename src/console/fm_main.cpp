@@ -208,8 +208,9 @@ void FmMain::closeEvent(QCloseEvent* event) {
     // window's blank state.
     if (settingsLoaded_) saveSettings();
     // A close can come from inside a waiting exchange (a signal, the close box): end that
-    // exchange now. The link timer keeps running, it is what lets the wait see the end.
-    link_.ExchangeEnabled = false;
+    // exchange now and start no other (the rest of a band key, deferred rig reports). The
+    // link timer keeps running, it is what lets the wait see the end.
+    link_.shutDown();
     tmPoll_.stop();
     event->accept();
 }
@@ -393,7 +394,21 @@ void FmMain::placeBandLamp(int keyCode) {
     showBandLamp();
 }
 
-void FmMain::rigPollStep() { rigs_->RigPollStep(); }
+void FmMain::rigPollStep() {
+    // Inside a waiting exchange the step could open the rig client, whose error box would
+    // take user input in the middle of the exchange: it runs once the exchange is over.
+    if (link_.busy()) {
+        if (!rigStepDeferred_) {
+            rigStepDeferred_ = true;
+            link_.whenIdle([this] {
+                rigStepDeferred_ = false;
+                rigs_->RigPollStep();
+            });
+        }
+        return;
+    }
+    rigs_->RigPollStep();
+}
 
 // --- rig painting ---
 

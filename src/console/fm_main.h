@@ -166,6 +166,7 @@ private:
     int portNumber_ = 0;
     bool started_ = false;
     bool settingsLoaded_ = false;
+    bool rigStepDeferred_ = false;
     bool centred_ = false;
 
     std::array<QAction*, kPortCount> portItems_{};

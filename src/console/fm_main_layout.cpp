@@ -20,6 +20,8 @@ namespace {
 
 constexpr QSize kClientSize{623, 330};
 constexpr QRect kDisplayPlace{72, 96, 289, 153};
+// Between the one-pixel top strip and the one-pixel service strip.
+constexpr QRect kMainArea{0, 1, kClientSize.width(), kClientSize.height() - 2};
 
 template <typename W, typename... Args>
 W* make(QWidget* parent, const char* name, QRect geometry, Args&&... args) {
@@ -60,6 +62,8 @@ void FmMain::buildMenus() {
     QMenuBar* bar = menuBar();
     QMenu* ports = bar->addMenu(QStringLiteral("Com port"));
     ports->setObjectName("Comport1");
+    // There is no status bar: the device each item opens shows as its tool tip.
+    ports->setToolTipsVisible(true);
     static constexpr const char* kPortNames[kPortCount] = {
         "com1", "com2", "com3", "com4", "COM5", "COM6", "COM7",
         "COM8", "COM9", "COM10", "COM11", "COM12", "COM13"};
@@ -139,6 +143,8 @@ void FmMain::buildTopStrip(QWidget* client) {
     btSetOmni_ = make<QPushButton>(strip, "btSetOmni", QRect(610, 0, 90, 16),
                                    QStringLiteral("Setup Omnirig"));
     connect(btSetOmni_, &QPushButton::clicked, this, &FmMain::btSetOmniClick);
+    // Out of sight, so out of the keyboard's reach too: Space must not toggle a rig unseen.
+    for (QWidget* w : strip->findChildren<QWidget*>()) w->setFocusPolicy(Qt::NoFocus);
     setBackground(ckOmni1_, NamedColour::clBtnFace);
     setBackground(ckOmni2_, NamedColour::clBtnFace);
 }
@@ -166,7 +172,7 @@ void FmMain::buildServiceStrip(QWidget* client) {
 }
 
 void FmMain::buildSetupPanel(QWidget* client) {
-    pnImposta_ = panel(client, "pnImposta", QRect(0, 1, kClientSize.width(), kClientSize.height() - 2),
+    pnImposta_ = panel(client, "pnImposta", kMainArea,
                        NamedColour::clBtnFace);
     btRicevi_ = make<QPushButton>(pnImposta_, "btRicevi", QRect(8, 290, 100, 25),
                                   QStringLiteral("Salva..."));
@@ -191,7 +197,7 @@ KeyButton* FmMain::addKey(const char* name, int tag, QRect place, const QPixmap&
 }
 
 void FmMain::buildFrontPanel(QWidget* client) {
-    pnBlue_ = panel(client, "pnBlue", QRect(0, 1, kClientSize.width(), kClientSize.height() - 1),
+    pnBlue_ = panel(client, "pnBlue", kMainArea,
                     NamedColour::clBlack);
     auto* image = make<QLabel>(pnBlue_, "Image1", QRect(0, 0, 625, 321));
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -269,6 +275,7 @@ void FmMain::buildFrontPanel(QWidget* client) {
     for (int i = 0; i < 4; ++i) {
         auto* b = make<QPushButton>(pnBlue_, kHidden[i].first, kHidden[i].second,
                                     QString::fromLatin1(kCaptions[i]));
+        b->setFocusPolicy(Qt::NoFocus);
         connect(b, &QPushButton::clicked, this, kOps[i]);
     }
 

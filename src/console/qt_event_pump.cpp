@@ -12,4 +12,8 @@ void QtEventPump::processEvents() {
 
 void QtEventPump::waitForInput(std::chrono::milliseconds timeout) { port_.WaitForInput(timeout); }
 
+void QtEventPump::post(std::function<void()> task) {
+    QMetaObject::invokeMethod(&context_, std::move(task), Qt::QueuedConnection);
+}
+
 }  // namespace kt6

@@ -48,6 +48,7 @@ bool Link::ReceiveFrame() {
 
 std::uint8_t Link::SendCommand(std::uint8_t code, const Bytes& data, bool flag, int tries,
                                int timeoutMs) {
+    if (shutDown_) return kNoReply;
     if (busy()) {
         warn("nested exchange refused: command " + std::to_string(code));
         return kNoReply;
@@ -81,6 +82,7 @@ std::uint8_t Link::SendCommand(std::uint8_t code, const Bytes& data, bool flag, 
 }
 
 void Link::PostCommand(std::uint8_t code, const Bytes& data) {
+    if (shutDown_) return;
     Hold hold(*this);
     // No wrap after the addition: the value runs 1..128 and 128 goes out as 0x80.
     TxSequence = (TxSequence & 0x7F) + 1;
@@ -105,10 +107,10 @@ void Link::LinkTimerTick() {
         BlinkTicks = 0;
         if (observer_) observer_->blinkStep();
     }
-    if (!busy()) runDeferred();
 }
 
 void Link::whenIdle(std::function<void()> task) {
+    if (shutDown_) return;
     if (busy()) {
         deferred_.push_back(std::move(task));
     } else {
@@ -116,12 +118,28 @@ void Link::whenIdle(std::function<void()> task) {
     }
 }
 
+void Link::shutDown() {
+    shutDown_ = true;
+    ExchangeEnabled = false;
+    deferred_.clear();
+}
+
+void Link::scheduleDeferred() {
+    if (deferred_.empty() || deferredPosted_ || shutDown_) return;
+    deferredPosted_ = true;
+    pump_.post([this] {
+        deferredPosted_ = false;
+        runDeferred();
+    });
+}
+
 void Link::warn(std::string_view text) {
     if (observer_) observer_->linkWarning(text);
 }
 
 void Link::runDeferred() {
-    while (!deferred_.empty() && !busy()) {
+    // Posted work may come round inside another exchange's wait: it waits for that one's end.
+    while (!deferred_.empty() && !busy() && !shutDown_) {
         auto task = std::move(deferred_.front());
         deferred_.pop_front();
         task();

@@ -64,7 +64,9 @@ public:
     class Hold {
     public:
         explicit Hold(Link& link) : link_(link) { ++link_.depth_; }
-        ~Hold() { --link_.depth_; }
+        ~Hold() {
+            if (--link_.depth_ == 0) link_.scheduleDeferred();
+        }
         Hold(const Hold&) = delete;
         Hold& operator=(const Hold&) = delete;
 
@@ -74,11 +76,15 @@ public:
 
     // True while an exchange (or a posted frame) is under way.
     bool busy() const { return depth_ > 0; }
-    // Runs task now when the link is free; else queues it for the first link tick that finds
-    // the link free, so it never runs inside an exchange nor before that exchange's caller
-    // has read its reply.
+    // Runs task now when the link is free; else queues it to run from the event loop once the
+    // link is free again, so it never runs inside an exchange, nor before that exchange's
+    // caller has read its reply, nor inside a timer tick (whose timer could not tick again to
+    // time it out).
     void whenIdle(std::function<void()> task);
     std::size_t deferredCount() const { return deferred_.size(); }
+    // The window is closing: no exchange starts from now on and deferred work is dropped.
+    void shutDown();
+    bool isShutDown() const { return shutDown_; }
 
     const std::string& logText() const { return log_; }
     void clearLog() { log_.clear(); }
@@ -98,6 +104,7 @@ public:
     bool EscapePending() const { return receiver_.escapePending(); }
 
 private:
+    void scheduleDeferred();
     void runDeferred();
     void warn(std::string_view text);
 
@@ -107,6 +114,8 @@ private:
     FrameReceiver receiver_;
     std::string log_;
     int depth_ = 0;
+    bool shutDown_ = false;
+    bool deferredPosted_ = false;
     std::deque<std::function<void()>> deferred_;
 };
 

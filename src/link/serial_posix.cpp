@@ -153,6 +153,8 @@ class PosixSerialBackend final : public SerialBackend {
         // O_NONBLOCK: the open does not wait for carrier, and reads never wait.
         UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
         if (!fd.valid()) return errno;
+        // A map entry naming an ordinary file would have every poll appended to it.
+        if (!::isatty(fd.get())) return ENOTTY;
         // Two programs that both got past open() before either set TIOCEXCL: only the first to
         // lock keeps the port. Devices that cannot be locked at all are still guarded below.
         if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return EWOULDBLOCK;

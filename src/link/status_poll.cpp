@@ -16,23 +16,22 @@ void StatusPoll::tick() {
     // here or posting a request under it would make it miss its answer.
     if (link_.busy()) return;
 
-    if (link_.ReceiveFrame()) {
-        const Bytes& rx = link_.RxPayload();
-        if (rx[0] == static_cast<std::uint8_t>(link_.LastPostedSequence)) {
-            link_.MissedPolls = 0;
-            view_.setLinkButtonsEnabled(true);
-            ControllerOnline = true;
-            if (link_.LastPostedCommand == 1) {
-                // The checksum byte follows the record and is not part of it.
-                Bytes content(rx.begin(), rx.end() - 1);
-                if (auto record = decodeStatusRecord(content)) {
-                    readRecord(*record);
-                } else {
-                    ++shortReplies;
-                }
+    const ReplyScan scan = takeReply();
+    if (scan == ReplyScan::Matching) {
+        link_.MissedPolls = 0;
+        view_.setLinkButtonsEnabled(true);
+        ControllerOnline = true;
+        if (link_.LastPostedCommand == 1) {
+            const Bytes& rx = link_.RxPayload();
+            // The checksum byte follows the record and is not part of it.
+            Bytes content(rx.begin(), rx.end() - 1);
+            if (auto record = decodeStatusRecord(content)) {
+                readRecord(*record);
+            } else {
+                ++shortReplies;
             }
         }
-    } else if (ControllerOnline) {
+    } else if (scan == ReplyScan::NoGoodFrame && ControllerOnline) {
         if (++link_.MissedPolls > kMissedPollsOffline) {
             ControllerOnline = false;
             view_.setStatusLine("Stato: in connessione...");
@@ -41,6 +40,25 @@ void StatusPoll::tick() {
     }
 
     link_.PostCommand(1, {});
+}
+
+StatusPoll::ReplyScan StatusPoll::takeReply() {
+    // Frames for other sequences (a reply to an exchange's earlier try that came in late) are
+    // passed over: reading one frame a tick would leave the poll a reply behind for good.
+    // Bounded, so a device that reports input it then fails to deliver cannot hang the tick.
+    constexpr int kMaxFramesPerTick = 32;
+    ReplyScan scan = ReplyScan::NoGoodFrame;
+    for (int frame = 0; frame < kMaxFramesPerTick; ++frame) {
+        if (link_.ReceiveFrame()) {
+            if (link_.RxPayload()[0] == static_cast<std::uint8_t>(link_.LastPostedSequence)) {
+                return ReplyScan::Matching;
+            }
+            scan = ReplyScan::OtherSequence;
+        } else if (link_.port().InputCount() == 0) {
+            break;
+        }
+    }
+    return scan;
 }
 
 void StatusPoll::readRecord(const StatusRecord& r) {

@@ -48,6 +48,9 @@ public:
     int shortReplies = 0;
 
 private:
+    enum class ReplyScan { NoGoodFrame, OtherSequence, Matching };
+    // Reads what has arrived until the reply to the last request, or until nothing is left.
+    ReplyScan takeReply();
     void readRecord(const StatusRecord& record);
 
     Link& link_;

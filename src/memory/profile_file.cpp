@@ -48,11 +48,11 @@ std::string ProfileFile::readString(std::string_view section, std::string_view k
 }
 
 int ProfileFile::readInt(std::string_view section, std::string_view key, int defaultValue) const {
+    // As the platform's profile rules read a number: its leading digits ("1x" is 1).
     const std::string text = readString(section, key, {});
     int value = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end) return defaultValue;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc()) return defaultValue;
     return value;
 }
 

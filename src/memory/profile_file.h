@@ -21,7 +21,7 @@ public:
 
     std::string readString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
-    // A whole number, or the default when the key is missing or not a whole number.
+    // The number the value starts with, or the default when it starts with none.
     int readInt(std::string_view section, std::string_view key, int defaultValue) const;
     void writeString(std::string_view section, std::string_view key, std::string_view value);
     // The keys of a section in file order; empty when the section is missing.

@@ -5,12 +5,12 @@
 #include <functional>
 #include <map>
 
-#include "link/event_pump.h"
 #include "link/link.h"
+#include "support/queued_pump.h"
 
 namespace kt6::testing {
 
-class FakePump : public EventPump {
+class FakePump : public QueuedPump {
 public:
     using ms = std::chrono::milliseconds;
 
@@ -20,16 +20,20 @@ public:
 
     void processEvents() override {
         ++pumps;
-        while (nextTick_ <= now_) {
+        // A toolkit timer never fires again inside its own handler.
+        while (!inTick_ && nextTick_ <= now_) {
             nextTick_ += kLinkTick;
+            inTick_ = true;
             if (link_) link_->LinkTimerTick();
             if (onTick) onTick();
+            inTick_ = false;
         }
         while (!scheduled_.empty() && scheduled_.begin()->first <= now_) {
             auto action = std::move(scheduled_.begin()->second);
             scheduled_.erase(scheduled_.begin());
             action();
         }
+        runPosted();
     }
     void waitForInput(ms timeout) override {
         ++waits;
@@ -50,6 +54,7 @@ public:
 
 private:
     Link* link_ = nullptr;
+    bool inTick_ = false;
     ms now_{0};
     ms nextTick_{kLinkTick};
     std::multimap<ms, std::function<void()>> scheduled_;

@@ -150,6 +150,7 @@ RealTimePump::RealTimePump(Comm32& port)
     : port_(port), nextTick_(std::chrono::steady_clock::now() + kLinkTick) {}
 
 void RealTimePump::processEvents() {
+    runPosted();
     const auto now = std::chrono::steady_clock::now();
     if (now < nextTick_) return;
     nextTick_ += kLinkTick;

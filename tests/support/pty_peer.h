@@ -15,6 +15,7 @@
 #include "link/bytes.h"
 #include "link/comm32.h"
 #include "link/event_pump.h"
+#include "support/queued_pump.h"
 #include "link/link.h"
 
 namespace kt6::testing {
@@ -76,7 +77,7 @@ class PtyResponder {
 // The console's event loop in miniature: the link timer ticks every 50 ms of steady-clock
 // time (ticks missed while nobody pumped are dropped, as a toolkit timer drops them), and
 // waiting for input waits on the port itself.
-class RealTimePump : public EventPump {
+class RealTimePump : public QueuedPump {
   public:
     explicit RealTimePump(Comm32& port);
 

@@ -207,6 +207,52 @@ TEST_F(ExchangeTest, workAskedForDuringAWaitRunsAfterTheExchangeReturns) {
     EXPECT_EQ(link.deferredCount(), 0u);
 }
 
+TEST_F(ExchangeTest, deferredExchangeTimesOutLikeAnyOther) {
+    // Nothing answers. Deferred work must not run inside a link tick, where the timer that
+    // times its own exchange out could not tick again.
+    bool ran = false;
+    std::uint8_t result = 0;
+    pump.at(0ms, [&] {
+        link.whenIdle([&] {
+            result = link.SendCommand(3, {1, 2}, true, 2, 100);
+            ran = true;
+        });
+    });
+    EXPECT_EQ(link.SendCommand(8, {5}, false, 1, 100), kNoReply);
+    EXPECT_FALSE(ran);
+    pump.advance(50ms);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(result, kNoReply);
+    EXPECT_EQ(framesIn(wire.written).size(), 3u);
+}
+
+TEST_F(ExchangeTest, shutDownRefusesExchangesAndDropsDeferredWork) {
+    answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
+    bool ran = false;
+    pump.at(0ms, [&] {
+        link.whenIdle([&] { ran = true; });
+        link.shutDown();
+    });
+    // The frame already on its way may still be answered; nothing after it runs.
+    link.SendCommand(8, {5}, false, 4, 100);
+    pump.advance(100ms);
+    EXPECT_FALSE(ran);
+    const auto sent = wire.written.size();
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    link.PostCommand(1, {});
+    EXPECT_EQ(wire.written.size(), sent);
+}
+
+TEST_F(ExchangeTest, receiveFrameTakesOneFrameAtATime) {
+    wire.feedReceived(replyFrame(0x21, 0, {1}));
+    wire.feedReceived(replyFrame(0x22, 0, {2}));
+    ASSERT_TRUE(link.ReceiveFrame());
+    EXPECT_EQ(link.RxPayload()[0], 0x21);
+    ASSERT_TRUE(link.ReceiveFrame());
+    EXPECT_EQ(link.RxPayload()[0], 0x22);
+    EXPECT_FALSE(link.ReceiveFrame());
+}
+
 TEST_F(ExchangeTest, idleLinkRunsWorkAtOnce) {
     bool ran = false;
     link.whenIdle([&] { ran = true; });

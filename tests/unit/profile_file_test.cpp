@@ -54,11 +54,13 @@ TEST_F(ProfileFileTest, firstOfDuplicateKeysWins) {
     EXPECT_EQ(f.readString("OmniRig", "Rig1", "9"), "0");
 }
 
-TEST_F(ProfileFileTest, nonNumericIntegerReadsAsDefault) {
-    write("[General]\nSerialport=abc\nOther=12x\n");
+TEST_F(ProfileFileTest, integersAreReadFromTheirLeadingDigits) {
+    write("[General]\nSerialport=abc\nOther=12x\nNeg=-3\nHuge=99999999999\n");
     ProfileFile f(path);
     EXPECT_EQ(f.readInt("General", "Serialport", -1), -1);
-    EXPECT_EQ(f.readInt("General", "Other", -1), -1);
+    EXPECT_EQ(f.readInt("General", "Other", -1), 12);
+    EXPECT_EQ(f.readInt("General", "Neg", 0), -3);
+    EXPECT_EQ(f.readInt("General", "Huge", 7), 7);
 }
 
 TEST_F(ProfileFileTest, writesKeyEqualsValueAndCreatesDirectories) {

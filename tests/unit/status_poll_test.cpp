@@ -222,6 +222,23 @@ TEST_F(PollTest, replyWithAnotherSequenceNeitherCountsNorResets) {
     EXPECT_FALSE(view.shown);
 }
 
+TEST_F(PollTest, strayFrameAheadOfTheReplyDoesNotLeaveThePollBehind) {
+    poll->tick();
+    // A late reply to an exchange's earlier try sits in front of the status reply.
+    wire.feedReceived(encodeFrame(Bytes{0x55, 0}).value());
+    answer(exampleRecord());
+    poll->tick();
+    ASSERT_TRUE(view.shown);
+    EXPECT_EQ(view.shown->frequency, 7157);
+    EXPECT_TRUE(poll->ControllerOnline);
+    // And the next tick reads its own reply, not the one before.
+    StatusRecord r = exampleRecord();
+    r.frequency = 14074;
+    answer(r);
+    poll->tick();
+    EXPECT_EQ(view.shown->frequency, 14074);
+}
+
 TEST_F(PollTest, shortReplyCountsAsAnswerButIsNotDecoded) {
     poll->tick();
     Bytes content{static_cast<std::uint8_t>(link.LastPostedSequence), 0, 13, 1};

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -240,7 +242,7 @@ TEST_F(ConsoleWindowTest, closingBeforeAnAnswerKeepsThePortButWritesTheRigs) {
 TEST_F(ConsoleWindowTest, statusReplyFillsTheDisplayAndTheLampFollowsNextTick) {
     start();
     pollTwice();
-    EXPECT_EQ(text("lFreq").remove(','), "07.157 Mhz");
+    EXPECT_EQ(text("lFreq"), QStringLiteral("07") + QLocale().decimalPoint() + QStringLiteral("157 Mhz"));
     EXPECT_EQ(text("lBanda"), "Banda 40m (default)");
     EXPECT_EQ(text("Heading"), "Heading: normal ->");
     EXPECT_EQ(text("lStatus"), "OK Vrenk v1.13 DRVs=3");
@@ -329,12 +331,53 @@ TEST_F(ConsoleWindowTest, otherKeysSendTheirCodeOnlyAndLeaveTheLamp) {
 
 TEST_F(ConsoleWindowTest, hiddenKeysStillLeaveLampAndPowerClickable) {
     start();
+    pollTwice();  // the display is on: the lit power key shows
+    click("SpeedButton6");
+    controller.received.clear();
     click("Button2");
     EXPECT_FALSE(shown("SpeedButton1"));
     EXPECT_FALSE(shown("Chiudi"));
+    EXPECT_TRUE(shown("BPower_ON"));
+    EXPECT_TRUE(shown("BLED_ON1"));
+    click("BPower_ON");
+    click("BLED_ON1");
+    EXPECT_EQ(controller.keys(), (std::vector<int>{12, 77}));
     click("Button3");
     EXPECT_TRUE(shown("SpeedButton1"));
     EXPECT_TRUE(shown("SpeedButton9"));
+}
+
+TEST_F(ConsoleWindowTest, bandKeyLightsEvenWhileRetractedUntilThePollHidesIt) {
+    controller.record.frequency = 0;
+    start();
+    pollTwice();
+    window->tmPollTimer();
+    ASSERT_FALSE(shown("BLED_ON1"));
+    click("SpeedButton1");
+    EXPECT_TRUE(shown("BLED_ON1"));
+    EXPECT_EQ(find("BLED_ON1")->pos(), find("SpeedButton1")->pos());
+    window->tmPollTimer();
+    EXPECT_FALSE(shown("BLED_ON1"));
+}
+
+TEST_F(ConsoleWindowTest, keyboardCannotReachTheHiddenControls) {
+    writeSettings("[OmniRig]\nRig1=0\nRig2=1\n");
+    start();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    auto target = [&]() -> QWidget* {
+        QWidget* focus = QApplication::focusWidget();
+        return focus ? focus : window.get();
+    };
+    for (int i = 0; i < 12; ++i) {
+        QTest::keyClick(target(), Qt::Key_Space);
+        QTest::keyClick(target(), Qt::Key_Tab);
+    }
+    EXPECT_TRUE(find<QCheckBox>("ckOmni2")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("ckOmni1")->isChecked());
+    EXPECT_TRUE(shown("SpeedButton1"));
+    EXPECT_EQ(checkedPorts(), std::vector<int>{1});
 }
 
 TEST_F(ConsoleWindowTest, failedPortFromTheMenuShowsTheClosedScreenExceptForCom1) {

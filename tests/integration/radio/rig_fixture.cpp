@@ -100,4 +100,8 @@ void QtLinkPump::processEvents() {
     QCoreApplication::processEvents();
 }
 
+void QtLinkPump::post(std::function<void()> task) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+}
+
 }  // namespace kt6::testing

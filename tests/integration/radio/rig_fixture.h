@@ -92,6 +92,7 @@ class QtLinkPump : public EventPump {
     explicit QtLinkPump(Comm32& port) : port_(port) {}
     void processEvents() override;
     void waitForInput(std::chrono::milliseconds timeout) override { port_.WaitForInput(timeout); }
+    void post(std::function<void()> task) override;
 
   private:
     Comm32& port_;

@@ -12,6 +12,7 @@
 #include "link/link.h"
 #include "link/status.h"
 #include "sim_process.h"
+#include "support/queued_pump.h"
 
 namespace kt6::testing {
 namespace {
@@ -20,10 +21,11 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 // The console's event loop in miniature: the link timer on the real clock, waits on the port.
-class WallClockPump : public EventPump {
+class WallClockPump : public QueuedPump {
   public:
     WallClockPump(Comm32& port, Link& link) : port_(port), link_(link) {}
     void processEvents() override {
+        runPosted();
         const auto now = std::chrono::steady_clock::now();
         while (next_ <= now) {
             next_ += kLinkTick;
