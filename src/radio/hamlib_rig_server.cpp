@@ -141,9 +141,12 @@ void HamlibRigServer::showDialog() {
         if (!options_.dialogParent) ownDialog_.reset(made);
         dialog_ = made;
         QObject::connect(made, &QDialog::accepted, this, &HamlibRigServer::dialogAccepted);
-        QObject::connect(this, &HamlibRigServer::rigStatusChanged, made, [this](int n) {
+        // Live: the line follows the rig's status and its frequency and mode alike.
+        auto refresh = [this](int n) {
             if (dialog_) dialog_->setStatusLine(n, QString::fromStdString(statusLine(n)));
-        });
+        };
+        QObject::connect(this, &HamlibRigServer::rigStatusChanged, made, refresh);
+        QObject::connect(this, &HamlibRigServer::rigParamsChanged, made, refresh);
     }
     dialog_->setSettings(settings_);
     for (int n = 1; n <= kRigCount; ++n) {

@@ -3,7 +3,9 @@
 #include <hamlib/rig.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <system_error>
 
 #include "radio/hamlib_models.h"
 
@@ -75,42 +77,83 @@ RigStatus openFailureStatus(int rc) {
 
 }  // namespace
 
+// How long a window-thread destructor waits for a worker before leaving it to finish alone.
+constexpr std::chrono::milliseconds kStopGrace{200};
+
+struct RigPoller::Shared {
+    Shared(int rig, RigPortSettings s, std::uint64_t gen, RigPoller* o)
+        : rigNumber(rig), settings(std::move(s)), generation(gen), owner(o) {}
+
+    void run();
+    // Waits for the interval or a stop request; true when asked to stop.
+    bool pause(std::chrono::milliseconds interval);
+    void publish(RigReading next);
+
+    const int rigNumber;
+    const RigPortSettings settings;
+    const std::uint64_t generation;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    bool finished = false;
+    // Cleared by the owner's destructor, under the mutex: no report reaches a dead poller.
+    RigPoller* owner;
+    RigReading last;
+    bool published = false;
+};
+
 RigPoller::RigPoller(int rigNumber, RigPortSettings settings, std::uint64_t generation)
-    : rigNumber_(rigNumber), settings_(std::move(settings)), generation_(generation) {
+    : shared_(std::make_shared<Shared>(rigNumber, std::move(settings), generation, this)) {
     qRegisterMetaType<kt6::RigReading>();
 }
 
 RigPoller::~RigPoller() {
-    requestStop();
-    if (thread_) thread_->wait();
+    std::unique_lock lock(shared_->mutex);
+    shared_->stop = true;
+    shared_->owner = nullptr;
+    shared_->wake.notify_all();
+    if (!thread_.joinable()) return;
+    const bool done = shared_->wake.wait_for(lock, kStopGrace, [this] { return shared_->finished; });
+    lock.unlock();
+    if (done) {
+        thread_.join();
+    } else {
+        thread_.detach();
+    }
 }
 
 bool RigPoller::start() {
-    if (thread_) return true;
-    thread_.reset(QThread::create([this] { run(); }));
-    if (!thread_) return false;
-    thread_->setObjectName(QStringLiteral("rig%1").arg(rigNumber_));
-    thread_->start();
-    return thread_->isRunning() || thread_->isFinished();
+    if (thread_.joinable()) return true;
+    try {
+        thread_ = std::thread([shared = shared_] {
+            shared->run();
+            std::lock_guard lock(shared->mutex);
+            shared->finished = true;
+            shared->wake.notify_all();
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 void RigPoller::requestStop() {
     {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
+        std::lock_guard lock(shared_->mutex);
+        shared_->stop = true;
     }
-    wake_.notify_all();
+    shared_->wake.notify_all();
 }
 
-bool RigPoller::pause(std::chrono::milliseconds interval) {
-    std::unique_lock lock(mutex_);
-    return wake_.wait_for(lock, interval, [this] { return stop_; });
+bool RigPoller::Shared::pause(std::chrono::milliseconds interval) {
+    std::unique_lock lock(mutex);
+    return wake.wait_for(lock, interval, [this] { return stop; });
 }
 
-void RigPoller::run() {
+void RigPoller::Shared::run() {
     prepareHamlib();
     RigReading idle;
-    if (settings_.model == 0) {
+    if (settings.model == 0) {
         idle.status = RigStatus::NotConfigured;
         idle.error = "no rig model chosen";
         publish(idle);
@@ -119,8 +162,16 @@ void RigPoller::run() {
     RigHandle rig;
     while (!pause(std::chrono::milliseconds::zero())) {
         if (!rig.isOpen()) {
+            // An open can take long (a host that drops packets); until it ends the rig is
+            // not answering yet, rather than not there at all.
+            if (!published) {
+                RigReading connecting;
+                connecting.status = RigStatus::NotResponding;
+                connecting.error = "connecting";
+                publish(connecting);
+            }
             std::string error;
-            if (const int rc = rig.open(settings_, error); rc != 0) {
+            if (const int rc = rig.open(settings, error); rc != 0) {
                 RigReading failed;
                 failed.status = openFailureStatus(rc);
                 failed.error = error;
@@ -132,7 +183,7 @@ void RigPoller::run() {
         }
         // The interval runs from the start of one reading to the next, so the time the
         // radio takes to answer does not add to the delay of a change.
-        const auto nextReading = std::chrono::steady_clock::now() + settings_.poll;
+        const auto nextReading = std::chrono::steady_clock::now() + settings.poll;
         RigReading now;
         freq_t hz = 0;
         const int rc = rig_get_freq(rig.get(), RIG_VFO_CURR, &hz);
@@ -163,17 +214,22 @@ void RigPoller::run() {
     }
 }
 
-void RigPoller::publish(RigReading next) {
-    next.rigNumber = rigNumber_;
-    next.generation = generation_;
-    next.statusChanged = !published_ || next.status != last_.status || next.error != last_.error;
+void RigPoller::Shared::publish(RigReading next) {
+    next.rigNumber = rigNumber;
+    next.generation = generation;
+    // libhamlib's messages end in a newline.
+    while (!next.error.empty() && std::isspace(static_cast<unsigned char>(next.error.back()))) {
+        next.error.pop_back();
+    }
+    next.statusChanged = !published || next.status != last.status || next.error != last.error;
     next.paramsChanged = next.status == RigStatus::Online &&
-                         (!published_ || last_.status != RigStatus::Online || next.hz != last_.hz ||
-                          next.mode != last_.mode || next.vfo != last_.vfo);
+                         (!published || last.status != RigStatus::Online || next.hz != last.hz ||
+                          next.mode != last.mode || next.vfo != last.vfo);
     if (!next.statusChanged && !next.paramsChanged) return;
-    published_ = true;
-    last_ = next;
-    emit reading(next);
+    published = true;
+    last = next;
+    std::lock_guard lock(mutex);
+    if (owner) emit owner->reading(next);
 }
 
 }  // namespace kt6

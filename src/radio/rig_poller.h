@@ -3,13 +3,13 @@
 // VFO every poll interval, reopens after a failure, and reports each change as a queued
 // signal to whoever lives on the window thread.
 #include <QObject>
-#include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "radio/rig_server.h"
 #include "radio/rig_settings.h"
@@ -41,7 +41,9 @@ class RigPoller : public QObject {
     Q_OBJECT
   public:
     RigPoller(int rigNumber, RigPortSettings settings, std::uint64_t generation);
-    // Stops the thread; waits at most for the libhamlib call under way.
+    // Asks the thread to stop and waits briefly for it; a thread stuck in libhamlib (a
+    // connect to a host that drops packets can take minutes) is left to finish on its own,
+    // and reports nothing after this returns.
     ~RigPoller() override;
 
     // Starts the thread; false when it cannot be started.
@@ -54,20 +56,10 @@ class RigPoller : public QObject {
     void reading(kt6::RigReading reading);
 
   private:
-    void run();
-    // Waits for the interval or a stop request; true when asked to stop.
-    bool pause(std::chrono::milliseconds interval);
-    void publish(RigReading next);
-
-    const int rigNumber_;
-    const RigPortSettings settings_;
-    const std::uint64_t generation_;
-    std::unique_ptr<QThread> thread_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stop_ = false;
-    RigReading last_;
-    bool published_ = false;
+    struct Shared;
+    // What the thread works on; shared, so the thread may outlive this object.
+    std::shared_ptr<Shared> shared_;
+    std::thread thread_;
 };
 
 }  // namespace kt6

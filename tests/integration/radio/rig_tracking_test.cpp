@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "integration/radio/rig_fixture.h"
 #include "link/link.h"
@@ -149,24 +150,35 @@ TEST_F(RigTrackingTest, LosingRigctldTurnsTheLampOliveAndItsReturnIsFollowed) {
 // A socket that takes connections and never says a word.
 class SilentListener {
   public:
-    SilentListener() {
+    // backlog 0 and `fill` connections left waiting: later connects get no answer at all, as
+    // from a host that drops packets.
+    explicit SilentListener(int backlog = 4, int fill = 0) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof addr;
         if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-            ::listen(fd_, 4) == 0 &&
+            ::listen(fd_, backlog) == 0 &&
             ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
             port_ = ntohs(addr.sin_port);
         }
+        for (int i = 0; i < fill; ++i) {
+            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(client, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            clients_.push_back(client);
+        }
     }
-    ~SilentListener() { ::close(fd_); }
+    ~SilentListener() {
+        for (int c : clients_) ::close(c);
+        ::close(fd_);
+    }
     int port() const { return port_; }
 
   private:
     int fd_ = -1;
     int port_ = -1;
+    std::vector<int> clients_;
 };
 
 TEST(HamlibRigServerTest, AServerThatNeverAnswersIsAStatusNotAnErrorNorAHang) {
@@ -189,6 +201,25 @@ TEST(HamlibRigServerTest, AServerThatNeverAnswersIsAStatusNotAnErrorNorAHang) {
         << server.statusLine(1);
     EXPECT_FALSE(server.rxFrequency(1).has_value());
     EXPECT_EQ(server.status(2), RigStatus::NotConfigured);
+}
+
+TEST(HamlibRigServerTest, AHostThatDropsConnectsNeitherFreezesTheWindowNorItsClose) {
+    SilentListener full(0, 3);
+    ASSERT_GT(full.port(), 0);
+    RigSettings s = defaultRigSettings();
+    s.rig(1).port = "127.0.0.1:" + std::to_string(full.port());
+    s.rig(2).model = 0;
+    auto server = std::make_unique<HamlibRigServer>(HamlibServerOptions{{}, s, nullptr});
+    ASSERT_TRUE(server->connect());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->status(1) == RigStatus::NotResponding; }, 5000))
+        << server->statusLine(1);
+    // libhamlib's connect waits for the kernel's SYN retries (minutes); the window waits for
+    // none of it, neither when the settings change nor when the server goes.
+    const auto start = std::chrono::steady_clock::now();
+    s.rig(1).port = "127.0.0.1:1";
+    server->applySettings(s);
+    server.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(HamlibRigServerTest, NewSettingsMoveTheRigToTheNewPort) {
