@@ -33,14 +33,16 @@ Bytes Controller::execute(const Bytes& content, TimePoint now) {
     Status status = Status::BadLength;
     if (content.size() >= 2) {
         const Bytes data(content.begin() + 2, content.end());
-        status = runCommand(static_cast<Command>(content[1]), data, reply, now);
+        const bool flagged = (content[0] & 0x80) != 0;
+        status = runCommand(static_cast<Command>(content[1]), data, flagged, reply, now);
     }
     if (status != Status::Done) reply.resize(2);
     reply[1] = static_cast<std::uint8_t>(status);
     return reply;
 }
 
-Status Controller::runCommand(Command code, const Bytes& data, Bytes& reply, TimePoint now) {
+Status Controller::runCommand(Command code, const Bytes& data, bool flagged, Bytes& reply,
+                              TimePoint now) {
     switch (code) {
         case Command::Status: {
             if (!data.empty()) return Status::BadLength;
@@ -73,7 +75,7 @@ Status Controller::runCommand(Command code, const Bytes& data, Bytes& reply, Tim
             return writeBlock(0, kUserBlock, data.data(), data.size(), now);
         case Command::Key:
             if (data.size() != 1) return Status::BadLength;
-            return pressKey(data[0], now);
+            return pressKey(data[0], flagged, now);
         case Command::ElementLengths:
             if (!data.empty()) return Status::BadLength;
             for (int mm : lengths()) put16(reply, mm);

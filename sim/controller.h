@@ -53,6 +53,7 @@ enum class Screen : std::uint8_t {
     SaveQuestion = 10,
     TestActive = 11,
     Calibrating = 12,
+    TestQuestion = 13,
 };
 
 namespace keys {
@@ -108,14 +109,16 @@ class Controller {
     const ControllerConfig& config() const { return config_; }
 
   private:
-    Status runCommand(Command code, const Bytes& data, Bytes& reply, TimePoint now);
+    // flagged: the sequence byte of the command had its flag bit set.
+    Status runCommand(Command code, const Bytes& data, bool flagged, Bytes& reply, TimePoint now);
     Status writeBlock(int unit, int block, const std::uint8_t* bytes, std::size_t n, TimePoint now);
     Status setFrequency(std::uint16_t kHz, TimePoint now);
 
     // Front panel and menus (controller_keys.cpp).
-    Status pressKey(std::uint8_t key, TimePoint now);
+    Status pressKey(std::uint8_t key, bool flagged, TimePoint now);
     void mainScreenKey(std::uint8_t key, TimePoint now);
-    void retractedKey(std::uint8_t key, TimePoint now);
+    void retractedKey(std::uint8_t key, bool flagged, TimePoint now);
+    void testQuestionKey(std::uint8_t key, TimePoint now);
     void menuKey(std::uint8_t key);
     void questionKey(std::uint8_t key, TimePoint now);
     void editorKey(std::uint8_t key, TimePoint now);

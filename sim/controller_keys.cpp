@@ -32,7 +32,7 @@ constexpr std::array<EditorKey, 8> kEditorKeys = {{
 
 }  // namespace
 
-Status Controller::pressKey(std::uint8_t key, TimePoint now) {
+Status Controller::pressKey(std::uint8_t key, bool flagged, TimePoint now) {
     if (key > keys::kReturn && key != keys::kBandLamp) return Status::OutOfRange;
     if (key == keys::kPower) {
         displayOff_ = !displayOff_;
@@ -43,7 +43,10 @@ Status Controller::pressKey(std::uint8_t key, TimePoint now) {
             mainScreenKey(key, now);
             break;
         case Screen::Retracted:
-            retractedKey(key, now);
+            retractedKey(key, flagged, now);
+            break;
+        case Screen::TestQuestion:
+            testQuestionKey(key, now);
             break;
         case Screen::Menu:
         case Screen::ServiceMenu:
@@ -95,16 +98,25 @@ void Controller::mainScreenKey(std::uint8_t key, TimePoint now) {
     }
 }
 
-void Controller::retractedKey(std::uint8_t key, TimePoint now) {
-    // The retracted screen asks whether to test the elements; a band key tunes out of it.
-    if (key == keys::kYes) {
-        testActive_ = true;
-        screen_ = Screen::TestActive;
-        retune(now);
+void Controller::retractedKey(std::uint8_t key, bool flagged, TimePoint now) {
+    // A flagged return asks whether to test the elements (the console's "Test elements");
+    // a band key tunes out of the retracted state.
+    if (key == keys::kReturn && flagged) {
+        screen_ = Screen::TestQuestion;
     } else if (isBandKey(key)) {
         selectBand(key, now);
     } else if (key == keys::kMenu) {
         screen_ = Screen::Menu;
+    }
+}
+
+void Controller::testQuestionKey(std::uint8_t key, TimePoint now) {
+    if (key == keys::kYes) {
+        testActive_ = true;
+        screen_ = Screen::TestActive;
+        retune(now);
+    } else if (key == keys::kNo || key == keys::kReturn) {
+        screen_ = Screen::Retracted;
     }
 }
 

@@ -35,11 +35,15 @@ void ControllerModel::frameArrived(const Bytes& wire, TimePoint at) {
         traceLine(at, "IN", wire, describeCommand(content) + "  [dropped]");
         return;
     }
-    const bool repeat = !lastCommand_.empty() && content == lastCommand_;
+    // A retry comes within the sender's tries (seconds at most); the same frame much later is
+    // a new command from a console that started again with the same sequence.
+    const bool repeat =
+        !lastCommand_.empty() && content == lastCommand_ && at - lastCommandAt_ <= kRepeatWindow;
     traceLine(at, "IN", wire, describeCommand(content) + (repeat ? "  [repeat]" : ""));
     if (!repeat) {
         lastReply_ = controller_.execute(content, at);
         lastCommand_ = content;
+        lastCommandAt_ = at;
         ++executed_;
     }
     const bool blockWrite =

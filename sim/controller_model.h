@@ -24,6 +24,8 @@ inline constexpr Duration kByteTime =
     std::chrono::duration_cast<Duration>(std::chrono::nanoseconds(1'000'000'000LL * 10 / 19200));
 // From a command's end byte to the first byte of its reply.
 inline constexpr Duration kTurnaround = std::chrono::milliseconds(2);
+// Longer than any sender's tries of one frame (4 block writes of 6 s each).
+inline constexpr Duration kRepeatWindow = std::chrono::seconds(30);
 // A block write waits for the memory to take it.
 inline constexpr Duration kBlockWriteTime = std::chrono::milliseconds(25);
 
@@ -78,6 +80,7 @@ class ControllerModel {
     std::deque<Pending> out_;
     TimePoint lineFreeAt_{};
     Bytes lastCommand_;
+    TimePoint lastCommandAt_{};
     Bytes lastReply_;
     std::uint64_t executed_ = 0;
     TimePoint start_;

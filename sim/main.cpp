@@ -35,17 +35,18 @@ sigset_t takeStopSignals() {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
+    // SIGHUP too: closing the terminal the simulator runs in must not leave the link behind.
+    constexpr int kStops[] = {SIGINT, SIGTERM, SIGHUP};
     sigset_t stop;
     sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
+    for (int s : kStops) {
+        ::sigaction(s, &action, nullptr);
+        sigaddset(&stop, s);
+    }
+    ::signal(SIGPIPE, SIG_IGN);
     sigset_t old;
     ::sigprocmask(SIG_BLOCK, &stop, &old);
-    sigdelset(&old, SIGINT);
-    sigdelset(&old, SIGTERM);
+    for (int s : kStops) sigdelset(&old, s);
     return old;
 }
 

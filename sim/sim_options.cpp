@@ -1,5 +1,6 @@
 #include "sim/sim_options.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace kt6::sim {
@@ -26,7 +27,7 @@ bool parseProbability(const std::string& text, double& out) {
 std::string simUsage() {
     return "Usage: kt6-sim [options]\n"
            "A simulated SkarNel KT-6 controller on a pseudo-terminal. Prints the terminal's\n"
-           "path on standard output once it answers; SIGINT or SIGTERM ends it.\n"
+           "path on standard output once it answers; SIGINT, SIGTERM or SIGHUP ends it.\n"
            "\n"
            "  --link PATH       also make PATH a symbolic link to the terminal (removed at exit)\n"
            "  --firmware V      1.12, 1.13 (default) or 1.30: version and block layouts\n"
@@ -60,6 +61,12 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
         if (name == "--pace") {
             o.model.pace = true;
             continue;
+        }
+        static constexpr const char* kValued[] = {"--link",   "--memory",  "--trace", "--firmware",
+                                                  "--drivers", "--units",  "--drop",  "--corrupt",
+                                                  "--no-reply", "--garbage", "--seed"};
+        if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
+            return fail("unknown option " + name);
         }
         std::string value;
         if (inlineValue) {

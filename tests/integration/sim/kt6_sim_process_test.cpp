@@ -112,7 +112,7 @@ TEST_F(Kt6SimProcess, AnswersStatusAndKeysOverThePseudoTerminal) {
 }
 
 TEST_F(Kt6SimProcess, StopSignalsRemoveTheSymbolicLink) {
-    for (int signal : {SIGTERM, SIGINT}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SimProcess sim({"--link", link.string()}, 10s);
         ASSERT_TRUE(fs::is_symlink(link));
         EXPECT_EQ(sim.stop(signal, 5s), 0) << signal;

@@ -15,6 +15,15 @@ TEST(RepeatedFrames, ARetransmissionIsAnsweredAgainWithoutRunningTwice) {
     EXPECT_EQ(wire.status().frequency, 14150 + kFrequencyStepKHz);
 }
 
+TEST(RepeatedFrames, TheSameFrameLongAfterIsANewCommand) {
+    // A console started again sends the same first frame as the last run did.
+    Wire wire;
+    wire.sendWithSequence(0x0D, 8, {keys::kUp});
+    wire.wait(kRepeatWindow + std::chrono::seconds(1));
+    wire.sendWithSequence(0x0D, 8, {keys::kUp});
+    EXPECT_EQ(wire.model.executedCount(), 2u);
+}
+
 TEST(RepeatedFrames, TheSameKeyUnderANewSequenceRunsAgain) {
     Wire wire;
     wire.sendWithSequence(0x21, 8, {keys::kUp});

@@ -88,7 +88,8 @@ TEST_F(ServiceSequences, FactoryDefaultNoKeepsTheOffsets) {
 TEST_F(ServiceSequences, TestElementsExtendsAtFrequencyZeroAndYesRetractsAgain) {
     wire.send(2);
     settle();
-    wire.key(13);
+    wire.flaggedKey(13);
+    EXPECT_EQ(wire.status().screen, static_cast<int>(Screen::TestQuestion));
     wire.key(kYes);
     auto s = wire.status();
     EXPECT_EQ(s.frequency, 0);
@@ -100,6 +101,27 @@ TEST_F(ServiceSequences, TestElementsExtendsAtFrequencyZeroAndYesRetractsAgain) 
     wire.key(8);  // "Press Yes to retract"
     EXPECT_EQ(wire.lengths(), (Lengths{}));
     EXPECT_EQ(wire.status().screen, static_cast<int>(Screen::Retracted));
+}
+
+TEST_F(ServiceSequences, TestElementsNoStaysRetracted) {
+    wire.send(2);
+    settle();
+    wire.flaggedKey(13);
+    wire.key(kNo);
+    const auto s = wire.status();
+    EXPECT_EQ(s.frequency, 0);
+    EXPECT_EQ(s.screen, static_cast<int>(Screen::Retracted));
+    EXPECT_EQ(wire.lengths(), (Lengths{}));
+}
+
+TEST_F(ServiceSequences, EveryBandKeyTunesOutOfTheRetractedState) {
+    // 30 m and 20 m share their codes with the yes and no answers; retracted, they are bands.
+    wire.send(2);
+    wire.keys({6, 13});
+    EXPECT_EQ(wire.status().frequency, 10120);
+    wire.send(2);
+    wire.keys({5, 13});
+    EXPECT_EQ(wire.status().frequency, 14150);
 }
 
 TEST_F(ServiceSequences, ABandKeyTunesOutOfTheRetractedState) {
