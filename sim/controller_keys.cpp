@@ -202,8 +202,10 @@ void Controller::stepElement(std::size_t word, int direction, TimePoint now) {
     // An element the antenna does not have stays at 0.
     if (before[word] == 0) return;
     const int wanted = before[word] + direction * kEditStepMm;
-    if (wanted < minLength(memory()) || wanted > maxLength(memory(), word)) return;
-    editOffsets_[logicalElement(word, heading_, frequency_)] += direction * kEditStepMm;
+    // The limit is that of the element the word carries, which a reversed heading swaps.
+    const std::size_t element = logicalElement(word, heading_, frequency_);
+    if (wanted < minLength(memory()) || wanted > maxLength(memory(), element)) return;
+    editOffsets_[element] += direction * kEditStepMm;
     retune(now);
 }
 
