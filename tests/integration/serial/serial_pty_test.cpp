@@ -9,6 +9,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
+#include <termios.h>
 
 #include <cerrno>
 #include <chrono>
@@ -99,6 +102,46 @@ TEST_F(PtyPortTest, setPortParamsDiscardsWhatArrivedBeforeIt) {
     // The line still works afterwards, and only what came after the purge is read.
     pty.send({9, 8});
     EXPECT_EQ(readPort(port, 2), (Bytes{9, 8}));
+}
+
+TEST_F(PtyPortTest, parityStopBitsAndFlowFollowTheirLetters) {
+    // The two ends of a pseudo-terminal share one set of line settings. Its driver drops
+    // PARENB, so the parity letter shows in PARODD (odd set, even and none clear).
+    auto settings = [&] {
+        termios tio{};
+        EXPECT_EQ(::tcgetattr(pty.master(), &tio), 0);
+        return tio;
+    };
+    auto odd = [&] { return (settings().c_cflag & PARODD) != 0; };
+    EXPECT_EQ(settings().c_cflag & (CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(settings().c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_EQ(settings().c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+
+    ASSERT_EQ(port.SetPortParams(19200, 'o', 8, 2, 'x'), 0);
+    EXPECT_TRUE(odd());
+    EXPECT_NE(settings().c_cflag & CSTOPB, 0u);
+    EXPECT_NE(settings().c_iflag & IXON, 0u);
+    // Any other parity letter keeps what the line had; any stop-bit count but 2 is one.
+    ASSERT_EQ(port.SetPortParams(19200, 'q', 8, 3, 'r'), 0);
+    EXPECT_TRUE(odd());
+    EXPECT_EQ(settings().c_cflag & CSTOPB, 0u);
+    EXPECT_NE(settings().c_iflag & IXON, 0u);
+    ASSERT_EQ(port.SetPortParams(19200, 'E', 8, 1, 'N'), 0);
+    EXPECT_FALSE(odd());
+    EXPECT_EQ(settings().c_iflag & (IXON | IXOFF), 0u);
+    ASSERT_EQ(port.SetPortParams(19200, 'O', 8, 1, 'N'), 0);
+    ASSERT_EQ(port.SetPortParams(19200, 'n', 8, 1, 'N'), 0);
+    EXPECT_FALSE(odd());
+}
+
+TEST_F(PtyPortTest, anOrdinaryFileIsNotAPort) {
+    const std::string path = std::filesystem::temp_directory_path() /
+                             ("kt6-not-a-tty-" + std::to_string(::getpid()));
+    { std::ofstream(path) << "notes\n"; }
+    Comm32 other(makePlatformSerialBackend(), nullptr);
+    EXPECT_EQ(other.OpenPort(path), ENOTTY);
+    EXPECT_FALSE(other.IsOpen());
+    std::filesystem::remove(path);
 }
 
 TEST_F(PtyPortTest, readsWithNothingWaitingReturnAtOnce) {
