@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -59,9 +60,17 @@ public:
         std::vector<char*> args;
         for (auto& a : argv) args.push_back(a.data());
         args.push_back(nullptr);
-        std::vector<std::string> envText;
-        for (char** e = environ; *e; ++e) envText.emplace_back(*e);
-        envText.insert(envText.end(), env.begin(), env.end());
+        // The given entries replace the inherited ones of the same name (the test itself may
+        // run with QT_QPA_PLATFORM=offscreen).
+        std::vector<std::string> envText = env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry(*e);
+            const std::string name = entry.substr(0, entry.find('=') + 1);
+            const bool replaced = std::any_of(env.begin(), env.end(), [&](const std::string& given) {
+                return given.rfind(name, 0) == 0;
+            });
+            if (!replaced) envText.push_back(entry);
+        }
         std::vector<char*> envp;
         for (auto& e : envText) envp.push_back(e.data());
         envp.push_back(nullptr);
