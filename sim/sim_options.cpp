@@ -52,7 +52,7 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
         std::optional<std::string> inlineValue;
         if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
             inlineValue = name.substr(eq + 1);
-            name = name.substr(0, eq);
+            name.resize(eq);
         }
         if (name == "--help" || name == "-h") {
             o.help = true;
