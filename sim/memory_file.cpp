@@ -8,6 +8,17 @@
 
 namespace kt6::sim {
 
+namespace {
+// Reading a value drops its outer blanks and one pair of quotes; a text that has either
+// goes quoted, so it comes back as it was.
+std::string iniValue(const std::string& value) {
+    if (value.empty()) return value;
+    const auto edge = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
+    if (edge(value.front()) || edge(value.back())) return '"' + value + '"';
+    return value;
+}
+}  // namespace
+
 std::string memorySection(int unit, const std::string& blockSection) {
     return unit == 0 ? blockSection : "Unit" + std::to_string(unit) + "." + blockSection;
 }
@@ -63,7 +74,7 @@ bool saveMemoryFile(const Controller& controller, const std::filesystem::path& p
                 if (!info || !bytes) continue;
                 const std::string section = memorySection(unit, info->section);
                 for (const auto& field : decodeBlock(info->layout, *bytes, true).values)
-                    file.writeString(section, field.key, field.value);
+                    file.writeString(section, field.key, iniValue(field.value));
             }
         }
         if (!file.flush(error)) return false;

@@ -42,6 +42,17 @@ TEST_F(MemoryFile, EveryBlockComesBackByteForByte) {
     EXPECT_EQ(loaded.memory(1).text(0, "model"), "Slave unit");
 }
 
+TEST_F(MemoryFile, TextsWithOuterBlanksOrQuotesComeBackAsTheyWere) {
+    Controller saved(ControllerConfig{Firmware::V1_13, 3, 1});
+    saved.memory().setText(0, "model", "  KT6 ");
+    saved.memory().setText(0, "welcome", "\"Hi\" there'");
+    ASSERT_TRUE(saveMemoryFile(saved, path));
+    Controller loaded(ControllerConfig{Firmware::V1_13, 3, 1});
+    ASSERT_TRUE(loadMemoryFile(loaded, path));
+    EXPECT_EQ(loaded.memory().text(0, "model"), "  KT6 ");
+    EXPECT_EQ(loaded.memory().text(0, "welcome"), "\"Hi\" there'");
+}
+
 TEST_F(MemoryFile, TheFileIsReadableByName) {
     Controller saved(ControllerConfig{});
     saved.memory().setInteger(3 + 8, "offset1", -25);
