@@ -156,6 +156,9 @@ void FmMain::buildServiceStrip(QWidget* client) {
     btImposta_ = make<QPushButton>(Panel2_, "btImposta", QRect(88, 0, 75, 25),
                                    QStringLiteral("Setup..."));
     btImposta_->setEnabled(false);
+    // The setup panel behind it is not in this build yet: the poll enables the button with
+    // the others, but it opens nothing.
+    btImposta_->setStatusTip(QStringLiteral("Not available in this version"));
     btRetract_ = make<QPushButton>(Panel2_, "btRetract", QRect(168, 0, 75, 25),
                                    QStringLiteral("Retract"));
     btRetract_->setEnabled(false);
@@ -186,6 +189,10 @@ void FmMain::buildSetupPanel(QWidget* client) {
     connect(close, &QPushButton::clicked, pnImposta_, &QWidget::hide);
     btRicevi_->setEnabled(false);
     btInvia_->setEnabled(false);
+    // Backup and restore are not in this build yet; the buttons exist for the poll to switch.
+    for (QPushButton* b : {btRicevi_, btInvia_, btAggiorna_}) {
+        b->setStatusTip(QStringLiteral("Not available in this version"));
+    }
     pnImposta_->hide();
 }
 

@@ -96,7 +96,8 @@ public:
     std::int32_t LastPostedSequence = 0;
     std::int32_t LastPostedCommand = 0;
     std::int32_t BlinkTicks = 0;
-    // Ticks of the status poll without a good frame; any good frame resets it.
+    // Status-poll ticks, while online, without any good frame; reset by the reply to the
+    // poll's request or by any reply an exchange receives.
     std::int32_t MissedPolls = 0;
 
     Bytes& RxPayload() { return receiver_.payload(); }

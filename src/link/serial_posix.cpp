@@ -1,5 +1,6 @@
 // The serial backend on POSIX systems: termios for the line, ioctl for the queues and DTR,
-// poll for waiting. comm32.cpp holds the port logic; a Win32 file provides the same factory.
+// poll for waiting. comm32.cpp holds the port logic; a Windows backend would provide the same
+// factory.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -159,7 +160,7 @@ class PosixSerialBackend final : public SerialBackend {
         // lock keeps the port. Devices that cannot be locked at all are still guarded below.
         if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return EWOULDBLOCK;
         // Programs that open later without locking (a terminal emulator, cat) now get EBUSY
-        // from the kernel. Failure means no tty at all, which configure reports.
+        // from the kernel. Some tty drivers refuse it; the lock above still stands then.
         ::ioctl(fd.get(), TIOCEXCL);
         fd_ = std::move(fd);
         return 0;

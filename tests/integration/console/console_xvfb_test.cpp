@@ -89,7 +89,14 @@ public:
         if (pid_ <= 0) return -1;
         ::kill(pid_, signal);
         int status = 0;
-        waitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 10s);
+        const bool ended = waitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 10s);
+        if (!ended) {
+            // Still there: kill it for good, and report that it did not stop as asked.
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+            pid_ = -1;
+            return -1;
+        }
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }

@@ -29,7 +29,7 @@ TEST(Layouts, SectionNamesCountFromOne) {
     EXPECT_EQ(blockInfo(69, kFirmware113)->section, "FactoryTune33");
 }
 
-TEST(Layouts, FactoryFieldsSitAtTheirDocumentedOffsets) {
+TEST(Layouts, FactoryFieldsSitAtTheirOffsets) {
     const auto offset = [](std::string_view layout, std::string_view key) {
         return findField(layout, key).value().offset;
     };
