@@ -47,6 +47,13 @@ std::optional<int> wholeNumber(const std::string& text) {
     return value;
 }
 
+// The device the settings map COMn to, if any.
+std::optional<std::string> comMapEntry(const ProfileFile& settings, int n) {
+    std::string device = settings.readString("Ports", "COM" + std::to_string(n), "");
+    if (device.empty()) return std::nullopt;
+    return device;
+}
+
 }  // namespace
 
 FmMain::FmMain(ConsoleOptions options, QWidget* parent)
@@ -229,17 +236,13 @@ void FmMain::saveSettings() {
 }
 
 std::optional<std::string> FmMain::mappedDevice(int n) const {
-    ProfileFile settings(options_.settingsPath);
-    std::string device = settings.readString("Ports", "COM" + std::to_string(n), "");
-    if (device.empty()) return std::nullopt;
-    return device;
+    return comMapEntry(ProfileFile(options_.settingsPath), n);
 }
 
 void FmMain::refreshPortTips() {
     ProfileFile settings(options_.settingsPath);
     for (int n = 1; n <= kPortCount; ++n) {
-        std::string device = settings.readString("Ports", "COM" + std::to_string(n), "");
-        if (device.empty()) device = defaultComDevice(n);
+        const std::string device = comMapEntry(settings, n).value_or(defaultComDevice(n));
         portItems_[static_cast<std::size_t>(n - 1)]->setStatusTip(QString::fromStdString(device));
         portItems_[static_cast<std::size_t>(n - 1)]->setToolTip(QString::fromStdString(device));
     }
