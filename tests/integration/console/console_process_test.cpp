@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "memory/profile_file.h"
+#include "support/wait_for.h"
 
 extern char** environ;
 
@@ -45,15 +46,7 @@ bool holds(pid_t pid, const std::string& device) {
     return false;
 }
 
-template <typename Pred>
-bool waitFor(Pred pred, std::chrono::milliseconds deadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return pred();
-}
+using testing::waitFor;
 
 class ConsoleProcess : public ::testing::TestWithParam<int> {
 protected:

@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/wait_for.h"
+
 extern char** environ;
 
 namespace kt6 {
@@ -35,15 +37,7 @@ std::string slurp(const fs::path& path) {
     return s.str();
 }
 
-template <typename Pred>
-bool waitFor(Pred pred, std::chrono::milliseconds deadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(25ms);
-    }
-    return pred();
-}
+using testing::waitFor;
 
 // A child process with its output in a file; killed and reaped when it goes out of scope.
 class Child {
