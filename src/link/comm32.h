@@ -47,6 +47,8 @@ public:
     std::int32_t PortError() const { return portError_; }
     std::uint16_t TxQueueSize() const { return txQueueSize_; }
     bool IsOpen() const { return backend_->isOpen(); }
+    // True when the open device went away (unplugged, hung up, connection dropped).
+    bool DeviceLost() const { return backend_->isOpen() && backend_->lost(); }
     // The device path the last OpenPort tried.
     const std::string& DevicePath() const { return devicePath_; }
 

@@ -38,8 +38,12 @@ public:
     virtual long read(std::uint8_t* buffer, std::size_t n) = 0;
     // Writes n bytes in one call; 0 with the count written, or the system's error code.
     virtual int write(const std::uint8_t* data, std::size_t n, std::size_t& written) = 0;
-    // Waits up to the given time for input; true when input is waiting.
+    // Waits up to the given time for input; true when input is waiting. Never returns early
+    // on a device that cannot deliver input (hung up, lost): it sleeps out the time instead.
     virtual bool waitReadable(std::chrono::milliseconds timeout) = 0;
+    // True once the device has gone away (hang-up, EIO or ENXIO, a network connection closed
+    // or reset): nothing more will arrive and the port must be closed and opened again.
+    virtual bool lost() const { return false; }
 };
 
 // The backend of the platform this program was built for.
