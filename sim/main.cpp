@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "kt6_build_info.h"
 #include "sim/controller_model.h"
 #include "sim/memory_file.h"
 #include "sim/pty_device.h"
@@ -164,6 +165,10 @@ int main(int argc, char** argv) {
     }
     if (parsed.options->help) {
         std::cout << simUsage();
+        return 0;
+    }
+    if (parsed.options->version) {
+        std::cout << "kt6-sim " KT6_VERSION "\n";
         return 0;
     }
     return run(*parsed.options);

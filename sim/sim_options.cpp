@@ -41,6 +41,7 @@ std::string simUsage() {
            "  --no-reply P      act on a command but lose its reply with probability P\n"
            "  --garbage P       send noise bytes ahead of a reply with probability P\n"
            "  --seed N          seed of the fault injection (default 1): same seed, same faults\n"
+           "  --version         print the version and exit\n"
            "  --help            this text\n";
 }
 
@@ -56,6 +57,10 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
         }
         if (name == "--help" || name == "-h") {
             o.help = true;
+            continue;
+        }
+        if (name == "--version") {
+            o.version = true;
             continue;
         }
         if (name == "--pace") {

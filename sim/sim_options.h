@@ -16,6 +16,7 @@ struct SimOptions {
     std::string traceFile;
     ModelOptions model;
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions {

@@ -1,8 +1,9 @@
-// Draws the front-panel picture and the key glyphs into a folder:
+// Draws the front-panel picture, the key glyphs and the application icon into a folder:
 //   kt6-draw-assets OUTDIR [--preview FILE]
 // The preview lays the glyphs and the display over the picture where the console puts them,
 // to check by eye that they line up.
 #include "front_layout.h"
+#include "icon_painter.h"
 #include "key_painter.h"
 #include "panel_painter.h"
 
@@ -104,6 +105,11 @@ int main(int argc, char** argv) {
     ok = save(lit, out.filePath("key_lit.png"), "png", -1) && ok;
     ok = save(powerOff, out.filePath("key_power_off.png"), "png", -1) && ok;
     ok = save(powerOn, out.filePath("key_power_on.png"), "png", -1) && ok;
+    // The sizes a desktop's menus and launchers ask for first.
+    for (const int size : {48, 128, 256})
+        ok = save(paintAppIcon(size), out.filePath(QStringLiteral("icon_%1.png").arg(size)), "png",
+                  -1) &&
+             ok;
     if (ok && args.size() == 4)
         ok = save(preview(panel, round, updown, powerOn, lit), args[3], "png", -1);
     return ok ? 0 : 1;

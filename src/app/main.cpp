@@ -1,32 +1,104 @@
 // The console: one window on the controller's serial link.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
+
+#include <cstdio>
+#include <string_view>
 
 #include "console/close_on_signal.h"
+#include "console/documents_location.h"
 #include "console/fm_main.h"
 #include "console/settings_location.h"
+#include "kt6_build_info.h"
+
+namespace {
+
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption settings{QStringLiteral("settings"),
+                                QStringLiteral("Use this settings file."), QStringLiteral("FILE")};
+    QCommandLineOption manualPaths{
+        QStringLiteral("print-manual-paths"),
+        QStringLiteral("Print where the Help menu finds manual.pdf and manuale.pdf, and exit.")};
+
+    CommandLine() {
+        parser.setApplicationDescription(
+            QStringLiteral("Console for the SkarNel KT-6 antenna controller"));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(settings);
+        parser.addOption(manualPaths);
+    }
+};
+
+// Questions answered on the terminal need no display, so they must not start the window
+// system: "--version" works over ssh and in a package check.
+bool answeredOnTerminal(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h" || arg == "-?" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version" || arg == "--print-manual-paths")
+            return true;
+    }
+    return false;
+}
+
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("SkarNel KT-6"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KT6_VERSION));
+}
+
+std::vector<std::filesystem::path> documentFolders(const std::filesystem::path& exeDir) {
+    return {exeDir, kt6::installedDocumentsDir(exeDir)};
+}
+
+// One found path per line; a missing manual is named on stderr and fails the run.
+int printManualPaths(const std::filesystem::path& exeDir) {
+    int status = 0;
+    const auto folders = documentFolders(exeDir);
+    for (const char* name : {kt6::kEnglishManual, kt6::kItalianManual}) {
+        if (const auto path = kt6::findDocument(folders, name)) {
+            std::printf("%s\n", path->c_str());
+        } else {
+            std::fprintf(stderr, "skarnel-kt6: %s is in neither %s nor %s\n", name,
+                         folders[0].c_str(), folders[1].c_str());
+            status = 1;
+        }
+    }
+    return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("SkarNel KT-6"));
-    QApplication::setApplicationDisplayName(QStringLiteral("SkarNel KT-6"));
+    if (answeredOnTerminal(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        nameApplication();
+        CommandLine line;
+        line.parser.process(app);  // help and version print and exit here
+        return printManualPaths(QCoreApplication::applicationDirPath().toStdString());
+    }
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Console for the SkarNel KT-6 antenna controller"));
-    parser.addHelpOption();
-    QCommandLineOption settingsOption(QStringLiteral("settings"),
-                                      QStringLiteral("Use this settings file."),
-                                      QStringLiteral("FILE"));
-    parser.addOption(settingsOption);
-    parser.process(app);
+    QApplication app(argc, argv);
+    nameApplication();
+    QApplication::setApplicationDisplayName(QStringLiteral("SkarNel KT-6"));
+    // The desktop pairs the window with its menu entry and icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("skarnel-kt6"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/icon_256.png")));
+
+    CommandLine line;
+    line.parser.process(app);
 
     const std::filesystem::path exeDir = QApplication::applicationDirPath().toStdString();
     std::optional<std::filesystem::path> override;
-    if (parser.isSet(settingsOption)) override = parser.value(settingsOption).toStdString();
+    if (line.parser.isSet(line.settings)) override = line.parser.value(line.settings).toStdString();
 
     kt6::ConsoleOptions options;
     options.settingsPath = kt6::locateSettingsFile(exeDir, override);
-    options.documentsDir = exeDir;
+    const auto folders = documentFolders(exeDir);
+    options.documentsDir = folders[0];
+    options.installedDocumentsDir = folders[1];
     kt6::FmMain window(std::move(options));
     kt6::closeOnTerminationSignals(&window);
     window.show();

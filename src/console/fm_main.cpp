@@ -18,6 +18,7 @@
 #include "console/clickable_label.h"
 #include "console/colours.h"
 #include "console/dialogs.h"
+#include "console/documents_location.h"
 #include "console/key_button.h"
 #include "console/lamp.h"
 #include "console/qt_event_pump.h"
@@ -485,19 +486,26 @@ void FmMain::showRecord(const StatusRecord& r) {
 // --- help ---
 
 void FmMain::openManual(const char* fileName) {
-    const auto path = options_.documentsDir / fileName;
-    if (!std::filesystem::exists(path)) {
-        message(QStringLiteral("The manual %1 is missing.").arg(QString::fromStdString(path.string())));
+    const std::vector<std::filesystem::path> folders{options_.documentsDir,
+                                                     options_.installedDocumentsDir};
+    const auto found = findDocument(folders, fileName);
+    if (!found) {
+        QStringList looked;
+        for (const auto& folder : folders)
+            if (!folder.empty()) looked << QString::fromStdString(folder.string());
+        message(QStringLiteral("The manual %1 is missing (looked in %2).")
+                    .arg(QString::fromLatin1(fileName), looked.join(QStringLiteral(", "))));
         return;
     }
+    const auto& path = *found;
     if (!dialogs_->open(QUrl::fromLocalFile(QString::fromStdString(path.string())))) {
         message(QStringLiteral("No program could open %1.").arg(QString::fromStdString(path.string())));
     }
 }
 
-void FmMain::ita2Click() { openManual("manuale.pdf"); }
+void FmMain::ita2Click() { openManual(kItalianManual); }
 
-void FmMain::eng1Click() { openManual("manual.pdf"); }
+void FmMain::eng1Click() { openManual(kEnglishManual); }
 
 void FmMain::Website2Click() {
     if (!dialogs_->open(QUrl(QString::fromLatin1(kWebSite)))) {

@@ -33,6 +33,8 @@ struct ConsoleOptions {
     std::filesystem::path settingsPath;
     // Where "manual.pdf" and "manuale.pdf" are; the executable's directory by default.
     std::filesystem::path documentsDir;
+    // Looked in when documentsDir lacks a manual: the installed documentation folder.
+    std::filesystem::path installedDocumentsDir;
     // The serial device layer; the platform's own when empty.
     std::function<std::unique_ptr<SerialBackend>()> makeSerialBackend;
     std::shared_ptr<Dialogs> dialogs;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "console/documents_location.h"
+
 namespace kt6 {
 
 std::filesystem::path locateSettingsFile(const std::filesystem::path& executableDir,
@@ -12,7 +14,9 @@ std::filesystem::path locateSettingsFile(const std::filesystem::path& executable
     if (override) return *override;
     const auto beside = executableDir / kSettingsFileName;
     std::error_code ec;
-    if (std::filesystem::exists(beside, ec) || ::access(executableDir.c_str(), W_OK) == 0) {
+    const bool installed = std::filesystem::is_directory(installedDocumentsDir(executableDir), ec);
+    if (!installed &&
+        (std::filesystem::exists(beside, ec) || ::access(executableDir.c_str(), W_OK) == 0)) {
         return beside;
     }
     std::filesystem::path config;

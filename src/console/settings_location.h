@@ -1,6 +1,8 @@
 #pragma once
 // Where the settings file lives: beside the executable for portable use, else the user's
-// configuration directory; an explicit path overrides both.
+// configuration directory; an explicit path overrides both. An installed executable (one with
+// the installed documentation folder beside its bin folder) always uses the configuration
+// directory, even when its folder is writable, as /usr/bin is to root.
 #include <filesystem>
 #include <optional>
 

@@ -85,4 +85,25 @@ INSTANTIATE_TEST_SUITE_P(
                       Glyph{"powerOn", ":/assets/key_power_on.png", {63, 54}, {49, 49}}),
     [](const ::testing::TestParamInfo<Glyph>& param) { return std::string(param.param.name); });
 
+// The application icon the desktop shows in menus: one file per size it asks for, square,
+// clear outside the rounded face and opaque on it; the window uses the largest one.
+class IconTest : public AssetsTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(IconTest, icon_isASquareOfItsSizeWithClearCornersAndAnOpaqueFace) {
+    const int size = GetParam();
+    const QString path = QStringLiteral(KT6_ASSETS_DIR "/icon_%1.png").arg(size);
+    const QImage img(path);
+    ASSERT_FALSE(img.isNull()) << qPrintable(path);
+    EXPECT_EQ(img.size(), QSize(size, size));
+    ASSERT_TRUE(img.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(img.pixel(size - 1, size - 1)), 0);
+    EXPECT_EQ(qAlpha(img.pixel(size / 8, size / 2)), 255);
+    if (size == 256) {
+        EXPECT_EQ(QImage(QStringLiteral(":/assets/icon_256.png")), img);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(DesktopSizes, IconTest, ::testing::Values(48, 128, 256));
+
 }  // namespace

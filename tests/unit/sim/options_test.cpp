@@ -45,11 +45,17 @@ TEST(SimOptions, BadValuesAreRefusedWithTheOptionNamed) {
     }
 }
 
+TEST(SimOptions, VersionIsAskedForOnlyByItsOption) {
+    EXPECT_TRUE(parseSimOptions({"--version"}).options->version);
+    EXPECT_FALSE(parseSimOptions({"--help"}).options->version);
+    EXPECT_FALSE(parseSimOptions({"--link", "/tmp/kt6"}).options->version);
+}
+
 TEST(SimOptions, HelpListsEveryOption) {
     EXPECT_TRUE(parseSimOptions({"--help"}).options->help);
     for (const char* name :
          {"--link", "--firmware", "--drivers", "--memory", "--trace", "--pace", "--drop",
-          "--corrupt", "--no-reply", "--garbage", "--seed", "--units", "--help"})
+          "--corrupt", "--no-reply", "--garbage", "--seed", "--units", "--version", "--help"})
         EXPECT_NE(simUsage().find(name), std::string::npos) << name;
 }
 
