@@ -22,6 +22,7 @@
 #include "console/key_button.h"
 #include "console/lamp.h"
 #include "console/qt_event_pump.h"
+#include "link/serial_network.h"
 #include "memory/profile_file.h"
 #include "radio/hamlib_rig_server.h"
 
@@ -34,9 +35,12 @@ constexpr const char* kWebSite = "https://www.skarnel.example/";
 constexpr int kTries = 4;
 constexpr int kKeyTimeoutMs = 100;
 
-std::unique_ptr<SerialBackend> backendFrom(const ConsoleOptions& options) {
+std::unique_ptr<SerialBackend> backendFrom(const ConsoleOptions& options,
+                                           std::function<void()> keepAlive) {
     if (options.makeSerialBackend) return options.makeSerialBackend();
-    return makePlatformSerialBackend();
+    NetworkOptions network;
+    network.keepAlive = std::move(keepAlive);
+    return makeSerialBackend(std::move(network));
 }
 
 // A whole decimal number, as the settings file and the input box hold them.
@@ -61,7 +65,11 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     : QMainWindow(parent),
       options_(std::move(options)),
       dialogs_(options_.dialogs ? options_.dialogs : std::make_shared<Dialogs>()),
-      port_(backendFrom(options_),
+      // Connecting to a network port takes up to seconds; the window repaints meanwhile.
+      port_(backendFrom(options_,
+                        [this] {
+                            if (pump_) pump_->processEvents();
+                        }),
             comPortResolver([this](int n) { return mappedDevice(n); })),
       pump_(std::make_unique<QtEventPump>(port_)),
       link_(port_, *pump_),

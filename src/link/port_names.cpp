@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "link/comm32.h"
+#include "link/serial_network.h"
 
 namespace kt6 {
 namespace {
@@ -31,6 +32,49 @@ std::optional<int> portNumber(std::string_view digits) {
     return n;
 }
 
+// Errors of a port on the network, named by host:port as the operator wrote it.
+std::optional<std::string> networkErrorText(std::int32_t error, std::string_view device) {
+    if (!isNetworkPort(device)) return std::nullopt;
+    const auto address = parseNetworkAddress(device);
+    const std::string port = address ? address->label() : std::string(device);
+    switch (error) {
+        case 0:
+            return port + ": OK";
+        case kBadNetworkAddress:
+            return port +
+                   ": not a network port address; write tcp://HOST:PORT or rfc2217://HOST:PORT.";
+        case kHostNotFound:
+            return port +
+                   ": host not found. Check the host name in the [Ports] map and the network.";
+        case ECONNREFUSED:
+            return port +
+                   ": connection refused. Check that ser2net runs on that host and listens on "
+                   "this port.";
+        case ETIMEDOUT:
+            return port +
+                   ": no answer within 3 s. Check the host name, the network and any firewall "
+                   "between.";
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+            return port + ": host unreachable. Check the network connection.";
+        case ECONNRESET:
+        case EPIPE:
+        case ECONNABORTED:
+            return port + ": connection dropped by the other end.";
+        case kNoPortControl:
+            return port +
+                   ": the server does not offer serial port control (RFC 2217). Set its accepter "
+                   "to telnet(rfc2217),tcp,PORT, or map the port as tcp://.";
+        case kLineSettingsRefused:
+            return port +
+                   ": the server did not take 19200 bit/s, 8 data bits. Check its serial device.";
+        default:
+            break;
+    }
+    if (error < 0) return port + ": error " + std::to_string(error);
+    return port + ": " + std::generic_category().message(error);
+}
+
 }  // namespace
 
 std::string defaultComDevice(int n) {
@@ -51,6 +95,7 @@ Comm32::PortResolver comPortResolver(std::function<std::optional<std::string>(in
 }
 
 std::string portErrorText(std::int32_t error, std::string_view device) {
+    if (auto text = networkErrorText(error, device)) return *text;
     const std::string port = device.empty() ? std::string("the serial port") : std::string(device);
     switch (error) {
         case 0:

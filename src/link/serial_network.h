@@ -1,0 +1,62 @@
+#pragma once
+// Serial ports on the network: a COM mapping of tcp://HOST:PORT (a raw byte stream, as a
+// serial server's plain TCP accepter gives it) or rfc2217://HOST:PORT (Telnet with serial
+// port control, so the console sets the remote line as it sets a local one).
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/serial_backend.h"
+#include "link/unique_fd.h"
+
+namespace kt6 {
+
+// Errors of network ports that have no system error code of their own.
+inline constexpr int kHostNotFound = -20;
+inline constexpr int kBadNetworkAddress = -21;
+inline constexpr int kNoPortControl = -22;
+inline constexpr int kLineSettingsRefused = -23;
+
+struct NetworkOptions {
+    // Run while connecting and negotiating, every few milliseconds, so the window stays alive.
+    std::function<void()> keepAlive;
+    // Connecting and, for RFC 2217, the option exchange each give up after this long.
+    std::chrono::milliseconds limit{3000};
+};
+
+struct NetworkAddress {
+    std::string scheme;  // "tcp" or "rfc2217", lower case
+    std::string host;    // without the brackets of an IPv6 literal
+    std::uint16_t port = 0;
+    // host:port as the operator wrote it, for messages.
+    std::string label() const;
+};
+
+// True when the path names a network port (tcp:// or rfc2217://, any case).
+bool isNetworkPort(std::string_view path);
+// The parts of a network port; nothing when the text is not a well-formed one.
+std::optional<NetworkAddress> parseNetworkAddress(std::string_view path);
+
+// Resolves and connects without blocking for longer than a few milliseconds at a time,
+// running keepAlive in between; TCP_NODELAY on. 0 with the socket in out, or the error.
+int connectStream(const NetworkAddress& address, const NetworkOptions& options, UniqueFd& out);
+
+// Errors on a connected stream that mean the connection is gone for good.
+bool connectionGone(int error);
+// Bytes the kernel still holds to send on the socket; 0 when it does not tell.
+std::uint32_t unsentBytes(int fd);
+// True when the peer has closed or reset the connection and nothing is left to read.
+bool peerClosed(int fd);
+
+std::unique_ptr<SerialBackend> makeTcpSerialBackend(NetworkOptions options);
+std::unique_ptr<SerialBackend> makeRfc2217SerialBackend(NetworkOptions options);
+
+// The backend for any port path: the platform's for device paths, a network transport for
+// tcp:// and rfc2217://, chosen anew at every open.
+std::unique_ptr<SerialBackend> makeSerialBackend(NetworkOptions options = {});
+
+}  // namespace kt6
