@@ -76,7 +76,7 @@ int resolve(const NetworkAddress& address, Clock::time_point deadline,
     auto* job = new Resolution{address.host, service, {}, {}};
     job->hints.ai_family = AF_UNSPEC;
     job->hints.ai_socktype = SOCK_STREAM;
-    job->hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
+    job->hints.ai_flags = AI_NUMERICSERV;
     job->request.ar_name = job->host.c_str();
     job->request.ar_service = job->service.c_str();
     job->request.ar_request = &job->hints;

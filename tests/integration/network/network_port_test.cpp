@@ -152,6 +152,15 @@ TEST_P(NetworkPort, aConnectionRefusedNamesHostAndPort) {
     EXPECT_EQ(console.link.SendCommand(8, {7}, false, 1, 50), kNoReply);
 }
 
+// A host name goes through the resolver (in the background) before the connection is tried.
+TEST(NetworkPortNames, aHostNameIsResolvedAndItsRefusalNamed) {
+    const int port = freeLoopbackPort();
+    Console console("tcp://localhost:" + std::to_string(port));
+    EXPECT_EQ(console.open(), ECONNREFUSED);
+    EXPECT_THAT(portErrorText(ECONNREFUSED, console.port.DevicePath()),
+                StartsWith("localhost:" + std::to_string(port) + ": connection refused"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Accepters, NetworkPort,
                          ::testing::Values(Accepter::Raw, Accepter::Rfc2217), schemeName);
 
