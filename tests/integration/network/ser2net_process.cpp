@@ -67,7 +67,8 @@ Ser2netProcess::Ser2netProcess(const std::string& device, Accepter accepter, con
             << "  connector: serialdev," << device << ",19200n81,local\n"
             << "  options:\n"
             << "    kickolduser: true\n"
-            << "    mdns: false\n";
+            << "    mdns: false\n"
+            << "    chardelay: false\n";
     }
     const std::string log = (dir / "ser2net.log").string();
     std::vector<std::string> argv{
