@@ -35,7 +35,8 @@ struct ConsoleOptions {
     std::filesystem::path documentsDir;
     // Looked in when documentsDir lacks a manual: the installed documentation folder.
     std::filesystem::path installedDocumentsDir;
-    // The serial device layer; the platform's own when empty.
+    // The serial device layer; when empty, the platform's own for device paths and a network
+    // transport for tcp:// and rfc2217:// mappings.
     std::function<std::unique_ptr<SerialBackend>()> makeSerialBackend;
     std::shared_ptr<Dialogs> dialogs;
     // The rig-control server; Hamlib's when empty.
