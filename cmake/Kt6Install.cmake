@@ -8,6 +8,10 @@ file(RELATIVE_PATH KT6_DOCDIR_FROM_BINDIR
      ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${KT6_INSTALL_DOCDIR})
 
+# Installing needs only the programs and the files the package holds, which scripts/package
+# builds by name; without this, CPack would first build every test and benchmark.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 configure_file(${CMAKE_CURRENT_LIST_DIR}/kt6_build_info.h.in
                ${PROJECT_BINARY_DIR}/generated/kt6_build_info.h @ONLY)
 add_library(kt6buildinfo INTERFACE)
