@@ -22,6 +22,7 @@
 #include "console/key_button.h"
 #include "console/lamp.h"
 #include "console/qt_event_pump.h"
+#include "console/qt_pauser.h"
 #include "link/serial_network.h"
 #include "memory/profile_file.h"
 #include "radio/hamlib_rig_server.h"
@@ -73,7 +74,9 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
             comPortResolver([this](int n) { return mappedDevice(n); })),
       pump_(std::make_unique<QtEventPump>(port_)),
       link_(port_, *pump_),
-      poll_(link_, *this) {
+      poll_(link_, *this),
+      pauser_(options_.makePauser ? options_.makePauser(link_)
+                                   : std::unique_ptr<Pauser>(std::make_unique<QtPauser>(link_))) {
     setObjectName("fmMain");
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -96,6 +99,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     buildSetupPanel(client);
     buildFrontPanel(client);
     buildServiceStrip(client);
+    wireFunctions();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     refreshPortTips();
 

@@ -10,6 +10,7 @@
 
 #include "link/comm32.h"
 #include "link/link.h"
+#include "link/pauser.h"
 #include "link/status_poll.h"
 #include "radio/rig_tracker.h"
 
@@ -25,9 +26,11 @@ namespace kt6 {
 
 class ClickableLabel;
 class Dialogs;
+class ElementEditor;
 class KeyButton;
 class Lamp;
 class QtEventPump;
+class ServiceScreens;
 
 struct ConsoleOptions {
     std::filesystem::path settingsPath;
@@ -43,6 +46,8 @@ struct ConsoleOptions {
     std::function<std::unique_ptr<RigServer>()> makeRigServer;
     // Tests drive the status poll by hand; the link timer always runs, it bounds every wait.
     bool runPollTimer = true;
+    // The service sequences' pauses; real time in the window when empty.
+    std::function<std::unique_ptr<Pauser>(Link&)> makePauser;
 };
 
 class FmMain : public QMainWindow, private LinkObserver, private PollView, private RigView {
@@ -142,6 +147,8 @@ private:
     void buildDisplay();
     void buildScreens();
     void buildSetupPanel(QWidget* client);
+    // The "Functions" items to the service screens and the element editor.
+    void wireFunctions();
     KeyButton* addKey(const char* name, int tag, QRect place, const QPixmap& glyph,
                       const QString& caption = {});
 
@@ -162,6 +169,7 @@ private:
     std::unique_ptr<QtEventPump> pump_;
     Link link_;
     StatusPoll poll_;
+    std::unique_ptr<Pauser> pauser_;
     // Declared after the link: it is destroyed first, deferred reports and all.
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_;
@@ -223,6 +231,8 @@ private:
     // Why the last port failed to open, under "SELECT THE VALID PORT".
     QLabel* lPortError_ = nullptr;
     QString portReason_;
+    ServiceScreens* services_ = nullptr;
+    ElementEditor* editor_ = nullptr;
 };
 
 }  // namespace kt6

@@ -4,15 +4,18 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "console/clickable_label.h"
 #include "console/colours.h"
+#include "console/element_editor.h"
 #include "console/fm_main.h"
 #include "console/key_button.h"
 #include "console/lamp.h"
+#include "console/service_screens.h"
 
 namespace kt6 {
 
@@ -89,9 +92,6 @@ void FmMain::buildMenus() {
     for (const auto& [name, caption] : kFunctions) {
         QAction* item = functions->addAction(QString::fromLatin1(caption));
         item->setObjectName(QString::fromLatin1(name));
-        // The service screens behind these items are not in this build yet.
-        item->setEnabled(false);
-        item->setStatusTip(QStringLiteral("Not available in this version"));
     }
 
     QMenu* radio = bar->addMenu(QStringLiteral("Cat Radio"));
@@ -337,6 +337,26 @@ void FmMain::buildScreens() {
     lPortError_->setWordWrap(true);
     COM_VERIFY_->hide();
     Panel_Chiuso_->hide();
+
+    services_ = new ServiceScreens(*this, pnBlue_, *pauser_);
+    editor_ = new ElementEditor(*this, pnBlue_, *services_);
+    ServiceScreens::stackScreens(pnBlue_);
+}
+
+void FmMain::wireFunctions() {
+    // The items are never disabled: each says in its status tip why it cannot act now.
+    auto* functions = findChild<QMenu*>(QStringLiteral("Functions1"));
+    functions->setToolTipsVisible(true);
+    connect(functions, &QMenu::aboutToShow, services_, &ServiceScreens::refreshTips);
+    const auto wire = [this](const char* name, auto* receiver, auto slot) {
+        connect(findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, receiver, slot);
+    };
+    wire("Calibrate1", services_, &ServiceScreens::Calibrate1Click);
+    wire("FactoryDefault1", services_, &ServiceScreens::FactoryDefault1Click);
+    wire("ModifyElemets1", editor_, &ElementEditor::ModifyElemets1Click);
+    wire("Retract1", services_, &ServiceScreens::Retract1Click);
+    wire("estelements1", services_, &ServiceScreens::estelements1Click);
+    services_->refreshTips();
 }
 
 }  // namespace kt6

@@ -24,7 +24,8 @@ bool Link::WriteFrame(const Bytes& content) {
         warn("frame refused: " + std::to_string(content.size()) + " content bytes, 255 at most");
         return false;
     }
-    Hold hold(*this);
+    // Events run below; an exchange they started would interleave its frame with this one.
+    Wait wait(*this);
     if (observer_) observer_->txLamp(NamedColour::clLime);
     // Once, before the first byte, so the lamp shows; a frame once started goes out whole.
     pump_.processEvents();
@@ -49,11 +50,11 @@ bool Link::ReceiveFrame() {
 std::uint8_t Link::SendCommand(std::uint8_t code, const Bytes& data, bool flag, int tries,
                                int timeoutMs) {
     if (shutDown_) return kNoReply;
-    if (busy()) {
+    if (waiting()) {
         warn("nested exchange refused: command " + std::to_string(code));
         return kNoReply;
     }
-    Hold hold(*this);
+    Wait wait(*this);
     TxSequence = (TxSequence + 1) & 0x7F;
     if (flag) TxSequence |= kSequenceFlag;
     // With no port open nothing can go out or come back: waiting out every try would only

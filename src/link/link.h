@@ -48,8 +48,9 @@ public:
     // Reads what has arrived; true when a good frame completed, its content in RxPayload.
     bool ReceiveFrame();
     // Sends a command and waits for the reply carrying its sequence byte, retrying; the
-    // reply's status byte, or 255. Never nests: called while another exchange waits it sends
-    // nothing and returns 255 (use whenIdle from code that can run inside a wait).
+    // reply's status byte, or 255. Never nests: called while another exchange (or a held
+    // sequence's pause) waits it sends nothing and returns 255 (use whenIdle from code that
+    // can run inside a wait). Work that holds the link may send its own exchanges.
     std::uint8_t SendCommand(std::uint8_t code, const Bytes& data, bool flag, int tries,
                              int timeoutMs);
     // Sends a command without waiting; the status poll picks up its reply.
@@ -74,8 +75,24 @@ public:
         Link& link_;
     };
 
-    // True while an exchange (or a posted frame) is under way.
+    // A wait inside held work: an exchange waiting for its reply, or a service sequence's
+    // pause. Events run meanwhile, and no exchange they start may go out until it ends.
+    class Wait {
+    public:
+        explicit Wait(Link& link) : hold_(link), link_(link) { ++link_.waiting_; }
+        ~Wait() { --link_.waiting_; }
+        Wait(const Wait&) = delete;
+        Wait& operator=(const Wait&) = delete;
+
+    private:
+        Hold hold_;
+        Link& link_;
+    };
+
+    // True while an exchange (or a posted frame, or held work) is under way.
     bool busy() const { return depth_ > 0; }
+    // True while an exchange or a held sequence's pause waits.
+    bool waiting() const { return waiting_ > 0; }
     // Runs task now when the link is free; else queues it to run from the event loop once the
     // link is free again, so it never runs inside an exchange, nor before that exchange's
     // caller has read its reply, nor inside a timer tick (whose timer could not tick again to
@@ -115,6 +132,7 @@ private:
     FrameReceiver receiver_;
     std::string log_;
     int depth_ = 0;
+    int waiting_ = 0;
     bool shutDown_ = false;
     bool deferredPosted_ = false;
     std::deque<std::function<void()>> deferred_;

@@ -207,6 +207,30 @@ TEST_F(ExchangeTest, workAskedForDuringAWaitRunsAfterTheExchangeReturns) {
     EXPECT_EQ(link.deferredCount(), 0u);
 }
 
+TEST_F(ExchangeTest, heldSequenceSendsItsOwnKeysButNothingStartsInItsPauses) {
+    answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
+    bool deferredRan = false;
+    {
+        Link::Hold sequence(link);
+        EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), 0);
+        link.whenIdle([&] { deferredRan = true; });
+        {
+            // A pause of the sequence: whatever runs meanwhile may not send.
+            Link::Wait pause(link);
+            EXPECT_EQ(link.SendCommand(3, {1, 2}, true, 4, 100), kNoReply);
+        }
+        EXPECT_EQ(link.SendCommand(8, {8}, false, 4, 100), 0);
+        pump.advance(50ms);
+        EXPECT_FALSE(deferredRan);
+    }
+    pump.advance(50ms);
+    EXPECT_TRUE(deferredRan);
+    const auto frames = framesIn(wire.written);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0][2], 13);
+    EXPECT_EQ(frames[1][2], 8);
+}
+
 TEST_F(ExchangeTest, deferredExchangeTimesOutLikeAnyOther) {
     // Nothing answers. Deferred work must not run inside a link tick, where the timer that
     // times its own exchange out could not tick again.

@@ -1,0 +1,218 @@
+#include "console/element_editor.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "console/colours.h"
+#include "console/fm_main.h"
+#include "console/service_screens.h"
+
+namespace kt6 {
+
+namespace {
+
+constexpr QRect kDisplayPlace{72, 96, 289, 153};
+constexpr int kTries = 4;
+constexpr int kReadTimeoutMs = 100;
+constexpr std::array<int, 4> kColumnLefts = {8, 72, 144, 216};
+constexpr std::array<int, 4> kStepperLefts = {24, 88, 160, 232};
+constexpr QSize kStepperSize{25, 17};
+
+template <typename W, typename... Args>
+W* make(QWidget* parent, const QString& name, QRect place, Args&&... args) {
+    auto* w = new W(std::forward<Args>(args)..., parent);
+    w->setObjectName(name);
+    w->setGeometry(place);
+    return w;
+}
+
+QPushButton* button(QWidget* parent, const QString& name, QRect place, const QString& caption) {
+    auto* b = make<QPushButton>(parent, name, place, caption);
+    b->setAccessibleName(caption);
+    return b;
+}
+
+QLabel* boldLine(QWidget* parent, const char* name, QRect place) {
+    auto* l = make<QLabel>(parent, QString::fromLatin1(name), place);
+    l->setAlignment(Qt::AlignCenter);
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPixelSize(14);
+    f.setBold(true);
+    l->setFont(f);
+    setTextColour(l, NamedColour::clBlack);
+    return l;
+}
+
+QString text(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QString labelText(FmMain& window, const char* name) {
+    auto* l = window.findChild<QLabel*>(QString::fromLatin1(name));
+    return l ? l->text() : QString();
+}
+
+}  // namespace
+
+ElementEditor::ElementEditor(FmMain& window, QWidget* pnBlue, ServiceScreens& services)
+    : QObject(&window), window_(window), services_(services) {
+    setObjectName("ElementEditor");
+    Panel_Menu_ = make<QFrame>(pnBlue, QStringLiteral("Panel_Menu"), kDisplayPlace);
+    Panel_Menu_->setFrameShape(QFrame::NoFrame);
+    setBackground(Panel_Menu_, NamedColour::clMoneyGreen);
+
+    lfreq_mod_el_ = boldLine(Panel_Menu_, "lfreq_mod_el", QRect(8, 8, 273, 22));
+    lband_mod_elem_ = boldLine(Panel_Menu_, "lband_mod_elem", QRect(8, 32, 273, 16));
+
+    const auto labels = editorLabels(0, 0);
+    void (ElementEditor::*const upSlots[])() = {
+        &ElementEditor::B_up_1Click, &ElementEditor::B_up_2Click, &ElementEditor::B_up_3Click,
+        &ElementEditor::B_up_4Click};
+    void (ElementEditor::*const downSlots[])() = {
+        &ElementEditor::B_down_1Click, &ElementEditor::B_down_2Click, &ElementEditor::B_down_3Click,
+        &ElementEditor::B_down_4Click};
+    for (std::size_t c = 0; c < kEditorColumns.size(); ++c) {
+        const EditorColumn& col = kEditorColumns[c];
+        const int left = kColumnLefts[c];
+        auto* caption = make<QLabel>(Panel_Menu_, QString::fromLatin1(col.edit) + "Label",
+                                     QRect(left, 66, 57, 13), text(labels[c]));
+        caption->setAlignment(Qt::AlignCenter);
+        auto* edit =
+            make<QLineEdit>(Panel_Menu_, QString::fromLatin1(col.edit), QRect(left, 80, 57, 21));
+        caption->setBuddy(edit);
+        edit->setAlignment(Qt::AlignCenter);
+        captions_[c] = caption;
+        edits_[c] = edit;
+    }
+    // All four only show; nothing reads what is typed into the three that take typing.
+    edits_[0]->setReadOnly(true);
+    for (std::size_t c = 0; c < kEditorColumns.size(); ++c) {
+        const EditorColumn& col = kEditorColumns[c];
+        up_[c] = button(Panel_Menu_, QString::fromLatin1(col.up),
+                        QRect(QPoint(kStepperLefts[c], 48), kStepperSize), QStringLiteral("+"));
+        connect(up_[c], &QPushButton::clicked, this, upSlots[c]);
+    }
+    for (std::size_t c = 0; c < kEditorColumns.size(); ++c) {
+        const EditorColumn& col = kEditorColumns[c];
+        down_[c] = button(Panel_Menu_, QString::fromLatin1(col.down),
+                          QRect(QPoint(kStepperLefts[c], 104), kStepperSize), QStringLiteral("-"));
+        connect(down_[c], &QPushButton::clicked, this, downSlots[c]);
+    }
+    // "Save" lies under "Exit without saving" and takes its place once a length changed.
+    b_save_ = button(Panel_Menu_, QStringLiteral("b_save"), QRect(8, 128, 257, 17),
+                     QStringLiteral("Save"));
+    b_save_->hide();
+    b_cancel_ = button(Panel_Menu_, QStringLiteral("b_cancel"), QRect(8, 128, 273, 17),
+                       QStringLiteral("Exit without saving"));
+    B_yes_ =
+        button(Panel_Menu_, QStringLiteral("B_yes"), QRect(80, 128, 49, 17), QStringLiteral("YES"));
+    B_no_ =
+        button(Panel_Menu_, QStringLiteral("B_no"), QRect(144, 128, 49, 17), QStringLiteral("NO"));
+    B_yes_->hide();
+    B_no_->hide();
+    connect(b_save_, &QPushButton::clicked, this, &ElementEditor::b_saveClick);
+    connect(b_cancel_, &QPushButton::clicked, this, &ElementEditor::b_cancelClick);
+    connect(B_yes_, &QPushButton::clicked, this, &ElementEditor::B_yesClick);
+    connect(B_no_, &QPushButton::clicked, this, &ElementEditor::B_noClick);
+    Panel_Menu_->hide();
+}
+
+std::optional<ElementLengths> ElementEditor::ReadElementLengths(bool flag) {
+    Link& link = window_.link();
+    if (link.SendCommand(kElementLengthsCommand, {}, flag, kTries, kReadTimeoutMs) != 0) {
+        return std::nullopt;
+    }
+    return decodeElementLengths(link.RxPayload());
+}
+
+void ElementEditor::showLengths(const ElementLengths& lengths) {
+    for (std::size_t c = 0; c < kEditorColumns.size(); ++c) {
+        edits_[c]->setText(QString::fromStdString(lengthText(lengths.*kEditorColumns[c].word)));
+    }
+}
+
+void ElementEditor::ModifyElemets1Click() {
+    if (!services_.mayOpen(ServiceFunction::ModifyElements)) return;
+    ServiceScreens::Run run(services_);
+    runSteps(editorWalkInSteps(), services_);
+    Panel_Menu_->show();
+    // Copies taken once: the display under the panel goes on being refreshed, these do not.
+    lfreq_mod_el_->setText(labelText(window_, "lFreq"));
+    lband_mod_elem_->setText(labelText(window_, "lBanda"));
+    services_.pause(kMenuKeyPause);
+    services_.key(3, false, true);
+
+    B_yes_->hide();
+    B_no_->hide();
+    for (std::size_t c = 0; c < 4; ++c) {
+        up_[c]->show();
+        down_[c]->show();
+        edits_[c]->setEnabled(true);
+    }
+    b_cancel_->show();
+    window_.EnableLengthSteppers();
+
+    const auto labels = editorLabels(window_.poll().HeadingMode, window_.poll().CurrentFrequency);
+    for (std::size_t c = 0; c < labels.size(); ++c) captions_[c]->setText(text(labels[c]));
+
+    if (auto lengths = ReadElementLengths(true)) showLengths(*lengths);
+}
+
+void ElementEditor::step(std::size_t column, bool up) {
+    if (services_.running()) return;
+    ServiceScreens::Run run(services_);
+    const EditorColumn& col = kEditorColumns[column];
+    services_.key(up ? col.upKey : col.downKey, false, true);
+    // The driver's "-" is the one step whose read goes out flagged.
+    const bool flag = !up && column == 2;
+    const auto lengths = ReadElementLengths(flag);
+    if (!lengths) return;
+    edits_[column]->setText(QString::fromStdString(lengthText((*lengths).*col.word)));
+    b_cancel_->hide();
+    b_save_->show();
+}
+
+void ElementEditor::b_saveClick() {
+    if (services_.running()) return;
+    ServiceScreens::Run run(services_);
+    window_.ShowFrontKeys();
+    services_.key(8, false, true);
+    b_save_->hide();
+    lfreq_mod_el_->setText(QStringLiteral("Do you want to save data?"));
+    lband_mod_elem_->setText(QStringLiteral("Press YES to memorize"));
+    B_yes_->show();
+    B_no_->show();
+    for (std::size_t c = 0; c < 4; ++c) {
+        up_[c]->hide();
+        down_[c]->hide();
+    }
+}
+
+void ElementEditor::B_yesClick() {
+    if (services_.running()) return;
+    ServiceScreens::Run run(services_);
+    services_.key(6, false, true);
+    Panel_Menu_->hide();
+}
+
+void ElementEditor::B_noClick() {
+    if (services_.running()) return;
+    ServiceScreens::Run run(services_);
+    services_.key(8, false, true);
+    Panel_Menu_->hide();
+}
+
+void ElementEditor::b_cancelClick() {
+    if (services_.running()) return;
+    ServiceScreens::Run run(services_);
+    window_.ShowFrontKeys();
+    services_.key(8, false, true);
+    services_.pause(kEditorExitPause);
+    services_.key(8, false, true);
+    Panel_Menu_->hide();
+    services_.returnKey();
+}
+
+}  // namespace kt6

@@ -1,0 +1,65 @@
+#pragma once
+// The element length editor over the display: it walks into the controller's element menu,
+// shows the four lengths of the band in use, steps one length per "+" or "-" (the controller
+// sets the step and the limits), and stores or discards the change.
+#include <QObject>
+#include <array>
+#include <optional>
+
+#include "console/element_lengths.h"
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace kt6 {
+
+class FmMain;
+class ServiceScreens;
+
+class ElementEditor : public QObject {
+    Q_OBJECT
+  public:
+    // Builds Panel_Menu, hidden, over the display area of pnBlue.
+    ElementEditor(FmMain& window, QWidget* pnBlue, ServiceScreens& services);
+
+    // Command 9: the lengths as the controller holds them now, or nothing.
+    std::optional<ElementLengths> ReadElementLengths(bool flag);
+
+  public slots:
+    void ModifyElemets1Click();
+    void B_up_1Click() { step(0, true); }
+    void B_up_2Click() { step(1, true); }
+    void B_up_3Click() { step(2, true); }
+    void B_up_4Click() { step(3, true); }
+    void B_down_1Click() { step(0, false); }
+    void B_down_2Click() { step(1, false); }
+    void B_down_3Click() { step(2, false); }
+    void B_down_4Click() { step(3, false); }
+    void b_saveClick();
+    void B_yesClick();
+    void B_noClick();
+    void b_cancelClick();
+
+  private:
+    void step(std::size_t column, bool up);
+    void showLengths(const ElementLengths& lengths);
+
+    FmMain& window_;
+    ServiceScreens& services_;
+    QFrame* Panel_Menu_ = nullptr;
+    QLabel* lfreq_mod_el_ = nullptr;
+    QLabel* lband_mod_elem_ = nullptr;
+    std::array<QLineEdit*, 4> edits_{};
+    std::array<QLabel*, 4> captions_{};
+    std::array<QPushButton*, 4> up_{};
+    std::array<QPushButton*, 4> down_{};
+    QPushButton* b_cancel_ = nullptr;
+    QPushButton* b_save_ = nullptr;
+    QPushButton* B_yes_ = nullptr;
+    QPushButton* B_no_ = nullptr;
+};
+
+}  // namespace kt6

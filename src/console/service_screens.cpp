@@ -1,0 +1,304 @@
+#include "console/service_screens.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+#include "console/colours.h"
+#include "console/fm_main.h"
+
+namespace kt6 {
+
+namespace {
+
+constexpr QRect kDisplayPlace{72, 96, 289, 153};
+constexpr int kTries = 4;
+constexpr int kKeyTimeoutMs = 100;
+constexpr std::uint8_t kKeyCommand = 8;
+
+QFont pixelFont(int pixels, bool bold, const char* family = "MS Sans Serif") {
+    QFont f(QString::fromLatin1(family));
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+QLabel* line(QWidget* parent, const QString& name, QRect place, const char* text, const QFont& f,
+             NamedColour colour = NamedColour::clBlack) {
+    auto* l = new QLabel(QString::fromLatin1(text), parent);
+    l->setObjectName(name);
+    l->setGeometry(place);
+    l->setAlignment(Qt::AlignCenter);
+    l->setFont(f);
+    l->setAccessibleName(l->text());
+    setTextColour(l, colour);
+    return l;
+}
+
+struct ButtonSpec {
+    const char* name;
+    const char* caption;
+    int left;
+    void (ServiceScreens::*handler)();
+};
+
+struct ScreenSpec {
+    ServiceScreen screen;
+    const char* name;
+    const char* title;
+    std::array<const char*, 2> lines;
+    std::array<ButtonSpec, 2> buttons;
+    bool movingBar;
+};
+
+// Yes and No stand right above the front-panel keys whose codes they send (6 and 5).
+constexpr int kButtonTop = 116;
+constexpr QSize kButtonSize{41, 25};
+
+const ScreenSpec kScreens[] = {
+    {ServiceScreen::Panel_calibrate,
+     "Panel_calibrate",
+     "Want to calibrate elements?",
+     {"Press Yes to confirm", nullptr},
+     {{{"yes_cal", "Yes", 88, &ServiceScreens::yes_calClick},
+       {"Press_No", "No", 152, &ServiceScreens::Press_NoClick}}},
+     false},
+    {ServiceScreen::Panel_factory,
+     "Panel_factory",
+     "Recall factory defaults?",
+     {"Band Data", "will be resetted."},
+     {{{"factory_b_yes", "Yes", 96, &ServiceScreens::factory_b_yesClick},
+       {"factory_b_no", "No", 152, &ServiceScreens::factory_b_noClick}}},
+     false},
+    {ServiceScreen::Panel_Retract,
+     "Panel_Retract",
+     "Want to retract elements?",
+     {"Press Yes to confirm", nullptr},
+     {{{"B_Retr_Yes", "Yes", 96, &ServiceScreens::B_Retr_YesClick},
+       {"B_retract_2", "No", 152, &ServiceScreens::B_retract_2Click}}},
+     false},
+    {ServiceScreen::Panel_test,
+     "Panel_test",
+     "Want to test elements?",
+     {"Press Yes to confirm", nullptr},
+     {{{"B_Test_Yes", "Yes", 96, &ServiceScreens::B_Test_YesClick},
+       {"B_test_NO", "No", 160, &ServiceScreens::B_test_NOClick}}},
+     false},
+    {ServiceScreen::Panel_T_act,
+     "Panel_T_act",
+     "TEST ACTIVE",
+     {"Press Yes to retract", nullptr},
+     {{{"B_testact_Yes", "Yes", 120, &ServiceScreens::B_testact_YesClick}, {}}},
+     false},
+    {ServiceScreen::Calibrate_of_course,
+     "Calibrate_of_course",
+     "Calibrating elements",
+     {"Please wait...", nullptr},
+     {},
+     true},
+    {ServiceScreen::Retracting_of_course,
+     "Retracting_of_course",
+     "Retracting elements",
+     {"Please wait...", nullptr},
+     {},
+     true},
+    {ServiceScreen::panel_test_go,
+     "panel_test_go",
+     "Moving elements",
+     {"please wait....", nullptr},
+     {},
+     true},
+};
+
+struct FunctionItem {
+    ServiceFunction function;
+    const char* item;
+    const char* tip;
+};
+constexpr FunctionItem kItems[] = {
+    {ServiceFunction::Calibrate, "Calibrate1", "Calibrate the elements."},
+    {ServiceFunction::FactoryDefault, "FactoryDefault1",
+     "Recall the factory band data of the controller."},
+    {ServiceFunction::ModifyElements, "ModifyElemets1",
+     "Trim the element lengths of the band in use."},
+    {ServiceFunction::Retract, "Retract1", "Retract the elements."},
+    {ServiceFunction::TestElements, "estelements1",
+     "Test the elements (with the elements retracted)."},
+};
+constexpr const char* kBusyTip = "A service function is running.";
+
+void setTip(QAction* item, std::string_view tip) {
+    const QString text = QString::fromLatin1(tip.data(), static_cast<qsizetype>(tip.size()));
+    item->setStatusTip(text);
+    item->setToolTip(text);
+}
+
+}  // namespace
+
+ServiceScreens::ServiceScreens(FmMain& window, QWidget* pnBlue, Pauser& pauser)
+    : QObject(&window), window_(window), pauser_(pauser) {
+    setObjectName("ServiceScreens");
+    for (const ScreenSpec& spec : kScreens) {
+        auto* p = new QFrame(pnBlue);
+        const QString name = QString::fromLatin1(spec.name);
+        p->setObjectName(name);
+        p->setGeometry(kDisplayPlace);
+        p->setFrameShape(QFrame::NoFrame);
+        setBackground(p, NamedColour::clMoneyGreen);
+        line(p, name + "_Title", QRect(0, 14, kDisplayPlace.width(), 24), spec.title,
+             pixelFont(17, true));
+        for (std::size_t i = 0; i < spec.lines.size(); ++i) {
+            if (!spec.lines[i]) continue;
+            line(p, name + "_Line" + QString::number(i + 1),
+                 QRect(0, 48 + 22 * static_cast<int>(i), kDisplayPlace.width(), 20), spec.lines[i],
+                 pixelFont(14, false));
+        }
+        for (const ButtonSpec& b : spec.buttons) {
+            if (!b.name) continue;
+            auto* button = new QPushButton(QString::fromLatin1(b.caption), p);
+            button->setObjectName(QString::fromLatin1(b.name));
+            button->setGeometry(QRect(QPoint(b.left, kButtonTop), kButtonSize));
+            button->setAccessibleName(button->text());
+            connect(button, &QPushButton::clicked, this, b.handler);
+        }
+        if (spec.movingBar) {
+            QLabel* bar =
+                line(p, name + "_Moving", QRect(0, 128, kDisplayPlace.width(), 25),
+                     "MOVING ELEMENTS.....", pixelFont(21, true, "Arial"), NamedColour::clYellow);
+            setBackground(bar, NamedColour::clRed);
+        }
+        p->hide();
+        screens_[static_cast<std::size_t>(spec.screen)] = p;
+    }
+}
+
+void ServiceScreens::stackScreens(QWidget* pnBlue) {
+    // A "please wait" screen covers the question it follows, and the port prompt covers
+    // every question.
+    static constexpr const char* kOrder[] = {
+        "Panel_Menu",          "Panel_calibrate", "Panel_factory",       "Panel_Retract",
+        "Panel_Elem_Retract",  "Panel_test",      "Panel_T_act",         "Panel_Chiuso",
+        "Calibrate_of_course", "panel_test_go",   "Retracting_of_course"};
+    for (const char* name : kOrder) {
+        if (auto* w = pnBlue->findChild<QWidget*>(QString::fromLatin1(name),
+                                                  Qt::FindDirectChildrenOnly)) {
+            w->raise();
+        }
+    }
+}
+
+ServiceScreens::Run::Run(ServiceScreens& screens)
+    : screens_(screens), hold_(screens.window_.link()) {
+    screens_.running_ = true;
+}
+
+ServiceScreens::Run::~Run() {
+    block_.dropPendingInput();
+    screens_.running_ = false;
+}
+
+GuardState ServiceScreens::guardState() const {
+    const auto* prompt = window_.findChild<QWidget*>(QStringLiteral("COM_VERIFY"));
+    return {window_.poll().CurrentFrequency, prompt && !prompt->isHidden(),
+            window_.poll().ElementsMoving};
+}
+
+QAction* ServiceScreens::menuItem(ServiceFunction function) const {
+    for (const FunctionItem& i : kItems) {
+        if (i.function == function) return window_.findChild<QAction*>(QString::fromLatin1(i.item));
+    }
+    return nullptr;
+}
+
+bool ServiceScreens::mayOpen(ServiceFunction function) {
+    QAction* item = menuItem(function);
+    if (running_) {
+        if (item) setTip(item, kBusyTip);
+        return false;
+    }
+    const auto refusal = guardRefusal(function, guardState());
+    for (const FunctionItem& i : kItems) {
+        if (i.function == function && item) setTip(item, refusal.value_or(i.tip));
+    }
+    return !refusal;
+}
+
+void ServiceScreens::refreshTips() {
+    const GuardState state = guardState();
+    for (const FunctionItem& i : kItems) {
+        QAction* item = window_.findChild<QAction*>(QString::fromLatin1(i.item));
+        if (!item) continue;
+        const auto refusal =
+            running_ ? std::optional<std::string_view>(kBusyTip) : guardRefusal(i.function, state);
+        setTip(item, refusal.value_or(i.tip));
+    }
+}
+
+void ServiceScreens::open(ServiceFunction function) {
+    if (!mayOpen(function)) return;
+    Run run(*this);
+    runSteps(openingSteps(function), *this);
+}
+
+void ServiceScreens::answer(ServiceAnswer a) {
+    if (running_) return;
+    Run run(*this);
+    runSteps(answerSteps(a), *this);
+}
+
+void ServiceScreens::B_testact_YesClick() {
+    // The test's elements retract only from where the test put them, at frequency 0.
+    if (window_.poll().CurrentFrequency != 0) return;
+    answer(ServiceAnswer::TestActiveYes);
+}
+
+void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange) {
+    if (enableExchange) {
+        window_.SendKey(code, flag);
+    } else {
+        window_.link().SendCommand(kKeyCommand, {code}, flag, kTries, kKeyTimeoutMs);
+    }
+}
+
+void ServiceScreens::returnKey() {
+    if (auto* key = window_.findChild<QAbstractButton*>(QStringLiteral("SpeedButton14"))) {
+        key->click();
+    }
+}
+
+void ServiceScreens::pause(std::chrono::milliseconds duration) {
+    pauser_.pause(duration);
+}
+
+void ServiceScreens::hideFrontKeys() {
+    window_.HideFrontKeys();
+}
+
+void ServiceScreens::showFrontKeys() {
+    window_.ShowFrontKeys();
+}
+
+void ServiceScreens::show(ServiceScreen s) {
+    screen(s)->show();
+}
+
+void ServiceScreens::hide(ServiceScreen s) {
+    screen(s)->hide();
+}
+
+void ServiceScreens::factoryLines() {
+    // Until the next status reply repaints the display.
+    if (auto* band = window_.findChild<QLabel*>(QStringLiteral("lBanda"))) {
+        band->setText(QStringLiteral("Executed factory default data"));
+    }
+    if (auto* heading = window_.findChild<QLabel*>(QStringLiteral("Heading"))) {
+        heading->setText(QStringLiteral("have been recalled"));
+    }
+}
+
+std::uint32_t ServiceScreens::currentFrequency() const {
+    return window_.poll().CurrentFrequency;
+}
+
+}  // namespace kt6

@@ -1,0 +1,214 @@
+#include "console/service_sequences.h"
+
+#include <array>
+
+namespace kt6 {
+
+namespace {
+
+using Op = ServiceStep::Op;
+using S = ServiceScreen;
+
+constexpr ServiceStep key(int code) {
+    return {Op::Key, code};
+}
+constexpr ServiceStep keyFlag(int code) {
+    return {Op::Key, code, true};
+}
+constexpr ServiceStep pause(std::chrono::milliseconds d) {
+    return {Op::Pause, static_cast<int>(d.count())};
+}
+constexpr ServiceStep show(S s) {
+    return {Op::Show, 0, false, s};
+}
+constexpr ServiceStep hide(S s) {
+    return {Op::Hide, 0, false, s};
+}
+constexpr ServiceStep op(Op o) {
+    return {o};
+}
+
+constexpr ServiceStep kCalibrateOpening[] = {op(Op::ReturnKey),       op(Op::HideFrontKeys),
+                                             op(Op::HideQuestions),   keyFlag(13),
+                                             pause(kMenuKeyPause),    key(8),
+                                             pause(kMenuKeyPause),    key(6),
+                                             pause(kMenuKeyPause),    key(6),
+                                             show(S::Panel_calibrate)};
+constexpr ServiceStep kFactoryOpening[] = {op(Op::ReturnKey),     op(Op::HideFrontKeys),
+                                           op(Op::HideQuestions), key(13),
+                                           pause(kMenuKeyPause),  key(8),
+                                           pause(kMenuKeyPause),  key(4),
+                                           pause(kMenuKeyPause),  key(6),
+                                           show(S::Panel_factory)};
+// The front keys stay up while the walk runs and go once the question shows.
+constexpr ServiceStep kRetractOpening[] = {op(Op::ReturnKey),
+                                           op(Op::HideQuestions),
+                                           key(13),
+                                           pause(kMenuKeyPause),
+                                           key(8),
+                                           pause(kMenuKeyPause),
+                                           key(6),
+                                           pause(kMenuKeyPause),
+                                           key(7),
+                                           show(S::Panel_Retract),
+                                           op(Op::HideFrontKeys)};
+// At frequency 0 a flagged return is the controller's own way into its test question.
+constexpr ServiceStep kTestOpening[] = {op(Op::HideFrontKeys), op(Op::HideQuestions), keyFlag(13),
+                                        show(S::Panel_test)};
+
+constexpr ServiceStep kEditorWalkIn[] = {op(Op::ReturnKey),     op(Op::HideFrontKeys),
+                                         op(Op::HideQuestions), key(13),
+                                         pause(kMenuKeyPause),  key(8),
+                                         pause(kMenuKeyPause),  key(3)};
+
+constexpr ServiceStep kCalibrateYes[] = {key(6),
+                                         hide(S::Panel_calibrate),
+                                         show(S::Calibrate_of_course),
+                                         op(Op::ReturnKey),
+                                         pause(kCalibrateWait),
+                                         op(Op::ReturnKey),
+                                         hide(S::Calibrate_of_course),
+                                         op(Op::ShowFrontKeys)};
+constexpr ServiceStep kCalibrateNo[] = {key(5), hide(S::Panel_calibrate), op(Op::ReturnKey),
+                                        op(Op::ShowFrontKeys)};
+constexpr ServiceStep kFactoryYes[] = {op(Op::FactoryLines), key(6), hide(S::Panel_factory),
+                                       op(Op::ShowFrontKeys)};
+constexpr ServiceStep kFactoryNo[] = {key(5), hide(S::Panel_factory), op(Op::ReturnKey),
+                                      op(Op::ShowFrontKeys)};
+// The opening has set ExchangeEnabled; this key goes out as it finds it.
+constexpr ServiceStep kRetractYes[] = {show(S::Retracting_of_course), {Op::KeyAsIs, 6},
+                                       hide(S::Panel_Retract),        op(Op::RetractWait),
+                                       hide(S::Retracting_of_course), op(Op::ShowFrontKeys)};
+constexpr ServiceStep kRetractNo[] = {key(5), hide(S::Panel_Retract), op(Op::ShowFrontKeys)};
+constexpr ServiceStep kTestYes[] = {show(S::panel_test_go), key(6),
+                                    pause(kTestWait),       hide(S::Panel_test),
+                                    hide(S::panel_test_go), show(S::Panel_T_act),
+                                    op(Op::ShowFrontKeys)};
+constexpr ServiceStep kTestNo[] = {key(5), hide(S::Panel_test), op(Op::ShowFrontKeys)};
+constexpr ServiceStep kTestActiveYes[] = {show(S::panel_test_go), key(8), pause(kTestWait),
+                                          hide(S::Panel_T_act), hide(S::panel_test_go)};
+
+struct RetractWindow {
+    std::uint32_t lowKHz;
+    std::uint32_t highKHz;
+    std::chrono::milliseconds wait;
+};
+// Both bounds included; no two windows overlap.
+constexpr std::array<RetractWindow, 6> kRetractWindows = {{
+    {49000, 51000, std::chrono::milliseconds(7000)},
+    {27000, 30000, std::chrono::milliseconds(12000)},
+    {23000, 26000, std::chrono::milliseconds(14000)},
+    {20000, 22000, std::chrono::milliseconds(15000)},
+    {17000, 19000, std::chrono::milliseconds(16000)},
+    {13000, 15000, std::chrono::milliseconds(22000)},
+}};
+
+}  // namespace
+
+bool FunctionGuard(const GuardState& s) {
+    return s.frequency != 0 && !s.portPromptVisible && !s.elementsMoving;
+}
+
+std::optional<std::string_view> guardRefusal(ServiceFunction function, const GuardState& s) {
+    if (s.portPromptVisible) return "Select a valid port first (Com port menu).";
+    if (s.elementsMoving) return "The elements are moving: wait until they stop.";
+    if (function == ServiceFunction::TestElements) {
+        if (s.frequency != 0) return "Only with the elements retracted (Functions > Retract).";
+        return std::nullopt;
+    }
+    if (s.frequency == 0) return "The elements are retracted: select a band first.";
+    return std::nullopt;
+}
+
+std::chrono::milliseconds retractWait(std::uint32_t kHz) {
+    for (const auto& w : kRetractWindows) {
+        if (kHz >= w.lowKHz && kHz <= w.highKHz) return w.wait;
+    }
+    return kRetractFallbackWait;
+}
+
+std::span<const ServiceStep> openingSteps(ServiceFunction function) {
+    switch (function) {
+        case ServiceFunction::Calibrate:
+            return kCalibrateOpening;
+        case ServiceFunction::FactoryDefault:
+            return kFactoryOpening;
+        case ServiceFunction::Retract:
+            return kRetractOpening;
+        case ServiceFunction::TestElements:
+            return kTestOpening;
+        case ServiceFunction::ModifyElements:
+            return kEditorWalkIn;
+    }
+    return {};
+}
+
+std::span<const ServiceStep> editorWalkInSteps() {
+    return kEditorWalkIn;
+}
+
+std::span<const ServiceStep> answerSteps(ServiceAnswer answer) {
+    switch (answer) {
+        case ServiceAnswer::CalibrateYes:
+            return kCalibrateYes;
+        case ServiceAnswer::CalibrateNo:
+            return kCalibrateNo;
+        case ServiceAnswer::FactoryYes:
+            return kFactoryYes;
+        case ServiceAnswer::FactoryNo:
+            return kFactoryNo;
+        case ServiceAnswer::RetractYes:
+            return kRetractYes;
+        case ServiceAnswer::RetractNo:
+            return kRetractNo;
+        case ServiceAnswer::TestYes:
+            return kTestYes;
+        case ServiceAnswer::TestNo:
+            return kTestNo;
+        case ServiceAnswer::TestActiveYes:
+            return kTestActiveYes;
+    }
+    return {};
+}
+
+void runSteps(std::span<const ServiceStep> steps, ServiceActions& a) {
+    for (const ServiceStep& s : steps) {
+        switch (s.op) {
+            case Op::Key:
+                a.key(static_cast<std::uint8_t>(s.value), s.flag, true);
+                break;
+            case Op::KeyAsIs:
+                a.key(static_cast<std::uint8_t>(s.value), s.flag, false);
+                break;
+            case Op::ReturnKey:
+                a.returnKey();
+                break;
+            case Op::Pause:
+                a.pause(std::chrono::milliseconds(s.value));
+                break;
+            case Op::RetractWait:
+                a.pause(retractWait(a.currentFrequency()));
+                break;
+            case Op::HideFrontKeys:
+                a.hideFrontKeys();
+                break;
+            case Op::ShowFrontKeys:
+                a.showFrontKeys();
+                break;
+            case Op::HideQuestions:
+                for (ServiceScreen q : kQuestionScreens) a.hide(q);
+                break;
+            case Op::Show:
+                a.show(s.screen);
+                break;
+            case Op::Hide:
+                a.hide(s.screen);
+                break;
+            case Op::FactoryLines:
+                a.factoryLines();
+                break;
+        }
+    }
+}
+
+}  // namespace kt6

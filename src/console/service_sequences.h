@@ -1,0 +1,113 @@
+#pragma once
+// The controller's service functions as the console walks them: when each may run, and the
+// key presses, pauses and screens of each opening and each answer, as data a runner plays.
+// No widgets here; the window supplies the actions.
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace kt6 {
+
+enum class ServiceFunction { Calibrate, FactoryDefault, ModifyElements, Retract, TestElements };
+
+// What the "Functions" items look at before they act.
+struct GuardState {
+    std::uint32_t frequency = 0;     // CurrentFrequency, kHz
+    bool portPromptVisible = false;  // COM_VERIFY's own visible flag
+    bool elementsMoving = false;
+};
+
+// FunctionGuard: a frequency is set, no port prompt, nothing moving.
+bool FunctionGuard(const GuardState& state);
+// Why the function may not open now, in the words its menu item shows; nothing when it may.
+std::optional<std::string_view> guardRefusal(ServiceFunction function, const GuardState& state);
+
+// The screens laid over the display while a function runs.
+enum class ServiceScreen {
+    Panel_calibrate,
+    Panel_factory,
+    Panel_Retract,
+    Panel_test,
+    Panel_T_act,
+    Calibrate_of_course,
+    Retracting_of_course,
+    panel_test_go,
+};
+inline constexpr std::size_t kServiceScreenCount = 8;
+// The five question screens, which every opening hides first.
+inline constexpr ServiceScreen kQuestionScreens[] = {
+    ServiceScreen::Panel_calibrate, ServiceScreen::Panel_factory, ServiceScreen::Panel_Retract,
+    ServiceScreen::Panel_T_act, ServiceScreen::Panel_test};
+
+struct ServiceStep {
+    enum class Op : std::uint8_t {
+        Key,          // SendKey(value, flag)
+        KeyAsIs,      // key press without setting ExchangeEnabled first
+        ReturnKey,    // a click of the hidden return key: key 13
+        Pause,        // value ms
+        RetractWait,  // the wait the current frequency's band needs
+        HideFrontKeys,
+        ShowFrontKeys,
+        HideQuestions,  // the five question screens
+        Show,
+        Hide,
+        FactoryLines,  // the display's "have been recalled" message
+    };
+    Op op;
+    int value = 0;
+    bool flag = false;
+    ServiceScreen screen = ServiceScreen::Panel_calibrate;
+};
+
+inline constexpr std::chrono::milliseconds kMenuKeyPause{333};
+inline constexpr std::chrono::milliseconds kEditorExitPause{200};
+inline constexpr std::chrono::milliseconds kCalibrateWait{26000};
+inline constexpr std::chrono::milliseconds kTestWait{6000};
+// A retraction at a frequency outside every band window: the longest band's wait, so the
+// "please wait" screen always ends.
+inline constexpr std::chrono::milliseconds kRetractFallbackWait{26000};
+
+// How long the motors need to retract the elements from this frequency.
+std::chrono::milliseconds retractWait(std::uint32_t kHz);
+
+enum class ServiceAnswer {
+    CalibrateYes,
+    CalibrateNo,
+    FactoryYes,
+    FactoryNo,
+    RetractYes,
+    RetractNo,
+    TestYes,
+    TestNo,
+    TestActiveYes,
+};
+
+// The opening of a function's menu walk (not ModifyElements, whose editor has its own).
+std::span<const ServiceStep> openingSteps(ServiceFunction function);
+std::span<const ServiceStep> answerSteps(ServiceAnswer answer);
+// The editor's walk into the controller's element menu, up to its screen showing.
+std::span<const ServiceStep> editorWalkInSteps();
+
+// What the steps act on: the window in the program, recorders in tests.
+class ServiceActions {
+  public:
+    virtual ~ServiceActions() = default;
+    virtual void key(std::uint8_t code, bool flag, bool enableExchange) = 0;
+    virtual void returnKey() = 0;
+    virtual void pause(std::chrono::milliseconds duration) = 0;
+    virtual void hideFrontKeys() = 0;
+    virtual void showFrontKeys() = 0;
+    virtual void show(ServiceScreen screen) = 0;
+    virtual void hide(ServiceScreen screen) = 0;
+    virtual void factoryLines() = 0;
+    // CurrentFrequency as the link knows it when the step runs.
+    virtual std::uint32_t currentFrequency() const = 0;
+};
+
+// Plays the steps in order. No step looks at a key's result: the controller's menu is
+// walked blind, as its own front panel would be.
+void runSteps(std::span<const ServiceStep> steps, ServiceActions& actions);
+
+}  // namespace kt6
