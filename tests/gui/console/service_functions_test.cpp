@@ -181,6 +181,20 @@ TEST_F(ServiceFunctionsTest, inputDuringAWaitIsDroppedNotReplayed) {
     EXPECT_EQ(codesSince(answered), (std::vector<int>{6, 13, 13}));
 }
 
+TEST_F(ServiceFunctionsTest, closingTheWindowEndsAWaitAndSendsNothingMore) {
+    startTuned();
+    choose("Calibrate1");
+    duringPause = [&] {
+        duringPause = nullptr;
+        window->close();
+    };
+    const auto answered = mark();
+    const auto before = now;
+    click("yes_cal");
+    EXPECT_LT(now - before, 1000ms);
+    EXPECT_EQ(codesSince(answered), (std::vector<int>{6, 13}));
+}
+
 TEST_F(ServiceFunctionsTest, factoryDefaultAndItsLinesLastUntilTheNextReply) {
     startTuned();
     const QString band = text("lBanda");
