@@ -76,7 +76,8 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
       link_(port_, *pump_),
       poll_(link_, *this),
       pauser_(options_.makePauser ? options_.makePauser(link_)
-                                   : std::unique_ptr<Pauser>(std::make_unique<QtPauser>(link_))) {
+                                   : std::unique_ptr<Pauser>(std::make_unique<QtPauser>(link_))),
+      recovery_([this] { return reopenLostPort(); }) {
     setObjectName("fmMain");
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -104,6 +105,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     refreshPortTips();
 
     link_.setObserver(this);
+    port_.setDeviceLostHandler([this] { deviceLost(); });
     auto makeRigServer = options_.makeRigServer;
     if (!makeRigServer) {
         makeRigServer = [this]() -> std::unique_ptr<RigServer> {
@@ -124,6 +126,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
 }
 
 FmMain::~FmMain() {
+    port_.setDeviceLostHandler(nullptr);
     rigs_.reset();
     link_.setObserver(nullptr);
 }
@@ -180,6 +183,7 @@ void FmMain::FormActivate() {
     if (r1 == "0" && r2 == "0") NoRadio1_->setChecked(true);
 
     settingsLoaded_ = true;
+    recovery_.cancel();
     if (reopenPort(n)) lStatus_->setText(QStringLiteral("Stato: in connessione..."));
 }
 
@@ -201,6 +205,8 @@ bool FmMain::reopenPort(int n) {
 }
 
 void FmMain::SelectPort(int n) {
+    // The operator's choice ends any retrying of a lost port, whichever port it names.
+    recovery_.cancel();
     if (reopenPort(n)) {
         lStatus_->setText(QStringLiteral("Stato: in connessione..."));
         UncheckPortItems();
@@ -221,6 +227,35 @@ void FmMain::SelectPort(int n) {
     }
     UncheckPortItems();
     portItems_[static_cast<std::size_t>(n - 1)]->setChecked(true);
+}
+
+void FmMain::deviceLost() {
+    poll_.deviceLost();
+    recovery_.deviceLost();
+    std::fprintf(stderr, "link: COM%d %s: device lost, retrying every %lld s\n", portNumber_,
+                 port_.DevicePath().c_str(),
+                 static_cast<long long>(DeviceRecovery::kRetryInterval.count() / 1000));
+}
+
+bool FmMain::reopenLostPort() {
+    // Quiet: a device that is still gone says nothing, here or on stderr.
+    port_.ClosePort();
+    poll_.portChanged();
+    if (port_.OpenPort("bio" + std::to_string(portNumber_)) != 0) return false;
+    if (port_.SetPortParams(19200, 'n', 8, 1, 'N') != 0) {
+        port_.ClosePort();
+        return false;
+    }
+    return true;
+}
+
+void FmMain::deviceBack() {
+    lStatus_->setText(QStringLiteral("Stato: in connessione..."));
+    std::fprintf(stderr, "link: COM%d %s: device back\n", portNumber_, port_.DevicePath().c_str());
+    if (!options_.runPollTimer) return;
+    // Ask for the status now rather than at the next tick: the link is back 400 ms sooner.
+    tmPoll_.start();
+    QTimer::singleShot(0, this, &FmMain::tmPollTimer);
 }
 
 void FmMain::closeEvent(QCloseEvent* event) {
@@ -354,17 +389,19 @@ void FmMain::lProgressFGClick() {
 
 // --- timers ---
 
-void FmMain::tmTimerTimer() { link_.LinkTimerTick(); }
+void FmMain::tmTimerTimer() {
+    link_.LinkTimerTick();
+    // Never reopened under a frame being written or an exchange's wait.
+    if (!link_.busy() && !link_.isShutDown() && recovery_.elapse(kLinkTimerInterval)) deviceBack();
+}
 
-void FmMain::tmPollTimer() {
-    const bool wasOnline = poll_.ControllerOnline;
-    poll_.tick();
+void FmMain::tmPollTimer() { poll_.tick(); }
+
+void FmMain::onlineChanged(bool online) {
     // A line per change of the link, for stations that run the console from a terminal.
-    if (poll_.ControllerOnline != wasOnline) {
-        const QByteArray state = poll_.ControllerOnline ? "online, " + lStatus_->text().toUtf8()
-                                                        : QByteArray("offline");
-        std::fprintf(stderr, "link: COM%d %s\n", portNumber_, state.constData());
-    }
+    const QByteArray state =
+        online ? "online, " + lStatus_->text().toUtf8() : QByteArray("offline");
+    std::fprintf(stderr, "link: COM%d %s\n", portNumber_, state.constData());
 }
 
 void FmMain::txLamp(NamedColour c) { ldTX_->setColour(c); }

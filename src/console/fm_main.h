@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "link/comm32.h"
+#include "link/device_recovery.h"
 #include "link/link.h"
 #include "link/pauser.h"
 #include "link/status_poll.h"
@@ -65,6 +66,9 @@ public:
     Comm32& port() { return port_; }
     RigTracker& rigs() { return *rigs_; }
     int PortNumber() const { return portNumber_; }
+    // True while the open port's device is gone and the window tries to reopen it.
+    bool portLost() const { return recovery_.retrying(); }
+    DeviceRecovery& recovery() { return recovery_; }
     const ConsoleOptions& options() const { return options_; }
 
 public slots:
@@ -132,6 +136,7 @@ private:
     void setLinkButtonsEnabled(bool enabled) override;
     void setStatusLine(const std::string& text) override;
     void showRecord(const StatusRecord& record) override;
+    void onlineChanged(bool online) override;
     // Rig painting.
     bool isTicked(int rigNumber) const override;
     void setTicked(int rigNumber, bool ticked) override;
@@ -156,6 +161,12 @@ private:
     // Closes, opens and configures the port; true when PortError is 0 after the pair.
     bool reopenPort(int n);
     std::optional<std::string> mappedDevice(int n) const;
+    // The open port's device went away (the port is closed already): offline, and retry.
+    void deviceLost();
+    // One quiet attempt to open the lost port's COM mapping again; true when it is usable.
+    bool reopenLostPort();
+    // The lost device is back: the poll asks for its status at once.
+    void deviceBack();
     void refreshPortTips();
     void openManual(const char* fileName);
     void message(const QString& text, const QString& title = QStringLiteral("Skarnel"));
@@ -170,6 +181,7 @@ private:
     Link link_;
     StatusPoll poll_;
     std::unique_ptr<Pauser> pauser_;
+    DeviceRecovery recovery_;
     // Declared after the link: it is destroyed first, deferred reports and all.
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_;

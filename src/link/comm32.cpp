@@ -10,6 +10,7 @@ Comm32::Comm32(std::unique_ptr<SerialBackend> backend, PortResolver resolver)
 
 std::int32_t Comm32::OpenPort(std::string_view name) {
     if (backend_->isOpen()) ClosePort();
+    lost_ = false;
     devicePath_ = resolver_ ? resolver_(name) : std::string(name);
     portError_ = backend_->open(devicePath_);
     if (portError_ == 0) {
@@ -23,10 +24,12 @@ std::int32_t Comm32::OpenPort(std::string_view name) {
 std::int32_t Comm32::SetPortParams(std::uint32_t speed, char parity, std::uint8_t dataBits,
                                    std::uint8_t stopBits, char flow) {
     portError_ = backend_->configure(LineSettings{speed, parity, dataBits, stopBits, flow});
+    checkLost();
     return portError_;
 }
 
 std::int32_t Comm32::ClosePort() {
+    lost_ = false;
     portError_ = backend_->close();
     return portError_;
 }
@@ -34,7 +37,10 @@ std::int32_t Comm32::ClosePort() {
 std::uint16_t Comm32::InputCount() {
     std::uint32_t in = 0;
     std::uint32_t out = 0;
-    if (!backend_->queueCounts(in, out)) return 0;
+    if (!backend_->queueCounts(in, out)) {
+        checkLost();
+        return 0;
+    }
     lastInput_ = in;
     lastOutput_ = out;
     return static_cast<std::uint16_t>(in & 0xFFFF);
@@ -46,13 +52,17 @@ std::uint16_t Comm32::OutputCount() {
     if (backend_->queueCounts(in, out)) {
         lastInput_ = in;
         lastOutput_ = out;
+    } else {
+        checkLost();
     }
     return static_cast<std::uint16_t>(lastOutput_ & 0xFFFF);
 }
 
 bool Comm32::ReadByte(std::uint8_t& b) {
     if (InputCount() == 0) return false;
-    return backend_->read(&b, 1) == 1;
+    const bool took = backend_->read(&b, 1) == 1;
+    if (!took) checkLost();
+    return took;
 }
 
 bool Comm32::WriteString(const Bytes& s) {
@@ -62,6 +72,7 @@ bool Comm32::WriteString(const Bytes& s) {
     const int error = backend_->write(s.data(), s.size(), written);
     if (error != 0) {
         portError_ = error;
+        checkLost();
     } else {
         portError_ = written < s.size() ? kShortWrite : 0;
     }
@@ -74,7 +85,18 @@ bool Comm32::WaitForInput(std::chrono::milliseconds timeout) {
         std::this_thread::sleep_for(timeout);
         return false;
     }
-    return backend_->waitReadable(timeout);
+    const bool readable = backend_->waitReadable(timeout);
+    checkLost();
+    return readable;
+}
+
+void Comm32::checkLost() {
+    if (!backend_->isOpen() || !backend_->lost()) return;
+    // PortError keeps the error that revealed the loss, if any; the close's own result adds
+    // nothing an operator could act on.
+    backend_->close();
+    lost_ = true;
+    if (onLost_) onLost_();
 }
 
 }  // namespace kt6

@@ -47,12 +47,20 @@ public:
     std::int32_t PortError() const { return portError_; }
     std::uint16_t TxQueueSize() const { return txQueueSize_; }
     bool IsOpen() const { return backend_->isOpen(); }
-    // True when the open device went away (unplugged, hung up, connection dropped).
-    bool DeviceLost() const { return backend_->isOpen() && backend_->lost(); }
+    // True when the open device went away (unplugged, hung up, connection dropped): the port
+    // was closed for it at once, and stays closed until the next OpenPort or ClosePort.
+    bool DeviceLost() const { return lost_; }
+    // Called once per loss, right after the port was closed for it, from inside whichever
+    // operation noticed (a read, a write, a wait, a count).
+    void setDeviceLostHandler(std::function<void()> handler) { onLost_ = std::move(handler); }
     // The device path the last OpenPort tried.
     const std::string& DevicePath() const { return devicePath_; }
 
 private:
+    // After every backend call: a device that went away is closed at once, so nothing waits
+    // on it or writes to it again, and whoever retries has a closed port to reopen.
+    void checkLost();
+
     std::unique_ptr<SerialBackend> backend_;
     PortResolver resolver_;
     std::int32_t portError_ = 0;
@@ -60,6 +68,8 @@ private:
     std::uint32_t lastInput_ = 0;
     std::uint32_t lastOutput_ = 0;
     std::string devicePath_;
+    bool lost_ = false;
+    std::function<void()> onLost_;
 };
 
 // A resolver for "bio" + n names: comMap(n) gives the device mapped to COMn, if any;

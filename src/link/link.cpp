@@ -62,6 +62,7 @@ std::uint8_t Link::SendCommand(std::uint8_t code, const Bytes& data, bool flag, 
     if (!port_.IsOpen()) return kNoReply;
     for (; ExchangeEnabled && tries > 0; --tries) {
         WriteFrame(commandContent(TxSequence, code, data));
+        if (!port_.IsOpen()) return kNoReply;
         WaitedMs = 0;
         for (;;) {
             pump_.processEvents();
@@ -73,9 +74,14 @@ std::uint8_t Link::SendCommand(std::uint8_t code, const Bytes& data, bool flag, 
                     rx.erase(rx.begin(), rx.begin() + 2);
                     return status;
                 }
+                // The poll's reply, come in while this exchange waits: dropping it would
+                // leave the display stale, and the link offline, for as long as keys go.
+                if (rx[0] == static_cast<std::uint8_t>(LastPostedSequence)) keptPollReply_ = rx;
             }
             // Ends early when input arrives, so a reply is taken as soon as it is in.
             pump_.waitForInput(kWaitStep);
+            // The device went away (and was closed) while we waited: nothing more will come.
+            if (!port_.IsOpen()) return kNoReply;
             if (!ExchangeEnabled || WaitedMs > timeoutMs) break;
         }
     }
@@ -88,8 +94,15 @@ void Link::PostCommand(std::uint8_t code, const Bytes& data) {
     // No wrap after the addition: the value runs 1..128 and 128 goes out as 0x80.
     TxSequence = (TxSequence & 0x7F) + 1;
     LastPostedSequence = TxSequence;
+    keptPollReply_.reset();
     LastPostedCommand = code;
     WriteFrame(commandContent(TxSequence, code, data));
+}
+
+std::optional<Bytes> Link::takeKeptPollReply() {
+    std::optional<Bytes> kept;
+    kept.swap(keptPollReply_);
+    return kept;
 }
 
 void Link::LogLine(std::string_view text) {
@@ -99,9 +112,11 @@ void Link::LogLine(std::string_view text) {
 }
 
 void Link::LinkTimerTick() {
+    // Counted even with nobody painting: it is also what notices a device gone while idle.
+    const bool inputWaiting = port_.InputCount() != 0;
     if (observer_) {
         observer_->txLamp(NamedColour::clGreen);
-        observer_->rxLamp(port_.InputCount() != 0 ? NamedColour::clAqua : NamedColour::clNavy);
+        observer_->rxLamp(inputWaiting ? NamedColour::clAqua : NamedColour::clNavy);
     }
     WaitedMs += static_cast<std::int32_t>(kLinkTick.count());
     if (++BlinkTicks > 4) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,9 @@ public:
                              int timeoutMs);
     // Sends a command without waiting; the status poll picks up its reply.
     void PostCommand(std::uint8_t code, const Bytes& data);
+    // The reply to the last posted request, when an exchange received it while waiting for
+    // its own (content with the checksum byte, as RxPayload holds it); taken once.
+    std::optional<Bytes> takeKeptPollReply();
     // Adds a line to the log memo's text.
     void LogLine(std::string_view text);
     // The 50 ms link timer: lamps, the wait count, the 250 ms blink step.
@@ -136,6 +140,8 @@ private:
     bool shutDown_ = false;
     bool deferredPosted_ = false;
     std::deque<std::function<void()>> deferred_;
+    // Kept for the poll rather than dropped: its next tick reads it as its reply.
+    std::optional<Bytes> keptPollReply_;
 };
 
 }  // namespace kt6

@@ -35,6 +35,12 @@ constexpr tcflag_t kHardwareFlow = 0;
 
 constexpr tcflag_t kSoftwareFlow = IXON | IXOFF;
 
+// Errors that mean the device itself is gone (an adapter unplugged, the far end of a
+// pseudo-terminal closed), not that one call failed.
+bool isDeviceGone(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
 bool speedCode(std::uint32_t speed, speed_t& code) {
     struct Entry {
         std::uint32_t bps;
@@ -163,11 +169,13 @@ class PosixSerialBackend final : public SerialBackend {
         // from the kernel. Some tty drivers refuse it; the lock above still stands then.
         ::ioctl(fd.get(), TIOCEXCL);
         fd_ = std::move(fd);
+        lost_ = false;
         return 0;
     }
 
     int close() override {
         if (!fd_.valid()) return EBADF;
+        lost_ = false;
         // A pty slave keeps its exclusive flag while the master lives; without this the
         // port could not be opened again until the other end closed.
         ::ioctl(fd_.get(), TIOCNXCL);
@@ -228,7 +236,11 @@ class PosixSerialBackend final : public SerialBackend {
     bool queueCounts(std::uint32_t& input, std::uint32_t& output) override {
         if (!fd_.valid()) return false;
         int in = 0;
-        if (::ioctl(fd_.get(), FIONREAD, &in) != 0) return false;
+        if (::ioctl(fd_.get(), FIONREAD, &in) != 0) {
+            // A hung-up terminal refuses every ioctl with EIO.
+            if (isDeviceGone(errno)) lost_ = true;
+            return false;
+        }
         int out = 0;
         // Pseudo-terminals may not count their output; nothing counted is nothing waiting.
         if (::ioctl(fd_.get(), TIOCOUTQ, &out) != 0) out = 0;
@@ -244,6 +256,7 @@ class PosixSerialBackend final : public SerialBackend {
             if (got >= 0) return static_cast<long>(got);
             if (errno == EINTR) continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+            if (isDeviceGone(errno)) lost_ = true;
             return -1;
         }
     }
@@ -258,30 +271,47 @@ class PosixSerialBackend final : public SerialBackend {
         }
         // A full driver queue is a short write, not a failure of the port.
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
-        return errno;
+        const int error = errno;
+        if (isDeviceGone(error)) lost_ = true;
+        return error;
     }
 
     bool waitReadable(std::chrono::milliseconds timeout) override {
         using clock = std::chrono::steady_clock;
-        if (!fd_.valid()) return false;
         const auto deadline = clock::now() + timeout;
+        // Nothing can arrive, but the caller's wait must still take its time.
+        if (!fd_.valid() || lost_) {
+            std::this_thread::sleep_until(deadline);
+            return false;
+        }
         for (;;) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now());
             pollfd p{fd_.get(), POLLIN, 0};
             const int ready = ::poll(&p, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
             if (ready == 0) return false;
             if (ready > 0) {
-                if ((p.revents & POLLIN) != 0) return true;
-                // A hung-up line polls ready at once; a retrying exchange must not spin on it.
+                // A hung-up line polls ready at once, POLLIN included, for good: a retrying
+                // exchange must not spin on it.
+                if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                    lost_ = true;
+                } else if ((p.revents & POLLIN) != 0) {
+                    return true;
+                }
                 std::this_thread::sleep_until(deadline);
                 return false;
             }
-            if (errno != EINTR) return false;
+            if (errno != EINTR) {
+                std::this_thread::sleep_until(deadline);
+                return false;
+            }
         }
     }
 
+    bool lost() const override { return lost_; }
+
   private:
     UniqueFd fd_;
+    bool lost_ = false;
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "link/status_poll.h"
 
+#include <utility>
+
 namespace kt6 {
 
 void StatusPoll::tick() {
@@ -13,36 +15,63 @@ void StatusPoll::tick() {
     view_.rigPollStep();
 
     // While an exchange waits it owns the input and the sequence counter; reading its reply
-    // here or posting a request under it would make it miss its answer.
-    if (link_.busy()) return;
+    // here or posting a request under it would make it miss its answer. Skipping the tick
+    // instead would starve the poll under a stream of keys, so it runs once the exchange is
+    // over, counting every tick that fell inside.
+    if (++pendingTicks_ > 1) return;
+    link_.whenIdle([this] { receiveAndPost(); });
+}
 
-    const ReplyScan scan = takeReply();
+void StatusPoll::receiveAndPost() {
+    const int ticks = std::exchange(pendingTicks_, 0);
+    if (ticks == 0) return;
+    Bytes reply;
+    const ReplyScan scan = takeReply(reply);
     if (scan == ReplyScan::Matching) {
         link_.MissedPolls = 0;
         view_.setLinkButtonsEnabled(true);
-        ControllerOnline = true;
+        const bool wasOnline = std::exchange(ControllerOnline, true);
         if (link_.LastPostedCommand == 1) {
-            const Bytes& rx = link_.RxPayload();
             // The checksum byte follows the record and is not part of it.
-            Bytes content(rx.begin(), rx.end() - 1);
+            Bytes content(reply.begin(), reply.end() - 1);
             if (auto record = decodeStatusRecord(content)) {
                 readRecord(*record);
             } else {
                 ++shortReplies;
             }
         }
+        if (!wasOnline) view_.onlineChanged(true);
     } else if (scan == ReplyScan::NoGoodFrame && ControllerOnline) {
-        if (++link_.MissedPolls > kMissedPollsOffline) {
-            ControllerOnline = false;
-            view_.setStatusLine("Stato: in connessione...");
-            view_.setLinkButtonsEnabled(false);
-        }
+        link_.MissedPolls += ticks;
+        if (link_.MissedPolls > kMissedPollsOffline) goOffline();
     }
 
     link_.PostCommand(1, {});
 }
 
-StatusPoll::ReplyScan StatusPoll::takeReply() {
+void StatusPoll::deviceLost() {
+    if (ControllerOnline) {
+        goOffline();
+    } else {
+        view_.setLinkButtonsEnabled(false);
+    }
+}
+
+void StatusPoll::goOffline() {
+    ControllerOnline = false;
+    view_.setStatusLine("Stato: in connessione...");
+    view_.setLinkButtonsEnabled(false);
+    view_.onlineChanged(false);
+}
+
+StatusPoll::ReplyScan StatusPoll::takeReply(Bytes& reply) {
+    const auto matches = [this](const Bytes& content) {
+        return content[0] == static_cast<std::uint8_t>(link_.LastPostedSequence);
+    };
+    if (auto kept = link_.takeKeptPollReply(); kept && matches(*kept)) {
+        reply = std::move(*kept);
+        return ReplyScan::Matching;
+    }
     // Frames for other sequences (a reply to an exchange's earlier try that came in late) are
     // passed over: reading one frame a tick would leave the poll a reply behind for good.
     // Bounded, so a device that reports input it then fails to deliver cannot hang the tick.
@@ -50,7 +79,8 @@ StatusPoll::ReplyScan StatusPoll::takeReply() {
     ReplyScan scan = ReplyScan::NoGoodFrame;
     for (int frame = 0; frame < kMaxFramesPerTick; ++frame) {
         if (link_.ReceiveFrame()) {
-            if (link_.RxPayload()[0] == static_cast<std::uint8_t>(link_.LastPostedSequence)) {
+            if (matches(link_.RxPayload())) {
+                reply = link_.RxPayload();
                 return ReplyScan::Matching;
             }
             scan = ReplyScan::OtherSequence;

@@ -25,6 +25,8 @@ public:
     virtual void setStatusLine(const std::string& text) = 0;
     // Paint a decoded status record.
     virtual void showRecord(const StatusRecord& record) = 0;
+    // ControllerOnline changed (a reply after silence, 39 silent ticks, a lost device).
+    virtual void onlineChanged(bool /*online*/) {}
 };
 
 class StatusPoll {
@@ -33,10 +35,15 @@ public:
 
     StatusPoll(Link& link, PollView& view) : link_(link), view_(view) {}
 
-    // One poll tick (tmPollTimer).
+    // One poll tick (tmPollTimer). Inside a waiting exchange its receive and post steps wait
+    // for that exchange to return, and then run at once.
     void tick();
     // A port was (re)opened or failed: the link counts as offline until the next reply.
     void portChanged() { ControllerOnline = false; }
+    // The device went away: offline at once, as after the last missed poll.
+    void deviceLost();
+    // Ticks whose receive step waits for a running exchange.
+    int pendingTicks() const { return pendingTicks_; }
 
     bool ControllerOnline = false;
     std::uint32_t CurrentFrequency = 0;
@@ -49,12 +56,17 @@ public:
 
 private:
     enum class ReplyScan { NoGoodFrame, OtherSequence, Matching };
-    // Reads what has arrived until the reply to the last request, or until nothing is left.
-    ReplyScan takeReply();
+    // The reply to the last request, kept by an exchange or read from what has arrived;
+    // its content (checksum byte last) in reply when Matching.
+    ReplyScan takeReply(Bytes& reply);
+    // Steps 5 and 6 of the tick, for every tick that came since they last ran.
+    void receiveAndPost();
+    void goOffline();
     void readRecord(const StatusRecord& record);
 
     Link& link_;
     PollView& view_;
+    int pendingTicks_ = 0;
 };
 
 }  // namespace kt6

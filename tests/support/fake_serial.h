@@ -29,13 +29,27 @@ struct FakeSerialState {
     // When set, a write takes at most this many bytes.
     std::size_t writeLimit = SIZE_MAX;
     int configureCount = 0;
-    int openCount = 0;
+    int openCount = 0;  // opens that succeeded
+    int openAttempts = 0;
     int readCalls = 0;
     LineSettings lastSettings;
     // When set, a wait with nothing to read takes its time, as a real device's would.
     bool realTimeWaits = false;
     // Called with every write, after it is collected: a test's stand-in for the controller.
     std::function<void(const Bytes&)> onWrite;
+    // The device went away: it reports so until it is closed; counts and reads fail,
+    // writes fail with EIO.
+    bool lost = false;
+    // Waits asked of the device, and how many of them found it lost.
+    int waitCalls = 0;
+    int lostWaits = 0;
+
+    // Unplugs the device: the open port is lost, and opening fails until plugIn().
+    void unplug() {
+        lost = open;
+        openError = 6;  // ENXIO
+    }
+    void plugIn() { openError = 0; }
 
     void feedReceived(const Bytes& bytes) { input.insert(input.end(), bytes.begin(), bytes.end()); }
 };
@@ -46,17 +60,20 @@ public:
 
     int open(const std::string& path) override {
         s_.openedPath = path;
+        ++s_.openAttempts;
         if (s_.openError != 0) return s_.openError;
         if (s_.openResult) {
             if (int e = s_.openResult(path); e != 0) return e;
         }
         ++s_.openCount;
         s_.open = true;
+        s_.lost = false;
         return 0;
     }
     int close() override {
         const bool wasOpen = s_.open;
         s_.open = false;
+        s_.lost = false;
         if (!wasOpen) return 9;  // EBADF
         return s_.closeError;
     }
@@ -71,7 +88,7 @@ public:
         return 0;
     }
     bool queueCounts(std::uint32_t& in, std::uint32_t& out) override {
-        if (!s_.open) return false;
+        if (!s_.open || s_.lost) return false;
         in = static_cast<std::uint32_t>(s_.input.size());
         out = s_.pendingOutput;
         return true;
@@ -88,6 +105,7 @@ public:
     }
     int write(const std::uint8_t* data, std::size_t n, std::size_t& written) override {
         if (!s_.open) return 9;
+        if (s_.lost) return 5;  // EIO
         if (s_.writeError != 0) return s_.writeError;
         written = std::min(n, s_.writeLimit);
         Bytes chunk(data, data + written);
@@ -96,9 +114,16 @@ public:
         return 0;
     }
     bool waitReadable(std::chrono::milliseconds timeout) override {
+        ++s_.waitCalls;
+        if (s_.lost) {
+            ++s_.lostWaits;
+            if (s_.realTimeWaits) std::this_thread::sleep_for(timeout);
+            return false;
+        }
         if (s_.input.empty() && s_.realTimeWaits) std::this_thread::sleep_for(timeout);
         return !s_.input.empty();
     }
+    bool lost() const override { return s_.open && s_.lost; }
 
 private:
     FakeSerialState& s_;

@@ -55,7 +55,12 @@ PtyPair::PtyPair() {
 
 PtyPair::~PtyPair() {
     ::close(slaveKeeper_);
-    ::close(master_);
+    if (master_ >= 0) ::close(master_);
+}
+
+void PtyPair::hangUp() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
 }
 
 void PtyPair::send(const Bytes& bytes) {

@@ -37,6 +37,9 @@ class PtyPair {
     void send(const Bytes& bytes);
     // What the port under test wrote: reads the master until n bytes came or the time is up.
     Bytes receive(std::size_t n, std::chrono::milliseconds within);
+    // The far end goes away, as an unplugged adapter or an ended simulator: the master is
+    // closed, which hangs up every open descriptor of the slave. No responder may be running.
+    void hangUp();
 
   private:
     int master_ = -1;

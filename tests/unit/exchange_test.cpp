@@ -267,6 +267,62 @@ TEST_F(ExchangeTest, shutDownRefusesExchangesAndDropsDeferredWork) {
     EXPECT_EQ(wire.written.size(), sent);
 }
 
+TEST_F(ExchangeTest, thePollsReplyReceivedDuringAnExchangeIsKeptForThePoll) {
+    link.PostCommand(1, {});
+    const auto polled = static_cast<std::uint8_t>(link.LastPostedSequence);
+    // The status reply comes in first, then the key's own reply.
+    answerWith([&](const Bytes& c) {
+        Bytes both = replyFrame(polled, 0, {13, 1});
+        Bytes mine = replyFrame(c[0], 0);
+        both.insert(both.end(), mine.begin(), mine.end());
+        return both;
+    });
+    EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
+    auto kept = link.takeKeptPollReply();
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(*kept, (Bytes{polled, 0, 13, 1, frameChecksum(Bytes{polled, 0, 13, 1})}));
+    // Taken once; and a newer request outdates a kept reply.
+    EXPECT_FALSE(link.takeKeptPollReply());
+    EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
+    link.PostCommand(1, {});
+    EXPECT_FALSE(link.takeKeptPollReply());
+}
+
+TEST_F(ExchangeTest, aDeviceLostDuringTheWaitClosesThePortAndEndsTheExchangeAtOnce) {
+    int losses = 0;
+    port.setDeviceLostHandler([&] {
+        ++losses;
+        EXPECT_FALSE(port.IsOpen());
+    });
+    pump.at(20ms, [&] { wire.unplug(); });
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(losses, 1);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(port.DeviceLost());
+    EXPECT_EQ(framesIn(wire.written).size(), 1u);
+    // The exchange ended within a wait step of the loss, not after its four tries.
+    EXPECT_LE(pump.now(), 40ms);
+    // Later exchanges give up at once, without waiting or writing, and report nothing new.
+    const auto waits = pump.waits;
+    const auto written = wire.written.size();
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.waits, waits);
+    EXPECT_EQ(wire.written.size(), written);
+    EXPECT_EQ(losses, 1);
+    // Opening again clears the loss.
+    wire.plugIn();
+    ASSERT_EQ(port.OpenPort("bio1"), 0);
+    EXPECT_FALSE(port.DeviceLost());
+}
+
+TEST_F(ExchangeTest, aWriteThatFindsTheDeviceGoneEndsTheExchangeBeforeAnyWait) {
+    wire.unplug();
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(port.DeviceLost());
+    EXPECT_EQ(pump.waits, 0);
+}
+
 TEST_F(ExchangeTest, receiveFrameTakesOneFrameAtATime) {
     wire.feedReceived(replyFrame(0x21, 0, {1}));
     wire.feedReceived(replyFrame(0x22, 0, {2}));

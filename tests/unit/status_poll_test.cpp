@@ -1,6 +1,8 @@
 // Status decoding and the poll tick, on an in-memory port with a recording view.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "link/status_poll.h"
 #include "support/fake_pump.h"
 #include "support/fake_serial.h"
@@ -97,6 +99,10 @@ TEST(StatusText, blinkAlternatesOnlyWhileMoving) {
 
 struct RecordingView : PollView {
     std::vector<std::string> calls;
+    std::vector<std::uint32_t> frequencies;
+    std::vector<bool> onlineChanges;
+    std::function<void(bool)> onOnlineChange;
+    std::function<void()> onRecord;
     std::optional<StatusRecord> shown;
     int lamp = -1;
     bool buttons = false;
@@ -110,7 +116,15 @@ struct RecordingView : PollView {
     void rigPollStep() override { calls.push_back("rig"); }
     void setLinkButtonsEnabled(bool e) override { buttons = e; }
     void setStatusLine(const std::string& t) override { status = t; }
-    void showRecord(const StatusRecord& r) override { shown = r; }
+    void showRecord(const StatusRecord& r) override {
+        shown = r;
+        frequencies.push_back(r.frequency);
+        if (onRecord) onRecord();
+    }
+    void onlineChanged(bool online) override {
+        onlineChanges.push_back(online);
+        if (onOnlineChange) onOnlineChange(online);
+    }
 };
 
 class PollTest : public ::testing::Test {
@@ -265,6 +279,147 @@ TEST_F(PollTest, tickInsideAWaitingExchangeLeavesInputAndSequenceAlone) {
     EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
     EXPECT_EQ(ticksInside, 1);
     EXPECT_EQ(view.calls.back(), "rig");
+    // Both ticks' receive and post steps run once the exchange has returned: one request.
+    EXPECT_EQ(poll->pendingTicks(), 2);
+    const auto before = link.TxSequence;
+    pump.advance(std::chrono::milliseconds(0));
+    EXPECT_EQ(poll->pendingTicks(), 0);
+    EXPECT_EQ(link.TxSequence, (before & 0x7F) + 1);
+    EXPECT_EQ(link.LastPostedSequence, link.TxSequence);
+}
+
+TEST_F(PollTest, aLostDeviceTakesTheLinkOfflineAtOnce) {
+    poll->tick();
+    answer(exampleRecord());
+    poll->tick();
+    ASSERT_TRUE(poll->ControllerOnline);
+    poll->deviceLost();
+    EXPECT_FALSE(poll->ControllerOnline);
+    EXPECT_FALSE(view.buttons);
+    EXPECT_EQ(view.status, "Stato: in connessione...");
+    EXPECT_EQ(view.onlineChanges, (std::vector<bool>{true, false}));
+}
+
+// The poll amid a stream of exchanges, on the fake clock: the 400 ms timer fires wherever
+// the clock is, inside an exchange's wait too; keys are pressed from the top level, as the
+// window delivers clicks only after the exchange before them has returned.
+class BusyPollTest : public PollTest {
+protected:
+    using ms = std::chrono::milliseconds;
+    static constexpr ms kReplyDelay{80};
+
+    BusyPollTest() {
+        link.ExchangeEnabled = true;
+        pump.inputWaiting = [this] { return !wire.input.empty(); };
+        // The controller answers every frame kReplyDelay after it was written; each status
+        // reply carries a new frequency, so a stale display shows.
+        wire.onWrite = [this](const Bytes& bytes) {
+            for (auto b : bytes) {
+                if (rx_.feed(b) != FrameReceiver::Event::GoodFrame || !answering) continue;
+                Bytes c = rx_.payload();
+                Bytes reply{c[0], 0};
+                if (c[1] == 1) {
+                    StatusRecord r = exampleRecord();
+                    r.sequence = c[0];
+                    r.frequency = nextFrequency++;
+                    reply = encodeStatusRecord(r);
+                }
+                pump.at(pump.now() + kReplyDelay,
+                        [this, frame = encodeFrame(reply).value()] { wire.feedReceived(frame); });
+            }
+        };
+    }
+    // Schedules the poll timer's ticks up to `until`.
+    void schedulePoll(ms until) {
+        for (ms t{400}; t <= until; t += ms(400)) {
+            pump.at(t, [this] {
+                ++ticks;
+                poll->tick();
+            });
+        }
+    }
+    // Runs the clock to `until`, pressing a key every `every` whenever the link is free.
+    void pressKeys(ms every, ms until) {
+        ms nextKey{0};
+        while (pump.now() < until) {
+            if (pump.now() >= nextKey) {
+                nextKey += every;
+                link.SendCommand(8, {5}, false, 4, 100);
+                ++keys;
+                // The event loop between two clicks: posted work runs there.
+                pump.advance(ms(0));
+            } else {
+                pump.advance(ms(10));
+            }
+        }
+    }
+
+    bool answering = true;
+    std::uint32_t nextFrequency = 7000;
+    int ticks = 0;
+    int keys = 0;
+    FrameReceiver rx_;
+};
+
+TEST_F(BusyPollTest, keysEvery250msLeaveEveryTickItsFreshReply) {
+    schedulePoll(ms(10000));
+    pressKeys(ms(250), ms(10000) + kReplyDelay);
+    EXPECT_EQ(ticks, 25);
+    EXPECT_GE(keys, 40);
+    // Every tick but the first (which has nothing to read yet) showed a reply, each one
+    // newer than the last.
+    ASSERT_EQ(view.frequencies.size(), static_cast<std::size_t>(ticks - 1));
+    for (std::size_t i = 1; i < view.frequencies.size(); ++i) {
+        EXPECT_EQ(view.frequencies[i], view.frequencies[i - 1] + 1) << "tick " << i + 2;
+    }
+    EXPECT_TRUE(poll->ControllerOnline);
+    EXPECT_EQ(view.onlineChanges, (std::vector<bool>{true}));
+}
+
+TEST_F(BusyPollTest, theFirstReplyAmidKeysTakesTheLinkOnline) {
+    int onlineAtTick = 0;
+    view.onOnlineChange = [&](bool online) {
+        if (online) onlineAtTick = ticks;
+    };
+    schedulePoll(ms(2000));
+    // The link is busy most of the time: a key every 100 ms, each answered after 80 ms.
+    pressKeys(ms(100), ms(2000));
+    // Posted by the first tick, read by the second.
+    EXPECT_EQ(onlineAtTick, 2);
+    EXPECT_TRUE(view.buttons);
+}
+
+TEST_F(BusyPollTest, theLinkGoesOfflineAfter39SilentTicksAmidKeys) {
+    ms lastReply{0};
+    int lastReplyTick = 0;
+    view.onRecord = [&] {
+        lastReply = pump.now();
+        lastReplyTick = ticks;
+    };
+    ms offlineAt{0};
+    int offlineTicks = 0;
+    int missedAtOffline = 0;
+    view.onOnlineChange = [&](bool online) {
+        if (online) return;
+        offlineAt = pump.now();
+        offlineTicks = ticks;
+        missedAtOffline = link.MissedPolls;
+    };
+    schedulePoll(ms(22000));
+    pressKeys(ms(250), ms(2000));
+    ASSERT_TRUE(poll->ControllerOnline);
+    // The controller falls silent; every key now waits out its four tries (about 600 ms),
+    // so most ticks fall inside an exchange.
+    answering = false;
+    pressKeys(ms(250), ms(22000));
+    ASSERT_NE(offlineTicks, 0) << "never went offline";
+    EXPECT_GE(offlineTicks - lastReplyTick, 39);
+    EXPECT_GE(missedAtOffline, 39);
+    // No later than the 39th silent tick, give or take the exchange it fell into.
+    EXPECT_GE(offlineAt - lastReply, ms(39 * 400) - ms(400));
+    EXPECT_LE(offlineAt - lastReply, ms(39 * 400) + ms(650));
+    EXPECT_EQ(view.status, "Stato: in connessione...");
+    EXPECT_FALSE(view.buttons);
 }
 
 }  // namespace

@@ -433,6 +433,97 @@ TEST_F(ConsoleWindowTest, reselectingThePortInUseReopensItAndGoesOfflineUntilThe
     EXPECT_TRUE(window->poll().ControllerOnline);
 }
 
+TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIsBack) {
+    writeSettings("[Ports]\nCOM1=/dev/ttyUSB0\n");
+    start();
+    pollTwice();
+    ASSERT_TRUE(window->poll().ControllerOnline);
+    ASSERT_TRUE(find("btRetract")->isEnabled());
+    EXPECT_FALSE(window->portLost());
+
+    wire.unplug();
+    window->tmPollTimer();
+    EXPECT_FALSE(wire.open);
+    EXPECT_TRUE(window->portLost());
+    EXPECT_FALSE(window->poll().ControllerOnline);
+    for (const char* name : {"btRicevi", "btInvia", "btImposta", "btRetract"}) {
+        EXPECT_FALSE(find(name)->isEnabled()) << name;
+    }
+    EXPECT_EQ(text("lStatus"), "Stato: in connessione...");
+    // Quietly: no message box, no closed-port screen, the port item stays checked.
+    EXPECT_TRUE(dialogs->messages.empty());
+    EXPECT_FALSE(shown("COM_VERIFY"));
+    EXPECT_EQ(checkedPorts(), std::vector<int>{1});
+
+    // A key while the device is gone gives up at once: no wait, nothing written.
+    const auto written = wire.written.size();
+    const int waits = wire.waitCalls;
+    EXPECT_EQ(window->SendKey(5), kNoReply);
+    EXPECT_EQ(wire.waitCalls, waits);
+    EXPECT_EQ(wire.written.size(), written);
+
+    // Every 2 s of link ticks, one attempt on the same mapping.
+    const int opens = wire.openCount;
+    const int attempts = wire.openAttempts;
+    wire.openedPath.clear();
+    for (int tick = 0; tick < 39; ++tick) window->tmTimerTimer();
+    EXPECT_EQ(wire.openAttempts, attempts);
+    window->tmTimerTimer();
+    EXPECT_EQ(wire.openAttempts, attempts + 1);
+    EXPECT_EQ(wire.openedPath, "/dev/ttyUSB0");
+    for (int tick = 0; tick < 80; ++tick) window->tmTimerTimer();
+    EXPECT_EQ(wire.openAttempts, attempts + 3);
+    EXPECT_EQ(wire.openCount, opens);
+    EXPECT_TRUE(window->portLost());
+
+    // The device returns: the next attempt opens it and the poll brings the link back.
+    wire.plugIn();
+    for (int tick = 0; tick < 40; ++tick) window->tmTimerTimer();
+    EXPECT_EQ(wire.openCount, opens + 1);
+    EXPECT_TRUE(wire.open);
+    EXPECT_FALSE(window->portLost());
+    EXPECT_EQ(wire.configureCount, 2);
+    pollTwice();
+    EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_TRUE(find("btRetract")->isEnabled());
+    EXPECT_TRUE(dialogs->messages.empty());
+}
+
+TEST_F(ConsoleWindowTest, choosingAPortFromTheMenuEndsTheRetrying) {
+    start();
+    pollTwice();
+    wire.unplug();
+    window->tmTimerTimer();
+    ASSERT_TRUE(window->portLost());
+    ASSERT_FALSE(wire.open);
+    wire.plugIn();
+    window->SelectPort(2);
+    EXPECT_FALSE(window->portLost());
+    EXPECT_EQ(wire.openedPath, "/dev/ttyS1");
+    EXPECT_EQ(checkedPorts(), std::vector<int>{2});
+    // Nothing goes back to the lost port afterwards.
+    const int opens = wire.openCount;
+    for (int tick = 0; tick < 100; ++tick) window->tmTimerTimer();
+    EXPECT_EQ(wire.openCount, opens);
+    EXPECT_EQ(wire.openedPath, "/dev/ttyS1");
+    pollTwice();
+    EXPECT_TRUE(window->poll().ControllerOnline);
+}
+
+TEST_F(ConsoleWindowTest, aFailedChoiceAfterALossEndsTheRetryingToo) {
+    start();
+    wire.unplug();
+    window->tmTimerTimer();
+    ASSERT_TRUE(window->portLost());
+    window->SelectPort(3);  // still unplugged: fails
+    EXPECT_FALSE(window->portLost());
+    EXPECT_TRUE(shown("COM_VERIFY"));
+    wire.plugIn();
+    const int opens = wire.openCount;
+    for (int tick = 0; tick < 100; ++tick) window->tmTimerTimer();
+    EXPECT_EQ(wire.openCount, opens);
+}
+
 TEST_F(ConsoleWindowTest, failedPortIsNeverSaved) {
     writeSettings("[General]\nSerialport=3\n");
     start();

@@ -20,6 +20,7 @@
 #include <optional>
 
 #include "link/comm32.h"
+#include "link/device_recovery.h"
 #include "link/frame.h"
 #include "link/link.h"
 #include "support/pty_peer.h"
@@ -348,6 +349,101 @@ TEST_F(PtyExchangeTest, aSilentControllerGetsEveryTryThen255OnTheLinkTimer) {
     EXPECT_EQ(frames[0], frames[1]);
     // Each try lasts until WaitedMs passes 100: at least three 50 ms ticks of the real clock.
     EXPECT_GE(pump.ticks(), 6);
+}
+
+// A pump that counts the exchange's waits and hangs the line up at the first of them.
+class HangUpOnFirstWait : public RealTimePump {
+  public:
+    HangUpOnFirstWait(Comm32& port, PtyPair& pty) : RealTimePump(port), pty_(pty) {}
+    void waitForInput(std::chrono::milliseconds timeout) override {
+        if (++waits == 1) pty_.hangUp();
+        RealTimePump::waitForInput(timeout);
+    }
+    int waits = 0;
+
+  private:
+    PtyPair& pty_;
+};
+
+TEST(PtyHangUp, aHangUpDuringAnExchangeClosesThePortWithoutSpinning) {
+    PtyPair pty;
+    Comm32 port = portMappingCom3To(pty.slavePath());
+    HangUpOnFirstWait pump(port, pty);
+    Link link(port, pump);
+    pump.attach(&link);
+    ASSERT_EQ(port.OpenPort("bio3"), 0);
+    ASSERT_EQ(port.SetPortParams(19200, 'n', 8, 1, 'N'), 0);
+    int losses = 0;
+    port.setDeviceLostHandler([&] { ++losses; });
+    link.ExchangeEnabled = true;
+
+    // A hung-up line polls readable at once for good; a wait loop that believed it would
+    // turn round thousands of times in four tries of 100 ms.
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.waits, 1);
+    EXPECT_EQ(losses, 1);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(port.DeviceLost());
+    // Later exchanges do not wait at all.
+    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.waits, 1);
+    EXPECT_EQ(losses, 1);
+}
+
+TEST(PtyHangUp, theBackendReportsTheLossAndSleepsOutEveryWait) {
+    PtyPair pty;
+    auto backend = makePlatformSerialBackend();
+    ASSERT_EQ(backend->open(pty.slavePath()), 0);
+    ASSERT_EQ(backend->configure(LineSettings{}), 0);
+    EXPECT_FALSE(backend->lost());
+    pty.hangUp();
+    std::uint32_t in = 0;
+    std::uint32_t out = 0;
+    EXPECT_FALSE(backend->queueCounts(in, out));
+    EXPECT_TRUE(backend->lost());
+    // Never readable again, and closing and reopening start afresh.
+    EXPECT_FALSE(backend->waitReadable(0ms));
+    EXPECT_EQ(backend->close(), 0);
+    EXPECT_FALSE(backend->lost());
+}
+
+TEST(PtyHangUp, theLostPortIsReopenedWhenTheDeviceComesBackOnItsPath) {
+    // The port map names a stable path, as a udev rule or the simulator's --link gives.
+    const std::filesystem::path device = std::filesystem::temp_directory_path() /
+                                         ("kt6-hangup-" + std::to_string(::getpid()));
+    std::filesystem::remove(device);
+    auto first = std::make_unique<PtyPair>();
+    std::filesystem::create_symlink(first->slavePath(), device);
+    Comm32 port = portMappingCom3To(device.string());
+    DeviceRecovery recovery([&] {
+        return port.OpenPort("bio3") == 0 && port.SetPortParams(19200, 'n', 8, 1, 'N') == 0;
+    });
+    port.setDeviceLostHandler([&] { recovery.deviceLost(); });
+    ASSERT_EQ(port.OpenPort("bio3"), 0);
+    ASSERT_EQ(port.SetPortParams(19200, 'n', 8, 1, 'N'), 0);
+
+    first->hangUp();
+    std::filesystem::remove(device);
+    port.WaitForInput(10ms);
+    EXPECT_FALSE(port.IsOpen());
+    ASSERT_TRUE(recovery.retrying());
+    EXPECT_FALSE(recovery.elapse(DeviceRecovery::kRetryInterval));
+    EXPECT_FALSE(port.IsOpen());
+
+    PtyPair second;
+    std::filesystem::create_symlink(second.slavePath(), device);
+    EXPECT_TRUE(recovery.elapse(DeviceRecovery::kRetryInterval));
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(recovery.attempts(), 2);
+    {
+        PtyResponder controller(second.master());
+        RealTimePump pump(port);
+        Link link(port, pump);
+        pump.attach(&link);
+        link.ExchangeEnabled = true;
+        EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
+    }
+    std::filesystem::remove(device);
 }
 
 }  // namespace
