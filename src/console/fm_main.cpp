@@ -121,6 +121,11 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     tmPoll_.setObjectName("tmPoll");
     connect(&tmTimer_, &QTimer::timeout, this, &FmMain::tmTimerTimer);
     connect(&tmPoll_, &QTimer::timeout, this, &FmMain::tmPollTimer);
+    // A timer of its own, not the link timer: reopening a network port may take seconds,
+    // and the link timer must go on ticking meanwhile.
+    tmRetry_.setObjectName("tmRetry");
+    tmRetry_.setInterval(DeviceRecovery::kRetryInterval);
+    connect(&tmRetry_, &QTimer::timeout, this, &FmMain::tmRetryTimer);
     tmTimer_.start(kLinkTimerInterval);
     if (options_.runPollTimer) tmPoll_.start(kPollInterval);
 }
@@ -183,7 +188,7 @@ void FmMain::FormActivate() {
     if (r1 == "0" && r2 == "0") NoRadio1_->setChecked(true);
 
     settingsLoaded_ = true;
-    recovery_.cancel();
+    stopRetrying();
     if (reopenPort(n)) lStatus_->setText(QStringLiteral("Stato: in connessione..."));
 }
 
@@ -206,7 +211,7 @@ bool FmMain::reopenPort(int n) {
 
 void FmMain::SelectPort(int n) {
     // The operator's choice ends any retrying of a lost port, whichever port it names.
-    recovery_.cancel();
+    stopRetrying();
     if (reopenPort(n)) {
         lStatus_->setText(QStringLiteral("Stato: in connessione..."));
         UncheckPortItems();
@@ -232,6 +237,7 @@ void FmMain::SelectPort(int n) {
 void FmMain::deviceLost() {
     poll_.deviceLost();
     recovery_.deviceLost();
+    if (!link_.isShutDown()) tmRetry_.start();
     std::fprintf(stderr, "link: COM%d %s: device lost, retrying every %lld s\n", portNumber_,
                  port_.DevicePath().c_str(),
                  static_cast<long long>(DeviceRecovery::kRetryInterval.count() / 1000));
@@ -247,6 +253,19 @@ bool FmMain::reopenLostPort() {
         return false;
     }
     return true;
+}
+
+void FmMain::stopRetrying() {
+    recovery_.cancel();
+    tmRetry_.stop();
+}
+
+void FmMain::tmRetryTimer() {
+    // Never reopened under a frame being written or an exchange's wait.
+    if (link_.busy() || link_.isShutDown()) return;
+    if (!recovery_.elapse(DeviceRecovery::kRetryInterval)) return;
+    if (!recovery_.retrying()) tmRetry_.stop();
+    deviceBack();
 }
 
 void FmMain::deviceBack() {
@@ -267,6 +286,7 @@ void FmMain::closeEvent(QCloseEvent* event) {
     // link timer keeps running, it is what lets the wait see the end.
     link_.shutDown();
     tmPoll_.stop();
+    tmRetry_.stop();
     event->accept();
 }
 
@@ -389,11 +409,7 @@ void FmMain::lProgressFGClick() {
 
 // --- timers ---
 
-void FmMain::tmTimerTimer() {
-    link_.LinkTimerTick();
-    // Never reopened under a frame being written or an exchange's wait.
-    if (!link_.busy() && !link_.isShutDown() && recovery_.elapse(kLinkTimerInterval)) deviceBack();
-}
+void FmMain::tmTimerTimer() { link_.LinkTimerTick(); }
 
 void FmMain::tmPollTimer() { poll_.tick(); }
 

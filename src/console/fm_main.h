@@ -68,7 +68,7 @@ public:
     int PortNumber() const { return portNumber_; }
     // True while the open port's device is gone and the window tries to reopen it.
     bool portLost() const { return recovery_.retrying(); }
-    DeviceRecovery& recovery() { return recovery_; }
+    const QTimer& retryTimer() const { return tmRetry_; }
     const ConsoleOptions& options() const { return options_; }
 
 public slots:
@@ -105,6 +105,8 @@ public slots:
 
     void tmTimerTimer();
     void tmPollTimer();
+    // Every 2 s while the open port's device is gone: one attempt to open it again.
+    void tmRetryTimer();
 
     void Radio1Click() { rigs_->Radio1Click(); }
     void Radio21Click() { rigs_->Radio21Click(); }
@@ -167,6 +169,8 @@ private:
     bool reopenLostPort();
     // The lost device is back: the poll asks for its status at once.
     void deviceBack();
+    // Forgets a lost port: the operator chose one, or the window starts afresh.
+    void stopRetrying();
     void refreshPortTips();
     void openManual(const char* fileName);
     void message(const QString& text, const QString& title = QStringLiteral("Skarnel"));
@@ -186,6 +190,7 @@ private:
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_;
     QTimer tmPoll_;
+    QTimer tmRetry_;
     int portNumber_ = 0;
     bool started_ = false;
     bool settingsLoaded_ = false;

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "console/colours.h"
 #include "console/dialogs.h"
@@ -462,23 +463,29 @@ TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIs
     EXPECT_EQ(wire.waitCalls, waits);
     EXPECT_EQ(wire.written.size(), written);
 
-    // Every 2 s of link ticks, one attempt on the same mapping.
+    // Every 2 s, one attempt on the same mapping; link ticks try nothing.
+    const QTimer* retry = &window->retryTimer();
+    EXPECT_TRUE(retry->isActive());
+    EXPECT_EQ(retry->interval(), 2000);
     const int opens = wire.openCount;
     const int attempts = wire.openAttempts;
     wire.openedPath.clear();
-    for (int tick = 0; tick < 39; ++tick) window->tmTimerTimer();
+    for (int tick = 0; tick < 100; ++tick) window->tmTimerTimer();
     EXPECT_EQ(wire.openAttempts, attempts);
-    window->tmTimerTimer();
+    window->tmRetryTimer();
     EXPECT_EQ(wire.openAttempts, attempts + 1);
     EXPECT_EQ(wire.openedPath, "/dev/ttyUSB0");
-    for (int tick = 0; tick < 80; ++tick) window->tmTimerTimer();
+    window->tmRetryTimer();
+    window->tmRetryTimer();
     EXPECT_EQ(wire.openAttempts, attempts + 3);
     EXPECT_EQ(wire.openCount, opens);
     EXPECT_TRUE(window->portLost());
+    EXPECT_TRUE(retry->isActive());
 
     // The device returns: the next attempt opens it and the poll brings the link back.
     wire.plugIn();
-    for (int tick = 0; tick < 40; ++tick) window->tmTimerTimer();
+    window->tmRetryTimer();
+    EXPECT_FALSE(retry->isActive());
     EXPECT_EQ(wire.openCount, opens + 1);
     EXPECT_TRUE(wire.open);
     EXPECT_FALSE(window->portLost());
@@ -502,8 +509,9 @@ TEST_F(ConsoleWindowTest, choosingAPortFromTheMenuEndsTheRetrying) {
     EXPECT_EQ(wire.openedPath, "/dev/ttyS1");
     EXPECT_EQ(checkedPorts(), std::vector<int>{2});
     // Nothing goes back to the lost port afterwards.
+    EXPECT_FALSE(window->retryTimer().isActive());
     const int opens = wire.openCount;
-    for (int tick = 0; tick < 100; ++tick) window->tmTimerTimer();
+    window->tmRetryTimer();
     EXPECT_EQ(wire.openCount, opens);
     EXPECT_EQ(wire.openedPath, "/dev/ttyS1");
     pollTwice();
@@ -519,8 +527,9 @@ TEST_F(ConsoleWindowTest, aFailedChoiceAfterALossEndsTheRetryingToo) {
     EXPECT_FALSE(window->portLost());
     EXPECT_TRUE(shown("COM_VERIFY"));
     wire.plugIn();
+    EXPECT_FALSE(window->retryTimer().isActive());
     const int opens = wire.openCount;
-    for (int tick = 0; tick < 100; ++tick) window->tmTimerTimer();
+    window->tmRetryTimer();
     EXPECT_EQ(wire.openCount, opens);
 }
 
