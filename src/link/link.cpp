@@ -55,6 +55,11 @@ std::uint8_t Link::SendCommand(std::uint8_t code, const Bytes& data, bool flag, 
         return kNoReply;
     }
     Wait wait(*this);
+    struct Exchanging {
+        bool& flag;
+        explicit Exchanging(bool& f) : flag(f) { flag = true; }
+        ~Exchanging() { flag = false; }
+    } exchanging(exchanging_);
     TxSequence = (TxSequence + 1) & 0x7F;
     if (flag) TxSequence |= kSequenceFlag;
     // With no port open nothing can go out or come back: waiting out every try would only

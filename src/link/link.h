@@ -97,6 +97,8 @@ public:
     bool busy() const { return depth_ > 0; }
     // True while an exchange or a held sequence's pause waits.
     bool waiting() const { return waiting_ > 0; }
+    // True while a SendCommand is under way (not merely held work pausing between them).
+    bool exchanging() const { return exchanging_; }
     // Runs task now when the link is free; else queues it to run from the event loop once the
     // link is free again, so it never runs inside an exchange, nor before that exchange's
     // caller has read its reply, nor inside a timer tick (whose timer could not tick again to
@@ -137,6 +139,7 @@ private:
     std::string log_;
     int depth_ = 0;
     int waiting_ = 0;
+    bool exchanging_ = false;
     bool shutDown_ = false;
     bool deferredPosted_ = false;
     std::deque<std::function<void()>> deferred_;

@@ -17,14 +17,18 @@ void StatusPoll::tick() {
     // While an exchange waits it owns the input and the sequence counter; reading its reply
     // here or posting a request under it would make it miss its answer. Skipping the tick
     // instead would starve the poll under a stream of keys, so it runs once the exchange is
-    // over, counting every tick that fell inside.
-    if (++pendingTicks_ > 1) return;
+    // over, counting every tick that fell inside. Ticks while held work pauses between its
+    // exchanges (a service sequence waiting for the motors) count for nothing: no request
+    // of ours was out to be answered, as when such a pause blocked the window outright.
+    if (!link_.busy() || link_.exchanging()) ++pendingTicks_;
+    if (stepPending_) return;
+    stepPending_ = true;
     link_.whenIdle([this] { receiveAndPost(); });
 }
 
 void StatusPoll::receiveAndPost() {
+    if (!std::exchange(stepPending_, false)) return;
     const int ticks = std::exchange(pendingTicks_, 0);
-    if (ticks == 0) return;
     Bytes reply;
     const ReplyScan scan = takeReply(reply);
     if (scan == ReplyScan::Matching) {

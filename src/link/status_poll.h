@@ -42,7 +42,8 @@ public:
     void portChanged() { ControllerOnline = false; }
     // The device went away: offline at once, as after the last missed poll.
     void deviceLost();
-    // Ticks whose receive step waits for a running exchange.
+    // Ticks whose receive step waits for a running exchange, and count as silent if it finds
+    // nothing.
     int pendingTicks() const { return pendingTicks_; }
 
     bool ControllerOnline = false;
@@ -66,6 +67,7 @@ private:
 
     Link& link_;
     PollView& view_;
+    bool stepPending_ = false;
     int pendingTicks_ = 0;
 };
 

@@ -288,6 +288,22 @@ TEST_F(PollTest, tickInsideAWaitingExchangeLeavesInputAndSequenceAlone) {
     EXPECT_EQ(link.LastPostedSequence, link.TxSequence);
 }
 
+TEST_F(PollTest, ticksWhileHeldWorkPausesAreNotCountedAsSilent) {
+    poll->tick();
+    answer(exampleRecord());
+    poll->tick();
+    ASSERT_TRUE(poll->ControllerOnline);
+    {
+        // A service sequence holds the link through a long pause: 60 ticks go by.
+        Link::Hold hold(link);
+        for (int i = 0; i < 60; ++i) poll->tick();
+        EXPECT_EQ(poll->pendingTicks(), 0);
+    }
+    pump.advance(std::chrono::milliseconds(0));
+    EXPECT_TRUE(poll->ControllerOnline);
+    EXPECT_EQ(link.MissedPolls, 0);
+}
+
 TEST_F(PollTest, aLostDeviceTakesTheLinkOfflineAtOnce) {
     poll->tick();
     answer(exampleRecord());
