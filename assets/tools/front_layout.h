@@ -30,6 +30,15 @@ inline constexpr std::array<BandKey, 8> kBandKeys{{
     {QRect(288, 280, 41, 41), "17m"},
 }};
 
+// The lit band key of the window is this size, placed at a band key's top-left corner: each
+// band key is drawn centred where the lit key lands on it (the 10 m key is narrower than
+// the lit key, so its glyph sits right of its control's middle).
+inline constexpr QSize kBandLampSize{41, 41};
+
+inline QPointF bandKeyCentre(const BandKey& key) {
+    return QRectF(QPointF(key.rect.topLeft()), QSizeF(kBandLampSize)).center();
+}
+
 inline constexpr QRect kUpKey(440, 200, 33, 30);
 inline constexpr QRect kDownKey(440, 272, 33, 41);
 inline constexpr QRect kDirectionKey(512, 120, 33, 33);

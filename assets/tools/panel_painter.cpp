@@ -282,7 +282,7 @@ void paintBandKeys(QPainter& p) {
     const QFont label = silkFont(12, true, 0.4);
     for (std::size_t i = 0; i < kBandKeys.size(); ++i) {
         const auto& key = kBandKeys[i];
-        const QPointF c = centreOf(key.rect);
+        const QPointF c = bandKeyCentre(key);
         paintRoundKey(p, c, kRoundKeyRadius, KeyCap::Dark);
         const bool topRow = i < 4;
         // Top-row legends sit above their keys, bottom-row ones above theirs too, under the

@@ -20,9 +20,12 @@
 #include "console/dialogs.h"
 #include "console/documents_location.h"
 #include "console/key_button.h"
+#include "console/keyboard.h"
 #include "console/lamp.h"
 #include "console/qt_event_pump.h"
 #include "console/qt_pauser.h"
+#include "console/status_bar.h"
+#include "console/window_place.h"
 #include "link/serial_network.h"
 #include "memory/profile_file.h"
 #include "radio/hamlib_rig_server.h"
@@ -101,7 +104,16 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     buildFrontPanel(client);
     buildServiceStrip(client);
     wireFunctions();
+    statusBar_ = new ConsoleStatusBar(this);
+    setStatusBar(statusBar_);
+    for (QWidget* line : {static_cast<QWidget*>(lFreq_), static_cast<QWidget*>(lBanda_),
+                          static_cast<QWidget*>(Heading_)}) {
+        dimmer_.add(line);
+    }
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    bindFrontPanel(this, pnBlue_, [this] {
+        if (!pnDisplay_->isHidden()) lFreqClick();
+    });
     refreshPortTips();
 
     link_.setObserver(this);
@@ -142,7 +154,10 @@ void FmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!centred_) {
         centred_ = true;
-        if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+        QList<QRect> screens;
+        for (QScreen* s : QGuiApplication::screens()) screens.push_back(s->availableGeometry());
+        move(chooseWindowPlace(loadWindowPlace(ProfileFile(options_.settingsPath)),
+                               frameGeometry().size(), screens));
     }
     // Without a window manager the window may never be activated; showing it counts.
     if (!started_) QTimer::singleShot(0, this, &FmMain::FormActivate);
@@ -206,6 +221,17 @@ bool FmMain::reopenPort(int n) {
                          : QString::fromStdString(portErrorText(cause, port_.DevicePath()));
     if (!opened) std::fprintf(stderr, "link: COM%d %s\n", n, portReason_.toUtf8().constData());
     lPortError_->setText(portReason_);
+    const QString device = QString::fromStdString(port_.DevicePath());
+    forgetDisplay();
+    if (opened) {
+        linkWatch_.portOpened(n, device);
+    } else {
+        linkWatch_.portClosed(n, device, cause);
+        QString why = shortPortReason(cause, device);
+        if (why.startsWith(device + QStringLiteral(": "))) why = why.mid(device.size() + 2);
+        announce(QStringLiteral("Port COM%1: %2").arg(n).arg(why));
+    }
+    refreshStatusBar();
     return opened;
 }
 
@@ -297,6 +323,7 @@ void FmMain::saveSettings() {
     }
     settings.writeString("OmniRig", "Rig1", ckOmni1_->isChecked() ? "1" : "0");
     settings.writeString("OmniRig", "Rig2", ckOmni2_->isChecked() ? "1" : "0");
+    if (centred_) saveWindowPlace(settings, pos());
     std::string error;
     if (!settings.flush(&error)) {
         message(QStringLiteral("The settings could not be saved: %1").arg(QString::fromStdString(error)));
@@ -411,7 +438,11 @@ void FmMain::lProgressFGClick() {
 
 void FmMain::tmTimerTimer() { link_.LinkTimerTick(); }
 
-void FmMain::tmPollTimer() { poll_.tick(); }
+void FmMain::tmPollTimer() {
+    poll_.tick();
+    linkWatch_.tickEnded();
+    refreshStatusBar();
+}
 
 void FmMain::onlineChanged(bool online) {
     // A line per change of the link, for stations that run the console from a terminal.
@@ -443,6 +474,47 @@ void FmMain::linkWarning(std::string_view text) {
     qWarning("link: %.*s", static_cast<int>(text.size()), text.data());
 }
 
+void FmMain::commandAnswered(std::uint8_t code, const Bytes& data, std::uint8_t status) {
+    if (status != 0) announce(refusalText(code, data, status));
+}
+
+// --- status bar ---
+
+void FmMain::announce(const QString& text) {
+    statusBar_->announce(text);
+}
+
+void FmMain::refreshStatusBar() {
+    statusBar_->setLink(linkWatch_.text(), linkWatch_.tip());
+    // Dimmed only once something was shown: the empty display has nothing to grey.
+    dimmer_.setDimmed(linkWatch_.answered() && linkWatch_.stale());
+    RadioFacts radio;
+    radio.rig = ckOmni1_->isChecked() ? 1 : ckOmni2_->isChecked() ? 2 : 0;
+    radio.clientFailed = rigs_->clientCreated() && !rigs_->following();
+    radio.clientError = QString::fromStdString(rigs_->connectError());
+    if (RigServer* server = rigs_->RigClient(); server && rigs_->following() && radio.rig) {
+        radio.clientOpen = true;
+        try {
+            radio.status = server->status(radio.rig);
+            radio.hz = server->rxFrequency(radio.rig);
+            radio.reason = QString::fromStdString(server->reason(radio.rig));
+            radio.connecting = server->connecting(radio.rig);
+        } catch (const std::exception& e) {
+            radio.status = RigStatus::NotResponding;
+            radio.reason = QString::fromUtf8(e.what());
+        }
+    }
+    statusBar_->setRadio(radioFieldText(radio),
+                         QStringLiteral("The radio the antenna follows: choose it in Cat Radio, "
+                                        "set it up in Cat Radio > Config Radio."));
+}
+
+void FmMain::forgetDisplay() {
+    dimmer_.setDimmed(false);
+    for (QLabel* line : {static_cast<QLabel*>(lFreq_), lBanda_, Heading_}) line->clear();
+    BLED_ON1_->hide();
+}
+
 // --- poll painting ---
 
 void FmMain::showDisplay() {
@@ -451,12 +523,21 @@ void FmMain::showDisplay() {
 }
 
 void FmMain::showRetracted() {
+    // A frequency of 0 before any reply on this port is not the controller's word: the empty
+    // display says nothing is known yet.
+    if (!linkWatch_.answered()) {
+        Panel_Elem_Retract_->hide();
+        pnDisplay_->show();
+        BLED_ON1_->hide();
+        return;
+    }
     pnDisplay_->hide();
     Panel_Elem_Retract_->show();
     BLED_ON1_->hide();
 }
 
 void FmMain::placeBandLamp(int keyCode) {
+    if (!linkWatch_.answered()) return;
     KeyButton* key = keyWithCode(keyCode);
     if (!key) return;
     moveBandLamp(key);
@@ -507,7 +588,14 @@ void FmMain::setMenuCheck(RigMenuItem item, bool checked) {
 }
 
 void FmMain::showError(const std::string& text, const std::string& title) {
-    message(QString::fromStdString(text), QString::fromStdString(title));
+    // From the event loop and with the link free: raised inside a poll tick (or inside the
+    // event pumping of its request), the box's own loop would hold that tick open and the
+    // poll timer with it.
+    QTimer::singleShot(
+        0, this,
+        [this, text = QString::fromStdString(text), title = QString::fromStdString(title)] {
+            link_.whenIdle([this, text, title] { message(text, title); });
+        });
 }
 
 void FmMain::setLinkButtonsEnabled(bool enabled) {
@@ -519,6 +607,8 @@ void FmMain::setStatusLine(const std::string& text) {
 }
 
 void FmMain::showRecord(const StatusRecord& r) {
+    linkWatch_.replied(r);
+    dimmer_.setDimmed(false);
     lStatus_->setText(QString::fromStdString(statusLine(r)));
     lSituaz_->setText(QString::fromStdString(screenLine(r.screen)));
     const QString separator = QLocale().decimalPoint();

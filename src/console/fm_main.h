@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "console/display_dimmer.h"
+#include "console/link_status.h"
 #include "link/comm32.h"
 #include "link/device_recovery.h"
 #include "link/link.h"
@@ -26,6 +28,7 @@ class QPushButton;
 namespace kt6 {
 
 class ClickableLabel;
+class ConsoleStatusBar;
 class Dialogs;
 class ElementEditor;
 class KeyButton;
@@ -45,6 +48,9 @@ struct ConsoleOptions {
     std::shared_ptr<Dialogs> dialogs;
     // The rig-control server; Hamlib's when empty.
     std::function<std::unique_ptr<RigServer>()> makeRigServer;
+    // Where the port dialog looks for serial devices.
+    std::filesystem::path serialByIdDir = "/dev/serial/by-id";
+    std::filesystem::path devDir = "/dev";
     // Tests drive the status poll by hand; the link timer always runs, it bounds every wait.
     bool runPollTimer = true;
     // The service sequences' pauses; real time in the window when empty.
@@ -70,6 +76,9 @@ public:
     bool portLost() const { return recovery_.retrying(); }
     const QTimer& retryTimer() const { return tmRetry_; }
     const ConsoleOptions& options() const { return options_; }
+    // Tells the operator something in the status bar's events field ("Backup saved to ...").
+    void announce(const QString& text);
+    ConsoleStatusBar* consoleStatusBar() const { return statusBar_; }
 
 public slots:
     // The start-up sequence; runs once, on the first activation.
@@ -88,6 +97,9 @@ public slots:
     void COM11Click() { SelectPort(11); }
     void COM12Click() { SelectPort(12); }
     void COM13Click() { SelectPort(13); }
+
+    // "Assign ports...": which device each COM opens, with a test of each.
+    void AssignPorts1Click();
 
     void UncheckPortItems();
     void HideFrontKeys();
@@ -130,6 +142,7 @@ private:
     void blinkStep() override;
     void logLine(std::string_view text) override;
     void linkWarning(std::string_view text) override;
+    void commandAnswered(std::uint8_t code, const Bytes& data, std::uint8_t status) override;
     // Poll painting.
     void showDisplay() override;
     void showRetracted() override;
@@ -171,10 +184,16 @@ private:
     void deviceBack();
     // Forgets a lost port: the operator chose one, or the window starts afresh.
     void stopRetrying();
+    // What the port dialog's Test tells of the device for COMn.
+    QString testPort(int n, const QString& device);
     void refreshPortTips();
     void openManual(const char* fileName);
     void message(const QString& text, const QString& title = QStringLiteral("Skarnel"));
     KeyButton* keyWithCode(int code) const;
+    // The status bar's link and radio fields, and the display's dimming, from the state now.
+    void refreshStatusBar();
+    // A port was (re)opened: nothing on the display is known of the controller on it.
+    void forgetDisplay();
     void moveBandLamp(const KeyButton* key);
     void showBandLamp();
 
@@ -250,6 +269,10 @@ private:
     QString portReason_;
     ServiceScreens* services_ = nullptr;
     ElementEditor* editor_ = nullptr;
+
+    ConsoleStatusBar* statusBar_ = nullptr;
+    LinkWatch linkWatch_;
+    DisplayDimmer dimmer_;
 };
 
 }  // namespace kt6

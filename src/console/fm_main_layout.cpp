@@ -82,6 +82,10 @@ void FmMain::buildMenus() {
         connect(item, &QAction::triggered, this, kPortSlots[i]);
         portItems_[static_cast<std::size_t>(i)] = item;
     }
+    ports->addSeparator();
+    QAction* assign = ports->addAction(QStringLiteral("Assign ports..."));
+    assign->setObjectName("AssignPorts1");
+    connect(assign, &QAction::triggered, this, &FmMain::AssignPorts1Click);
 
     QMenu* functions = bar->addMenu(QStringLiteral("Functions"));
     functions->setObjectName("Functions1");
@@ -228,6 +232,8 @@ void FmMain::buildFrontPanel(QWidget* client) {
         addKey("SpeedButton12", 9, {512, 120, 33, 33}, round),
         addKey("Chiudi", 12, {568, 264, 49, 49}, glyph(":/assets/key_power_off.png")),
     };
+    // The lit key is 41 wide on this 33-wide key: the picture draws the key where it lands.
+    frontKeys_[2]->setGlyphOffset(QPoint((41 - 33) / 2, 0));
     QFont bold = frontKeys_[9]->font();
     bold.setBold(true);
     frontKeys_[9]->setFont(bold);

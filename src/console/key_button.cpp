@@ -17,7 +17,7 @@ void KeyButton::paintEvent(QPaintEvent*) {
     if (!glyph_.isNull()) {
         // Glyphs are a few pixels larger than the key; centre them over it.
         const QPoint at((width() - glyph_.width()) / 2, (height() - glyph_.height()) / 2);
-        p.drawPixmap(at, glyph_);
+        p.drawPixmap(at + glyphOffset_, glyph_);
     } else {
         p.setPen(QPen(QColor(30, 30, 30), 1));
         p.setBrush(QColor(90, 90, 95));

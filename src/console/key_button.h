@@ -10,6 +10,8 @@ class KeyButton : public QAbstractButton {
 public:
     KeyButton(int tag, QPixmap glyph, const QString& caption, QWidget* parent);
     int tag() const { return tag_; }
+    // Moves the glyph off the key's middle by this much.
+    void setGlyphOffset(QPoint offset) { glyphOffset_ = offset; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -17,6 +19,7 @@ protected:
 private:
     int tag_;
     QPixmap glyph_;
+    QPoint glyphOffset_;
 };
 
 }  // namespace kt6

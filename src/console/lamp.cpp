@@ -14,7 +14,21 @@ Lamp::Lamp(NamedColour colour, QWidget* parent) : QWidget(parent), colour_(colou
 void Lamp::setColour(NamedColour colour) {
     if (colour == colour_) return;
     colour_ = colour;
+    updateDescription();
     update();
+}
+
+void Lamp::describeAs(const QString& name, NamedColour onColour) {
+    name_ = name;
+    onColour_ = onColour;
+    setAccessibleName(name);
+    updateDescription();
+}
+
+void Lamp::updateDescription() {
+    if (!onColour_) return;
+    setAccessibleDescription(
+        name_ + (colour_ == *onColour_ ? QStringLiteral(": on") : QStringLiteral(": off")));
 }
 
 void Lamp::paintEvent(QPaintEvent*) {

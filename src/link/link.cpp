@@ -77,6 +77,7 @@ std::uint8_t Link::SendCommand(std::uint8_t code, const Bytes& data, bool flag, 
                 if (rx[0] == static_cast<std::uint8_t>(TxSequence)) {
                     const std::uint8_t status = rx[1];
                     rx.erase(rx.begin(), rx.begin() + 2);
+                    if (observer_) observer_->commandAnswered(code, data, status);
                     return status;
                 }
                 // The poll's reply, come in while this exchange waits: dropping it would

@@ -35,6 +35,10 @@ public:
     virtual void logLine(std::string_view) {}
     // Something the link refused to do (never written to the log memo, which holds data).
     virtual void linkWarning(std::string_view) {}
+    // An exchange got its reply: the command sent and the controller's status byte (0 is
+    // done). Told before SendCommand returns, whatever its caller does with the result.
+    virtual void commandAnswered(std::uint8_t /*code*/, const Bytes& /*data*/,
+                                 std::uint8_t /*status*/) {}
 };
 
 class Link {

@@ -4,7 +4,10 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QTimer>
+#include <cctype>
 #include <cstdio>
+#include <utility>
 
 #include "memory/profile_file.h"
 #include "radio/hamlib_models.h"
@@ -115,6 +118,63 @@ std::string HamlibRigServer::statusLine(int rigNumber) const {
     return line;
 }
 
+std::string rigTestText(const RigReading& r, const std::string& port) {
+    std::string text(rigStatusText(r.status));
+    if (r.status == RigStatus::Online) {
+        if (r.hasFrequency) {
+            char mhz[32];
+            std::snprintf(mhz, sizeof mhz, ", %.6f MHz", r.hz / 1e6);
+            text += mhz;
+        }
+        if (r.mode != RIG_MODE_NONE) {
+            text += ", ";
+            text += rig_strrmode(static_cast<rmode_t>(r.mode));
+        }
+        return text;
+    }
+    if (!r.error.empty()) text += " (" + (port.empty() ? r.error : port + ": " + r.error) + ")";
+    return text;
+}
+
+void HamlibRigServer::testRig(int rigNumber, const RigPortSettings& settings,
+                              std::function<void(const QString&)> done) {
+    // A poller of its own: the rig in use keeps its own poller and its readings.
+    auto* poller = new RigPoller(rigNumber, settings, 0);
+    poller->setParent(this);
+    auto over = std::make_shared<bool>(false);
+    auto finish = [poller, over, done = std::move(done)](const QString& text) {
+        if (std::exchange(*over, true)) return;
+        done(text);
+        poller->requestStop();
+        poller->deleteLater();
+    };
+    QObject::connect(
+        poller, &RigPoller::reading, this,
+        [finish, port = settings.port](const kt6::RigReading& reading) {
+            if (reading.connecting) return;
+            finish(QString::fromStdString(rigTestText(reading, port)));
+        },
+        Qt::QueuedConnection);
+    QTimer::singleShot(kRigTestTime, poller, [finish] {
+        finish(QStringLiteral("No answer within %1 s").arg(kRigTestTime.count()));
+    });
+    if (!poller->start()) finish(QStringLiteral("The rig thread could not be started"));
+}
+
+bool HamlibRigServer::connecting(int rigNumber) const {
+    return validRig(rigNumber) && connected_ && latest_[slot(rigNumber)].connecting;
+}
+
+std::string HamlibRigServer::reason(int rigNumber) const {
+    if (!validRig(rigNumber) || status(rigNumber) == RigStatus::Online) return {};
+    const RigReading& r = latest_[slot(rigNumber)];
+    if (r.error.empty()) return {};
+    const std::string& port = settings_.rig(rigNumber).port;
+    std::string why = r.error;
+    if (!why.empty()) why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+    return port.empty() ? why : port + ": " + why;
+}
+
 void HamlibRigServer::take(const kt6::RigReading& reading) {
     if (!validRig(reading.rigNumber)) return;
     const std::size_t i = slot(reading.rigNumber);
@@ -141,6 +201,10 @@ void HamlibRigServer::showDialog() {
         if (!options_.dialogParent) ownDialog_.reset(made);
         dialog_ = made;
         QObject::connect(made, &QDialog::accepted, this, &HamlibRigServer::dialogAccepted);
+        made->setTester(
+            [this](int n, const RigPortSettings& s, std::function<void(const QString&)> done) {
+                testRig(n, s, std::move(done));
+            });
         // Live: the line follows the rig's status and its frequency and mode alike.
         auto refresh = [this](int n) {
             if (dialog_) dialog_->setStatusLine(n, QString::fromStdString(statusLine(n)));

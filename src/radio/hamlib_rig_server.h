@@ -4,7 +4,9 @@
 #include <QObject>
 #include <QPointer>
 #include <array>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -14,6 +16,13 @@
 #include "radio/rig_settings_dialog.h"
 
 namespace kt6 {
+
+// How long a rig test waits for the rig's first verdict.
+inline constexpr std::chrono::seconds kRigTestTime{5};
+
+// What a rig test tells of a reading: "Online, 14.074000 MHz, USB" or
+// "Not responding (localhost:4532: connection refused)".
+std::string rigTestText(const RigReading& reading, const std::string& port);
 
 struct HamlibServerOptions {
     // Where "Radio1"/"Radio2" are read at connect and written when the dialog is accepted;
@@ -36,6 +45,8 @@ class HamlibRigServer : public QObject, public RigServer {
     RigStatus status(int rigNumber) const override;
     std::optional<double> rxFrequency(int rigNumber) const override;
     void showDialog() override;
+    std::string reason(int rigNumber) const override;
+    bool connecting(int rigNumber) const override;
 
     // Takes new settings; each rig whose settings changed is polled afresh.
     void applySettings(const RigSettings& settings);
@@ -44,6 +55,10 @@ class HamlibRigServer : public QObject, public RigServer {
     // "Online, 14.074000 MHz USB" or the status with libhamlib's reason.
     std::string statusLine(int rigNumber) const;
     RigSettingsDialog* dialog() const { return dialog_; }
+    // Connects to a rig with these settings on a poller of its own, apart from the rigs in
+    // use, and tells done once: "Online, 14.074000 MHz, USB" or the reason it could not.
+    void testRig(int rigNumber, const RigPortSettings& settings,
+                 std::function<void(const QString&)> done);
 
   signals:
     void rigStatusChanged(int rigNumber);

@@ -168,6 +168,7 @@ void RigPoller::Shared::run() {
                 RigReading connecting;
                 connecting.status = RigStatus::NotResponding;
                 connecting.error = "connecting";
+                connecting.connecting = true;
                 publish(connecting);
             }
             std::string error;

@@ -33,6 +33,8 @@ struct RigReading {
     std::uint32_t vfo = 0;
     // libhamlib's reason for the last failure, empty while online.
     std::string error;
+    // The rig is being opened for the first time: not answering yet, no verdict either.
+    bool connecting = false;
     bool statusChanged = false;
     bool paramsChanged = false;
 };

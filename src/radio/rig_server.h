@@ -48,6 +48,12 @@ class RigServer {
     virtual std::optional<double> rxFrequency(int rigNumber) const = 0;
     // Shows the server's own settings dialog and returns at once.
     virtual void showDialog() = 0;
+    // Why the rig is not online, naming where it was looked for ("localhost:4532: connection
+    // refused"); empty when online or not known.
+    virtual std::string reason(int /*rigNumber*/) const { return {}; }
+    // True while the server is still making its first connection to the rig: its status
+    // then is no verdict on whether the rig can be reached.
+    virtual bool connecting(int /*rigNumber*/) const { return false; }
 };
 
 }  // namespace kt6

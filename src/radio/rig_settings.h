@@ -47,6 +47,13 @@ RigSettings defaultRigSettings();
 std::string rigSection(int rigNumber);
 // Reads both rigs; a missing key keeps its default, an out-of-range value is brought into range.
 RigSettings loadRigSettings(const ProfileFile& file);
+// What is wrong with a rig's port for its model ("localhost" lacks its port, a serial device
+// that is not there ...); empty when it can be tried.
+std::string rigPortProblem(const RigPortSettings& settings);
+// What is wrong with a typed serial speed; empty for a number of bit/s in range or for
+// "Default" (the model's own).
+std::string rigSpeedProblem(const std::string& text);
+
 // Writes both rigs' keys (the caller flushes the file).
 void saveRigSettings(ProfileFile& file, const RigSettings& settings);
 

@@ -8,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -37,10 +39,15 @@ RigSettingsDialog::RigSettingsDialog(std::vector<RigModelInfo> models, QWidget* 
         row->addWidget(box);
         buildRig(n, box);
     }
+    lProblems_ = new QLabel(this);
+    lProblems_->setObjectName(QStringLiteral("lRigProblems"));
+    lProblems_->setWordWrap(true);
+    lProblems_->setStyleSheet(QStringLiteral("color: #800000"));
+    layout->addWidget(lProblems_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("bbRig"));
     layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &RigSettingsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     setSettings(shown_);
 }
@@ -87,6 +94,73 @@ void RigSettingsDialog::buildRig(int rigNumber, QWidget* box) {
     c.status->setObjectName(QStringLiteral("lRigStatus%1").arg(rigNumber));
     c.status->setWordWrap(true);
     form->addRow(QStringLiteral("Status"), c.status);
+
+    c.test = new QPushButton(QStringLiteral("Test"), box);
+    c.test->setObjectName(QStringLiteral("btTest%1").arg(rigNumber));
+    c.test->setAccessibleName(QStringLiteral("Test rig %1").arg(rigNumber));
+    c.test->setToolTip(QStringLiteral("Connect with the settings above and read the frequency"));
+    c.testResult = new QLabel(box);
+    c.testResult->setObjectName(QStringLiteral("lTestResult%1").arg(rigNumber));
+    c.testResult->setWordWrap(true);
+    c.testResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addRow(c.test, c.testResult);
+    connect(c.test, &QPushButton::clicked, this, [this, rigNumber] { test(rigNumber); });
+}
+
+QString RigSettingsDialog::problems(int rigNumber) const {
+    const RigControls& c = rigs_[slot(rigNumber)];
+    QStringList found;
+    const RigPortSettings r = settings().rig(rigNumber);
+    if (const std::string p = rigPortProblem(r); !p.empty()) found << QString::fromStdString(p);
+    const std::string speed = c.speed->currentText().trimmed().toStdString();
+    if (const std::string p = rigSpeedProblem(speed); !p.empty())
+        found << QString::fromStdString(p);
+    if (c.model->findText(c.model->currentText()) < 0) {
+        found << QStringLiteral("model \"%1\" is not in the list").arg(c.model->currentText());
+    }
+    return found.join(QStringLiteral("; "));
+}
+
+QString RigSettingsDialog::problems() const {
+    QStringList all;
+    for (int n = 1; n <= kRigCount; ++n) {
+        if (const QString p = problems(n); !p.isEmpty())
+            all << QStringLiteral("Rig %1: %2").arg(n).arg(p);
+    }
+    return all.join(QStringLiteral("\n"));
+}
+
+void RigSettingsDialog::accept() {
+    const QString found = problems();
+    lProblems_->setText(found);
+    if (!found.isEmpty()) return;
+    QDialog::accept();
+}
+
+void RigSettingsDialog::test(int rigNumber) {
+    if (rigNumber < 1 || rigNumber > kRigCount) return;
+    RigControls& c = rigs_[slot(rigNumber)];
+    const int run = ++testRuns_[slot(rigNumber)];
+    if (const QString p = problems(rigNumber); !p.isEmpty()) {
+        c.testResult->setText(p);
+        return;
+    }
+    if (!tester_) {
+        c.testResult->setText(QStringLiteral("No rig server to test with"));
+        return;
+    }
+    c.testResult->setText(QStringLiteral("Testing..."));
+    QPointer<QLabel> label = c.testResult;
+    tester_(rigNumber, settings().rig(rigNumber),
+            [this, label, run, rigNumber](const QString& text) {
+                if (!label || testRuns_[slot(rigNumber)] != run) return;
+                label->setText(text);
+            });
+}
+
+QString RigSettingsDialog::testResult(int rigNumber) const {
+    if (rigNumber < 1 || rigNumber > kRigCount) return {};
+    return rigs_[slot(rigNumber)].testResult->text();
 }
 
 void RigSettingsDialog::selectModel(RigControls& c, int model) {

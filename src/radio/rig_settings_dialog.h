@@ -3,6 +3,7 @@
 // interval), with each rig's live status.
 #include <QDialog>
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "radio/hamlib_models.h"
@@ -11,6 +12,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace kt6 {
@@ -19,6 +21,10 @@ class RigSettingsDialog : public QDialog {
     Q_OBJECT
   public:
     static constexpr const char* kCaption = "Config Radio";
+    // Connects to a rig with these settings and calls done once with what to show:
+    // "Online, 14.074000 MHz, USB" or the reason it could not.
+    using Tester = std::function<void(int rigNumber, const RigPortSettings& settings,
+                                      std::function<void(const QString&)> done)>;
 
     RigSettingsDialog(std::vector<RigModelInfo> models, QWidget* parent = nullptr);
 
@@ -28,6 +34,14 @@ class RigSettingsDialog : public QDialog {
     RigSettings settings() const;
     void setStatusLine(int rigNumber, const QString& text);
     QString statusLine(int rigNumber) const;
+    void setTester(Tester tester) { tester_ = std::move(tester); }
+    // Tests the rig with what the dialog holds now.
+    void test(int rigNumber);
+    QString testResult(int rigNumber) const;
+    // What stops the settings from being accepted; empty when nothing does.
+    QString problems() const;
+    // Accepts only settings that can be tried; otherwise says why and stays open.
+    void accept() override;
 
   private:
     struct RigControls {
@@ -36,13 +50,20 @@ class RigSettingsDialog : public QDialog {
         QComboBox* speed = nullptr;
         QSpinBox* poll = nullptr;
         QLabel* status = nullptr;
+        QPushButton* test = nullptr;
+        QLabel* testResult = nullptr;
     };
+    QString problems(int rigNumber) const;
     void buildRig(int rigNumber, QWidget* box);
     void selectModel(RigControls& c, int model);
 
     std::vector<RigModelInfo> models_;
     std::array<RigControls, kRigCount> rigs_{};
     RigSettings shown_;
+    Tester tester_;
+    QLabel* lProblems_ = nullptr;
+    // Each test's answer goes to the label only if no later test of the rig started.
+    std::array<int, kRigCount> testRuns_{};
 };
 
 }  // namespace kt6

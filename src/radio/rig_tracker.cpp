@@ -60,9 +60,10 @@ void RigTracker::OpenRigClient() {
         connectError_ = "rig server failed while connecting";
     }
     if (!connected) {
-        view_.showError(std::string(kRigConnectError), std::string(kRigErrorTitle));
+        connectionError();
         return;
     }
+    awaitingFirstStatus_ = true;
     if (view_.isTicked(1)) RigParamsChange(1, 0);
     if (view_.isTicked(2)) RigParamsChange(2, 0);
 }
@@ -94,6 +95,7 @@ void RigTracker::follow(int rigNumber) {
         paint(rigNumber, NamedColour::clOlive);
         return;
     }
+    firstStatus(rigNumber, status);
     if (status != RigStatus::Online || (controllerOnline && !hz)) {
         paint(rigNumber, NamedColour::clOlive);
         return;
@@ -185,7 +187,21 @@ void RigTracker::rigStatusChange(int rigNumber) {
     } catch (...) {
         // A server that cannot tell counts as a lost rig.
     }
+    if (view_.isTicked(rigNumber)) firstStatus(rigNumber, status);
     if (status != RigStatus::Online) RigParamsChange(rigNumber, 0);
+}
+
+void RigTracker::firstStatus(int rigNumber, RigStatus status) {
+    if (!awaitingFirstStatus_ || !view_.isTicked(rigNumber)) return;
+    // Disabled is the state before the server's first look at the rig: no verdict yet.
+    if (status == RigStatus::Disabled || server_->connecting(rigNumber)) return;
+    awaitingFirstStatus_ = false;
+    if (status != RigStatus::Online) connectionError();
+}
+
+void RigTracker::connectionError() {
+    if (std::exchange(errorShown_, true)) return;
+    view_.showError(std::string(kRigConnectError), std::string(kRigErrorTitle));
 }
 
 void RigTracker::paint(int rigNumber, NamedColour colour) {

@@ -94,6 +94,10 @@ class RigTracker : private RigServerListener {
     void runPending();
     void paint(int rigNumber, NamedColour colour);
     void choose(bool rig1, bool rig2);
+    // The connection error box, once per run, for a client that cannot start or a followed
+    // rig that cannot be reached when the client first connects.
+    void connectionError();
+    void firstStatus(int rigNumber, RigStatus status);
 
     Link& link_;
     RigView& view_;
@@ -103,6 +107,9 @@ class RigTracker : private RigServerListener {
     bool clientCreated_ = false;
     bool following_ = false;
     std::string connectError_;
+    bool errorShown_ = false;
+    // Set when the client connects, cleared by the followed rig's first real status.
+    bool awaitingFirstStatus_ = false;
     int lampCountdown_ = 0;
     std::array<NamedColour, kRigCount> lamps_{NamedColour::clBtnFace, NamedColour::clBtnFace};
     std::array<bool, kRigCount> pending_{};

@@ -14,6 +14,7 @@ namespace kt6::testing {
 struct FakeRigState {
     std::array<RigStatus, kRigCount> status{RigStatus::Online, RigStatus::Online};
     std::array<std::optional<double>, kRigCount> hz{};
+    std::array<std::string, kRigCount> reason{};
     bool connectSucceeds = true;
     bool throwOnRead = false;
     int connectCalls = 0;
@@ -53,6 +54,10 @@ class FakeRigServer : public RigServer {
         return s_.hz[static_cast<std::size_t>(rig - 1)];
     }
     void showDialog() override { ++s_.dialogsShown; }
+    std::string reason(int rig) const override {
+        if (rig < 1 || rig > kRigCount) return {};
+        return s_.reason[static_cast<std::size_t>(rig - 1)];
+    }
 
   private:
     FakeRigState& s_;

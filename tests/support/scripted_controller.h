@@ -21,6 +21,8 @@ public:
     bool answering = true;
     // Reply data by command code, for commands other than the status request.
     std::map<int, Bytes> replyData;
+    // The status byte of the reply by command code; 0 (done) for codes not listed.
+    std::map<int, std::uint8_t> statusFor;
     std::vector<Bytes> received;  // frame contents, checksum removed
 
     // The key codes of every command-8 frame received so far.
@@ -62,7 +64,8 @@ private:
                 r.status = 0;
                 reply = encodeStatusRecord(r);
             } else {
-                reply = {content[0], 0};
+                const auto status = statusFor.find(content[1]);
+                reply = {content[0], status == statusFor.end() ? std::uint8_t{0} : status->second};
                 if (auto it = replyData.find(content[1]); it != replyData.end()) {
                     reply.insert(reply.end(), it->second.begin(), it->second.end());
                 }

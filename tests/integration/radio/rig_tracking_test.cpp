@@ -248,5 +248,30 @@ TEST(HamlibRigServerTest, NewSettingsMoveTheRigToTheNewPort) {
         QTest::qWaitFor([&] { return server.rxFrequency(1) == 18'100'000.0; }, kDeadlineMs));
 }
 
+TEST(HamlibRigServerTest, TestButtonReportsTheRigOrWhyNot) {
+    const int port = testing::freeLoopbackPort();
+    auto rig = testing::startRigctld(port);
+    ASSERT_TRUE(rig);
+    ASSERT_EQ(testing::runRigctl(port, {"F", "14074000"}), 0);
+    ASSERT_EQ(testing::runRigctl(port, {"M", "USB", "2400"}), 0);
+    RigSettings s = defaultRigSettings();
+    s.rig(2).model = 0;
+    HamlibRigServer server(HamlibServerOptions{{}, s, nullptr});
+    RigPortSettings tried = s.rig(1);
+    tried.port = "127.0.0.1:" + std::to_string(port);
+    QString answer;
+    server.testRig(1, tried, [&](const QString& text) { answer = text; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answer.isEmpty(); }, kDeadlineMs));
+    EXPECT_EQ(answer, "Online, 14.074000 MHz, USB");
+
+    answer.clear();
+    tried.port = "127.0.0.1:1";  // nothing listens there
+    server.testRig(1, tried, [&](const QString& text) { answer = text; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answer.isEmpty(); }, kDeadlineMs));
+    EXPECT_TRUE(answer.startsWith("Port busy or missing (127.0.0.1:1: ")) << answer.toStdString();
+    // The rigs in use were never touched by the tests.
+    EXPECT_EQ(server.status(1), RigStatus::Disabled);
+}
+
 }  // namespace
 }  // namespace kt6

@@ -1,0 +1,74 @@
+#include "console/port_probe.h"
+
+#include <QTimer>
+
+#include "console/qt_event_pump.h"
+#include "link/comm32.h"
+#include "link/link.h"
+#include "link/status.h"
+
+namespace kt6 {
+namespace {
+
+constexpr int kTries = 4;
+constexpr int kTimeoutMs = 100;
+
+// The status request as one exchange, the reply rebuilt from its sequence byte on.
+QString ask(Link& link, const QString& where) {
+    link.ExchangeEnabled = true;
+    const std::uint8_t status = link.SendCommand(1, {}, false, kTries, kTimeoutMs);
+    if (status == kNoReply) {
+        return QStringLiteral(
+                   "No answer on %1 after %2 tries: check that the controller is on "
+                   "and that this is its cable.")
+            .arg(where)
+            .arg(kTries);
+    }
+    const Bytes& rx = link.RxPayload();
+    Bytes content{static_cast<std::uint8_t>(link.TxSequence), status};
+    // The frame's checksum byte follows the record.
+    if (!rx.empty()) content.insert(content.end(), rx.begin(), rx.end() - 1);
+    if (auto record = decodeStatusRecord(content)) return answerText(*record);
+    return QStringLiteral(
+               "Something answers on %1, but not with a status reply of this "
+               "controller.")
+        .arg(where);
+}
+
+}  // namespace
+
+QString answerText(const StatusRecord& r) {
+    return QStringLiteral("Controller answers: firmware %1.%2, %3 drivers")
+        .arg(r.firmwareMajor)
+        .arg(r.firmwareMinor)
+        .arg(r.drivers);
+}
+
+QString probeDevice(std::unique_ptr<SerialBackend> backend, const std::string& device) {
+    Comm32 port(std::move(backend), [](std::string_view name) { return std::string(name); });
+    const QString where = QString::fromStdString(device);
+    if (const std::int32_t error = port.OpenPort(device); error != 0) {
+        return QString::fromStdString(portErrorText(error, device));
+    }
+    if (const std::int32_t error = port.SetPortParams(19200, 'n', 8, 1, 'N'); error != 0) {
+        port.ClosePort();
+        return QString::fromStdString(portErrorText(error, device));
+    }
+    QtEventPump pump(port);
+    Link link(port, pump);
+    // The link's own timer is what bounds its waits.
+    QTimer linkTimer;
+    QObject::connect(&linkTimer, &QTimer::timeout, [&link] { link.LinkTimerTick(); });
+    linkTimer.start(kLinkTick);
+    const QString answer = ask(link, where);
+    linkTimer.stop();
+    port.ClosePort();
+    return answer;
+}
+
+QString probeLink(Link& link) {
+    if (link.busy()) return QStringLiteral("The link is busy with another exchange; try again.");
+    return ask(link, QStringLiteral("the open port"));
+}
+
+}  // namespace kt6

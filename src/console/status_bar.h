@@ -1,0 +1,38 @@
+#pragma once
+// The bar under the front panel: the link, the followed radio, and the latest event, each
+// with its details as a tool tip.
+#include <QStatusBar>
+#include <QTimer>
+#include <chrono>
+
+class QLabel;
+
+namespace kt6 {
+
+class ConsoleStatusBar : public QStatusBar {
+    Q_OBJECT
+  public:
+    // How long an event stays in its field.
+    static constexpr std::chrono::seconds kEventTime{10};
+
+    explicit ConsoleStatusBar(QWidget* parent = nullptr);
+
+    void setLink(const QString& text, const QString& tip);
+    void setRadio(const QString& text, const QString& tip);
+    // Shows the event for kEventTime; a later event replaces it.
+    void announce(const QString& text);
+
+    QString linkText() const;
+    QString radioText() const;
+    QString eventText() const;
+
+  private:
+    QLabel* field(const char* name, const QString& accessibleName, int stretch);
+
+    QLabel* link_ = nullptr;
+    QLabel* radio_ = nullptr;
+    QLabel* events_ = nullptr;
+    QTimer* eventTimer_ = nullptr;
+};
+
+}  // namespace kt6

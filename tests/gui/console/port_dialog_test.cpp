@@ -1,0 +1,170 @@
+// "Assign ports...": the devices offered, typed devices checked, the Test against a
+// controller (on a port of its own, or on the open link), and the mapping saved.
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+#include <cerrno>
+
+#include "console/port_assign_dialog.h"
+#include "console/serial_devices.h"
+#include "console/status_bar.h"
+#include "memory/profile_file.h"
+#include "sim/simulated_serial_backend.h"
+#include "window_fixture.h"
+
+namespace kt6 {
+namespace {
+
+using testing::WindowFixture;
+
+void touch(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+}
+
+TEST(SerialDevicesTest, byIdNamesFirstThenUsbAcmAndSerialInNumberOrder) {
+    QTemporaryDir root;
+    const QDir dev(root.path());
+    ASSERT_TRUE(dev.mkpath("serial/by-id"));
+    for (const char* name : {"ttyS10", "ttyUSB1", "ttyS2", "ttyACM0", "ttyUSB0", "tty0", "null"}) {
+        touch(dev.filePath(name));
+    }
+    ASSERT_TRUE(QFile::link(dev.filePath("ttyUSB1"),
+                            dev.filePath("serial/by-id/usb-FTDI_FT232R_A1B2-if00-port0")));
+    const auto devices = listSerialDevices(dev.filePath("serial/by-id"), dev.path());
+    std::vector<QString> paths;
+    for (const auto& d : devices) paths.push_back(QDir(dev.path()).relativeFilePath(d.path));
+    EXPECT_EQ(paths, (std::vector<QString>{"serial/by-id/usb-FTDI_FT232R_A1B2-if00-port0",
+                                           "ttyUSB0", "ttyUSB1", "ttyACM0", "ttyS2", "ttyS10"}));
+    EXPECT_TRUE(devices[0].label.endsWith("(ttyUSB1)")) << devices[0].label.toStdString();
+
+    // No by-id directory at all (no USB adapter plugged): the rest is still listed.
+    EXPECT_EQ(listSerialDevices(dev.filePath("missing"), dev.path()).size(), 5u);
+}
+
+TEST(SerialDevicesTest, typedDevicesAreAPathOrANetworkPort) {
+    for (const char* good :
+         {"/dev/ttyUSB0", "tcp://192.168.1.20:4001", "rfc2217://shack:2217", ""}) {
+        EXPECT_TRUE(checkDeviceText(good).isEmpty()) << good;
+    }
+    for (const char* bad :
+         {"ttyUSB0", "COM3", "tcp://host", "tcp://host:0", "rfc2217://:99999", "tcp://host:port"}) {
+        EXPECT_FALSE(checkDeviceText(bad).isEmpty()) << bad;
+    }
+}
+
+class PortDialogTest : public WindowFixture {
+  protected:
+    PortAssignDialog* openDialog() {
+        auto* item = find<QAction>("AssignPorts1");
+        if (!item) return nullptr;
+        item->trigger();
+        return window->findChild<PortAssignDialog*>("PortAssignDialog");
+    }
+};
+
+TEST_F(PortDialogTest, isTheLastItemOfTheComPortMenuAndListsAllThirteenPorts) {
+    writeSettings("[Ports]\nCOM3=/dev/ttyUSB0\n");
+    start();
+    auto* menu = find<QMenu>("Comport1");
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->actions().back()->text(), "Assign ports...");
+    auto* dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    auto* list = dialog->findChild<QListWidget*>("lstPorts");
+    ASSERT_EQ(list->count(), 13);
+    EXPECT_EQ(list->item(0)->text(), "COM1: /dev/ttyS0 (default)");
+    EXPECT_EQ(list->item(2)->text(), "COM3: /dev/ttyUSB0");
+    EXPECT_EQ(dialog->currentCom(), 1);  // the port in use
+}
+
+TEST_F(PortDialogTest, testAsksAControllerOnAPortOfItsOwn) {
+    ConsoleOptions options = baseOptions();
+    options.makeSerialBackend = [] { return sim::makeSimulatedSerialBackend(); };
+    start(std::move(options));
+    auto* dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    dialog->selectCom(4);
+    dialog->setDevice("/dev/ttyUSB3");
+    dialog->test();
+    EXPECT_EQ(dialog->testResult(), "Controller answers: firmware 1.13, 3 drivers");
+}
+
+TEST_F(PortDialogTest, testTellsWhyThereIsNoAnswer) {
+    wire.openResult = [](const std::string& path) { return path == "/dev/ttyUSB9" ? ENOENT : 0; };
+    start();
+    auto* dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    dialog->selectCom(2);
+    dialog->setDevice("/dev/ttyUSB9");
+    dialog->test();
+    EXPECT_TRUE(dialog->testResult().contains("/dev/ttyUSB9: no such device"))
+        << dialog->testResult().toStdString();
+    dialog->setDevice("ttyUSB9");
+    dialog->test();
+    EXPECT_TRUE(dialog->testResult().contains("neither a device path"));
+}
+
+TEST_F(PortDialogTest, testOnThePortInUseAsksOnTheOpenLink) {
+    start();
+    tick(2);
+    const int opens = wire.openCount;
+    auto* dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    dialog->selectCom(1);
+    controller.received.clear();
+    dialog->test();
+    EXPECT_EQ(dialog->testResult(), "Controller answers: firmware 1.13, 3 drivers");
+    EXPECT_EQ(wire.openCount, opens);
+    EXPECT_EQ(controller.commands(1).size(), 1u);
+    EXPECT_TRUE(wire.open);
+
+    controller.answering = false;
+    dialog->test();
+    EXPECT_TRUE(dialog->testResult().startsWith("No answer on the open port"));
+}
+
+TEST_F(PortDialogTest, acceptedMappingIsSavedKeepingTheRestOfTheFile) {
+    writeSettings(
+        "; station settings\r\n[General]\r\nSerialport=1\r\n[Ports]\r\nCOM2=/dev/ttyACM0\r\n");
+    start();
+    auto* dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    dialog->selectCom(3);
+    dialog->setDevice("/dev/serial/by-id/usb-FTDI-if00-port0");
+    dialog->selectCom(5);
+    dialog->setDevice("tcp://10.0.0.5:4001");
+    dialog->accept();
+    QCoreApplication::processEvents();
+    const QByteArray saved = settingsText();
+    EXPECT_TRUE(saved.startsWith("; station settings")) << saved.toStdString();
+    ProfileFile file(settingsPath());
+    EXPECT_EQ(file.readString("General", "Serialport", ""), "1");
+    EXPECT_EQ(file.readString("Ports", "COM2", ""), "/dev/ttyACM0");
+    EXPECT_EQ(file.readString("Ports", "COM3", ""), "/dev/serial/by-id/usb-FTDI-if00-port0");
+    EXPECT_EQ(file.readString("Ports", "COM5", ""), "tcp://10.0.0.5:4001");
+    EXPECT_EQ(find<QAction>("com3")->toolTip(), "/dev/serial/by-id/usb-FTDI-if00-port0");
+    EXPECT_FALSE(window->consoleStatusBar()->eventText().isEmpty());
+}
+
+TEST_F(PortDialogTest, aTypedDeviceThatCannotBeRightKeepsTheDialogOpenAndWritesNothing) {
+    writeSettings("[General]\r\nSerialport=1\r\n");
+    start();
+    auto* dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    dialog->show();
+    dialog->selectCom(7);
+    dialog->setDevice("COM7");
+    dialog->accept();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->currentCom(), 7);
+    EXPECT_TRUE(dialog->testResult().startsWith("COM7:"));
+    EXPECT_EQ(settingsText(), QByteArray("[General]\r\nSerialport=1\r\n"));
+}
+
+}  // namespace
+}  // namespace kt6

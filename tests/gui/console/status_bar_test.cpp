@@ -1,0 +1,224 @@
+// The status bar and the display an operator can trust: link, radio and events fields, no
+// value shown before the controller said it, dimming while the link is silent.
+#include <QCoreApplication>
+#include <QTest>
+#include <cerrno>
+
+#include "console/colours.h"
+#include "console/status_bar.h"
+#include "window_fixture.h"
+
+namespace kt6 {
+namespace {
+
+using testing::WindowFixture;
+
+class StatusBarTest : public WindowFixture {
+  protected:
+    QString link() { return window->consoleStatusBar()->linkText(); }
+    QString radio() { return window->consoleStatusBar()->radioText(); }
+    QString event() { return window->consoleStatusBar()->eventText(); }
+    QColor colourOf(const char* name) { return textColourOf(find(name)); }
+};
+
+TEST_F(StatusBarTest, barSitsBelowThePanelWhichKeepsItsSize) {
+    start();
+    window->show();
+    auto* bar = window->consoleStatusBar();
+    EXPECT_EQ(window->centralWidget()->size(), QSize(623, 330));
+    EXPECT_GE(bar->geometry().top(), window->centralWidget()->geometry().bottom());
+    EXPECT_GT(bar->height(), 0);
+    EXPECT_EQ(find("sbLink")->accessibleName(), "Link");
+    EXPECT_EQ(find("sbRadio")->accessibleName(), "Radio");
+    EXPECT_EQ(find("sbEvents")->accessibleName(), "Events");
+}
+
+TEST_F(StatusBarTest, linkFieldForOnlineSilentAndClosedPorts) {
+    writeSettings("[OmniRig]\nRig1=0\nRig2=0\n[Ports]\nCOM1=/dev/ttyUSB0\n");
+    controller.answering = false;
+    start();
+    tick(2);
+    EXPECT_EQ(link(), "COM1: no answer");
+    EXPECT_TRUE(tip("sbLink").contains("/dev/ttyUSB0"));
+
+    controller.answering = true;
+    tick(2);
+    EXPECT_EQ(link(), "COM1 online, firmware 1.13, 3 drivers");
+    EXPECT_TRUE(tip("sbLink").contains("/dev/ttyUSB0"));
+    // The status line of the top strip is still written as before.
+    EXPECT_EQ(text("lStatus"), "OK Vrenk v1.13 DRVs=3");
+
+    controller.answering = false;
+    tick(43);  // 17.2 s without a reply: offline since the 39th
+    EXPECT_FALSE(window->poll().ControllerOnline);
+    EXPECT_EQ(link(), "COM1: no answer for 17 s");
+    EXPECT_EQ(text("lStatus"), "Stato: in connessione...");
+
+    wire.openResult = [](const std::string&) { return EACCES; };
+    window->SelectPort(1);
+    EXPECT_EQ(link(),
+              "COM1 closed: /dev/ttyUSB0: permission denied (add yourself to the dialout group)");
+    EXPECT_TRUE(tip("sbLink").contains("usermod"));
+    EXPECT_EQ(event(), "Port COM1: permission denied (add yourself to the dialout group)");
+
+    wire.openResult = [](const std::string&) { return ENOENT; };
+    window->SelectPort(5);
+    EXPECT_EQ(event(), "Port COM5: no such device");
+    EXPECT_EQ(link(), "COM5 closed: /dev/ttyS4: no such device");
+    EXPECT_EQ(text("lStatus"), "Stato: non connesso (porta chiusa).");
+}
+
+TEST_F(StatusBarTest, nothingIsShownAsKnownBeforeTheFirstReplyOnAPort) {
+    controller.answering = false;
+    start();
+    tick(5);
+    EXPECT_FALSE(shown("Panel_Elem_Retract"));
+    EXPECT_TRUE(shown("pnDisplay"));
+    EXPECT_TRUE(text("lFreq").isEmpty());
+    EXPECT_TRUE(text("lBanda").isEmpty());
+    EXPECT_FALSE(shown("BLED_ON1"));
+
+    // Once the controller says 0, the retracted panel is its word.
+    controller.answering = true;
+    controller.record.frequency = 0;
+    tick(3);
+    EXPECT_TRUE(shown("Panel_Elem_Retract"));
+    EXPECT_FALSE(shown("pnDisplay"));
+
+    // Another port: what the last one said is not known of this one.
+    controller.answering = false;
+    window->SelectPort(2);
+    tick(2);
+    EXPECT_FALSE(shown("Panel_Elem_Retract"));
+    EXPECT_TRUE(shown("pnDisplay"));
+    EXPECT_TRUE(text("lFreq").isEmpty());
+}
+
+TEST_F(StatusBarTest, bandLampWaitsForTheFirstReplyAfterAPortChange) {
+    start();
+    tick(3);
+    ASSERT_TRUE(shown("BLED_ON1"));
+    controller.answering = false;
+    window->SelectPort(3);
+    tick(3);
+    EXPECT_FALSE(shown("BLED_ON1"));
+    EXPECT_TRUE(text("lFreq").isEmpty());
+}
+
+TEST_F(StatusBarTest, displayDimsWhileTheLinkIsSilentAndBrightensWithTheNextReply) {
+    start();
+    tick(2);
+    const QString freq = text("lFreq");
+    ASSERT_FALSE(freq.isEmpty());
+    const QColor grey = toQColor(NamedColour::clGray);
+    EXPECT_NE(colourOf("lFreq"), grey);
+
+    controller.answering = false;
+    tick(40);
+    ASSERT_FALSE(window->poll().ControllerOnline);
+    EXPECT_EQ(text("lFreq"), freq);  // last values kept
+    for (const char* line : {"lFreq", "lBanda", "Heading"}) EXPECT_EQ(colourOf(line), grey) << line;
+
+    controller.answering = true;
+    tick(2);
+    for (const char* line : {"lFreq", "lBanda", "Heading"}) {
+        EXPECT_EQ(colourOf(line), toQColor(NamedColour::clBlack)) << line;
+    }
+}
+
+TEST_F(StatusBarTest, refusedCommandsAreToldAndAcceptedOnesAreNot) {
+    writeSettings("[OmniRig]\nRig1=1\nRig2=0\n");
+    rigServer.set(1, 14'074'000.0);
+    start();
+    tick(3);  // online, then the rig client opens and sends 14074 kHz, accepted
+    ASSERT_EQ(controller.commands(3).size(), 1u);
+    EXPECT_TRUE(event().isEmpty());
+
+    controller.statusFor[3] = 3;
+    dialogs->answer = "3600";
+    QTest::mouseClick(find("lFreq"), Qt::LeftButton);
+    EXPECT_EQ(event(), "3600 kHz refused by the controller (status 3)");
+
+    rigServer.set(1, 21'100'000.0);
+    rigServer.report(1);
+    EXPECT_EQ(event(), "21100 kHz refused by the controller (status 3)");
+
+    controller.statusFor[8] = 2;
+    find<QAbstractButton>("SpeedButton10")->click();
+    EXPECT_EQ(event(), "Key \"Frequency up\" refused by the controller (status 2)");
+
+    controller.statusFor.clear();
+    window->announce("earlier");
+    find<QAbstractButton>("SpeedButton11")->click();
+    EXPECT_EQ(event(), "earlier");
+}
+
+TEST_F(StatusBarTest, eventsFieldClearsAfterItsTime) {
+    start();
+    window->announce("Backup saved to /tmp/x.skarnel");
+    EXPECT_EQ(event(), "Backup saved to /tmp/x.skarnel");
+    auto* timer = window->consoleStatusBar()->findChild<QTimer*>("tmEvents");
+    ASSERT_TRUE(timer);
+    EXPECT_EQ(timer->intervalAsDuration(), ConsoleStatusBar::kEventTime);
+    ASSERT_TRUE(timer->isActive());
+    timer->start(std::chrono::milliseconds(1));  // its time is up
+    EXPECT_TRUE(QTest::qWaitFor([&] { return event().isEmpty(); }, 2000));
+}
+
+TEST_F(StatusBarTest, radioFieldTellsTheFollowedRig) {
+    writeSettings("[OmniRig]\nRig1=0\nRig2=0\n");
+    start();
+    tick(2);
+    EXPECT_EQ(radio(), "No radio");
+
+    window->Radio1Click();
+    rigServer.set(1, 14'074'000.0);
+    tick(2);
+    EXPECT_EQ(radio(), "Radio 1: 14.074000 MHz");
+
+    rigServer.set(1, 144'300'000.0);
+    const auto before = controller.commands(3).size();
+    rigServer.report(1);
+    tick();
+    EXPECT_EQ(radio(), "Radio 1: 144.300000 MHz, outside the antenna's range, not followed");
+    EXPECT_EQ(controller.commands(3).size(), before);
+
+    rigServer.reason[0] = "localhost:4532: connection refused";
+    rigServer.statusReport(1, RigStatus::NotResponding);
+    tick();
+    EXPECT_EQ(radio(), "Radio 1: not reachable (localhost:4532: connection refused)");
+}
+
+TEST_F(StatusBarTest, rigUnreachableAtFirstConnectIsToldOnceFromTheEventLoopWhilePollsGoOn) {
+    writeSettings("[OmniRig]\nRig1=1\nRig2=0\n");
+    rigServer.status[0] = RigStatus::NotResponding;
+    rigServer.reason[0] = "localhost:4532: connection refused";
+    std::size_t pollsUnderTheBox = 0;
+    dialogs->whileShown = [&] {
+        const std::size_t at = controller.commands(1).size();
+        // The box's own loop: the poll timer must keep ticking under it.
+        QTest::qWaitFor([&] { return controller.commands(1).size() >= at + 3; }, 5000);
+        pollsUnderTheBox = controller.commands(1).size() - at;
+    };
+    ConsoleOptions options = baseOptions();
+    options.runPollTimer = true;
+    start(std::move(options));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs->messages.empty(); }, 5000));
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_EQ(dialogs->messages[0], "Error connecting to OmniRig - Check installation");
+    EXPECT_EQ(dialogs->titles[0], "Skarnel Utility");
+    EXPECT_GE(pollsUnderTheBox, 3u);
+    EXPECT_EQ(radio(), "Radio 1: not reachable (localhost:4532: connection refused)");
+
+    // Later failures live in the status bar only; a rig that comes back is followed.
+    rigServer.statusReport(1, RigStatus::NotResponding);
+    rigServer.set(1, 14'074'000.0);
+    rigServer.statusReport(1, RigStatus::Online);
+    rigServer.report(1);
+    QTest::qWait(50);
+    EXPECT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_FALSE(controller.commands(3).empty());
+}
+
+}  // namespace
+}  // namespace kt6

@@ -1,0 +1,102 @@
+#pragma once
+// The console window on a scripted controller and a fake rig server, with its boxes answered
+// by the test: the common ground of the window tests.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+#include "console/dialogs.h"
+#include "console/fm_main.h"
+#include "support/fake_rig_server.h"
+#include "support/fake_serial.h"
+#include "support/scripted_controller.h"
+
+namespace kt6::testing {
+
+struct AnsweringDialogs : Dialogs {
+    std::vector<QString> messages;
+    std::vector<QString> titles;
+    std::optional<QString> answer;
+    int inputs = 0;
+    // Runs while a message box would be up.
+    std::function<void()> whileShown;
+    void message(QWidget*, const QString& title, const QString& text) override {
+        messages.push_back(text);
+        titles.push_back(title);
+        if (whileShown) whileShown();
+    }
+    std::optional<QString> input(QWidget*, const QString&, const QString&,
+                                 const QString&) override {
+        ++inputs;
+        return answer;
+    }
+    bool open(const QUrl&) override { return true; }
+};
+
+class WindowFixture : public ::testing::Test {
+  protected:
+    WindowFixture() {
+        wire.realTimeWaits = true;
+        controller.record.firmwareMinor = 13;
+        controller.record.firmwareMajor = 1;
+        controller.record.frequency = 7157;
+        controller.record.band = 10;
+        controller.record.drivers = 3;
+    }
+
+    std::filesystem::path settingsPath() const {
+        return std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
+    }
+    void writeSettings(const std::string& text) {
+        QFile f(QString::fromStdString(settingsPath().string()));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.c_str());
+    }
+    QByteArray settingsText() const {
+        QFile f(QString::fromStdString(settingsPath().string()));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return f.readAll();
+    }
+    ConsoleOptions baseOptions() {
+        ConsoleOptions options;
+        options.settingsPath = settingsPath();
+        options.documentsDir = dir.path().toStdString();
+        options.makeSerialBackend = [this] { return std::make_unique<FakeSerialBackend>(wire); };
+        options.dialogs = dialogs;
+        options.makeRigServer = [this] { return std::make_unique<FakeRigServer>(rigServer); };
+        options.runPollTimer = false;
+        return options;
+    }
+    void start(ConsoleOptions options) {
+        window = std::make_unique<FmMain>(std::move(options));
+        window->FormActivate();
+    }
+    void start() { start(baseOptions()); }
+    void tick(int n = 1) {
+        for (int i = 0; i < n; ++i) window->tmPollTimer();
+    }
+    template <typename W = QWidget>
+    W* find(const char* name) {
+        auto* w = window->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_TRUE(w) << name;
+        return w;
+    }
+    bool shown(const char* name) { return !find(name)->isHidden(); }
+    QString text(const char* name) { return find<QLabel>(name)->text(); }
+    QString tip(const char* name) { return find(name)->toolTip(); }
+
+    QTemporaryDir dir;
+    FakeRigState rigServer;
+    FakeSerialState wire;
+    ScriptedController controller{wire};
+    std::shared_ptr<AnsweringDialogs> dialogs = std::make_shared<AnsweringDialogs>();
+    std::unique_ptr<FmMain> window;
+};
+
+}  // namespace kt6::testing
