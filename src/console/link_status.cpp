@@ -35,6 +35,10 @@ void LinkWatch::portLost(int comNumber, const QString& device) {
     device_ = device;
 }
 
+void LinkWatch::portBack() {
+    if (state_ == State::Lost) state_ = State::Open;
+}
+
 void LinkWatch::replied(const StatusRecord& record) {
     // A reply proves the device is back, whatever was said of it before.
     if (state_ == State::Lost) state_ = State::Open;

@@ -24,6 +24,8 @@ class LinkWatch {
     void portClosed(int comNumber, const QString& device, std::int32_t error);
     // The open device went away; the link is retrying it.
     void portLost(int comNumber, const QString& device);
+    // The lost device is open again; the controller has not answered on it yet.
+    void portBack();
     // A status reply was read on this tick.
     void replied(const StatusRecord& record);
     // A poll tick is over.

@@ -8,6 +8,7 @@ ConsoleStatusBar::ConsoleStatusBar(QWidget* parent) : QStatusBar(parent) {
     setObjectName("sbStatus");
     // The window has a fixed size: a grip would promise a resize that cannot happen.
     setSizeGripEnabled(false);
+    setFixedHeight(kHeight);
     link_ = field("sbLink", QStringLiteral("Link"), 3);
     radio_ = field("sbRadio", QStringLiteral("Radio"), 3);
     events_ = field("sbEvents", QStringLiteral("Events"), 4);

@@ -14,6 +14,8 @@ class ConsoleStatusBar : public QStatusBar {
   public:
     // How long an event stays in its field.
     static constexpr std::chrono::seconds kEventTime{10};
+    // Fixed, so the window's height does not depend on the style's idea of a status bar.
+    static constexpr int kHeight = 22;
 
     explicit ConsoleStatusBar(QWidget* parent = nullptr);
 

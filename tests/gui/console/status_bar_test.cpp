@@ -5,7 +5,9 @@
 #include <cerrno>
 
 #include "console/colours.h"
+#include "console/link_status.h"
 #include "console/status_bar.h"
+#include "link/serial_network.h"
 #include "window_fixture.h"
 
 namespace kt6 {
@@ -218,6 +220,20 @@ TEST_F(StatusBarTest, rigUnreachableAtFirstConnectIsToldOnceFromTheEventLoopWhil
     QTest::qWait(50);
     EXPECT_EQ(dialogs->messages.size(), 1u);
     EXPECT_FALSE(controller.commands(3).empty());
+}
+
+}  // namespace
+}  // namespace kt6
+
+namespace kt6 {
+namespace {
+
+TEST(ShortPortReason, localAndNetworkPortsInAFewWords) {
+    EXPECT_EQ(shortPortReason(EBUSY, "/dev/ttyUSB0"), "/dev/ttyUSB0: busy (another program holds it)");
+    EXPECT_EQ(shortPortReason(ENOENT, {}), "no such device");
+    EXPECT_EQ(shortPortReason(ECONNREFUSED, "tcp://shack:4001"), "tcp://shack:4001: connection refused");
+    EXPECT_EQ(shortPortReason(kHostNotFound, "rfc2217://nowhere:2217"),
+              "rfc2217://nowhere:2217: host not found");
 }
 
 }  // namespace

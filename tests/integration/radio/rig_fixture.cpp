@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <thread>
 
 extern char** environ;
 
@@ -63,9 +64,34 @@ int freeLoopbackPort() {
     return port;
 }
 
+namespace {
+
+// True once something accepts connections on 127.0.0.1:port.
+bool accepts(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
 std::optional<ChildProcess> startRigctld(int port) {
-    return ChildProcess::spawn(
+    auto child = ChildProcess::spawn(
         {"rigctld", "-m", "1", "-T", "127.0.0.1", "-t", std::to_string(port)});
+    if (!child) return child;
+    // A rig client that connects before rigctld listens sees an unreachable rig; tests that
+    // start one mean a rig that is there.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!accepts(port) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return child;
 }
 
 int runRigctl(int port, const std::vector<std::string>& words) {
