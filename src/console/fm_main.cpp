@@ -173,6 +173,8 @@ void FmMain::FormActivate() {
     started_ = true;
 
     ProfileFile settings(options_.settingsPath);
+    // Such a file reads as empty, so everything below takes its default.
+    if (!settings.problem().empty()) reportUnusableSettings(settings);
     const std::string portText = settings.readString("General", "Serialport", "1");
     const std::string r1 = settings.readString("OmniRig", "Rig1", "1");
     const std::string r2 = settings.readString("OmniRig", "Rig2", "1");
@@ -316,8 +318,24 @@ void FmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void FmMain::reportUnusableSettings(const ProfileFile& settings) {
+    if (settingsProblemReported_) return;
+    settingsProblemReported_ = true;
+    const QString text =
+        QStringLiteral("The settings file %1 %2. The console runs on its defaults and does not "
+                       "change the file.")
+            .arg(QString::fromStdString(settings.path().string()),
+                 QString::fromStdString(settings.problem()));
+    std::fprintf(stderr, "settings: %s\n", text.toUtf8().constData());
+    message(text);
+}
+
 void FmMain::saveSettings() {
     ProfileFile settings(options_.settingsPath);
+    if (!settings.problem().empty()) {
+        reportUnusableSettings(settings);
+        return;
+    }
     if (poll_.ControllerOnline) {
         settings.writeString("General", "Serialport", std::to_string(portNumber_));
     }
@@ -326,6 +344,7 @@ void FmMain::saveSettings() {
     if (centred_) saveWindowPlace(settings, pos());
     std::string error;
     if (!settings.flush(&error)) {
+        std::fprintf(stderr, "settings: not saved: %s\n", error.c_str());
         message(QStringLiteral("The settings could not be saved: %1").arg(QString::fromStdString(error)));
     }
 }

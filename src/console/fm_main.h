@@ -33,6 +33,7 @@ class Dialogs;
 class ElementEditor;
 class KeyButton;
 class Lamp;
+class ProfileFile;
 class QtEventPump;
 class ServiceScreens;
 
@@ -173,6 +174,8 @@ private:
                       const QString& caption = {});
 
     void saveSettings();
+    // Tells the operator, once a run, that the settings file is left alone and why.
+    void reportUnusableSettings(const ProfileFile& settings);
     // Closes, opens and configures the port; true when PortError is 0 after the pair.
     bool reopenPort(int n);
     std::optional<std::string> mappedDevice(int n) const;
@@ -213,6 +216,7 @@ private:
     int portNumber_ = 0;
     bool started_ = false;
     bool settingsLoaded_ = false;
+    bool settingsProblemReported_ = false;
     bool rigStepDeferred_ = false;
     bool centred_ = false;
 

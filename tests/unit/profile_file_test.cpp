@@ -1,5 +1,9 @@
-// Profile-file rules: defaults, case, quotes, duplicates, written form.
+// Profile-file rules: defaults, case, quotes, duplicates, written form; edits in place that
+// keep every other byte; atomic replacement; files that are not INI text left alone.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,7 +15,7 @@ namespace kt6 {
 namespace {
 
 class ProfileFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() /
               ("kt6-profile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
@@ -91,6 +95,264 @@ TEST_F(ProfileFileTest, rewritingAKeyKeepsOneCopyAndOtherContent) {
     EXPECT_EQ(f.readString("General", "Serialport", ""), "5");
     EXPECT_EQ(f.sectionKeys("General").size(), 1u);
     EXPECT_EQ(f.readString("Ports", "COM1", ""), "/dev/pts/9");
+}
+
+TEST_F(ProfileFileTest, crLfLineEndsStayCrLfAndNewLinesTakeThem) {
+    write("[General]\r\nSerialport=2\r\n[OmniRig]\r\nRig1=1\r\n");
+    {
+        ProfileFile f(path);
+        f.writeString("General", "Serialport", "5");
+        f.writeString("OmniRig", "Rig2", "0");
+        f.writeString("Radio1", "Model", "1");
+        ASSERT_TRUE(f.flush());
+    }
+    EXPECT_EQ(read(),
+              "[General]\r\nSerialport=5\r\n[OmniRig]\r\nRig1=1\r\nRig2=0\r\n"
+              "[Radio1]\r\nModel=1\r\n");
+}
+
+TEST_F(ProfileFileTest, editingAKeyKeepsEveryOtherByte) {
+    const std::string before =
+        "; station settings\n"
+        "\n"
+        "[Ports]\n"
+        "  COM3 = /dev/ttyUSB0   \n"
+        "COM1=/dev/pts/9\n"
+        "\n"
+        "# the operator's own notes\n"
+        "[Notes]\n"
+        "antenna=4 el\n"
+        "no equals sign here\n"
+        "[General]\n"
+        "Zeta=last\n"
+        "Serialport =  2\t\n"
+        "Alpha=first\n"
+        "\n";
+    write(before);
+    {
+        ProfileFile f(path);
+        f.writeString("GENERAL", "serialport", "7");
+        ASSERT_TRUE(f.flush());
+    }
+    std::string after = before;
+    const std::string old = "Serialport =  2\t";
+    after.replace(after.find(old), old.size(), "Serialport =  7");
+    EXPECT_EQ(read(), after);
+}
+
+TEST_F(ProfileFileTest, newKeyGoesAfterTheLastKeyOfItsSection) {
+    write("[OmniRig]\nRig1=1\n\n; next: ports\n[Ports]\nCOM1=/dev/ttyS0\n");
+    {
+        ProfileFile f(path);
+        f.writeString("omnirig", "Rig2", "0");
+        ASSERT_TRUE(f.flush());
+    }
+    EXPECT_EQ(read(), "[OmniRig]\nRig1=1\nRig2=0\n\n; next: ports\n[Ports]\nCOM1=/dev/ttyS0\n");
+}
+
+TEST_F(ProfileFileTest, newKeyInASectionWithNoKeysFollowsItsHeader) {
+    write("[General]\n; nothing yet\n[Ports]\n");
+    {
+        ProfileFile f(path);
+        f.writeString("General", "Serialport", "3");
+        ASSERT_TRUE(f.flush());
+    }
+    EXPECT_EQ(read(), "[General]\nSerialport=3\n; nothing yet\n[Ports]\n");
+}
+
+TEST_F(ProfileFileTest, newSectionGoesAtTheEndAndAnUnendedLastLineIsEndedFirst) {
+    write("[Ports]\r\nCOM1=/dev/ttyS0");
+    {
+        ProfileFile f(path);
+        f.writeString("OmniRig", "Rig1", "0");
+        f.writeString("OmniRig", "Rig2", "1");
+        ASSERT_TRUE(f.flush());
+    }
+    EXPECT_EQ(read(), "[Ports]\r\nCOM1=/dev/ttyS0\r\n[OmniRig]\r\nRig1=0\r\nRig2=1\r\n");
+}
+
+TEST_F(ProfileFileTest, newFileTakesTheChosenLineEnd) {
+    {
+        ProfileFile f(path);
+        f.setNewFileLineEnd("\r\n");
+        f.writeString("Factory", "mot_maxvel", "1200");
+        ASSERT_TRUE(f.flush());
+    }
+    EXPECT_EQ(read(), "[Factory]\r\nmot_maxvel=1200\r\n");
+}
+
+TEST_F(ProfileFileTest, aValueThatAlreadyReadsTheSameKeepsItsLineAndTheFile) {
+    write("[OmniRig]\nRig1 = '1'\nRig2=0\n");
+    const auto permissions = std::filesystem::status(path).permissions();
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    {
+        ProfileFile f(path);
+        f.writeString("OmniRig", "Rig1", "1");
+        f.writeString("OmniRig", "Rig2", "0");
+        ASSERT_TRUE(f.flush());
+    }
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino) << "an unchanged file is not replaced";
+    EXPECT_EQ(std::filesystem::status(path).permissions(), permissions);
+    EXPECT_EQ(read(), "[OmniRig]\nRig1 = '1'\nRig2=0\n");
+}
+
+TEST_F(ProfileFileTest, quotedValuesKeepTheirOuterBlanksAndOtherValuesLoseThem) {
+    {
+        ProfileFile f(path);
+        ASSERT_TRUE(f.writeString("User", "welcome", "\"  CIAO  \""));
+        ASSERT_TRUE(f.writeString("User", "plain", "  x  "));
+        ASSERT_TRUE(f.writeString("User", "inner", "a = b ; c"));
+        ASSERT_TRUE(f.flush());
+    }
+    ProfileFile f(path);
+    EXPECT_EQ(f.readString("User", "welcome", ""), "  CIAO  ");
+    EXPECT_EQ(f.readString("User", "plain", ""), "x");
+    EXPECT_EQ(f.readString("User", "inner", ""), "a = b ; c");
+}
+
+TEST_F(ProfileFileTest, namesAndValuesALineCannotCarryAreRefused) {
+    write("[General]\nSerialport=2\n");
+    ProfileFile f(path);
+    EXPECT_FALSE(f.writeString("General", "Serialport", "3\n[Evil]"));
+    EXPECT_FALSE(f.writeString("General", "Serialport", "3\r"));
+    EXPECT_FALSE(f.writeString("General", "Serialport", std::string("3\0", 2)));
+    EXPECT_FALSE(f.writeString("General", "a=b", "1"));
+    EXPECT_FALSE(f.writeString("General", "", "1"));
+    EXPECT_FALSE(f.writeString("General", " padded", "1"));
+    EXPECT_FALSE(f.writeString("General", ";note", "1"));
+    EXPECT_FALSE(f.writeString("General", "[x", "1"));
+    EXPECT_FALSE(f.writeString("Gen]eral", "k", "1"));
+    EXPECT_FALSE(f.writeString("General\n", "k", "1"));
+    EXPECT_FALSE(f.writeString(" General", "k", "1"));
+    ASSERT_TRUE(f.flush());
+    EXPECT_EQ(read(), "[General]\nSerialport=2\n");
+}
+
+TEST_F(ProfileFileTest, duplicateSectionsReadAsOneAndEditWhereTheKeyIs) {
+    write("[A]\nx=1\n[B]\nz=0\n[a]\ny=2\nX=9\n");
+    {
+        ProfileFile f(path);
+        EXPECT_EQ(f.sectionKeys("A"), (std::vector<std::string>{"x", "y"}));
+        EXPECT_EQ(f.sections(), (std::vector<std::string>{"A", "B"}));
+        EXPECT_EQ(f.readString("a", "x", ""), "1");
+        f.writeString("A", "y", "3");
+        f.writeString("A", "w", "4");
+        ASSERT_TRUE(f.flush());
+    }
+    EXPECT_EQ(read(), "[A]\nx=1\nw=4\n[B]\nz=0\n[a]\ny=3\nX=9\n");
+}
+
+TEST_F(ProfileFileTest, erasingASectionRemovesEveryCopyAndNothingElse) {
+    write("; top\n[Keep]\nk=1\n[Gone]\ng=1\n; about gone\n[Keep2]\nk=2\n[gone]\ng=2\n");
+    {
+        ProfileFile f(path);
+        f.eraseSection("GONE");
+        EXPECT_FALSE(f.hasSection("Gone"));
+        ASSERT_TRUE(f.flush());
+    }
+    EXPECT_EQ(read(), "; top\n[Keep]\nk=1\n[Keep2]\nk=2\n");
+}
+
+TEST_F(ProfileFileTest, aByteOrderMarkAndLoneCarriageReturnsAreReadAndKept) {
+    write("\xEF\xBB\xBF[General]\rSerialport=4\r");
+    {
+        ProfileFile f(path);
+        EXPECT_EQ(f.readInt("General", "Serialport", 0), 4);
+        f.writeString("General", "Serialport", "6");
+        f.writeString("General", "Extra", "1");
+        ASSERT_TRUE(f.flush());
+    }
+    EXPECT_EQ(read(), "\xEF\xBB\xBF[General]\rSerialport=6\rExtra=1\r");
+}
+
+TEST_F(ProfileFileTest, fileWithANulByteIsNeitherReadNorWritten) {
+    const std::string before =
+        std::string("[General]\nSerialport=3\n[Ports]\nCOM3=x\0y\n", 40) + "[OmniRig]\nRig1=1\n";
+    write(before);
+    ProfileFile f(path);
+    EXPECT_TRUE(f.existed());
+    EXPECT_NE(f.problem().find("NUL"), std::string::npos);
+    EXPECT_EQ(f.readString("General", "Serialport", "1"), "1") << "defaults, not a part of it";
+    EXPECT_FALSE(f.writeString("OmniRig", "Rig1", "0"));
+    std::string error;
+    EXPECT_FALSE(f.flush(&error));
+    EXPECT_NE(error.find(path.string()), std::string::npos);
+    EXPECT_EQ(read(), before);
+}
+
+TEST_F(ProfileFileTest, textWithNoSectionIsNotTakenForSettings) {
+    const std::string before = "#!/bin/sh\nPORT=/dev/ttyS0\nexec skarnel-kt6\n";
+    write(before);
+    ProfileFile f(path);
+    EXPECT_FALSE(f.problem().empty());
+    EXPECT_FALSE(f.flush());
+    EXPECT_EQ(read(), before);
+    // Comments and blank lines alone are an empty settings file, not some other file.
+    write("; nothing set yet\n\n");
+    EXPECT_TRUE(ProfileFile(path).problem().empty());
+}
+
+TEST_F(ProfileFileTest, pathThatIsNotARegularFileIsNeverReplaced) {
+    std::filesystem::create_directories(path);
+    ProfileFile f(path);
+    EXPECT_TRUE(f.existed());
+    EXPECT_FALSE(f.problem().empty());
+    EXPECT_FALSE(f.flush());
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+TEST_F(ProfileFileTest, failedWriteLeavesTheOldFileWholeAndNoTemporaryFile) {
+    const std::string before = "[General]\nSerialport=2\n";
+    write(before);
+    ProfileFile f(path);
+    for (int i = 0; i < 200; ++i) f.writeString("Big", "key" + std::to_string(i), "0123456789");
+    // A file-size limit makes the write fail part-way, as a full disk would.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string error;
+    const bool written = f.flush(&error);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
+    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+    EXPECT_EQ(read(), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << "temporary left";
+}
+
+TEST_F(ProfileFileTest, folderThatCannotBeMadeFailsTheWrite) {
+    write("not a folder");
+    ProfileFile f(path / "skarnel.ini");
+    f.writeString("General", "Serialport", "1");
+    std::string error;
+    EXPECT_FALSE(f.flush(&error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(read(), "not a folder");
+}
+
+TEST_F(ProfileFileTest, replacementKeepsPermissionsAndWritesThroughALink) {
+    const auto real = dir / "real.ini";
+    std::ofstream(real, std::ios::binary) << "[General]\nSerialport=1\n";
+    std::filesystem::permissions(real, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write |
+                                           std::filesystem::perms::group_read);
+    std::filesystem::create_symlink("real.ini", path);
+    {
+        ProfileFile f(path);
+        f.writeString("General", "Serialport", "9");
+        ASSERT_TRUE(f.flush());
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(ProfileFile(real).readString("General", "Serialport", ""), "9");
+    EXPECT_EQ(std::filesystem::status(real).permissions(), std::filesystem::perms::owner_read |
+                                                               std::filesystem::perms::owner_write |
+                                                               std::filesystem::perms::group_read);
 }
 
 TEST(ProfileValue, trimRules) {

@@ -240,6 +240,51 @@ TEST_F(ConsoleWindowTest, closingBeforeAnAnswerKeepsThePortButWritesTheRigs) {
     EXPECT_EQ(saved.readString("OmniRig", "Rig2", ""), "0");
 }
 
+TEST_F(ConsoleWindowTest, settingsFileThatIsNotTextIsReportedOnceRunsOnDefaultsAndIsKept) {
+    const std::string before =
+        std::string("[General]\nSerialport=3\n\0\n", 25) +
+        "[Ports]\nCOM3=/dev/ttyUSB0\n[OmniRig]\nRig1=1\nRig2=0\n; mine\n";
+    {
+        QFile f(QString::fromStdString(settingsPath().string()));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(before.data(), static_cast<qint64>(before.size()));
+    }
+    start();
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_TRUE(dialogs->messages[0].contains("NUL")) << dialogs->messages[0].toStdString();
+    EXPECT_TRUE(dialogs->messages[0].contains(QString::fromStdString(settingsPath().string())));
+    // The defaults: COM1 on its own device, rig 2 followed.
+    EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(checkedPorts(), std::vector<int>{1});
+    EXPECT_FALSE(find<QCheckBox>("ckOmni1")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("ckOmni2")->isChecked());
+    pollTwice();
+    ASSERT_TRUE(window->poll().ControllerOnline);
+    window->close();
+    EXPECT_EQ(dialogs->messages.size(), 1u) << "told once, not again at close";
+    QFile f(QString::fromStdString(settingsPath().string()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().toStdString(), before);
+}
+
+TEST_F(ConsoleWindowTest, closeChangesOnlyTheLinesOfItsOwnKeys) {
+    writeSettings(
+        "; my station\r\n[General]\r\nSerialport = 2\r\n\r\n[Ports]\r\nCOM2=/dev/pts/4\r\n"
+        "[Mine]\r\nnote=keep me\r\n[OmniRig]\r\nRig2=0\r\nRig1=1\r\n");
+    start();
+    pollTwice();
+    ASSERT_TRUE(window->poll().ControllerOnline);
+    find<QCheckBox>("ckOmni2")->setChecked(true);
+    find<QCheckBox>("ckOmni1")->setChecked(false);
+    window->close();
+    QFile f(QString::fromStdString(settingsPath().string()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().toStdString(),
+              "; my station\r\n[General]\r\nSerialport = 2\r\n\r\n[Ports]\r\nCOM2=/dev/pts/4\r\n"
+              "[Mine]\r\nnote=keep me\r\n[OmniRig]\r\nRig2=1\r\nRig1=0\r\n");
+    EXPECT_TRUE(dialogs->messages.empty());
+}
+
 TEST_F(ConsoleWindowTest, statusReplyFillsTheDisplayAndTheLampFollowsNextTick) {
     start();
     pollTwice();
