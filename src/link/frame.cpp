@@ -33,6 +33,7 @@ FrameReceiver::Event FrameReceiver::feed(std::uint8_t b) {
         case kFrameStart:
             payload_.clear();
             escapePending_ = false;
+            overlong_ = false;
             inFrame_ = true;
             return Event::None;
         case kFrameEscape:
@@ -42,13 +43,19 @@ FrameReceiver::Event FrameReceiver::feed(std::uint8_t b) {
             if (!inFrame_) return Event::None;
             inFrame_ = false;
             // Content plus its own checksum always runs to 1; a lone byte can do so by chance.
-            const bool good = payload_.size() >= 2 && frameChecksum(payload_) == 1;
+            const bool good = !overlong_ && payload_.size() >= 2 && frameChecksum(payload_) == 1;
             return good ? Event::GoodFrame : Event::BadFrame;
         }
         default:
             if (!inFrame_) return Event::None;
             if (escapePending_) b |= 0x80;
             escapePending_ = false;
+            // Noise with no end byte must not grow without bound; what no sender can write
+            // is a bad frame.
+            if (payload_.size() > kMaxFrameContent) {
+                overlong_ = true;
+                return Event::None;
+            }
             payload_.push_back(b);
             return Event::None;
     }

@@ -39,23 +39,25 @@ std::optional<Bytes> encodeFrame(std::span<const std::uint8_t> content);
 // Assembles frames from received bytes, one byte at a time; state is kept across calls so a
 // frame may arrive in pieces.
 class FrameReceiver {
-public:
+  public:
     enum class Event { None, GoodFrame, BadFrame };
 
     // Takes one received byte; reports when an end byte closed a frame and whether it was good.
     Event feed(std::uint8_t b);
 
     // The unescaped bytes since the last start byte: after an end byte, the content of that
-    // frame, checksum byte last.
+    // frame, checksum byte last. At most kMaxFrameContent + 1 bytes: a longer frame keeps its
+    // first bytes and is reported bad.
     Bytes& payload() { return payload_; }
     const Bytes& payload() const { return payload_; }
     bool inFrame() const { return inFrame_; }
     bool escapePending() const { return escapePending_; }
 
-private:
+  private:
     Bytes payload_;
     bool inFrame_ = false;
     bool escapePending_ = false;
+    bool overlong_ = false;
 };
 
 }  // namespace kt6

@@ -5,8 +5,9 @@
 namespace kt6 {
 namespace {
 
+// Written so that no offset and width, however large, can wrap around past the check.
 bool fits(std::size_t blockSize, const LayoutField& field) {
-    return field.offset + field.width <= blockSize;
+    return field.offset <= blockSize && field.width <= blockSize - field.offset;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "link/frame.h"
+
 namespace kt6 {
 namespace {
 
@@ -41,6 +43,9 @@ std::vector<LayoutField> layoutFields(std::string_view layout) {
             semicolon == std::string_view::npos ? std::string_view{} : layout.substr(semicolon + 1);
         auto field = parseItem(item);
         if (!field) continue;
+        // No block is larger than one frame carries: a wider field is malformed and ends the
+        // walk, so no offset or block size can wrap around.
+        if (field->width > kMaxFrameContent - offset) break;
         field->offset = offset;
         offset += field->width;
         fields.push_back(*field);

@@ -57,7 +57,8 @@ struct LayoutField {
 };
 
 // The fields of a layout in block order, with their offsets; an item without a blank and a
-// decimal width is passed over.
+// decimal width is passed over, and the walk ends at a field that would take the block past
+// the 255 bytes one frame carries.
 std::vector<LayoutField> layoutFields(std::string_view layout);
 // The block size a layout describes: the sum of its widths.
 std::size_t layoutSize(std::string_view layout);

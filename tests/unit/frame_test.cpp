@@ -89,6 +89,25 @@ TEST(FrameReceive, frameSplitAcrossCallsCompletesLater) {
     EXPECT_EQ(rx.payload()[2], 0xFA);
 }
 
+TEST(FrameReceive, frameLongerThanAnySenderWritesIsBadAndNoiseStaysBounded) {
+    FrameReceiver rx;
+    // The longest frame the writer builds still comes through.
+    const Bytes longest(kMaxFrameContent, 0x11);
+    EXPECT_EQ(feedAll(rx, encode(longest)), std::vector{FrameReceiver::Event::GoodFrame});
+    // One byte more, with a checksum that is right for all of it, is not taken.
+    const Bytes content(kMaxFrameContent + 1, 0x11);
+    Bytes wire{kFrameStart};
+    for (auto b : content) appendEscaped(wire, b);
+    appendEscaped(wire, frameChecksum(content));
+    wire.push_back(kFrameEnd);
+    EXPECT_EQ(feedAll(rx, wire), std::vector{FrameReceiver::Event::BadFrame});
+    // A start byte followed by endless noise keeps no more than one frame's worth.
+    rx.feed(kFrameStart);
+    for (int i = 0; i < 100000; ++i) rx.feed(static_cast<std::uint8_t>(i % 0xF0));
+    EXPECT_LE(rx.payload().size(), kMaxFrameContent + 1);
+    EXPECT_EQ(feedAll(rx, encode({0x0D, 0x00})), std::vector{FrameReceiver::Event::GoodFrame});
+}
+
 TEST(FrameReceive, badChecksumIsReported) {
     FrameReceiver rx;
     Bytes frame = encode({0x0D, 0x00});
