@@ -44,17 +44,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(decoded.complete == (bytes.size() >= layoutBytes));
     if (!decoded.complete) return 0;
 
+    std::map<std::string_view, int> seen;
+    for (const auto& field : kt6::layoutFields(layout)) ++seen[field.key()];
+    bool duplicates = false;
+    for (const auto& [key, count] : seen) duplicates = duplicates || count > 1;
+
     std::map<std::string, std::string, std::less<>> values;
     for (const auto& field : decoded.values) values.emplace(field.key, field.value);
     const auto encoded = kt6::encodeBlock(layout, [&](std::string_view key) {
         const auto it = values.find(key);
         return it == values.end() ? std::optional<std::string>{} : std::optional(it->second);
     });
+    // A malformed layout that gives a text and a number one key cannot be written back.
+    if (duplicates && !encoded) return 0;
     check(encoded.has_value());
     check(encoded->size() == layoutBytes);
 
-    std::map<std::string_view, int> seen;
-    for (const auto& field : kt6::layoutFields(layout)) ++seen[field.key()];
     for (const auto& field : kt6::layoutFields(layout)) {
         // A key the layout names twice takes the first field's value for both.
         if (seen[field.key()] > 1) continue;
