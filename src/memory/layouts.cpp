@@ -33,6 +33,41 @@ std::optional<LayoutField> parseItem(std::string_view item) {
 
 }  // namespace
 
+std::string NextLayoutItem(std::string& layout) {
+    const auto semicolon = layout.find(';');
+    std::string item;
+    if (semicolon == std::string::npos) {
+        item = std::move(layout);
+        layout.clear();
+    } else {
+        item = layout.substr(0, semicolon);
+        layout.erase(0, semicolon + 1);
+    }
+    return item;
+}
+
+std::string LayoutItemName(std::string_view item) {
+    return std::string(item.substr(0, item.find(' ')));
+}
+
+int LayoutItemWidth(std::string_view item) {
+    const auto blank = item.find(' ');
+    if (blank == std::string_view::npos) return 0;
+    const std::string_view digits = item.substr(blank + 1);
+    int width = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), width);
+    if (error != std::errc{} || width < 0) return 0;
+    return width;
+}
+
+std::vector<int> transferredBlocks(bool masterSlaveTicked) {
+    std::vector<int> blocks{kFactoryBlock, kUserBlock};
+    if (masterSlaveTicked) return blocks;
+    for (int b = kFirstUseroffsBlock; b <= kLastUseroffsBlock; ++b) blocks.push_back(b);
+    for (int b = kFirstFactoryTuneBlock; b <= kLastFactoryTuneBlock; ++b) blocks.push_back(b);
+    return blocks;
+}
+
 std::vector<LayoutField> layoutFields(std::string_view layout) {
     std::vector<LayoutField> fields;
     std::size_t offset = 0;

@@ -56,6 +56,14 @@ struct LayoutField {
     std::string_view key() const { return kind == FieldKind::Text ? name.substr(1) : name; }
 };
 
+// The walk over a layout string, item by item: the text before the first ";" (the whole rest
+// when there is none), removed from layout together with its ";". An empty item ends a walk.
+std::string NextLayoutItem(std::string& layout);
+// The item's name, its mark ("!" or "?") included: the text before the first blank.
+std::string LayoutItemName(std::string_view item);
+// The item's width in bytes: the decimal number after the first blank; 0 when there is none.
+int LayoutItemWidth(std::string_view item);
+
 // The fields of a layout in block order, with their offsets; an item without a blank and a
 // decimal width is passed over, and the walk ends at a field that would take the block past
 // the 255 bytes one frame carries.
@@ -77,6 +85,23 @@ struct BlockInfo {
 // Section and layout of a block number under a firmware; nothing for 2, 36 and numbers
 // outside 0..69, which are never transferred.
 std::optional<BlockInfo> blockInfo(int block, std::uint16_t firmwareVersion);
+// Every block a save or load moves, in file order: Factory, User, then (unless the master/slave
+// box is ticked) Useroffs1..33 and FactoryTune1..33.
+std::vector<int> transferredBlocks(bool masterSlaveTicked);
+
+// Which unit a block transfer addresses: the index of the "Master"/"Slave 1"/"Slave 2" list,
+// which only counts while the master/slave box is ticked (the list is disabled otherwise).
+struct UnitSelection {
+    bool linked = false;  // the master/slave box ckSK2200
+    int index = 0;        // the list cbSlave
+    int unit() const { return linked ? index : 0; }
+};
+
+// The 16-bit block selector: block number in the low byte, unit index in the high byte.
+inline std::uint16_t blockSelector(int block, int unit) {
+    return static_cast<std::uint16_t>((block & 0xFF) + 256 * (unit & 0xFF));
+}
+
 // The byte size of a block under a firmware; nothing where blockInfo has nothing.
 std::optional<std::size_t> blockSize(int block, std::uint16_t firmwareVersion);
 

@@ -1,0 +1,136 @@
+#include "memory/block_transfer.h"
+
+#include <thread>
+
+namespace kt6 {
+
+namespace {
+constexpr std::chrono::milliseconds kSettlePause{100};
+constexpr std::chrono::milliseconds kDrainPause{10};
+constexpr int kPreambleTimeoutMs = 200;
+}  // namespace
+
+BlockTransfer::BlockTransfer(Link& link, Pause pause)
+    : link_(link),
+      pause_(pause ? std::move(pause)
+                   : Pause([](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); })) {}
+
+void BlockTransfer::clearLog() {
+    link_.clearLog();
+    fileText_.clear();
+}
+
+void BlockTransfer::logLine(std::string_view line) {
+    link_.LogLine(line);
+    fileText_.append(line);
+    fileText_.append("\r\n");
+}
+
+void BlockTransfer::logField(std::string_view name, std::string_view value, bool text) {
+    std::string line(name);
+    line.push_back('=');
+    link_.LogLine(line + std::string(value));
+    fileText_.append(line);
+    fileText_.append(text ? quoteIniText(value) : std::string(value));
+    fileText_.append("\r\n");
+}
+
+void BlockTransfer::TransferPreamble() {
+    link_.ExchangeEnabled = true;
+    pause_(kSettlePause);
+    std::uint8_t stale = 0;
+    while (link_.port().ReadByte(stale)) pause_(kDrainPause);
+    link_.SendCommand(1, {}, false, 1, kPreambleTimeoutMs);
+}
+
+Bytes BlockTransfer::selectorBytes(int block) const {
+    const std::uint16_t selector = blockSelector(block, units_.unit());
+    return {static_cast<std::uint8_t>(selector & 0xFF), static_cast<std::uint8_t>(selector >> 8)};
+}
+
+bool BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::string_view section) {
+    if (link_.SendCommand(kReadBlockCommand, selectorBytes(block), false, kBlockTries,
+                          kReadTimeoutMs) != 0) {
+        return true;
+    }
+    // The reply data, without the frame's checksum byte that ends RxPayload.
+    const Bytes& rx = link_.RxPayload();
+    const std::size_t available = rx.empty() ? 0 : rx.size() - 1;
+    std::size_t next = 0;
+    logLine("[" + std::string(section) + "]");
+    std::string rest(layout);
+    for (std::string item = NextLayoutItem(rest); !item.empty(); item = NextLayoutItem(rest)) {
+        std::string name = LayoutItemName(item);
+        const int width = LayoutItemWidth(item);
+        const bool text = !name.empty() && name.front() == '?';
+        std::string value;
+        std::uint32_t number = 0;
+        for (int i = 0; i < width; ++i) {
+            if (next >= available) {
+                logLine(kDataError);
+                return true;
+            }
+            const std::uint8_t b = rx[next++];
+            if (text) {
+                if (b != 0) value.push_back(static_cast<char>(b));
+            } else if (i < 4) {
+                number |= static_cast<std::uint32_t>(b) << (8 * i);
+            }
+        }
+        if (text) {
+            name.erase(0, 1);
+        } else {
+            value = std::to_string(static_cast<std::int32_t>(number));
+        }
+        if (!name.empty() && name.front() == '!') continue;
+        logField(name, value, text);
+    }
+    logLine("");
+    return false;
+}
+
+bool BlockTransfer::sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs) {
+    if (link_.SendCommand(command, payload, true, kBlockTries, timeoutMs) != 0) return true;
+    logLine("");
+    return false;
+}
+
+bool BlockTransfer::WriteBlockFromFile(int block, std::string_view layout,
+                                       std::string_view section) {
+    lastError_.clear();
+    if (!source_) {
+        lastError_ = "no setup file is open";
+        return true;
+    }
+    if (source_->sectionKeys(section).empty()) return false;
+    const EncodedBlock encoded = encodeSection(layout, *source_, section, false);
+    if (encoded.error) {
+        lastError_ = encodeErrorText(*encoded.error);
+        return true;
+    }
+    Bytes payload = selectorBytes(block);
+    payload.insert(payload.end(), encoded.bytes.begin(), encoded.bytes.end());
+    return sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs);
+}
+
+bool BlockTransfer::WriteSetupBlock(std::uint8_t command, std::string_view layout,
+                                    std::string_view section) {
+    lastError_.clear();
+    if (!source_) {
+        lastError_ = "no scratch file is open";
+        return true;
+    }
+    const EncodedBlock encoded = encodeSection(layout, *source_, section, false);
+    if (encoded.error) {
+        lastError_ = encodeErrorText(*encoded.error);
+        return true;
+    }
+    if (units_.linked && units_.index > 0) {
+        Bytes payload = selectorBytes(command == kWriteFactoryCommand ? kFactoryBlock : kUserBlock);
+        payload.insert(payload.end(), encoded.bytes.begin(), encoded.bytes.end());
+        return sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs);
+    }
+    return sendBlock(command, encoded.bytes, kSetupWriteTimeoutMs);
+}
+
+}  // namespace kt6

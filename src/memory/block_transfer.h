@@ -1,0 +1,92 @@
+#pragma once
+// Moving memory blocks between the controller and the console: the transfer preamble, a block
+// read into the setup log, and a block written from an INI section. The setup log is the
+// link's log (CR LF lines); beside it this keeps the same lines as a setup file writes them.
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "link/link.h"
+#include "memory/layouts.h"
+#include "memory/profile_file.h"
+#include "memory/setup_log.h"
+
+namespace kt6 {
+
+inline constexpr std::uint8_t kReadBlockCommand = 5;
+inline constexpr std::uint8_t kWriteBlockCommand = 4;
+inline constexpr std::uint8_t kWriteFactoryCommand = 6;
+inline constexpr std::uint8_t kWriteUserCommand = 7;
+inline constexpr int kBlockTries = 4;
+inline constexpr int kReadTimeoutMs = 100;
+inline constexpr int kWriteTimeoutMs = 6000;
+inline constexpr int kSetupWriteTimeoutMs = 300;
+inline constexpr std::string_view kDataError = "Errore nei dati.";
+
+class BlockTransfer {
+  public:
+    // A pause that lets nothing else run (the preamble's waits).
+    using Pause = std::function<void(std::chrono::milliseconds)>;
+
+    explicit BlockTransfer(Link& link, Pause pause = {});
+
+    Link& link() { return link_; }
+    void setUnits(UnitSelection units) { units_ = units; }
+    const UnitSelection& units() const { return units_; }
+
+    // The setup log: cleared by each save, load and panel opening.
+    void clearLog();
+    const std::string& logText() const { return link_.logText(); }
+    // The log's lines as the setup file holds them: texts quoted where INI reading would
+    // otherwise change them.
+    const std::string& fileText() const { return fileText_; }
+
+    // Link check before the first block: drain stale input, one status request.
+    void TransferPreamble();
+
+    // Each returns true on failure, as the block operations report.
+    bool ReadBlockToLog(int block, std::string_view layout, std::string_view section);
+    // Sends nothing, successfully, for a section without keys (the controller keeps the block).
+    bool WriteBlockFromFile(int block, std::string_view layout, std::string_view section);
+    bool WriteSetupBlock(std::uint8_t command, std::string_view layout, std::string_view section);
+
+    // The INI file block writes take their values from; exists only during a load or update.
+    ProfileFile* SourceIni() { return source_.get(); }
+    void setSourceIni(std::unique_ptr<ProfileFile> source) { source_ = std::move(source); }
+    std::unique_ptr<ProfileFile> freeSourceIni() { return std::move(source_); }
+
+    // Why the last block write failed without an exchange (a value that does not convert).
+    const std::string& lastError() const { return lastError_; }
+
+    // One save, load or update at a time: true while one runs.
+    bool running() const { return running_; }
+    // Marks a sequence as running for as long as it lives; check running() first.
+    class Sequence {
+      public:
+        explicit Sequence(BlockTransfer& t) : t_(t) { t_.running_ = true; }
+        ~Sequence() { t_.running_ = false; }
+        Sequence(const Sequence&) = delete;
+        Sequence& operator=(const Sequence&) = delete;
+
+      private:
+        BlockTransfer& t_;
+    };
+
+  private:
+    void logLine(std::string_view line);
+    void logField(std::string_view name, std::string_view value, bool text);
+    Bytes selectorBytes(int block) const;
+    bool sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs);
+
+    Link& link_;
+    Pause pause_;
+    UnitSelection units_;
+    std::string fileText_;
+    std::unique_ptr<ProfileFile> source_;
+    std::string lastError_;
+    bool running_ = false;
+};
+
+}  // namespace kt6

@@ -1,0 +1,72 @@
+#include "memory/setup_file.h"
+
+#include "memory/setup_log.h"
+
+namespace kt6 {
+
+BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
+                              const TransferProgress& progress) {
+    BackupResult result;
+    transfer.clearLog();
+    const std::vector<int> blocks = transferredBlocks(transfer.units().linked);
+    const int total = static_cast<int>(blocks.size());
+    if (progress) progress(0, total);
+    transfer.TransferPreamble();
+    int done = 0;
+    for (int block : blocks) {
+        const auto info = blockInfo(block, firmwareVersion);
+        const bool failed = transfer.ReadBlockToLog(block, info->layout, info->section);
+        if (progress) progress(++done, total);
+        if (!failed) continue;
+        if (block == kFactoryBlock || block == kUserBlock) return result;
+        ++result.missing;
+    }
+    result.received = true;
+    return result;
+}
+
+std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t firmwareVersion,
+                                          bool masterSlaveTicked) {
+    if (!file.existed()) return "The file " + file.path().string() + " does not exist.";
+    if (!file.hasSection("Factory") && !file.hasSection("User")) {
+        return file.path().string() +
+               " is not a setup file: it has neither a [Factory] nor a [User] section.";
+    }
+    for (int block : transferredBlocks(masterSlaveTicked)) {
+        const auto info = blockInfo(block, firmwareVersion);
+        if (file.sectionKeys(info->section).empty()) continue;
+        const EncodedBlock encoded = encodeSection(info->layout, file, info->section, true);
+        if (encoded.error) return encodeErrorText(*encoded.error);
+    }
+    return std::nullopt;
+}
+
+RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
+                                const TransferProgress& progress) {
+    RestoreResult result;
+    transfer.clearLog();
+    const std::vector<int> blocks = transferredBlocks(transfer.units().linked);
+    const int total = static_cast<int>(blocks.size());
+    if (progress) progress(0, total);
+    transfer.TransferPreamble();
+    int done = 0;
+    for (int block : blocks) {
+        const auto info = blockInfo(block, firmwareVersion);
+        const bool empty =
+            !transfer.SourceIni() || transfer.SourceIni()->sectionKeys(info->section).empty();
+        if (transfer.WriteBlockFromFile(block, info->layout, info->section)) {
+            result.failed = true;
+            result.failedBlock = block;
+            return result;
+        }
+        if (empty) {
+            ++result.skipped;
+        } else {
+            ++result.sent;
+        }
+        if (progress) progress(++done, total);
+    }
+    return result;
+}
+
+}  // namespace kt6

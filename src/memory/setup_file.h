@@ -1,0 +1,56 @@
+#pragma once
+// The setup file: a backup of every memory block as INI text, saved from the controller and
+// loaded back into it. The sequences run on a BlockTransfer; the caller owns the dialogs,
+// buttons and status texts.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "memory/block_transfer.h"
+
+namespace kt6 {
+
+inline constexpr std::string_view kSetupFileExtension = "skarnel";
+
+// Blocks done so far out of all the sequence moves.
+using TransferProgress = std::function<void(int done, int total)>;
+
+struct BackupResult {
+    // Blocks 0 and 1 arrived whole; without them nothing is to be saved.
+    bool received = false;
+    // Useroffs and FactoryTune blocks that did not arrive (their sections are missing or cut).
+    int missing = 0;
+};
+
+// Preamble, then Factory and User (stopping at the first failure), then unless the master/slave
+// box is ticked every Useroffs and FactoryTune block, a failed one passed over. The setup log
+// is cleared first and holds the blocks afterwards.
+BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
+                              const TransferProgress& progress = {});
+
+// Why a setup file cannot be loaded, checked before anything is sent: missing, neither a
+// "Factory" nor a "User" section, a value that is not an integer or does not fit its field.
+// Nothing when it can be loaded.
+std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t firmwareVersion,
+                                          bool masterSlaveTicked);
+
+struct RestoreResult {
+    bool failed = false;
+    int failedBlock = -1;
+    int sent = 0;     // blocks written
+    int skipped = 0;  // sections missing or empty: the controller keeps those blocks
+};
+
+// Preamble, then every block from SourceIni in file order, stopping at the first failure. The
+// setup log is cleared first.
+RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
+                                const TransferProgress& progress = {});
+
+// Writes the bytes to a file beside the target and renames it over the target, so an older
+// file is either kept whole or replaced whole; false with the reason when that fails.
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         std::string* error = nullptr);
+
+}  // namespace kt6

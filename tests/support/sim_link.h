@@ -1,0 +1,79 @@
+#pragma once
+// The console's link code on the in-process simulated controller, on the fake clock of a
+// FakePump: a block transfer as the console runs it, and the controller's memory to look at.
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "link/comm32.h"
+#include "link/link.h"
+#include "memory/block_transfer.h"
+#include "sim/simulated_serial_backend.h"
+#include "support/fake_pump.h"
+
+namespace kt6::testing {
+
+struct SimLink {
+    explicit SimLink(sim::Firmware firmware, int units = 1) {
+        sim::ModelOptions options;
+        options.controller.firmware = firmware;
+        options.controller.units = units;
+        auto owned = std::make_unique<sim::SimulatedSerialBackend>(
+            options, [this] { return sim::TimePoint{} + pump.now(); }, [](sim::TimePoint) {});
+        backend = owned.get();
+        port = std::make_unique<Comm32>(std::move(owned), nullptr);
+        link = std::make_unique<Link>(*port, pump);
+        pump.attach(link.get());
+        pump.inputWaiting = [this] { return port->InputCount() > 0; };
+        port->OpenPort("bio1");
+        port->SetPortParams(19200, 'n', 8, 1, 'N');
+        backend->model().setTrace([this](std::string_view line) { trace.emplace_back(line); });
+        transfer = std::make_unique<BlockTransfer>(
+            *link, [this](std::chrono::milliseconds d) { pauses.push_back(d); });
+    }
+
+    sim::ControllerMemory& memory(int unit = 0) {
+        return backend->model().controller().memory(unit);
+    }
+    std::uint16_t version() const {
+        return sim::firmwareVersion(backend->model().controller().config().firmware);
+    }
+    // Every command frame the controller received, as content (checksum removed), in order.
+    std::vector<Bytes> received() const {
+        std::vector<Bytes> out;
+        for (const auto& line : trace) {
+            std::istringstream in(line);
+            std::string time, direction, hex;
+            in >> time >> direction;
+            if (direction != "IN") continue;
+            FrameReceiver rx;
+            while (in >> hex && hex.size() == 2) {
+                const auto b = static_cast<std::uint8_t>(std::stoi(hex, nullptr, 16));
+                if (rx.feed(b) != FrameReceiver::Event::GoodFrame) continue;
+                Bytes content = rx.payload();
+                content.pop_back();
+                out.push_back(content);
+            }
+        }
+        return out;
+    }
+    // The codes of the commands received, status requests left out.
+    std::vector<int> codes() const {
+        std::vector<int> out;
+        for (const auto& c : received()) {
+            if (c.size() >= 2 && c[1] != 1) out.push_back(c[1]);
+        }
+        return out;
+    }
+
+    FakePump pump;
+    sim::SimulatedSerialBackend* backend = nullptr;
+    std::unique_ptr<Comm32> port;
+    std::unique_ptr<Link> link;
+    std::unique_ptr<BlockTransfer> transfer;
+    std::vector<std::chrono::milliseconds> pauses;
+    std::vector<std::string> trace;
+};
+
+}  // namespace kt6::testing

@@ -1,0 +1,337 @@
+// Backup and restore of every memory block against the in-process simulated controller of
+// each firmware generation, and the checks a setup file passes before anything is sent.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "memory/setup_file.h"
+#include "support/sim_link.h"
+
+namespace kt6 {
+namespace {
+
+using sim::Firmware;
+using testing::SimLink;
+namespace fs = std::filesystem;
+
+class TempDir {
+  public:
+    TempDir() {
+        static int count = 0;
+        path = fs::temp_directory_path() /
+               ("kt6-setup-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
+        fs::create_directories(path);
+    }
+    ~TempDir() { fs::remove_all(path); }
+    fs::path write(const std::string& name, const std::string& text) const {
+        std::ofstream(path / name, std::ios::binary) << text;
+        return path / name;
+    }
+    fs::path path;
+};
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string lines(std::initializer_list<std::string> items) {
+    std::string out;
+    for (const auto& l : items) out += l + "\r\n";
+    return out;
+}
+
+// The file a backup of the stock simulated controller gives, with the changes the test makes.
+std::string expectedBackup(Firmware firmware) {
+    std::string text;
+    if (firmware == Firmware::V1_12) {
+        text += lines({"[Factory]", "mot_maxvel=1000", "mot_minvel=200", "mot_accel=3",
+                       "pwm_rampa=200", "pwm_crociera=160", "pwm_azzera=130", "vel_azzera=1000",
+                       "pwm_freq=2", "k_freq2mm=71500000", "min_estensio=300", "max_estensio=10900",
+                       "k_mm2s_passi=400", "k_mm2s_mm=100", "max_tpband=11", "max_driver=3",
+                       "model=SkarNel KT-6", ""});
+        text += lines({"[User]", "bipbip=1", "movebip=1", "repebip=0", "contrasto=8",
+                       "luminosita=12", "lingua=1", "umisura=0", "welcome=\"  Caff\xE8 \x80 5  \"",
+                       "civ_mode=0", "civ_brate=3", "civ_proto=0", ""});
+    } else {
+        text += lines({"[Factory]",
+                       "mot_maxvel=1000",
+                       "mot_minvel=200",
+                       "mot_accel=3",
+                       "pwm_rampa=200",
+                       "pwm_crociera=160",
+                       "pwm_azzera=130",
+                       "vel_azzera=1000",
+                       "pwm_freq=2",
+                       "k_freq2mm=71500000",
+                       "min_estensio=300",
+                       "max_estensio=10900",
+                       "max_estensio2=10500",
+                       "max_estensio3=11000",
+                       "max_estensio4=10400",
+                       "k_mm2s_passi=400",
+                       "k_mm2s_mm=100",
+                       "max_tpband=11",
+                       "max_driver=3",
+                       "model=SkarNel KT-6",
+                       "welcome=\"  Caff\xE8 \x80 5  \"",
+                       "eeprom_vers=3",
+                       "v24l1=7000",
+                       "v24l2=14000",
+                       "v24l3=50000",
+                       "v24h1=7300",
+                       "v24h2=14350",
+                       "v24h3=51000",
+                       "v24mess=+24V OUTPUT ACTIVE",
+                       "reser=",
+                       ""});
+        text += lines({"[User]", "bipbip=1", "movebip=1", "repebip=0", "contrasto=8",
+                       "luminosita=12", "lingua=1", "umisura=0", "rtx_mode=0", "rtx_commpars=3",
+                       "rtx_proto=0", "rtx_addr=0", "rtx_addrT=0", "eeprom_vers=3", "reser=", ""});
+    }
+    for (int n = 1; n <= 33; ++n) {
+        text += lines({"[Useroffs" + std::to_string(n) + "]", n == 9 ? "offset1=-30" : "offset1=0",
+                       "offset2=0", n == 9 ? "offset3=25" : "offset3=0", "offset4=0", ""});
+    }
+    for (int n = 1; n <= 33; ++n) {
+        text += lines({"[FactoryTune" + std::to_string(n) + "]", "Tune1=0",
+                       n == 5 ? "Tune2=65535" : "Tune2=0", "Tune3=0", "Tune4=0", ""});
+    }
+    return text;
+}
+
+// Marks the simulated controller's memory so that every kind of value shows in a backup.
+void markMemory(SimLink& s) {
+    const int welcomeBlock = s.version() >= kFirmware113 ? kFactoryBlock : kUserBlock;
+    ASSERT_TRUE(s.memory().setText(welcomeBlock, "welcome", "  Caff\xE8 \x80 5  "));
+    ASSERT_TRUE(s.memory().setInteger(11, "offset1", -30));
+    ASSERT_TRUE(s.memory().setInteger(11, "offset3", 25));
+    ASSERT_TRUE(s.memory().setInteger(41, "Tune2", 65535));
+}
+
+std::vector<Bytes> allBlocks(SimLink& s) {
+    std::vector<Bytes> out;
+    for (int block : transferredBlocks(false)) out.push_back(s.memory().read(block).value());
+    return out;
+}
+
+class BackupPerFirmware : public ::testing::TestWithParam<Firmware> {};
+
+TEST_P(BackupPerFirmware, TheSavedTextIsExactlyTheBlocksInFileOrder) {
+    SimLink s(GetParam());
+    markMemory(s);
+    std::vector<std::pair<int, int>> progress;
+    const auto result = backupController(
+        *s.transfer, s.version(), [&](int done, int total) { progress.emplace_back(done, total); });
+    ASSERT_TRUE(result.received);
+    EXPECT_EQ(result.missing, 0);
+    EXPECT_EQ(s.transfer->fileText(), expectedBackup(GetParam()));
+    ASSERT_EQ(progress.size(), 69u);
+    EXPECT_EQ(progress.front(), std::make_pair(0, 68));
+    EXPECT_EQ(progress[12], std::make_pair(12, 68));
+    EXPECT_EQ(progress.back(), std::make_pair(68, 68));
+    // The preamble: settle, drain, one status request before the first block.
+    ASSERT_FALSE(s.pauses.empty());
+    EXPECT_EQ(s.pauses.front(), std::chrono::milliseconds(100));
+    const auto sent = s.received();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0][1], 1);
+    EXPECT_EQ(sent[1][1], 5);
+}
+
+TEST_P(BackupPerFirmware, RestoringTheFileBringsBackEveryBlock) {
+    SimLink s(GetParam());
+    markMemory(s);
+    const std::vector<Bytes> original = allBlocks(s);
+    ASSERT_TRUE(backupController(*s.transfer, s.version()).received);
+    TempDir dir;
+    std::string error;
+    const fs::path file = dir.path / "backup.skarnel";
+    ASSERT_TRUE(writeFileAtomically(file, s.transfer->fileText(), &error)) << error;
+
+    // Change every kind of block, then restore.
+    s.memory().setInteger(kFactoryBlock, "mot_maxvel", 1);
+    s.memory().setText(kFactoryBlock, "model", "changed");
+    s.memory().setInteger(kUserBlock, "lingua", 0);
+    s.memory().setText(s.version() >= kFirmware113 ? kFactoryBlock : kUserBlock, "welcome", "x");
+    s.memory().setInteger(11, "offset1", 7);
+    s.memory().setInteger(41, "Tune2", 1);
+    s.memory().setInteger(69, "Tune4", 3);
+
+    auto source = std::make_unique<ProfileFile>(file);
+    ASSERT_FALSE(checkSetupFile(*source, s.version(), false));
+    s.transfer->setSourceIni(std::move(source));
+    const auto result = restoreController(*s.transfer, s.version());
+    ASSERT_FALSE(result.failed);
+    EXPECT_EQ(result.sent, 68);
+    const std::vector<Bytes> restored = allBlocks(s);
+    ASSERT_EQ(restored.size(), original.size());
+    for (std::size_t i = 0; i < original.size(); ++i) {
+        // The checksum byte is the controller's own: the file does not carry it.
+        EXPECT_EQ(Bytes(restored[i].begin() + 1, restored[i].end()),
+                  Bytes(original[i].begin() + 1, original[i].end()))
+            << "block " << transferredBlocks(false)[i];
+    }
+    // After a load the log holds one empty line per block written.
+    std::string emptyLines;
+    for (int i = 0; i < 68; ++i) emptyLines += "\r\n";
+    EXPECT_EQ(s.transfer->logText(), emptyLines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Firmware, BackupPerFirmware,
+                         ::testing::Values(Firmware::V1_12, Firmware::V1_13, Firmware::V1_30),
+                         [](const ::testing::TestParamInfo<Firmware>& p) {
+                             return "v" + std::to_string(sim::firmwareVersion(p.param));
+                         });
+
+TEST(Backup, UnitsLinkedSavesOnlyFactoryAndUserFromTheChosenUnit) {
+    SimLink s(Firmware::V1_13, 3);
+    s.memory(2).setInteger(kUserBlock, "lingua", 2);
+    s.transfer->setUnits({true, 2});
+    ASSERT_TRUE(backupController(*s.transfer, s.version()).received);
+    const std::string text = s.transfer->fileText();
+    EXPECT_NE(text.find("[Factory]\r\n"), std::string::npos);
+    EXPECT_NE(text.find("[User]\r\n"), std::string::npos);
+    EXPECT_NE(text.find("lingua=2\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("[Useroffs"), std::string::npos);
+    EXPECT_EQ(text.find("[FactoryTune"), std::string::npos);
+}
+
+TEST(Backup, NoFactoryBlockMeansNothingToSaveAndUserIsNotAsked) {
+    SimLink s(Firmware::V1_13, 1);
+    s.transfer->setUnits({true, 1});  // a unit the controller does not have: every read fails
+    const auto result = backupController(*s.transfer, s.version());
+    EXPECT_FALSE(result.received);
+    int reads = 0;
+    for (const auto& c : s.received()) reads += c[1] == 5 && c[2] == 1;
+    EXPECT_EQ(reads, 0);
+}
+
+class RestoreTest : public ::testing::Test {
+  protected:
+    RestoreTest() : s(Firmware::V1_30) {}
+    // Checks and loads a file of this text; the check's message, if it refused.
+    std::optional<std::string> load(const std::string& text, bool linked = false) {
+        const fs::path file = dir.write("in.skarnel", text);
+        auto source = std::make_unique<ProfileFile>(file);
+        if (auto problem = checkSetupFile(*source, s.version(), linked)) return problem;
+        s.transfer->setUnits({linked, 0});
+        s.transfer->setSourceIni(std::move(source));
+        result = restoreController(*s.transfer, s.version());
+        return std::nullopt;
+    }
+    std::vector<Bytes> writes() const {
+        std::vector<Bytes> out;
+        for (const auto& c : s.received()) {
+            if (c[1] == 4) out.push_back(c);
+        }
+        return out;
+    }
+
+    SimLink s;
+    TempDir dir;
+    RestoreResult result;
+};
+
+TEST_F(RestoreTest, AFileFromOldFirmwareLoadsWithTheLayoutsOfTheControllerBeingLoaded) {
+    ASSERT_FALSE(load(lines({"[Factory]", "mot_maxvel=900", "model=Old", "", "[User]", "bipbip=0",
+                             "welcome=Hello", "civ_mode=1"})));
+    ASSERT_FALSE(result.failed);
+    const auto w = writes();
+    ASSERT_EQ(w.size(), 2u);
+    EXPECT_EQ(w[0].size(), 4u + 108u);
+    EXPECT_EQ(w[1].size(), 4u + 42u);
+    EXPECT_EQ(s.memory().integer(kFactoryBlock, "mot_maxvel"), 900);
+    EXPECT_EQ(s.memory().text(kFactoryBlock, "model"), "Old");
+    // Fields only the newer layouts have: 0 and empty text.
+    EXPECT_EQ(s.memory().integer(kFactoryBlock, "v24l1"), 0);
+    EXPECT_EQ(s.memory().text(kFactoryBlock, "welcome"), "");
+    EXPECT_EQ(s.memory().integer(kUserBlock, "bipbip"), 0);
+    EXPECT_EQ(result.skipped, 66);
+}
+
+TEST_F(RestoreTest, SectionAndKeyNamesMatchWithoutRegardToCase) {
+    ASSERT_FALSE(load(lines({"[factory]", "MOT_MAXVEL=1234", "[USEROFFS3]", "Offset2=-7"})));
+    EXPECT_EQ(s.memory().integer(kFactoryBlock, "mot_maxvel"), 1234);
+    EXPECT_EQ(s.memory().integer(5, "offset2"), -7);
+}
+
+TEST_F(RestoreTest, AMissingKeyIsSentAsZeroAndALongModelIsCutWithoutZero) {
+    ASSERT_FALSE(load(lines({"[User]", "bipbip=1", "[Factory]", "model=ABCDEFGHIJKLMNOPQRST"})));
+    EXPECT_EQ(s.memory().integer(kUserBlock, "lingua"), 0);
+    const Bytes factory = s.memory().read(kFactoryBlock).value();
+    EXPECT_EQ(std::string(factory.begin() + 35, factory.begin() + 51), "ABCDEFGHIJKLMNOP");
+}
+
+TEST_F(RestoreTest, LinkedUnitsLoadOnlyFactoryAndUser) {
+    ASSERT_FALSE(load(expectedBackup(Firmware::V1_30), true));
+    const auto w = writes();
+    ASSERT_EQ(w.size(), 2u);
+    EXPECT_EQ(w[0][2], 0);
+    EXPECT_EQ(w[1][2], 1);
+}
+
+TEST_F(RestoreTest, AValueThatDoesNotFitSendsNothingAndSaysWhere) {
+    std::string text = expectedBackup(Firmware::V1_30);
+    text.replace(text.find("Tune2=65535"), 11, "Tune2=65536");
+    const auto problem = load(text);
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(*problem,
+              "The value 65536 of Tune2 in [FactoryTune5] does not fit its 2-byte field "
+              "(-32768 to 65535).");
+    EXPECT_TRUE(s.received().empty());
+}
+
+TEST_F(RestoreTest, ALetterInAnIntegerSendsNothingWithTheParserMessage) {
+    std::string text = expectedBackup(Firmware::V1_30);
+    text.replace(text.find("offset3=25"), 10, "offset3=2x");
+    EXPECT_EQ(load(text), "'2x' is not a valid integer value");
+    EXPECT_TRUE(s.received().empty());
+}
+
+TEST_F(RestoreTest, AMissingFileOrOneWithoutFactoryAndUserIsRefused) {
+    auto source = std::make_unique<ProfileFile>(dir.path / "none.skarnel");
+    const auto missing = checkSetupFile(*source, s.version(), false);
+    ASSERT_TRUE(missing);
+    EXPECT_NE(missing->find("does not exist"), std::string::npos);
+    const auto other = load(lines({"[General]", "Serialport=3"}));
+    ASSERT_TRUE(other);
+    EXPECT_NE(other->find("neither a [Factory] nor a [User] section"), std::string::npos);
+    EXPECT_TRUE(s.received().empty());
+}
+
+TEST_F(RestoreTest, TheFirstFailedWriteStopsTheRest) {
+    ASSERT_FALSE(load(lines({"[Factory]", "mot_maxvel=1", "[User]", "bipbip=1", "[Useroffs1]",
+                             "offset1=1", "[Useroffs2]", "offset1=2"}),
+                      false));
+    ASSERT_FALSE(result.failed);
+    // Now a unit that is not there: the first write fails and nothing follows it.
+    s.trace.clear();
+    s.transfer->setUnits({true, 2});
+    s.transfer->setSourceIni(std::make_unique<ProfileFile>(dir.path / "in.skarnel"));
+    result = restoreController(*s.transfer, s.version());
+    EXPECT_TRUE(result.failed);
+    EXPECT_EQ(result.failedBlock, 0);
+    EXPECT_EQ(writes().size(), 1u);  // block 0, refused; nothing after it
+}
+
+TEST(AtomicWrite, AFailedWriteLeavesTheOlderFileAsItWas) {
+    TempDir dir;
+    const fs::path file = dir.write("keep.skarnel", "old\r\n");
+    std::string error;
+    EXPECT_FALSE(writeFileAtomically(dir.path / "missing-dir" / "x.skarnel", "new", &error));
+    EXPECT_FALSE(error.empty());
+    ASSERT_TRUE(writeFileAtomically(file, "new\r\n\xE8", &error)) << error;
+    EXPECT_EQ(slurp(file), "new\r\n\xE8");
+    // No temporary file is left beside it.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path)) ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+}  // namespace
+}  // namespace kt6
