@@ -21,6 +21,9 @@ struct CommandLine {
     QCommandLineOption manualPaths{
         QStringLiteral("print-manual-paths"),
         QStringLiteral("Print where the Help menu finds manual.pdf and manuale.pdf, and exit.")};
+    QCommandLineOption service{QStringLiteral("service"),
+                               QStringLiteral("Show the service strip (Setup..., Retract, "
+                                              "master/slave) below the front panel.")};
 
     CommandLine() {
         parser.setApplicationDescription(
@@ -29,6 +32,7 @@ struct CommandLine {
         parser.addVersionOption();
         parser.addOption(settings);
         parser.addOption(manualPaths);
+        parser.addOption(service);
     }
 };
 
@@ -99,6 +103,7 @@ int main(int argc, char** argv) {
     const auto folders = documentFolders(exeDir);
     options.documentsDir = folders[0];
     options.installedDocumentsDir = folders[1];
+    options.serviceStrip = line.parser.isSet(line.service);
     kt6::FmMain window(std::move(options));
     kt6::closeOnTerminationSignals(&window);
     window.show();

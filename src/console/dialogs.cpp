@@ -1,23 +1,53 @@
 #include "console/dialogs.h"
 
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
 namespace kt6 {
 
 void Dialogs::message(QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox::information(parent, title, text, QMessageBox::Ok);
+    // One OK button and no icon.
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    box.exec();
 }
 
 std::optional<QString> Dialogs::input(QWidget* parent, const QString& title, const QString& prompt,
                                       const QString& defaultText) {
     bool ok = false;
-    QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    QString text =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
     if (!ok) return std::nullopt;
     return text;
 }
 
-bool Dialogs::open(const QUrl& url) { return QDesktopServices::openUrl(url); }
+namespace {
+std::optional<QString> chooseFile(QWidget* parent, QFileDialog::AcceptMode mode,
+                                  const QString& filter, const QString& defaultSuffix,
+                                  const QString& folder) {
+    QFileDialog dialog(parent, QString(), folder, filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+}  // namespace
+
+std::optional<QString> Dialogs::saveFileName(QWidget* parent, const QString& filter,
+                                             const QString& defaultSuffix, const QString& folder) {
+    return chooseFile(parent, QFileDialog::AcceptSave, filter, defaultSuffix, folder);
+}
+
+std::optional<QString> Dialogs::openFileName(QWidget* parent, const QString& filter,
+                                             const QString& defaultSuffix, const QString& folder) {
+    return chooseFile(parent, QFileDialog::AcceptOpen, filter, defaultSuffix, folder);
+}
+
+bool Dialogs::open(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
 }  // namespace kt6

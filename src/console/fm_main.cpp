@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <charconv>
 #include <cstdio>
@@ -26,6 +27,7 @@
 #include "console/qt_pauser.h"
 #include "console/status_bar.h"
 #include "console/window_place.h"
+#include "console/setup_panel.h"
 #include "link/serial_network.h"
 #include "memory/profile_file.h"
 #include "radio/hamlib_rig_server.h"
@@ -115,6 +117,11 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
         if (!pnDisplay_->isHidden()) lFreqClick();
     });
     refreshPortTips();
+    // The technician's way to the service strip: Ctrl+Alt+S, or --service from the start.
+    auto* service = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+S")), this);
+    service->setObjectName("scService");
+    connect(service, &QShortcut::activated, this, [this] { showServiceStrip(Panel2_->isHidden()); });
+    if (options_.serviceStrip) showServiceStrip(true);
 
     link_.setObserver(this);
     port_.setDeviceLostHandler([this] { deviceLost(); });
@@ -437,6 +444,19 @@ void FmMain::lFreqClick() {
 void FmMain::btRetractClick() {
     link_.ExchangeEnabled = true;
     link_.SendCommand(2, {}, true, kTries, kKeyTimeoutMs);
+}
+
+void FmMain::btImpostaClick() { setupPanel_->btImpostaClick(); }
+
+void FmMain::setPollRunning(bool running) {
+    pollRunning_ = running;
+    // A transfer that ends while the window closes must not start the poll again.
+    if (!options_.runPollTimer || link_.isShutDown()) return;
+    if (running) {
+        tmPoll_.start(kPollInterval);
+    } else {
+        tmPoll_.stop();
+    }
 }
 
 void FmMain::ckSK2200Click() { cbSlave_->setEnabled(ckSK2200_->isChecked()); }

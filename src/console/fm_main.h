@@ -36,6 +36,7 @@ class Lamp;
 class ProfileFile;
 class QtEventPump;
 class ServiceScreens;
+class SetupPanel;
 
 struct ConsoleOptions {
     std::filesystem::path settingsPath;
@@ -56,6 +57,10 @@ struct ConsoleOptions {
     bool runPollTimer = true;
     // The service sequences' pauses; real time in the window when empty.
     std::function<std::unique_ptr<Pauser>(Link&)> makePauser;
+    // Show the service strip from the start (--service).
+    bool serviceStrip = false;
+    // The block transfers' short pauses; a real sleep when empty.
+    std::function<void(std::chrono::milliseconds)> transferPause;
 };
 
 class FmMain : public QMainWindow, private LinkObserver, private PollView, private RigView {
@@ -80,6 +85,11 @@ public:
     // Tells the operator something in the status bar's events field ("Backup saved to ...").
     void announce(const QString& text);
     ConsoleStatusBar* consoleStatusBar() const { return statusBar_; }
+    SetupPanel& setupPanel() { return *setupPanel_; }
+    // Whether the status poll is meant to run (block transfers stop it).
+    bool pollRunning() const { return pollRunning_; }
+    // Shows the service strip as a row below the front panel, the window growing by its height.
+    void showServiceStrip(bool shown);
 
 public slots:
     // The start-up sequence; runs once, on the first activation.
@@ -113,6 +123,7 @@ public slots:
     std::uint8_t SendKey(std::uint8_t code, bool flag = false);
     void lFreqClick();
     void btRetractClick();
+    void btImpostaClick();
     void ckSK2200Click();
     void lProgressFGClick();
 
@@ -176,6 +187,7 @@ private:
     void saveSettings();
     // Tells the operator, once a run, that the settings file is left alone and why.
     void reportUnusableSettings(const ProfileFile& settings);
+    void setPollRunning(bool running);
     // Closes, opens and configures the port; true when PortError is 0 after the pair.
     bool reopenPort(int n);
     std::optional<std::string> mappedDevice(int n) const;
@@ -219,6 +231,7 @@ private:
     bool settingsProblemReported_ = false;
     bool rigStepDeferred_ = false;
     bool centred_ = false;
+    bool pollRunning_ = true;
 
     std::array<QAction*, kPortCount> portItems_{};
     QAction* Radio1_ = nullptr;
@@ -239,6 +252,7 @@ private:
     QCheckBox* ckSK2200_ = nullptr;
     QLabel* lResult_ = nullptr;
 
+    SetupPanel* setupPanel_ = nullptr;
     QFrame* pnImposta_ = nullptr;
     QPushButton* btRicevi_ = nullptr;
     QPushButton* btInvia_ = nullptr;

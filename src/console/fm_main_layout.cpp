@@ -16,6 +16,7 @@
 #include "console/key_button.h"
 #include "console/lamp.h"
 #include "console/service_screens.h"
+#include "console/setup_panel.h"
 
 namespace kt6 {
 
@@ -155,49 +156,52 @@ void FmMain::buildTopStrip(QWidget* client) {
 
 void FmMain::buildServiceStrip(QWidget* client) {
     Panel2_ = make<QFrame>(client, "Panel2", QRect(0, kClientSize.height() - 1, kClientSize.width(), 1));
-    auto* exit = make<QPushButton>(Panel2_, "btExit", QRect(8, 0, 75, 25), QStringLiteral("&Uscita"));
+    auto* exit = make<QPushButton>(Panel2_, "btExit", QRect(4, 4, 60, 25), QStringLiteral("&Uscita"));
     connect(exit, &QPushButton::clicked, this, &QWidget::close);
-    btImposta_ = make<QPushButton>(Panel2_, "btImposta", QRect(88, 0, 75, 25),
+    btImposta_ = make<QPushButton>(Panel2_, "btImposta", QRect(68, 4, 70, 25),
                                    QStringLiteral("Setup..."));
     btImposta_->setEnabled(false);
-    // The setup panel behind it is not in this build yet: the poll enables the button with
-    // the others, but it opens nothing.
-    btImposta_->setStatusTip(QStringLiteral("Not available in this version"));
-    btRetract_ = make<QPushButton>(Panel2_, "btRetract", QRect(168, 0, 75, 25),
+    connect(btImposta_, &QPushButton::clicked, this, &FmMain::btImpostaClick);
+    btRetract_ = make<QPushButton>(Panel2_, "btRetract", QRect(142, 4, 60, 25),
                                    QStringLiteral("Retract"));
     btRetract_->setEnabled(false);
     connect(btRetract_, &QPushButton::clicked, this, &FmMain::btRetractClick);
-    cbSlave_ = make<QComboBox>(Panel2_, "cbSlave", QRect(248, 0, 90, 21));
+    cbSlave_ = make<QComboBox>(Panel2_, "cbSlave", QRect(206, 6, 80, 21));
     cbSlave_->addItems({QStringLiteral("Master"), QStringLiteral("Slave 1"), QStringLiteral("Slave 2")});
     cbSlave_->setCurrentIndex(0);
     cbSlave_->setEnabled(false);
-    ckSK2200_ = make<QCheckBox>(Panel2_, "ckSK2200", QRect(344, 0, 100, 17),
+    cbSlave_->setAccessibleName(QStringLiteral("Master / Slave"));
+    ckSK2200_ = make<QCheckBox>(Panel2_, "ckSK2200", QRect(292, 8, 95, 17),
                                 QStringLiteral("Skarnel 2200"));
     connect(ckSK2200_, &QCheckBox::clicked, this, &FmMain::ckSK2200Click);
-    lResult_ = make<QLabel>(Panel2_, "lResult", QRect(450, 0, 160, 16), QStringLiteral("--"));
+    lResult_ = make<QLabel>(Panel2_, "lResult", QRect(392, 8, 227, 16), QStringLiteral("--"));
     Panel2_->hide();
+    setupPanel_->attach({btImposta_, btRetract_, cbSlave_, ckSK2200_, lResult_, mmLog_});
 }
 
 void FmMain::buildSetupPanel(QWidget* client) {
-    pnImposta_ = panel(client, "pnImposta", kMainArea,
-                       NamedColour::clBtnFace);
-    btRicevi_ = make<QPushButton>(pnImposta_, "btRicevi", QRect(8, 290, 100, 25),
-                                  QStringLiteral("Salva..."));
-    btInvia_ = make<QPushButton>(pnImposta_, "btInvia", QRect(116, 290, 100, 25),
-                                 QStringLiteral("Carica..."));
-    btAggiorna_ = make<QPushButton>(pnImposta_, "btAggiorna", QRect(224, 290, 120, 25),
-                                    QStringLiteral("Aggiorna Skarnel"));
-    btAggiorna_->setDefault(true);
-    auto* close = make<QPushButton>(pnImposta_, "btChiudi", QRect(352, 290, 100, 25),
-                                    QStringLiteral("Chiudi"));
-    connect(close, &QPushButton::clicked, pnImposta_, &QWidget::hide);
-    btRicevi_->setEnabled(false);
-    btInvia_->setEnabled(false);
-    // Backup and restore are not in this build yet; the buttons exist for the poll to switch.
-    for (QPushButton* b : {btRicevi_, btInvia_, btAggiorna_}) {
-        b->setStatusTip(QStringLiteral("Not available in this version"));
-    }
-    pnImposta_->hide();
+    SetupPanelContext context{
+        link_,
+        *dialogs_,
+        [this] { return static_cast<std::uint16_t>(poll_.FirmwareVersion); },
+        [this](bool running) { setPollRunning(running); },
+        // Beside the settings file: the user's own configuration, never the current folder.
+        options_.settingsPath.parent_path() / "tmp.ini",
+        options_.transferPause};
+    setupPanel_ = new SetupPanel(std::move(context), client, kMainArea);
+    pnImposta_ = setupPanel_;
+    btRicevi_ = setupPanel_->btRicevi();
+    btInvia_ = setupPanel_->btInvia();
+    btAggiorna_ = setupPanel_->btAggiorna();
+}
+
+void FmMain::showServiceStrip(bool shown) {
+    // A row of its own below the front panel: the window grows by its height.
+    constexpr int kStripHeight = 33;
+    Panel2_->setGeometry(0, kClientSize.height() - 1, kClientSize.width(), shown ? kStripHeight : 1);
+    centralWidget()->setFixedSize(kClientSize.width(),
+                                  kClientSize.height() + (shown ? kStripHeight - 1 : 0));
+    Panel2_->setVisible(shown);
 }
 
 KeyButton* FmMain::addKey(const char* name, int tag, QRect place, const QPixmap& glyphImage,
@@ -275,6 +279,7 @@ void FmMain::buildFrontPanel(QWidget* client) {
     lSituaz_->hide();
     mmLog_ = make<QPlainTextEdit>(pnBlue_, "mmLog", QRect(400, 340, 200, 80));
     mmLog_->setReadOnly(true);
+    mmLog_->setFocusPolicy(Qt::NoFocus);
     mmLog_->hide();
 
     const std::pair<const char*, QRect> kHidden[] = {{"Button1", {8, 376, 105, 25}},

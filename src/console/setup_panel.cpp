@@ -1,0 +1,620 @@
+#include "console/setup_panel.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QValidator>
+#include <cstdio>
+
+#include "console/colours.h"
+#include "console/dialogs.h"
+#include "memory/block_codec.h"
+#include "memory/code_page.h"
+#include "memory/setup_file.h"
+#include "memory/setup_log.h"
+
+namespace kt6 {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Skarnel");
+const QString kReceiveError = QStringLiteral("Errore in ricezione dati.");
+const QString kReceiveFailed = QStringLiteral("Ricezione impostazioni fallita.");
+const QString kReceived = QStringLiteral("Ricezione dati eseguita correttamente.");
+const QString kSendError = QStringLiteral("Errore in invio dati. Prego riprovare");
+const QString kSendFailed = QStringLiteral("Trasmissione dati non eseguita.");
+const QString kSent = QStringLiteral("Trasmissione dati eseguita correttamente.");
+const QString kWriteError = QStringLiteral("Errore in scrittura dati.");
+// "Skarnel setup data|*.skarnel" in the toolkit's filter form.
+const QString kFilter = QStringLiteral("Skarnel setup data (*.skarnel)");
+constexpr int kModelLimit = 15;
+constexpr int kWelcomeLimit = 23;
+// Written by every update whatever the controller held.
+constexpr int kPwmAzzera = 130;
+constexpr int kVelAzzera = 1000;
+
+QString fromBytes(std::string_view bytes) {
+    return QString::fromStdU16String(cp1252ToUtf16(bytes));
+}
+
+// The validator keeps every character in the code page, so nothing is lost here.
+std::string toBytes(const QString& text) {
+    std::string out;
+    for (QChar c : text)
+        out.push_back(static_cast<char>(unicodeToCp1252(c.unicode()).value_or('?')));
+    return out;
+}
+
+// Text boxes take only characters of the controller's code page, and an entry limit stops
+// typing beyond it without cutting a longer text the controller sent (that goes back whole).
+class CodePageValidator : public QValidator {
+  public:
+    CodePageValidator(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
+    // A text about to be shown: as long as it is, it stays acceptable.
+    void allow(qsizetype length) { allowed_ = std::max<qsizetype>(limit_, length); }
+    State validate(QString& input, int&) const override {
+        for (QChar c : input) {
+            if (!unicodeToCp1252(c.unicode())) return Invalid;
+        }
+        if (limit_ > 0 && input.size() > allowed_) return Invalid;
+        return Acceptable;
+    }
+
+  private:
+    int limit_;
+    qsizetype allowed_ = 0;
+};
+
+void showText(QLineEdit* edit, const QString& text) {
+    if (auto* v = dynamic_cast<const CodePageValidator*>(edit->validator())) {
+        const_cast<CodePageValidator*>(v)->allow(text.size());
+    }
+    edit->setText(text);
+}
+
+// Runs the given work when the scope ends, whichever way it ends.
+class OnExit {
+  public:
+    explicit OnExit(std::function<void()> work) : work_(std::move(work)) {}
+    ~OnExit() { work_(); }
+    OnExit(const OnExit&) = delete;
+    OnExit& operator=(const OnExit&) = delete;
+
+  private:
+    std::function<void()> work_;
+};
+
+}  // namespace
+
+SetupPanel::SetupPanel(SetupPanelContext context, QWidget* parent, const QRect& geometry)
+    : QFrame(parent), context_(std::move(context)), transfer_(context_.link, context_.pause) {
+    setObjectName(QStringLiteral("pnImposta"));
+    setGeometry(geometry);
+    setFrameShape(QFrame::NoFrame);
+    setBackground(this, NamedColour::clBtnFace);
+    lastFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    build();
+    hide();
+}
+
+QLineEdit* SetupPanel::addEdit(QWidget* group, const char* name, const QRect& place,
+                               const QString& text) {
+    auto* edit = new QLineEdit(text, group);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(place);
+    // Enter presses the panel's default button, "Aggiorna Skarnel".
+    connect(edit, &QLineEdit::returnPressed, this, [this] { btAggiorna_->click(); });
+    return edit;
+}
+
+QLabel* SetupPanel::addCaption(QWidget* group, const char* name, const QRect& place,
+                               const QString& text, QLineEdit* buddy) {
+    auto* label = new QLabel(text, group);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(place);
+    if (buddy) label->setBuddy(buddy);
+    return label;
+}
+
+void SetupPanel::build() {
+    auto group = [this](const char* name, const QString& title, const QRect& place) {
+        auto* g = new QGroupBox(title, this);
+        g->setObjectName(QString::fromLatin1(name));
+        g->setGeometry(place);
+        return g;
+    };
+    auto textBox = [this](QWidget* g, const char* name, const QRect& place, int limit) {
+        QLineEdit* e = addEdit(g, name, place, QString());
+        auto* v = new CodePageValidator(limit, e);
+        e->setValidator(v);
+        connect(e, &QLineEdit::textChanged, v, [v](const QString& t) { v->allow(t.size()); });
+        return e;
+    };
+
+    // The antenna model.
+    auto* model = group("gbModello", QStringLiteral("Tipo / modello antenna "), {4, 2, 615, 100});
+    edModel_ = textBox(model, "edModel", {8, 31, 130, 20}, kModelLimit);
+    addCaption(model, "lModel", {8, 16, 130, 14}, QStringLiteral("Descrizione modello"), edModel_);
+    edWelcome_ = textBox(model, "edWelcome", {146, 31, 180, 20}, kWelcomeLimit);
+    addCaption(model, "lWelcome", {146, 16, 180, 14}, QStringLiteral("Benvenuto per utente"),
+               edWelcome_);
+    edMotori_ = addEdit(model, "edMotori", {402, 14, 50, 20}, QString());
+    addCaption(model, "lMotori", {340, 17, 60, 14}, QStringLiteral("Num. driver"), edMotori_);
+    auto* vertical = addCaption(model, "lMotoriNote", {458, 17, 110, 14},
+                                QStringLiteral("(+128=verticale)"), nullptr);
+    edMotori_->setAccessibleDescription(vertical->text());
+    edBande_ = addEdit(model, "edBande", {402, 37, 50, 20}, QString());
+    addCaption(model, "lBande", {340, 40, 60, 14}, QStringLiteral("Num. bande"), edBande_);
+    const std::pair<const char*, const char*> lengths[] = {{"edExtMin", "Dim. min."},
+                                                           {"edExtMax1", "L. Driver:"},
+                                                           {"edExtMax2", "L. Dirett 1"},
+                                                           {"edExtMax3", "L. Riflettore"},
+                                                           {"edExtMax4", "L. Dirett 2"}};
+    QLineEdit** lengthBoxes[] = {&edExtMin_, &edExtMax1_, &edExtMax2_, &edExtMax3_, &edExtMax4_};
+    for (int i = 0; i < 5; ++i) {
+        const int x = 8 + 120 * i;
+        *lengthBoxes[i] = addEdit(model, lengths[i].first, {x, 73, 80, 20}, QStringLiteral("0"));
+        addCaption(model, (QByteArray("l") + (lengths[i].first + 2)).constData(), {x, 58, 110, 14},
+                   QString::fromLatin1(lengths[i].second), *lengthBoxes[i]);
+    }
+
+    // The movement formula.
+    auto* formula =
+        group("gbFormula", QStringLiteral(" Formula per movimento "), {4, 104, 300, 92});
+    const std::pair<const char*, const char*> formulaRows[] = {
+        {"edPP", "Numero passi (400) per conversione:"},
+        {"edPD", "Distanza in mm per conversione:"},
+        {"edK", "K per calcolo lunghezza:"}};
+    QLineEdit** formulaBoxes[] = {&edPP_, &edPD_, &edK_};
+    for (int i = 0; i < 3; ++i) {
+        const int y = 18 + 24 * i;
+        *formulaBoxes[i] =
+            addEdit(formula, formulaRows[i].first, {210, y, 80, 20}, QStringLiteral("0"));
+        addCaption(formula, (QByteArray("l") + (formulaRows[i].first + 2)).constData(),
+                   {8, y + 3, 200, 14}, QString::fromLatin1(formulaRows[i].second),
+                   *formulaBoxes[i]);
+    }
+
+    // The motors.
+    auto* motors =
+        group("gbMotori", QStringLiteral(" Caratteristiche dei motori "), {308, 104, 311, 92});
+    const std::pair<const char*, const char*> motorRows[] = {
+        {"edVelMin", "Vel. min"},        {"edVelMax", "Vel. max"},
+        {"edAcc", "Accel 1..5"},         {"edPwmF", "PWM Freq 1..5"},
+        {"edPwmR", "PWM rampa 0..255:"}, {"edPwmC", "PWM crociera 0..255:"}};
+    QLineEdit** motorBoxes[] = {&edVelMin_, &edVelMax_, &edAcc_, &edPwmF_, &edPwmR_, &edPwmC_};
+    for (int i = 0; i < 6; ++i) {
+        const bool left = i < 3;
+        const int y = 16 + 22 * (i % 3);
+        const QRect edit = left ? QRect(64, y, 52, 20) : QRect(246, y, 52, 20);
+        const QRect caption = left ? QRect(8, y + 3, 55, 14) : QRect(124, y + 3, 120, 14);
+        // The first two start at 0, the last four empty.
+        *motorBoxes[i] =
+            addEdit(motors, motorRows[i].first, edit, i < 2 ? QStringLiteral("0") : QString());
+        addCaption(motors, (QByteArray("l") + (motorRows[i].first + 2)).constData(), caption,
+                   QString::fromLatin1(motorRows[i].second), *motorBoxes[i]);
+    }
+    auto* fullStep = addCaption(motors, "lPwmFNote", {124, 80, 180, 11},
+                                QStringLiteral("(+128=passo intero)"), nullptr);
+    edPwmF_->setAccessibleDescription(fullStep->text());
+
+    // The +24 V output.
+    auto* v24 = group("gbV24", QStringLiteral(" Gestione +24V "), {4, 198, 266, 128});
+    edV24msg_ = textBox(v24, "edV24msg", {8, 31, 250, 20}, 0);
+    addCaption(v24, "lV24msg", {8, 16, 250, 14}, QStringLiteral("Messaggio di +24V attivo"),
+               edV24msg_);
+    for (int i = 0; i < 3; ++i) {
+        const int y = 56 + 24 * i;
+        const QByteArray row = QByteArray::number(i + 1);
+        ed24vl_[i] =
+            addEdit(v24, ("ed24vl" + row).constData(), {76, y, 60, 20}, QStringLiteral("0"));
+        ed24vh_[i] =
+            addEdit(v24, ("ed24vh" + row).constData(), {186, y, 60, 20}, QStringLiteral("0"));
+        addCaption(v24, ("l24vl" + row).constData(), {8, y + 3, 66, 14},
+                   QStringLiteral("+24V da KHz:"), ed24vl_[i]);
+        addCaption(v24, ("l24vh" + row).constData(), {144, y + 3, 40, 14}, QStringLiteral("a KHz:"),
+                   ed24vh_[i]);
+        // The three rows share their captions: the row number tells them apart.
+        ed24vl_[i]->setAccessibleName(QStringLiteral("+24V da KHz: %1").arg(i + 1));
+        ed24vh_[i]->setAccessibleName(QStringLiteral("a KHz: %1").arg(i + 1));
+    }
+
+    pbTransfer_ = new QProgressBar(this);
+    pbTransfer_->setObjectName(QStringLiteral("pbTransfer"));
+    pbTransfer_->setGeometry(278, 266, 337, 18);
+    pbTransfer_->setFormat(QStringLiteral("blocco %v/%m"));
+    pbTransfer_->setAccessibleName(QStringLiteral("Blocchi trasferiti"));
+    pbTransfer_->hide();
+
+    auto button = [this](const char* name, const QString& caption, const QRect& place) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(place);
+        return b;
+    };
+    btRicevi_ = button("btRicevi", QStringLiteral("Salva..."), {278, 296, 76, 25});
+    btInvia_ = button("btInvia", QStringLiteral("Carica..."), {360, 296, 76, 25});
+    btAggiorna_ = button("btAggiorna", QStringLiteral("Aggiorna Skarnel"), {442, 296, 100, 25});
+    btChiudi_ = button("btChiudi", QStringLiteral("Chiudi"), {548, 296, 67, 25});
+    btAggiorna_->setDefault(true);
+    btRicevi_->setEnabled(false);
+    btInvia_->setEnabled(false);
+    connect(btRicevi_, &QPushButton::clicked, this, &SetupPanel::btRiceviClick);
+    connect(btInvia_, &QPushButton::clicked, this, &SetupPanel::btInviaClick);
+    connect(btAggiorna_, &QPushButton::clicked, this, &SetupPanel::btAggiornaClick);
+    connect(btChiudi_, &QPushButton::clicked, this, &SetupPanel::btChiudiClick);
+
+    // Model group, formula group, motor group, +24 V group, then the buttons.
+    const std::vector<QWidget*> order{edModel_,   edWelcome_, edMotori_,   edBande_,   edExtMin_,
+                                      edExtMax1_, edExtMax2_, edExtMax3_,  edExtMax4_, edPP_,
+                                      edPD_,      edK_,       edVelMin_,   edVelMax_,  edAcc_,
+                                      edPwmF_,    edPwmR_,    edPwmC_,     edV24msg_,  ed24vl_[0],
+                                      ed24vh_[0], ed24vl_[1], ed24vh_[1],  ed24vl_[2], ed24vh_[2],
+                                      btRicevi_,  btInvia_,   btAggiorna_, btChiudi_};
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+// --- shared steps ---
+
+void SetupPanel::clearLog() {
+    transfer_.clearLog();
+    if (strip_.mmLog) strip_.mmLog->clear();
+}
+
+void SetupPanel::syncUnits() {
+    UnitSelection units;
+    if (strip_.ckSK2200) units.linked = strip_.ckSK2200->isChecked();
+    if (strip_.cbSlave) units.index = strip_.cbSlave->currentIndex();
+    transfer_.setUnits(units);
+}
+
+void SetupPanel::setResult(const QString& text) {
+    if (strip_.lResult) strip_.lResult->setText(text);
+}
+
+void SetupPanel::showProgress(int done, int total) {
+    pbTransfer_->setRange(0, total);
+    pbTransfer_->setValue(done);
+    pbTransfer_->show();
+    setResult(QStringLiteral("blocco %1/%2").arg(done).arg(total));
+}
+
+void SetupPanel::endProgress() {
+    pbTransfer_->hide();
+}
+
+void SetupPanel::notify(const QString& text) {
+    context_.dialogs.message(this, kTitle, text);
+}
+
+std::vector<SetupPanel::NumberBox> SetupPanel::numberBoxes(std::uint16_t version) const {
+    const std::string_view layout = FactoryLayout2;
+    auto box = [&](QLineEdit* edit, const char* field) {
+        return NumberBox{edit, field, static_cast<int>(findField(layout, field)->width)};
+    };
+    std::vector<NumberBox> boxes{box(edVelMax_, "mot_maxvel"),     box(edVelMin_, "mot_minvel"),
+                                 box(edAcc_, "mot_accel"),         box(edPwmR_, "pwm_rampa"),
+                                 box(edPwmC_, "pwm_crociera"),     box(edPwmF_, "pwm_freq"),
+                                 box(edK_, "k_freq2mm"),           box(edExtMin_, "min_estensio"),
+                                 box(edExtMax1_, "max_estensio"),  box(edExtMax2_, "max_estensio2"),
+                                 box(edExtMax3_, "max_estensio3"), box(edExtMax4_, "max_estensio4"),
+                                 box(edPP_, "k_mm2s_passi"),       box(edPD_, "k_mm2s_mm"),
+                                 box(edBande_, "max_tpband"),      box(edMotori_, "max_driver")};
+    if (version >= kFirmware130) {
+        const char* low[] = {"v24l1", "v24l2", "v24l3"};
+        const char* high[] = {"v24h1", "v24h2", "v24h3"};
+        for (int i = 0; i < 3; ++i) boxes.push_back(box(ed24vl_[i], low[i]));
+        for (int i = 0; i < 3; ++i) boxes.push_back(box(ed24vh_[i], high[i]));
+    }
+    return boxes;
+}
+
+std::optional<std::int32_t> SetupPanel::numberOf(const NumberBox& box) {
+    const QString text = box.edit->text().trimmed();
+    const auto value = parseInteger(text.toStdString());
+    QString problem;
+    if (!value) {
+        problem = QStringLiteral("'%1' is not a valid integer value").arg(box.edit->text());
+    } else if (!fitsFieldWidth(*value, box.width)) {
+        const QWidget* caption = nullptr;
+        for (auto* l : findChildren<QLabel*>()) {
+            if (l->buddy() == box.edit) caption = l;
+        }
+        problem = QStringLiteral("%1 %2 does not fit its %3-byte field (%4).")
+                      .arg(caption ? static_cast<const QLabel*>(caption)->text()
+                                   : QString::fromLatin1(box.field),
+                           text)
+                      .arg(box.width)
+                      .arg(QString::fromStdString(fieldRangeText(box.width)));
+    }
+    if (problem.isEmpty()) return value;
+    notify(problem);
+    box.edit->setFocus();
+    box.edit->selectAll();
+    return std::nullopt;
+}
+
+// --- open, update, close ---
+
+void SetupPanel::btImpostaClick() {
+    if (transfer_.running()) {
+        QApplication::beep();
+        return;
+    }
+    BlockTransfer::Sequence sequence(transfer_);
+    clearLog();
+    context_.setPollRunning(false);
+    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
+    syncUnits();
+    transfer_.TransferPreamble();
+    const std::uint16_t version = context_.firmwareVersion();
+    bool failed = transfer_.ReadBlockToLog(kFactoryBlock, factoryLayout(version), "Factory");
+    if (!failed) failed = transfer_.ReadBlockToLog(kUserBlock, userLayout(version), "User");
+    if (failed) {
+        notify(kReceiveError);
+        setResult(kReceiveFailed);
+        btRicevi_->setEnabled(true);
+        context_.setPollRunning(true);
+        if (strip_.btImposta) strip_.btImposta->setEnabled(true);
+        btInvia_->setEnabled(true);
+        return;
+    }
+    showValues(version);
+    show();
+    raise();
+    edModel_->setFocus();
+}
+
+void SetupPanel::showValues(std::uint16_t version) {
+    const std::string& log = transfer_.logText();
+    auto number = [&](const char* name) { return QString::number(LogInteger(log, name)); };
+    const bool newer = version >= kFirmware113;
+    showText(edVelMax_, number("mot_maxvel"));
+    showText(edVelMin_, number("mot_minvel"));
+    showText(edExtMax1_, number("max_estensio"));
+    showText(edExtMin_, number("min_estensio"));
+    showText(edK_, number("k_freq2mm"));
+    showText(edPP_, number("k_mm2s_passi"));
+    showText(edPD_, number("k_mm2s_mm"));
+    showText(edBande_, number("max_tpband"));
+    showText(edMotori_, number("max_driver"));
+    showText(edModel_, fromBytes(LogText(log, "model")));
+    // Before 1.13 the welcome text is the User block's, the first welcome line of the log all
+    // the same, as the Factory layout has none.
+    showText(edWelcome_, fromBytes(LogText(log, "welcome")));
+    for (auto [edit, field] :
+         {std::pair{edExtMax2_, "max_estensio2"}, std::pair{edExtMax3_, "max_estensio3"},
+          std::pair{edExtMax4_, "max_estensio4"}}) {
+        showText(edit, newer ? number(field) : QStringLiteral("0"));
+        edit->setEnabled(newer);
+    }
+    showText(edPwmR_, number("pwm_rampa"));
+    showText(edPwmC_, number("pwm_crociera"));
+    showText(edAcc_, number("mot_accel"));
+    showText(edPwmF_, number("pwm_freq"));
+    const char* low[] = {"v24l1", "v24l2", "v24l3"};
+    const char* high[] = {"v24h1", "v24h2", "v24h3"};
+    for (int i = 0; i < 3; ++i) {
+        showText(ed24vl_[i], number(low[i]));
+        showText(ed24vh_[i], number(high[i]));
+    }
+    showText(edV24msg_, fromBytes(LogText(log, "v24mess")));
+}
+
+void SetupPanel::btAggiornaClick() {
+    if (transfer_.running()) {
+        QApplication::beep();
+        return;
+    }
+    btAggiorna_->setEnabled(false);
+    const std::uint16_t version = context_.firmwareVersion();
+    // Every box is checked before anything is written or sent.
+    for (const NumberBox& box : numberBoxes(version)) {
+        if (!numberOf(box)) return;
+    }
+    BlockTransfer::Sequence sequence(transfer_);
+    syncUnits();
+    // What is not shown is written back as the controller holds it now, not as a log that a
+    // save or load since the opening may have replaced.
+    clearLog();
+    if (transfer_.ReadBlockToLog(kFactoryBlock, factoryLayout(version), "Factory") ||
+        transfer_.ReadBlockToLog(kUserBlock, userLayout(version), "User")) {
+        notify(kReceiveError);
+        return;
+    }
+    writeScratchAndSend(version);
+}
+
+bool SetupPanel::writeScratchAndSend(std::uint16_t version) {
+    auto scratch = std::make_unique<ProfileFile>(context_.scratchPath);
+    const std::string log = transfer_.logText();
+    auto put = [&](const char* section, const char* key, const std::string& value) {
+        scratch->writeString(section, key, value);
+    };
+    auto box = [&](QLineEdit* edit) {
+        return std::to_string(parseInteger(edit->text().trimmed().toStdString()).value_or(0));
+    };
+    auto fromLog = [&](const char* section, const char* key) {
+        put(section, key, std::to_string(LogInteger(log, key)));
+    };
+    auto flush = [&] {
+        std::string error;
+        // The blocks are built from the values just written, file or not: a scratch file
+        // that cannot be written costs nothing but the note.
+        if (!scratch->flush(&error)) std::fprintf(stderr, "setup: %s\n", error.c_str());
+    };
+
+    put("Factory", "mot_maxvel", box(edVelMax_));
+    put("Factory", "mot_minvel", box(edVelMin_));
+    put("Factory", "mot_accel", box(edAcc_));
+    put("Factory", "pwm_rampa", box(edPwmR_));
+    put("Factory", "pwm_crociera", box(edPwmC_));
+    put("Factory", "pwm_azzera", std::to_string(kPwmAzzera));
+    put("Factory", "vel_azzera", std::to_string(kVelAzzera));
+    put("Factory", "pwm_freq", box(edPwmF_));
+    put("Factory", "k_freq2mm", box(edK_));
+    put("Factory", "min_estensio", box(edExtMin_));
+    put("Factory", "max_estensio", box(edExtMax1_));
+    put("Factory", "max_estensio2", box(edExtMax2_));
+    put("Factory", "max_estensio3", box(edExtMax3_));
+    put("Factory", "max_estensio4", box(edExtMax4_));
+    put("Factory", "k_mm2s_passi", box(edPP_));
+    put("Factory", "k_mm2s_mm", box(edPD_));
+    put("Factory", "max_tpband", box(edBande_));
+    put("Factory", "max_driver", box(edMotori_));
+    put("Factory", "model", quoteIniText(toBytes(edModel_->text())));
+    const bool newer = version >= kFirmware113;
+    if (newer) {
+        put("Factory", "welcome", quoteIniText(toBytes(edWelcome_->text())));
+        fromLog("Factory", "eeprom_vers");
+        put("Factory", "reser", "");
+        if (version >= kFirmware130) {
+            const char* low[] = {"v24l1", "v24l2", "v24l3"};
+            const char* high[] = {"v24h1", "v24h2", "v24h3"};
+            for (int i = 0; i < 3; ++i) put("Factory", low[i], box(ed24vl_[i]));
+            for (int i = 0; i < 3; ++i) put("Factory", high[i], box(ed24vh_[i]));
+            put("Factory", "v24mess", quoteIniText(toBytes(edV24msg_->text())));
+        }
+    }
+    flush();
+    transfer_.setSourceIni(std::move(scratch));
+    const bool factoryFailed =
+        transfer_.WriteSetupBlock(kWriteFactoryCommand, factoryLayout(version), "Factory");
+    scratch = transfer_.freeSourceIni();
+    if (factoryFailed) notify(kWriteError);
+
+    for (const char* key :
+         {"bipbip", "movebip", "repebip", "contrasto", "luminosita", "lingua", "umisura"}) {
+        fromLog("User", key);
+    }
+    if (newer) {
+        for (const char* key : {"rtx_mode", "rtx_commpars", "rtx_proto", "rtx_addr", "rtx_addrT",
+                                "eeprom_vers", "reser"}) {
+            fromLog("User", key);
+        }
+    } else {
+        put("User", "welcome", quoteIniText(toBytes(edWelcome_->text())));
+        for (const char* key : {"civ_mode", "civ_brate", "civ_proto"}) fromLog("User", key);
+    }
+    flush();
+    transfer_.setSourceIni(std::move(scratch));
+    const bool userFailed =
+        transfer_.WriteSetupBlock(kWriteUserCommand, userLayout(version), "User");
+    transfer_.freeSourceIni();
+    if (userFailed) notify(kWriteError);
+    return !factoryFailed && !userFailed;
+}
+
+void SetupPanel::btChiudiClick() {
+    if (transfer_.running()) {
+        QApplication::beep();
+        return;
+    }
+    btRicevi_->setEnabled(true);
+    context_.setPollRunning(true);
+    if (strip_.btImposta) strip_.btImposta->setEnabled(true);
+    btInvia_->setEnabled(true);
+    hide();
+}
+
+// --- setup file ---
+
+void SetupPanel::btRiceviClick() {
+    if (transfer_.running()) {
+        QApplication::beep();
+        return;
+    }
+    BlockTransfer::Sequence sequence(transfer_);
+    clearLog();
+    btRicevi_->setEnabled(false);
+    context_.setPollRunning(false);
+    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
+    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
+    if (strip_.mmLog) strip_.mmLog->show();
+    const OnExit restore([this] {
+        endProgress();
+        if (strip_.mmLog) strip_.mmLog->hide();
+        btRicevi_->setEnabled(true);
+        context_.setPollRunning(true);
+        if (strip_.btImposta) strip_.btImposta->setEnabled(true);
+        if (strip_.btRetract) strip_.btRetract->setEnabled(true);
+    });
+    syncUnits();
+    const auto result =
+        backupController(transfer_, context_.firmwareVersion(),
+                         [this](int done, int total) { showProgress(done, total); });
+    endProgress();
+    if (!result.received) {
+        notify(kReceiveError);
+        setResult(kReceiveFailed);
+        return;
+    }
+    setResult(kReceived);
+    const auto name = context_.dialogs.saveFileName(
+        this, kFilter, QString::fromLatin1(kSetupFileExtension.data()), lastFolder_);
+    if (!name) return;
+    lastFolder_ = QFileInfo(*name).absolutePath();
+    std::string error;
+    if (!writeFileAtomically(name->toStdString(), transfer_.fileText(), &error)) {
+        notify(
+            QStringLiteral("The setup file was not saved: %1").arg(QString::fromStdString(error)));
+        return;
+    }
+}
+
+void SetupPanel::btInviaClick() {
+    if (transfer_.running()) {
+        QApplication::beep();
+        return;
+    }
+    const auto name = context_.dialogs.openFileName(
+        this, kFilter, QString::fromLatin1(kSetupFileExtension.data()), lastFolder_);
+    // The dialog's own event loop may have let another transfer start.
+    if (!name || transfer_.running()) return;
+    lastFolder_ = QFileInfo(*name).absolutePath();
+    syncUnits();
+    const std::uint16_t version = context_.firmwareVersion();
+    auto source = std::make_unique<ProfileFile>(name->toStdString());
+    // The whole file is checked before the first block goes out.
+    if (auto problem = checkSetupFile(*source, version, transfer_.units().linked)) {
+        notify(QString::fromStdString(*problem));
+        return;
+    }
+    BlockTransfer::Sequence sequence(transfer_);
+    clearLog();
+    btInvia_->setEnabled(false);
+    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
+    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
+    context_.setPollRunning(false);
+    if (strip_.mmLog) strip_.mmLog->show();
+    const OnExit restore([this] {
+        endProgress();
+        if (strip_.mmLog) strip_.mmLog->hide();
+        btInvia_->setEnabled(true);
+        if (strip_.btImposta) strip_.btImposta->setEnabled(true);
+        if (strip_.btRetract) strip_.btRetract->setEnabled(true);
+        context_.setPollRunning(true);
+        transfer_.freeSourceIni();
+    });
+    transfer_.setSourceIni(std::move(source));
+    const auto result = restoreController(
+        transfer_, version, [this](int done, int total) { showProgress(done, total); });
+    endProgress();
+    if (result.failed) {
+        notify(kSendError);
+        setResult(kSendFailed);
+        return;
+    }
+    setResult(kSent);
+}
+
+}  // namespace kt6

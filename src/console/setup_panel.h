@@ -1,0 +1,129 @@
+#pragma once
+// The setup panel pnImposta: the controller's Factory block (and the welcome text of the User
+// block) in named edit boxes, written back with "Aggiorna Skarnel"; and the backup and restore
+// of every memory block to a setup file ("Salva...", "Carica...").
+#include <QFrame>
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "memory/block_transfer.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace kt6 {
+
+class Dialogs;
+
+// What the panel uses of the window around it.
+struct SetupPanelContext {
+    Link& link;
+    Dialogs& dialogs;
+    // FirmwareVersion as the last status reply gave it.
+    std::function<std::uint16_t()> firmwareVersion;
+    // Starts or stops the status poll (tmPoll).
+    std::function<void(bool)> setPollRunning;
+    // "tmp.ini", where the update builds its blocks.
+    std::filesystem::path scratchPath;
+    // The preamble's pauses; a real sleep when empty.
+    BlockTransfer::Pause pause;
+};
+
+// The service strip's controls the panel switches and reads.
+struct ServiceStripControls {
+    QPushButton* btImposta = nullptr;
+    QPushButton* btRetract = nullptr;
+    QComboBox* cbSlave = nullptr;
+    QCheckBox* ckSK2200 = nullptr;
+    QLabel* lResult = nullptr;
+    QPlainTextEdit* mmLog = nullptr;
+};
+
+class SetupPanel : public QFrame {
+    Q_OBJECT
+  public:
+    SetupPanel(SetupPanelContext context, QWidget* parent, const QRect& geometry);
+
+    void attach(const ServiceStripControls& strip) { strip_ = strip; }
+    BlockTransfer& transfer() { return transfer_; }
+
+    QPushButton* btRicevi() const { return btRicevi_; }
+    QPushButton* btInvia() const { return btInvia_; }
+    QPushButton* btAggiorna() const { return btAggiorna_; }
+
+  public slots:
+    // "Setup...": reads blocks 0 and 1 and shows the panel.
+    void btImpostaClick();
+    // "Aggiorna Skarnel": writes the boxes back through the scratch file.
+    void btAggiornaClick();
+    // "Chiudi".
+    void btChiudiClick();
+    // "Salva...": every block into a setup file.
+    void btRiceviClick();
+    // "Carica...": a setup file back into the controller.
+    void btInviaClick();
+
+  private:
+    struct NumberBox {
+        QLineEdit* edit;
+        const char* field;
+        int width;
+    };
+
+    void build();
+    QLineEdit* addEdit(QWidget* group, const char* name, const QRect& place, const QString& text);
+    QLabel* addCaption(QWidget* group, const char* name, const QRect& place, const QString& text,
+                       QLineEdit* buddy);
+    void clearLog();
+    void syncUnits();
+    void setResult(const QString& text);
+    void showProgress(int done, int total);
+    void endProgress();
+    void notify(const QString& text);
+    // The box's value when it is an integer that fits its field; else says why and focuses it.
+    std::optional<std::int32_t> numberOf(const NumberBox& box);
+    std::vector<NumberBox> numberBoxes(std::uint16_t version) const;
+    void showValues(std::uint16_t version);
+    bool writeScratchAndSend(std::uint16_t version);
+
+    SetupPanelContext context_;
+    BlockTransfer transfer_;
+    ServiceStripControls strip_;
+    QString lastFolder_;
+
+    QLineEdit* edModel_ = nullptr;
+    QLineEdit* edWelcome_ = nullptr;
+    QLineEdit* edMotori_ = nullptr;
+    QLineEdit* edBande_ = nullptr;
+    QLineEdit* edExtMin_ = nullptr;
+    QLineEdit* edExtMax1_ = nullptr;
+    QLineEdit* edExtMax2_ = nullptr;
+    QLineEdit* edExtMax3_ = nullptr;
+    QLineEdit* edExtMax4_ = nullptr;
+    QLineEdit* edPP_ = nullptr;
+    QLineEdit* edPD_ = nullptr;
+    QLineEdit* edK_ = nullptr;
+    QLineEdit* edVelMin_ = nullptr;
+    QLineEdit* edVelMax_ = nullptr;
+    QLineEdit* edAcc_ = nullptr;
+    QLineEdit* edPwmF_ = nullptr;
+    QLineEdit* edPwmR_ = nullptr;
+    QLineEdit* edPwmC_ = nullptr;
+    QLineEdit* edV24msg_ = nullptr;
+    QLineEdit* ed24vl_[3] = {};
+    QLineEdit* ed24vh_[3] = {};
+    QProgressBar* pbTransfer_ = nullptr;
+    QPushButton* btRicevi_ = nullptr;
+    QPushButton* btInvia_ = nullptr;
+    QPushButton* btAggiorna_ = nullptr;
+    QPushButton* btChiudi_ = nullptr;
+};
+
+}  // namespace kt6

@@ -1,0 +1,566 @@
+// The setup panel, backup and restore in the window, on the in-process simulated controller
+// whose clock moves only when the link waits for it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+#include <sstream>
+
+#include "console/dialogs.h"
+#include "console/fm_main.h"
+#include "console/setup_panel.h"
+#include "memory/block_codec.h"
+#include "sim/simulated_serial_backend.h"
+#include "support/fake_rig_server.h"
+
+namespace kt6 {
+namespace {
+
+using sim::Firmware;
+using testing::FakeRigServer;
+using testing::FakeRigState;
+
+struct ScriptedDialogs : Dialogs {
+    std::vector<QString> messages;
+    std::optional<QString> saveAnswer;
+    std::optional<QString> openAnswer;
+    int saves = 0;
+    int opens = 0;
+    // Runs while a file dialog is up, as a click queued behind it would.
+    std::function<void()> whileAsking;
+    void message(QWidget*, const QString&, const QString& text) override {
+        messages.push_back(text);
+    }
+    std::optional<QString> input(QWidget*, const QString&, const QString&,
+                                 const QString&) override {
+        return std::nullopt;
+    }
+    bool open(const QUrl&) override { return true; }
+    std::optional<QString> saveFileName(QWidget*, const QString& filter, const QString& suffix,
+                                        const QString&) override {
+        ++saves;
+        EXPECT_EQ(filter, "Skarnel setup data (*.skarnel)");
+        EXPECT_EQ(suffix, "skarnel");
+        if (whileAsking) whileAsking();
+        return saveAnswer;
+    }
+    std::optional<QString> openFileName(QWidget*, const QString&, const QString& suffix,
+                                        const QString&) override {
+        ++opens;
+        EXPECT_EQ(suffix, "skarnel");
+        if (whileAsking) whileAsking();
+        return openAnswer;
+    }
+};
+
+// Types the text key by key, as a keyboard with any layout would deliver it.
+void type(QWidget* w, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &release);
+    }
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class SetupPanelTest : public ::testing::Test {
+  protected:
+    void start(Firmware firmware, int units = 1) {
+        sim::ModelOptions model;
+        model.controller.firmware = firmware;
+        model.controller.units = units;
+        ConsoleOptions options;
+        options.settingsPath = std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
+        options.dialogs = dialogs;
+        options.makeRigServer = [this] { return std::make_unique<FakeRigServer>(rigs); };
+        options.runPollTimer = false;
+        options.transferPause = [](std::chrono::milliseconds) {};
+        options.makeSerialBackend = [this, model] {
+            auto b = std::make_unique<sim::SimulatedSerialBackend>(
+                model, [this] { return now; },
+                [this](sim::TimePoint t) { now = std::max(now, t); });
+            backend = b.get();
+            backend->model().setTrace([this](std::string_view line) { trace.emplace_back(line); });
+            return b;
+        };
+        window = std::make_unique<FmMain>(std::move(options));
+        window->FormActivate();
+        // Two poll ticks: the request, then its reply, which sets FirmwareVersion.
+        window->tmPollTimer();
+        now += std::chrono::milliseconds(20);
+        window->tmPollTimer();
+        ASSERT_TRUE(window->poll().ControllerOnline);
+    }
+    template <typename W = QWidget>
+    W* find(const char* name) {
+        auto* w = window->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_TRUE(w) << name;
+        return w;
+    }
+    QLineEdit* edit(const char* name) { return find<QLineEdit>(name); }
+    void click(const char* name) { find<QPushButton>(name)->click(); }
+    sim::ControllerMemory& memory() { return backend->model().controller().memory(); }
+    QString result() { return find<QLabel>("lResult")->text(); }
+    void openPanel() {
+        click("btImposta");
+        ASSERT_TRUE(find("pnImposta")->isVisible() || !find("pnImposta")->isHidden());
+    }
+    // The contents of every command frame the controller received since the last call.
+    std::vector<Bytes> takeCommands(std::uint8_t code) {
+        std::vector<Bytes> out;
+        for (const auto& line : trace) {
+            std::istringstream in(line);
+            std::string time, direction, hex;
+            in >> time >> direction;
+            if (direction != "IN") continue;
+            FrameReceiver rx;
+            while (in >> hex && hex.size() == 2) {
+                if (rx.feed(static_cast<std::uint8_t>(std::stoi(hex, nullptr, 16))) !=
+                    FrameReceiver::Event::GoodFrame)
+                    continue;
+                Bytes content = rx.payload();
+                content.pop_back();
+                if (content.size() >= 2 && content[1] == code) out.push_back(content);
+            }
+        }
+        return out;
+    }
+    std::string path(const char* name) const { return (dir.path() + "/" + name).toStdString(); }
+    // The buttons and poll a transfer switches are all back.
+    void expectRestored() {
+        EXPECT_TRUE(window->pollRunning());
+        EXPECT_TRUE(find<QPushButton>("btRicevi")->isEnabled());
+        EXPECT_TRUE(find<QPushButton>("btInvia")->isEnabled());
+        EXPECT_TRUE(find<QPushButton>("btImposta")->isEnabled());
+        EXPECT_TRUE(find<QPushButton>("btRetract")->isEnabled());
+        EXPECT_FALSE(window->setupPanel().transfer().SourceIni());
+        EXPECT_FALSE(window->setupPanel().transfer().running());
+    }
+
+    QTemporaryDir dir;
+    FakeRigState rigs;
+    std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
+    sim::TimePoint now{};
+    sim::SimulatedSerialBackend* backend = nullptr;
+    std::vector<std::string> trace;
+    std::unique_ptr<FmMain> window;
+};
+
+// --- the service strip ---
+
+TEST_F(SetupPanelTest, TheServiceStripIsHiddenUntilAskedForAndThenGrowsTheWindow) {
+    start(Firmware::V1_13);
+    EXPECT_TRUE(find("Panel2")->isHidden());
+    EXPECT_EQ(window->centralWidget()->size(), QSize(623, 330));
+    auto* shortcut = find<QShortcut>("scService");
+    EXPECT_EQ(shortcut->key(), QKeySequence(QStringLiteral("Ctrl+Alt+S")));
+    emit shortcut->activated();
+    EXPECT_FALSE(find("Panel2")->isHidden());
+    EXPECT_EQ(window->centralWidget()->size(), QSize(623, 362));
+    EXPECT_EQ(find("Panel2")->geometry(), QRect(0, 329, 623, 33));
+    // Below the front panel, not over it.
+    EXPECT_GE(find("Panel2")->geometry().top(), find("pnBlue")->geometry().bottom());
+    emit shortcut->activated();
+    EXPECT_TRUE(find("Panel2")->isHidden());
+    EXPECT_EQ(window->centralWidget()->size(), QSize(623, 330));
+    window->showServiceStrip(true);
+    EXPECT_FALSE(find("Panel2")->isHidden());
+}
+
+// --- opening the panel ---
+
+TEST_F(SetupPanelTest, OldFirmwareDisablesTheLengthBoxesAndTakesWelcomeFromUser) {
+    start(Firmware::V1_12);
+    memory().setText(kUserBlock, "welcome", "Ciao");
+    openPanel();
+    EXPECT_FALSE(find("pnImposta")->isHidden());
+    EXPECT_FALSE(window->pollRunning());
+    EXPECT_FALSE(find<QPushButton>("btImposta")->isEnabled());
+    EXPECT_EQ(edit("edModel")->text(), "SkarNel KT-6");
+    EXPECT_EQ(edit("edWelcome")->text(), "Ciao");
+    EXPECT_EQ(edit("edVelMax")->text(), "1000");
+    EXPECT_EQ(edit("edK")->text(), "71500000");
+    EXPECT_EQ(edit("edExtMax1")->text(), "10900");
+    for (const char* name : {"edExtMax2", "edExtMax3", "edExtMax4"}) {
+        EXPECT_FALSE(edit(name)->isEnabled()) << name;
+        EXPECT_EQ(edit(name)->text(), "0") << name;
+    }
+    EXPECT_EQ(edit("ed24vl1")->text(), "0");
+    EXPECT_EQ(edit("edV24msg")->text(), "");
+}
+
+TEST_F(SetupPanelTest, NewerFirmwareFillsEveryBox) {
+    start(Firmware::V1_13);
+    openPanel();
+    EXPECT_EQ(edit("edWelcome")->text(), "Welcome to SkarNel KT-6");
+    EXPECT_TRUE(edit("edExtMax2")->isEnabled());
+    EXPECT_EQ(edit("edExtMax2")->text(), "10500");
+    EXPECT_EQ(edit("edExtMax3")->text(), "11000");
+    EXPECT_EQ(edit("edExtMax4")->text(), "10400");
+    EXPECT_EQ(edit("edPP")->text(), "400");
+    EXPECT_EQ(edit("edPD")->text(), "100");
+    EXPECT_EQ(edit("edVelMin")->text(), "200");
+    EXPECT_EQ(edit("edAcc")->text(), "3");
+    EXPECT_EQ(edit("edPwmF")->text(), "2");
+    EXPECT_EQ(edit("edPwmR")->text(), "200");
+    EXPECT_EQ(edit("edPwmC")->text(), "160");
+    EXPECT_EQ(edit("edMotori")->text(), "3");
+    EXPECT_EQ(edit("edBande")->text(), "11");
+    EXPECT_EQ(edit("ed24vl2")->text(), "14000");
+    EXPECT_EQ(edit("ed24vh3")->text(), "51000");
+    EXPECT_EQ(edit("edV24msg")->text(), "+24V OUTPUT ACTIVE");
+}
+
+TEST_F(SetupPanelTest, AFailedOpeningSaysSoAndLeavesThePanelClosedWithThePollRunning) {
+    start(Firmware::V1_13);
+    find<QCheckBox>("ckSK2200")->click();
+    find<QComboBox>("cbSlave")->setCurrentIndex(2);  // a unit the controller does not have
+    click("btImposta");
+    EXPECT_TRUE(find("pnImposta")->isHidden());
+    EXPECT_EQ(dialogs->messages, std::vector<QString>{"Errore in ricezione dati."});
+    EXPECT_EQ(result(), "Ricezione impostazioni fallita.");
+    EXPECT_TRUE(window->pollRunning());
+    EXPECT_TRUE(find<QPushButton>("btImposta")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("btRicevi")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("btInvia")->isEnabled());
+}
+
+TEST_F(SetupPanelTest, ClosingRestartsThePoll) {
+    start(Firmware::V1_13);
+    openPanel();
+    click("btChiudi");
+    EXPECT_TRUE(find("pnImposta")->isHidden());
+    EXPECT_TRUE(window->pollRunning());
+    EXPECT_TRUE(find<QPushButton>("btImposta")->isEnabled());
+}
+
+// --- the panel's controls ---
+
+TEST_F(SetupPanelTest, EveryEditBoxHasItsCaptionAsBuddyAndTheGroupsTheirCaptions) {
+    start(Firmware::V1_13);
+    const auto edits = find("pnImposta")->findChildren<QLineEdit*>();
+    EXPECT_EQ(edits.size(), 25);
+    const auto labels = find("pnImposta")->findChildren<QLabel*>();
+    for (QLineEdit* e : edits) {
+        const bool hasBuddy =
+            std::any_of(labels.begin(), labels.end(), [e](QLabel* l) { return l->buddy() == e; });
+        EXPECT_TRUE(hasBuddy) << e->objectName().toStdString();
+    }
+    const auto captionOf = [&](const char* box) {
+        for (QLabel* l : labels) {
+            if (l->buddy() == edit(box)) return l->text();
+        }
+        return QString();
+    };
+    EXPECT_EQ(captionOf("edModel"), "Descrizione modello");
+    EXPECT_EQ(captionOf("edMotori"), "Num. driver");
+    EXPECT_EQ(captionOf("edPP"), "Numero passi (400) per conversione:");
+    EXPECT_EQ(captionOf("edPwmC"), "PWM crociera 0..255:");
+    EXPECT_EQ(captionOf("ed24vh2"), "a KHz:");
+    QStringList titles;
+    for (auto* g : find("pnImposta")->findChildren<QGroupBox*>()) titles << g->title();
+    EXPECT_EQ(titles, (QStringList{"Tipo / modello antenna ", " Formula per movimento ",
+                                   " Caratteristiche dei motori ", " Gestione +24V "}));
+    EXPECT_TRUE(find<QPushButton>("btAggiorna")->isDefault());
+    // Initial texts: empty or "0" as each box starts.
+    EXPECT_EQ(edit("edAcc")->text(), "");
+    EXPECT_EQ(edit("edBande")->text(), "");
+    EXPECT_EQ(edit("edVelMax")->text(), "0");
+    EXPECT_EQ(edit("ed24vl1")->text(), "0");
+}
+
+TEST_F(SetupPanelTest, TabRunsThroughTheGroupsInOrderThenTheButtons) {
+    start(Firmware::V1_13);
+    const char* expected[] = {"edModel",   "edWelcome", "edMotori",   "edBande",   "edExtMin",
+                              "edExtMax1", "edExtMax2", "edExtMax3",  "edExtMax4", "edPP",
+                              "edPD",      "edK",       "edVelMin",   "edVelMax",  "edAcc",
+                              "edPwmF",    "edPwmR",    "edPwmC",     "edV24msg",  "ed24vl1",
+                              "ed24vh1",   "ed24vl2",   "ed24vh2",    "ed24vl3",   "ed24vh3",
+                              "btRicevi",  "btInvia",   "btAggiorna", "btChiudi"};
+    QWidget* w = edit("edModel");
+    for (std::size_t i = 1; i < std::size(expected); ++i) {
+        do {
+            w = w->nextInFocusChain();
+        } while (w->focusPolicy() == Qt::NoFocus || !(w->focusPolicy() & Qt::TabFocus));
+        EXPECT_EQ(w->objectName().toStdString(), expected[i]);
+    }
+}
+
+TEST_F(SetupPanelTest, EntryLimitsStopTypingButKeepALongerTextFromTheController) {
+    start(Firmware::V1_13);
+    memory().setText(kFactoryBlock, "model", "ABCDEFGHIJKLMNOP");
+    openPanel();
+    QLineEdit* model = edit("edModel");
+    EXPECT_EQ(model->text(), "ABCDEFGHIJKLMNOP");
+    model->setFocus();
+    model->end(false);
+    type(model, "Q");
+    EXPECT_EQ(model->text(), "ABCDEFGHIJKLMNOP");
+    QTest::keyClick(model, Qt::Key_Backspace);
+    type(model, "XY");
+    EXPECT_EQ(model->text(), "ABCDEFGHIJKLMNO");
+    model->clear();
+    type(model, "123456789012345678");
+    EXPECT_EQ(model->text().size(), 15);
+    QLineEdit* welcome = edit("edWelcome");
+    welcome->clear();
+    type(welcome, QString(30, QChar('w')));
+    EXPECT_EQ(welcome->text().size(), 23);
+    // Characters the controller's code page lacks are not taken.
+    welcome->clear();
+    type(welcome, QString::fromUtf8("Caff\u00E8 \u20AC \u0416"));
+    EXPECT_EQ(welcome->text(), QString::fromUtf8("Caff\u00E8 \u20AC "));
+}
+
+// --- the update ---
+
+TEST_F(SetupPanelTest, OldFirmwareUpdateSendsFactoryAndUserDirectWithTheWelcomeInUser) {
+    start(Firmware::V1_12);
+    memory().setInteger(kFactoryBlock, "pwm_azzera", 5);
+    memory().setInteger(kFactoryBlock, "vel_azzera", 7);
+    openPanel();
+    edit("edVelMax")->setText("1500");
+    edit("edWelcome")->setText("Buongiorno");
+    click("btAggiorna");
+    EXPECT_TRUE(dialogs->messages.empty());
+    const auto factory = takeCommands(6);
+    const auto user = takeCommands(7);
+    ASSERT_EQ(factory.size(), 1u);
+    ASSERT_EQ(user.size(), 1u);
+    EXPECT_EQ(factory[0].size(), 2u + 45u);
+    EXPECT_EQ(user[0].size(), 2u + 35u);
+    EXPECT_EQ(memory().integer(kFactoryBlock, "mot_maxvel"), 1500);
+    EXPECT_EQ(memory().integer(kFactoryBlock, "pwm_azzera"), 130);
+    EXPECT_EQ(memory().integer(kFactoryBlock, "vel_azzera"), 1000);
+    EXPECT_EQ(memory().text(kUserBlock, "welcome"), "Buongiorno");
+    EXPECT_EQ(memory().integer(kUserBlock, "contrasto"), 8);
+    EXPECT_EQ(memory().integer(kUserBlock, "civ_brate"), 3);
+    // The panel stays open, the poll stopped.
+    EXPECT_FALSE(find("pnImposta")->isHidden());
+    EXPECT_FALSE(window->pollRunning());
+}
+
+TEST_F(SetupPanelTest, PlusTwentyFourVoltsAreWrittenOnlyFromFirmware130) {
+    for (Firmware firmware : {Firmware::V1_13, Firmware::V1_30}) {
+        trace.clear();
+        start(firmware);
+        memory().setInteger(kFactoryBlock, "pwm_azzera", 5);
+        openPanel();
+        edit("ed24vl1")->setText("1234");
+        edit("edV24msg")->setText("AMP ON");
+        edit("edExtMax3")->setText("9999");
+        click("btAggiorna");
+        ASSERT_EQ(takeCommands(6).size(), 1u);
+        EXPECT_EQ(memory().integer(kFactoryBlock, "max_estensio3"), 9999);
+        EXPECT_EQ(memory().integer(kFactoryBlock, "pwm_azzera"), 130);
+        if (firmware == Firmware::V1_30) {
+            EXPECT_EQ(memory().integer(kFactoryBlock, "v24l1"), 1234);
+            EXPECT_EQ(memory().text(kFactoryBlock, "v24mess"), "AMP ON");
+        } else {
+            // Before 1.30 the boxes are not written: the scratch file never held them.
+            EXPECT_EQ(memory().integer(kFactoryBlock, "v24l1"), 0);
+            EXPECT_EQ(memory().text(kFactoryBlock, "v24mess"), "");
+        }
+        // Both generations: the User block's unseen values, and the Factory block's version.
+        EXPECT_EQ(memory().integer(kUserBlock, "rtx_commpars"), 3);
+        EXPECT_EQ(memory().integer(kUserBlock, "eeprom_vers"), 3);
+        EXPECT_EQ(memory().integer(kFactoryBlock, "eeprom_vers"), 3);
+    }
+}
+
+TEST_F(SetupPanelTest, ALetterInVelMaxSendsNothingWithTheParserMessage) {
+    start(Firmware::V1_13);
+    openPanel();
+    edit("edVelMax")->setText("12a");
+    click("btAggiorna");
+    EXPECT_EQ(dialogs->messages, std::vector<QString>{"'12a' is not a valid integer value"});
+    EXPECT_TRUE(takeCommands(6).empty());
+    EXPECT_TRUE(takeCommands(7).empty());
+    EXPECT_TRUE(edit("edVelMax")->hasFocus() || !window->isVisible());
+}
+
+TEST_F(SetupPanelTest, ANumberTooLargeForItsFieldSendsNothing) {
+    start(Firmware::V1_13);
+    openPanel();
+    edit("edAcc")->setText("300");
+    click("btAggiorna");
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_EQ(dialogs->messages[0], "Accel 1..5 300 does not fit its 1-byte field (-128 to 255).");
+    EXPECT_TRUE(takeCommands(6).empty());
+}
+
+TEST_F(SetupPanelTest, ASixteenCharacterModelAndAnOuterBlankEightBitWelcomeGoBackWhole) {
+    start(Firmware::V1_30);
+    memory().setText(kFactoryBlock, "model", "ABCDEFGHIJKLMNOP");
+    memory().setText(kFactoryBlock, "welcome", "  Caff\xE8 \x80  ");
+    openPanel();
+    EXPECT_EQ(edit("edWelcome")->text(), QString::fromUtf8("  Caff\u00E8 \u20AC  "));
+    memory().setText(kFactoryBlock, "model", "x");
+    memory().setText(kFactoryBlock, "welcome", "x");
+    click("btAggiorna");
+    const Bytes factory = memory().read(kFactoryBlock).value();
+    EXPECT_EQ(std::string(factory.begin() + 35, factory.begin() + 51), "ABCDEFGHIJKLMNOP");
+    EXPECT_EQ(memory().text(kFactoryBlock, "welcome"), "  Caff\xE8 \x80  ");
+    // The scratch file lies beside the settings file.
+    EXPECT_NE(slurp(path("tmp.ini")).find("welcome=\"  Caff\xE8 \x80  \""), std::string::npos);
+}
+
+TEST_F(SetupPanelTest, TheUpdateReadsTheUserBlockAgainInsteadOfTrustingTheLog) {
+    start(Firmware::V1_13);
+    openPanel();
+    // The log after a load holds only empty lines; the controller has changed meanwhile.
+    dialogs->saveAnswer = QString::fromStdString(path("a.skarnel"));
+    click("btRicevi");
+    dialogs->openAnswer = dialogs->saveAnswer;
+    click("btInvia");
+    ASSERT_EQ(result(), "Trasmissione dati eseguita correttamente.");
+    memory().setInteger(kUserBlock, "lingua", 2);
+    memory().setInteger(kUserBlock, "rtx_addr", 77);
+    click("btAggiorna");
+    EXPECT_TRUE(dialogs->messages.empty());
+    EXPECT_EQ(memory().integer(kUserBlock, "lingua"), 2);
+    EXPECT_EQ(memory().integer(kUserBlock, "rtx_addr"), 77);
+    EXPECT_EQ(memory().integer(kFactoryBlock, "eeprom_vers"), 3);
+}
+
+// --- backup and restore ---
+
+TEST_F(SetupPanelTest, SaveWritesTheSetupFileAndCountsTheBlocks) {
+    start(Firmware::V1_13);
+    dialogs->saveAnswer = QString::fromStdString(path("backup.skarnel"));
+    QSignalSpy progress(find<QProgressBar>("pbTransfer"), &QProgressBar::valueChanged);
+    click("btRicevi");
+    EXPECT_TRUE(dialogs->messages.empty());
+    EXPECT_EQ(result(), "Ricezione dati eseguita correttamente.");
+    EXPECT_EQ(find<QProgressBar>("pbTransfer")->maximum(), 68);
+    EXPECT_GE(progress.count(), 68);
+    EXPECT_TRUE(find("pbTransfer")->isHidden());
+    const std::string text = slurp(path("backup.skarnel"));
+    EXPECT_EQ(text, window->setupPanel().transfer().fileText());
+    EXPECT_EQ(text.rfind("[Factory]\r\nmot_maxvel=1000\r\n", 0), 0u);
+    EXPECT_NE(text.find("\r\n[FactoryTune33]\r\nTune1=0\r\nTune2=0\r\nTune3=0\r\nTune4=0\r\n\r\n"),
+              std::string::npos);
+    expectRestored();
+}
+
+TEST_F(SetupPanelTest, SaveWithoutTheFactoryBlockOffersNoFileAndRestoresEverything) {
+    start(Firmware::V1_13);
+    find<QCheckBox>("ckSK2200")->click();
+    find<QComboBox>("cbSlave")->setCurrentIndex(1);
+    click("btRicevi");
+    EXPECT_EQ(dialogs->messages, std::vector<QString>{"Errore in ricezione dati."});
+    EXPECT_EQ(result(), "Ricezione impostazioni fallita.");
+    EXPECT_EQ(dialogs->saves, 0);
+    expectRestored();
+}
+
+TEST_F(SetupPanelTest, ASaveThatCannotBeWrittenSaysSoAndKeepsTheOlderFile) {
+    start(Firmware::V1_13);
+    dialogs->saveAnswer = QString::fromStdString(path("missing/dir/backup.skarnel"));
+    click("btRicevi");
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_TRUE(dialogs->messages[0].startsWith("The setup file was not saved: "));
+    expectRestored();
+}
+
+TEST_F(SetupPanelTest, LoadBringsBackTheSavedMemory) {
+    start(Firmware::V1_30);
+    memory().setText(kFactoryBlock, "welcome", " centred ");
+    dialogs->saveAnswer = QString::fromStdString(path("backup.skarnel"));
+    click("btRicevi");
+    const Bytes factory = memory().read(kFactoryBlock).value();
+    const Bytes offsets = memory().read(20).value();
+    memory().setInteger(kFactoryBlock, "mot_maxvel", 1);
+    memory().setText(kFactoryBlock, "welcome", "x");
+    memory().setInteger(20, "offset2", -5);
+    dialogs->openAnswer = dialogs->saveAnswer;
+    click("btInvia");
+    EXPECT_TRUE(dialogs->messages.empty());
+    EXPECT_EQ(result(), "Trasmissione dati eseguita correttamente.");
+    // The checksum byte is the controller's own: the file does not carry it.
+    const auto fields = [](const Bytes& b) { return Bytes(b.begin() + 1, b.end()); };
+    EXPECT_EQ(fields(memory().read(kFactoryBlock).value()), fields(factory));
+    EXPECT_EQ(fields(memory().read(20).value()), fields(offsets));
+    EXPECT_EQ(memory().text(kFactoryBlock, "welcome"), " centred ");
+    expectRestored();
+}
+
+TEST_F(SetupPanelTest, LoadOfABadFileSendsNothingAndLeavesTheStatusText) {
+    start(Firmware::V1_13);
+    std::ofstream(path("bad.skarnel"), std::ios::binary)
+        << "[Factory]\r\nmot_maxvel=1000\r\n[User]\r\nlingua=300\r\n";
+    dialogs->openAnswer = QString::fromStdString(path("bad.skarnel"));
+    click("btInvia");
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_EQ(dialogs->messages[0],
+              "The value 300 of lingua in [User] does not fit its 1-byte field (-128 to 255).");
+    EXPECT_EQ(result(), "--");
+    EXPECT_TRUE(takeCommands(4).empty());
+    expectRestored();
+}
+
+TEST_F(SetupPanelTest, ALoadThatFailsHalfWaySaysSoAndRestoresEverything) {
+    start(Firmware::V1_13, 2);
+    std::ofstream(path("in.skarnel"), std::ios::binary) << "[Factory]\r\nmot_maxvel=900\r\n";
+    find<QCheckBox>("ckSK2200")->click();
+    find<QComboBox>("cbSlave")->setCurrentIndex(2);  // not fitted: every write fails
+    dialogs->openAnswer = QString::fromStdString(path("in.skarnel"));
+    click("btInvia");
+    EXPECT_EQ(dialogs->messages, std::vector<QString>{"Errore in invio dati. Prego riprovare"});
+    EXPECT_EQ(result(), "Trasmissione dati non eseguita.");
+    expectRestored();
+}
+
+TEST_F(SetupPanelTest, OnlyOneTransferRunsAtATime) {
+    start(Firmware::V1_13);
+    openPanel();
+    const std::size_t readsBefore = takeCommands(5).size();
+    const std::string logBefore = window->setupPanel().transfer().logText();
+    // Inside the save's first exchange (a timer event) and while its dialog is up.
+    int refusedInside = 0;
+    QTimer::singleShot(0, window.get(), [&] {
+        window->setupPanel().btAggiornaClick();
+        window->setupPanel().btInviaClick();
+        ++refusedInside;
+    });
+    dialogs->saveAnswer = std::nullopt;
+    dialogs->whileAsking = [&] {
+        dialogs->whileAsking = nullptr;
+        window->setupPanel().btImpostaClick();
+        window->setupPanel().btAggiornaClick();
+        window->setupPanel().btRiceviClick();
+        window->setupPanel().btInviaClick();
+    };
+    click("btRicevi");
+    EXPECT_EQ(refusedInside, 1);
+    EXPECT_EQ(dialogs->saves, 1);
+    EXPECT_EQ(dialogs->opens, 0);
+    EXPECT_TRUE(takeCommands(6).empty());
+    EXPECT_TRUE(takeCommands(7).empty());
+    EXPECT_EQ(takeCommands(5).size(), readsBefore + 68);
+    EXPECT_NE(window->setupPanel().transfer().logText(), logBefore);
+    EXPECT_EQ(result(), "Ricezione dati eseguita correttamente.");
+}
+
+}  // namespace
+}  // namespace kt6
