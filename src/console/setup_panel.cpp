@@ -293,6 +293,8 @@ void SetupPanel::endProgress() {
 }
 
 void SetupPanel::notify(const QString& text) {
+    // A transfer cut short by the window closing has nobody left to tell.
+    if (context_.link.isShutDown()) return;
     context_.dialogs.message(this, kTitle, text);
 }
 

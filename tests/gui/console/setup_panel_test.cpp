@@ -562,5 +562,14 @@ TEST_F(SetupPanelTest, OnlyOneTransferRunsAtATime) {
     EXPECT_EQ(result(), "Ricezione dati eseguita correttamente.");
 }
 
+TEST_F(SetupPanelTest, ClosingTheWindowDuringASaveEndsItQuietly) {
+    start(Firmware::V1_13);
+    QTimer::singleShot(0, window.get(), [&] { window->close(); });
+    click("btRicevi");
+    EXPECT_TRUE(dialogs->messages.empty());
+    EXPECT_EQ(dialogs->saves, 0);
+    EXPECT_FALSE(window->setupPanel().transfer().running());
+}
+
 }  // namespace
 }  // namespace kt6
