@@ -66,8 +66,16 @@ void HamlibRigServer::restart(int rigNumber) {
     auto& poller = pollers_[slot(rigNumber)];
     poller.reset();
     const std::uint64_t generation = ++generation_[slot(rigNumber)];
-    latest_[slot(rigNumber)] = RigReading{};
-    latest_[slot(rigNumber)].rigNumber = rigNumber;
+    RigReading& known = latest_[slot(rigNumber)];
+    known = RigReading{};
+    known.rigNumber = rigNumber;
+    known.generation = generation;
+    // A rig without a model is known at once; waiting for its thread to say so would show it
+    // as switched off meanwhile.
+    if (settings_.rig(rigNumber).model == 0) {
+        known.status = RigStatus::NotConfigured;
+        known.error = kNoRigModel;
+    }
     auto next = std::make_unique<RigPoller>(rigNumber, settings_.rig(rigNumber), generation);
     QObject::connect(next.get(), &RigPoller::reading, this, &HamlibRigServer::take,
                      Qt::QueuedConnection);

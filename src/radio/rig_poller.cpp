@@ -113,7 +113,8 @@ RigPoller::~RigPoller() {
     shared_->owner = nullptr;
     shared_->wake.notify_all();
     if (!thread_.joinable()) return;
-    const bool done = shared_->wake.wait_for(lock, kStopGrace, [this] { return shared_->finished; });
+    const bool done =
+        shared_->wake.wait_for(lock, kStopGrace, [this] { return shared_->finished; });
     lock.unlock();
     if (done) {
         thread_.join();
@@ -155,7 +156,7 @@ void RigPoller::Shared::run() {
     RigReading idle;
     if (settings.model == 0) {
         idle.status = RigStatus::NotConfigured;
-        idle.error = "no rig model chosen";
+        idle.error = kNoRigModel;
         publish(idle);
         return;
     }

@@ -21,6 +21,8 @@ inline constexpr std::chrono::milliseconds kRigIoTimeout{500};
 inline constexpr int kRigIoRetries = 1;
 // How long a rig that failed waits before it is opened again.
 inline constexpr std::chrono::milliseconds kRigReopenDelay{1000};
+// The reason given for a rig that has no model chosen.
+inline constexpr const char* kNoRigModel = "no rig model chosen";
 
 struct RigReading {
     int rigNumber = 0;
