@@ -272,6 +272,8 @@ void FmMain::SelectPort(int n) {
 void FmMain::deviceLost() {
     poll_.deviceLost();
     recovery_.deviceLost();
+    linkWatch_.portLost(portNumber_, QString::fromStdString(port_.DevicePath()));
+    refreshStatusBar();
     if (!link_.isShutDown()) tmRetry_.start();
     std::fprintf(stderr, "link: COM%d %s: device lost, retrying every %lld s\n", portNumber_,
                  port_.DevicePath().c_str(),
@@ -305,6 +307,8 @@ void FmMain::tmRetryTimer() {
 
 void FmMain::deviceBack() {
     lStatus_->setText(QStringLiteral("Stato: in connessione..."));
+    linkWatch_.portBack();
+    refreshStatusBar();
     std::fprintf(stderr, "link: COM%d %s: device back\n", portNumber_, port_.DevicePath().c_str());
     if (!options_.runPollTimer) return;
     // Ask for the status now rather than at the next tick: the link is back 400 ms sooner.

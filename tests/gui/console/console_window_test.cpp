@@ -16,6 +16,7 @@
 #include "console/colours.h"
 #include "console/dialogs.h"
 #include "console/fm_main.h"
+#include "console/status_bar.h"
 #include "console/key_button.h"
 #include "console/lamp.h"
 #include "memory/profile_file.h"
@@ -491,6 +492,7 @@ TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIs
     window->tmPollTimer();
     EXPECT_FALSE(wire.open);
     EXPECT_TRUE(window->portLost());
+    EXPECT_EQ(window->consoleStatusBar()->linkText(), "COM1: device lost, retrying");
     EXPECT_FALSE(window->poll().ControllerOnline);
     for (const char* name : {"btRicevi", "btInvia", "btImposta", "btRetract"}) {
         EXPECT_FALSE(find(name)->isEnabled()) << name;
@@ -537,6 +539,8 @@ TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIs
     EXPECT_EQ(wire.configureCount, 2);
     pollTwice();
     EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_TRUE(window->consoleStatusBar()->linkText().startsWith("COM1 online"))
+        << window->consoleStatusBar()->linkText().toStdString();
     EXPECT_TRUE(find("btRetract")->isEnabled());
     EXPECT_TRUE(dialogs->messages.empty());
 }
