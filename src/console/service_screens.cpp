@@ -139,22 +139,22 @@ void setTip(QAction* item, std::string_view tip) {
 ServiceScreens::ServiceScreens(FmMain& window, QWidget* pnBlue, Pauser& pauser)
     : QObject(&window), window_(window), pauser_(pauser) {
     setObjectName("ServiceScreens");
-    for (const ScreenSpec& spec : kScreens) {
+    for (const ScreenSpec& entry : kScreens) {
         auto* p = new QFrame(pnBlue);
-        const QString name = QString::fromLatin1(spec.name);
+        const QString name = QString::fromLatin1(entry.name);
         p->setObjectName(name);
         p->setGeometry(kDisplayPlace);
         p->setFrameShape(QFrame::NoFrame);
         setBackground(p, NamedColour::clMoneyGreen);
-        line(p, name + "_Title", QRect(0, 14, kDisplayPlace.width(), 24), spec.title,
+        line(p, name + "_Title", QRect(0, 14, kDisplayPlace.width(), 24), entry.title,
              pixelFont(17, true));
-        for (std::size_t i = 0; i < spec.lines.size(); ++i) {
-            if (!spec.lines[i]) continue;
+        for (std::size_t i = 0; i < entry.lines.size(); ++i) {
+            if (!entry.lines[i]) continue;
             line(p, name + "_Line" + QString::number(i + 1),
-                 QRect(0, 48 + 22 * static_cast<int>(i), kDisplayPlace.width(), 20), spec.lines[i],
+                 QRect(0, 48 + 22 * static_cast<int>(i), kDisplayPlace.width(), 20), entry.lines[i],
                  pixelFont(14, false));
         }
-        for (const ButtonSpec& b : spec.buttons) {
+        for (const ButtonSpec& b : entry.buttons) {
             if (!b.name) continue;
             auto* button = new QPushButton(QString::fromLatin1(b.caption), p);
             button->setObjectName(QString::fromLatin1(b.name));
@@ -162,14 +162,14 @@ ServiceScreens::ServiceScreens(FmMain& window, QWidget* pnBlue, Pauser& pauser)
             button->setAccessibleName(button->text());
             connect(button, &QPushButton::clicked, this, b.handler);
         }
-        if (spec.movingBar) {
+        if (entry.movingBar) {
             QLabel* bar =
                 line(p, name + "_Moving", QRect(0, 128, kDisplayPlace.width(), 25),
                      "MOVING ELEMENTS.....", pixelFont(21, true, "Arial"), NamedColour::clYellow);
             setBackground(bar, NamedColour::clRed);
         }
         p->hide();
-        screens_[static_cast<std::size_t>(spec.screen)] = p;
+        screens_[static_cast<std::size_t>(entry.screen)] = p;
     }
 }
 
