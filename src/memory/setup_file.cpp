@@ -1,5 +1,6 @@
 #include "memory/setup_file.h"
 
+#include "memory/file_io.h"
 #include "memory/setup_log.h"
 
 namespace kt6 {
@@ -67,6 +68,18 @@ RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareV
         if (progress) progress(++done, total);
     }
     return result;
+}
+
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         std::string* error) {
+    // A setup file goes where the operator chose; a folder that is gone is an error, not made.
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) {
+        if (error) *error = "cannot create a file in " + dir.string() + ": no such folder";
+        return false;
+    }
+    return replaceFileAtomically(path, bytes, error);
 }
 
 }  // namespace kt6
