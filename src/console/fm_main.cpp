@@ -272,6 +272,7 @@ void FmMain::SelectPort(int n) {
 void FmMain::deviceLost() {
     poll_.deviceLost();
     recovery_.deviceLost();
+    reachability_.reset();
     linkWatch_.portLost(portNumber_, QString::fromStdString(port_.DevicePath()));
     refreshStatusBar();
     if (!link_.isShutDown()) tmRetry_.start();
@@ -284,6 +285,12 @@ bool FmMain::reopenLostPort() {
     // Quiet: a device that is still gone says nothing, here or on stderr.
     port_.ClosePort();
     poll_.portChanged();
+    // A network port is opened only once its host took a connect: the open's own wait would
+    // hold the window's input for seconds on every retry while the host is down.
+    const auto device = mappedDevice(portNumber_);
+    if (device && reachability_.check(*device) != PortReachability::State::Reachable) {
+        return false;
+    }
     if (port_.OpenPort("bio" + std::to_string(portNumber_)) != 0) return false;
     if (port_.SetPortParams(19200, 'n', 8, 1, 'N') != 0) {
         port_.ClosePort();
@@ -294,6 +301,7 @@ bool FmMain::reopenLostPort() {
 
 void FmMain::stopRetrying() {
     recovery_.cancel();
+    reachability_.reset();
     tmRetry_.stop();
 }
 

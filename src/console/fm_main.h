@@ -14,6 +14,7 @@
 #include "link/device_recovery.h"
 #include "link/link.h"
 #include "link/pauser.h"
+#include "link/serial_network.h"
 #include "link/status_poll.h"
 #include "radio/rig_tracker.h"
 
@@ -220,6 +221,7 @@ private:
     StatusPoll poll_;
     std::unique_ptr<Pauser> pauser_;
     DeviceRecovery recovery_;
+    PortReachability reachability_;
     // Declared after the link: it is destroyed first, deferred reports and all.
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_;

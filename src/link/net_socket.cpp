@@ -64,16 +64,18 @@ struct Resolution {
     gaicb request{};
 };
 
-int resolve(const NetworkAddress& address, Clock::time_point deadline,
-            const NetworkOptions& options, addrinfo*& result) {
-    const std::string service = std::to_string(address.port);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-    if (::getaddrinfo(address.host.c_str(), service.c_str(), &hints, &result) == 0) return 0;
+// Cancels a lookup that is still running; one that cannot be cancelled still writes into its
+// request when it ends, so that small record is left to it rather than freed under its feet.
+void abandon(Resolution* job) {
+    if (::gai_cancel(&job->request) != EAI_NOTCANCELED) {
+        if (job->request.ar_result != nullptr) ::freeaddrinfo(job->request.ar_result);
+        delete job;
+    }
+}
 
-    auto* job = new Resolution{address.host, service, {}, {}};
+// Starts a lookup in the background; nullptr when it cannot start.
+Resolution* startLookup(const NetworkAddress& address) {
+    auto* job = new Resolution{address.host, std::to_string(address.port), {}, {}};
     job->hints.ai_family = AF_UNSPEC;
     job->hints.ai_socktype = SOCK_STREAM;
     job->hints.ai_flags = AI_NUMERICSERV;
@@ -83,8 +85,22 @@ int resolve(const NetworkAddress& address, Clock::time_point deadline,
     gaicb* list[] = {&job->request};
     if (::getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) {
         delete job;
-        return kHostNotFound;
+        return nullptr;
     }
+    return job;
+}
+
+int resolve(const NetworkAddress& address, Clock::time_point deadline,
+            const NetworkOptions& options, addrinfo*& result) {
+    const std::string service = std::to_string(address.port);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    if (::getaddrinfo(address.host.c_str(), service.c_str(), &hints, &result) == 0) return 0;
+
+    Resolution* job = startLookup(address);
+    if (job == nullptr) return kHostNotFound;
     for (;;) {
         const int state = ::gai_error(&job->request);
         if (state != EAI_INPROGRESS) {
@@ -96,12 +112,7 @@ int resolve(const NetworkAddress& address, Clock::time_point deadline,
         std::this_thread::sleep_for(kKeepAliveStep);
         if (options.keepAlive) options.keepAlive();
     }
-    // A lookup that cannot be cancelled still writes into its request when it ends: that small
-    // record is left to it rather than freed under its feet.
-    if (::gai_cancel(&job->request) != EAI_NOTCANCELED) {
-        if (job->request.ar_result != nullptr) ::freeaddrinfo(job->request.ar_result);
-        delete job;
-    }
+    abandon(job);
     return ETIMEDOUT;
 }
 
@@ -187,6 +198,94 @@ int connectStream(const NetworkAddress& address, const NetworkOptions& options, 
     }
     ::freeaddrinfo(found);
     return error;
+}
+
+struct PortReachability::Attempt {
+    ~Attempt() {
+        if (lookup != nullptr) abandon(lookup);
+        if (found != nullptr) ::freeaddrinfo(found);
+    }
+    Resolution* lookup = nullptr;
+    addrinfo* found = nullptr;
+    const addrinfo* next = nullptr;  // the address to try once the current connect failed
+    UniqueFd fd;                     // the connect under way
+    int checks = 0;
+};
+
+PortReachability::PortReachability() = default;
+PortReachability::~PortReachability() = default;
+
+void PortReachability::reset() {
+    attempt_.reset();
+}
+
+PortReachability::State PortReachability::check(std::string_view path) {
+    if (path != path_) {
+        reset();
+        path_ = std::string(path);
+    }
+    if (!isNetworkPort(path)) return State::Reachable;
+    const auto address = parseNetworkAddress(path);
+    if (!address) return State::Unreachable;
+    if (!attempt_) {
+        attempt_ = std::make_unique<Attempt>();
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+        const std::string service = std::to_string(address->port);
+        if (::getaddrinfo(address->host.c_str(), service.c_str(), &hints, &attempt_->found) == 0) {
+            attempt_->next = attempt_->found;
+        } else {
+            attempt_->found = nullptr;
+            attempt_->lookup = startLookup(*address);
+            if (attempt_->lookup == nullptr) {
+                reset();
+                return State::Unreachable;
+            }
+        }
+    } else if (++attempt_->checks > kPatience) {
+        // The host drops packets: the kernel would retry this SYN for minutes.
+        reset();
+        return State::Unreachable;
+    }
+    const State state = advance();
+    if (state != State::Pending) reset();
+    return state;
+}
+
+PortReachability::State PortReachability::advance() {
+    Attempt& a = *attempt_;
+    if (a.lookup != nullptr) {
+        const int state = ::gai_error(&a.lookup->request);
+        if (state == EAI_INPROGRESS) return State::Pending;
+        a.found = state == 0 ? a.lookup->request.ar_result : nullptr;
+        delete a.lookup;
+        a.lookup = nullptr;
+        if (a.found == nullptr) return State::Unreachable;
+        a.next = a.found;
+    }
+    for (;;) {
+        if (a.fd.valid()) {
+            pollfd p{a.fd.get(), POLLOUT, 0};
+            if (::poll(&p, 1, 0) == 0) return State::Pending;
+            int error = 0;
+            socklen_t size = sizeof error;
+            if (::getsockopt(a.fd.get(), SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0) {
+                return State::Reachable;
+            }
+            a.fd = UniqueFd();
+        }
+        if (a.next == nullptr) return State::Unreachable;
+        const addrinfo& ai = *a.next;
+        a.next = ai.ai_next;
+        UniqueFd fd(
+            ::socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai.ai_protocol));
+        if (!fd.valid()) continue;
+        if (::connect(fd.get(), ai.ai_addr, ai.ai_addrlen) == 0) return State::Reachable;
+        // A connect under way is looked at once right away: on a near host it is done already.
+        if (errno == EINPROGRESS || errno == EINTR) a.fd = std::move(fd);
+    }
 }
 
 bool connectionGone(int error) {

@@ -52,6 +52,33 @@ std::uint32_t unsentBytes(int fd);
 // True when the peer has closed or reset the connection and nothing is left to read.
 bool peerClosed(int fd);
 
+// Whether a port's host takes connections, found out without ever waiting: each check starts a
+// non-blocking connect or looks, without blocking, at the one the last check started. A quiet
+// retry asks this before it opens a network port, so a host that is down or drops packets never
+// holds the window. Device paths are always reachable: opening them is instant.
+class PortReachability {
+  public:
+    enum class State { Pending, Reachable, Unreachable };
+    // A connect still pending after this many further checks is given up and started afresh.
+    static constexpr int kPatience = 2;
+
+    PortReachability();
+    ~PortReachability();
+    PortReachability(const PortReachability&) = delete;
+    PortReachability& operator=(const PortReachability&) = delete;
+
+    // Never blocks. A different path than last time drops what runs for the old one.
+    State check(std::string_view path);
+    // Drops the attempt that runs, if any.
+    void reset();
+
+  private:
+    struct Attempt;
+    State advance();
+    std::string path_;
+    std::unique_ptr<Attempt> attempt_;
+};
+
 std::unique_ptr<SerialBackend> makeTcpSerialBackend(NetworkOptions options);
 std::unique_ptr<SerialBackend> makeRfc2217SerialBackend(NetworkOptions options);
 

@@ -7,10 +7,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <thread>
+#include <vector>
 
 #include "console/dialogs.h"
 #include "console/fm_main.h"
@@ -27,11 +30,15 @@ struct SilentDialogs : Dialogs {
 // never says a word.
 class SilentListener {
   public:
-    SilentListener() {
+    // Port 0 takes any free one.
+    explicit SilentListener(int port = 0) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
         socklen_t len = sizeof addr;
         ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
         ::listen(fd_, 4);
@@ -49,6 +56,38 @@ class SilentListener {
   private:
     int fd_ = -1;
     int port_ = 0;
+};
+
+// Listens on a given loopback port with its accept queue full: connects get no answer at all,
+// as from a host that is down or drops packets.
+class Blackhole {
+  public:
+    explicit Blackhole(int port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
+        listening_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+                     ::listen(fd_, 0) == 0;
+        for (int i = 0; listening_ && i < 3; ++i) {
+            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(client, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            clients_.push_back(client);
+        }
+    }
+    ~Blackhole() {
+        for (int c : clients_) ::close(c);
+        ::close(fd_);
+    }
+    bool listening() const { return listening_; }
+
+  private:
+    int fd_ = -1;
+    bool listening_ = false;
+    std::vector<int> clients_;
 };
 
 class NetworkPortWindowTest : public ::testing::Test {
@@ -102,6 +141,46 @@ TEST_F(NetworkPortWindowTest, timersRunWhileAnRfc2217ServerKeepsSilentThenItsRea
     EXPECT_EQ(window->PortNumber(), 0);
     EXPECT_TRUE(text("lPortError").contains(QStringLiteral("telnet(rfc2217)")))
         << text("lPortError").toStdString();
+}
+
+TEST_F(NetworkPortWindowTest, aLostNetworkPortIsRetriedWithoutWaitingOnAHostThatGivesNoAnswer) {
+    auto listener = std::make_unique<SilentListener>();
+    const int port = listener->port();
+    start("[General]\nSerialport=2\n[Ports]\nCOM2=tcp://127.0.0.1:" + std::to_string(port) + "\n");
+    window->SelectPort(2);
+    ASSERT_EQ(window->PortNumber(), 2);
+
+    // The listener goes: the connection it never accepted is reset, which is a device loss.
+    listener.reset();
+    for (int tick = 0; tick < 20 && !window->portLost(); ++tick) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        window->tmPollTimer();
+    }
+    ASSERT_TRUE(window->portLost());
+
+    {
+        Blackhole down(port);
+        ASSERT_TRUE(down.listening());
+        // An open's connect wait runs the window's events; a retry that only looks runs none.
+        for (int retry = 0; retry < 6; ++retry) {
+            bool pumped = false;
+            QTimer::singleShot(0, window.get(), [&] { pumped = true; });
+            window->tmRetryTimer();
+            EXPECT_FALSE(pumped) << "retry " << retry;
+            QCoreApplication::processEvents();
+        }
+        EXPECT_TRUE(window->portLost());
+    }
+
+    // The host takes connections again: a later retry reopens the port.
+    SilentListener back(port);
+    ASSERT_EQ(back.port(), port);
+    for (int retry = 0; retry < 10 && window->portLost(); ++retry) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        window->tmRetryTimer();
+    }
+    EXPECT_FALSE(window->portLost());
+    EXPECT_EQ(window->PortNumber(), 2);
 }
 
 }  // namespace

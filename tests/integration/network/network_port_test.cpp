@@ -1,16 +1,19 @@
 // The console's link code reaching kt6-sim through ser2net on loopback, by a raw TCP accepter
 // and by an RFC 2217 accepter: exchanges work, a dropped connection is a device loss, and
 // connection failures reach the operator as clear texts.
+#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "integration/network/ser2net_process.h"
 #include "integration/sim/sim_process.h"
 #include "link/comm32.h"
+#include "link/device_recovery.h"
 #include "link/link.h"
 #include "link/serial_network.h"
 #include "link/status.h"
@@ -151,6 +154,17 @@ TEST_P(NetworkPort, aConnectionRefusedNamesHostAndPort) {
     EXPECT_EQ(console.link.SendCommand(8, {7}, false, 1, 50), kNoReply);
 }
 
+TEST(PortReachabilityTest, aRefusedHostIsUnreachableAndADevicePathReachableAtOnce) {
+    PortReachability reachability;
+    const std::string refused = "tcp://127.0.0.1:" + std::to_string(freeLoopbackPort());
+    // A refusal on loopback comes back within the check or by the next one.
+    auto state = reachability.check(refused);
+    if (state == PortReachability::State::Pending) state = reachability.check(refused);
+    EXPECT_EQ(state, PortReachability::State::Unreachable);
+    EXPECT_EQ(reachability.check("/dev/ttyUSB0"), PortReachability::State::Reachable);
+    EXPECT_EQ(reachability.check("tcp://no-port-here"), PortReachability::State::Unreachable);
+}
+
 // A host name goes through the resolver (in the background) before the connection is tried.
 TEST(NetworkPortNames, aHostNameIsResolvedAndItsRefusalNamed) {
     const int port = freeLoopbackPort();
@@ -158,6 +172,81 @@ TEST(NetworkPortNames, aHostNameIsResolvedAndItsRefusalNamed) {
     EXPECT_EQ(console.open(), ECONNREFUSED);
     EXPECT_THAT(portErrorText(ECONNREFUSED, console.port.DevicePath()),
                 StartsWith("localhost:" + std::to_string(port) + ": connection refused"));
+}
+
+// A loopback port whose accept queue is full: further connects get no answer at all, as from a
+// host that is down or drops packets.
+class Blackhole {
+  public:
+    Blackhole() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::listen(fd_, 0) == 0 &&
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+            port_ = ntohs(addr.sin_port);
+        }
+        for (int i = 0; i < 3; ++i) {
+            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(client, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            clients_.push_back(client);
+        }
+    }
+    ~Blackhole() { close(); }
+    int port() const { return port_; }
+    void close() {
+        for (int c : clients_) ::close(c);
+        clients_.clear();
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+  private:
+    int fd_ = -1;
+    int port_ = -1;
+    std::vector<int> clients_;
+};
+
+// The quiet retry of a lost network port as the console runs it: the host is reached without
+// waiting first, and only then is the port opened.
+TEST_P(NetworkPort, quietRetriesNeverWaitForAHostThatDropsConnectsAndReopenOnceItAccepts) {
+    Blackhole down;
+    ASSERT_GT(down.port(), 0);
+    const std::string url = std::string(GetParam() == Accepter::Raw ? "tcp" : "rfc2217") +
+                            "://127.0.0.1:" + std::to_string(down.port());
+    int pumps = 0;
+    NetworkOptions options;
+    options.keepAlive = [&] { ++pumps; };
+    Console console(url, options);
+    PortReachability reachability;
+    std::vector<PortReachability::State> seen;
+    DeviceRecovery recovery([&] {
+        seen.push_back(reachability.check(url));
+        if (seen.back() != PortReachability::State::Reachable) return false;
+        return console.open() == 0;
+    });
+    recovery.deviceLost();
+    // Past the point where a connect still pending is given up and started afresh.
+    for (int tick = 0; tick < 2 * (PortReachability::kPatience + 2); ++tick) {
+        EXPECT_FALSE(recovery.elapse(DeviceRecovery::kRetryInterval));
+    }
+    // No attempt entered the open's wait, which is what runs the pump.
+    EXPECT_EQ(pumps, 0);
+    EXPECT_FALSE(console.port.IsOpen());
+    ASSERT_EQ(seen.size(), 2u * (PortReachability::kPatience + 2));
+    EXPECT_EQ(seen.front(), PortReachability::State::Pending);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), PortReachability::State::Reachable), 0);
+
+    const int port = down.port();
+    down.close();
+    startServer(port);
+    EXPECT_TRUE(waitFor([&] { return recovery.elapse(DeviceRecovery::kRetryInterval); }, 15s));
+    EXPECT_FALSE(recovery.retrying());
+    EXPECT_TRUE(console.port.IsOpen());
+    EXPECT_TRUE(console.status());
 }
 
 INSTANTIATE_TEST_SUITE_P(Accepters, NetworkPort,
