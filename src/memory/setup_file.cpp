@@ -29,6 +29,9 @@ BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVer
 std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t firmwareVersion,
                                           bool masterSlaveTicked) {
     if (!file.existed()) return "The file " + file.path().string() + " does not exist.";
+    // An unreadable or damaged file reads as empty; its own reason says more than the missing
+    // sections would.
+    if (!file.problem().empty()) return file.path().string() + " " + file.problem() + ".";
     if (!file.hasSection("Factory") && !file.hasSection("User")) {
         return file.path().string() +
                " is not a setup file: it has neither a [Factory] nor a [User] section.";

@@ -30,8 +30,9 @@ struct BackupResult {
 BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
                               const TransferProgress& progress = {});
 
-// Why a setup file cannot be loaded, checked before anything is sent: missing, neither a
-// "Factory" nor a "User" section, a value that is not an integer or does not fit its field.
+// Why a setup file cannot be loaded, checked before anything is sent: missing, unreadable or
+// not INI text, neither a "Factory" nor a "User" section, a value that is not an integer or
+// does not fit its field.
 // Nothing when it can be loaded.
 std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t firmwareVersion,
                                           bool masterSlaveTicked);

@@ -304,6 +304,23 @@ TEST_F(RestoreTest, AMissingFileOrOneWithoutFactoryAndUserIsRefused) {
     EXPECT_TRUE(s.received().empty());
 }
 
+TEST_F(RestoreTest, AFileThatIsNotTextOrNotAFileIsRefusedWithItsOwnReason) {
+    // A backup damaged by one NUL byte still has its sections; the reason must not deny them.
+    std::string damaged = expectedBackup(Firmware::V1_30);
+    damaged[damaged.find("model=") + 6] = '\0';
+    const auto nul = load(damaged);
+    ASSERT_TRUE(nul);
+    EXPECT_NE(nul->find("NUL byte"), std::string::npos) << *nul;
+    EXPECT_EQ(nul->find("neither"), std::string::npos) << *nul;
+
+    fs::create_directory(dir.path / "folder.skarnel");
+    ProfileFile folder(dir.path / "folder.skarnel");
+    const auto notFile = checkSetupFile(folder, s.version(), false);
+    ASSERT_TRUE(notFile);
+    EXPECT_EQ(*notFile, (dir.path / "folder.skarnel").string() + " is not a regular file.");
+    EXPECT_TRUE(s.received().empty());
+}
+
 TEST_F(RestoreTest, TheFirstFailedWriteStopsTheRest) {
     ASSERT_FALSE(load(lines({"[Factory]", "mot_maxvel=1", "[User]", "bipbip=1", "[Useroffs1]",
                              "offset1=1", "[Useroffs2]", "offset1=2"}),
