@@ -187,7 +187,9 @@ void FmMain::buildSetupPanel(QWidget* client) {
         [this](bool running) { setPollRunning(running); },
         // Beside the settings file: the user's own configuration, never the current folder.
         options_.settingsPath.parent_path() / "tmp.ini",
-        options_.transferPause};
+        options_.transferPause,
+        [this](const QString& text) { announce(text); },
+    };
     setupPanel_ = new SetupPanel(std::move(context), client, kMainArea);
     pnImposta_ = setupPanel_;
     btRicevi_ = setupPanel_->btRicevi();

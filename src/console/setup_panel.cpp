@@ -34,6 +34,8 @@ const QString kSendError = QStringLiteral("Errore in invio dati. Prego riprovare
 const QString kSendFailed = QStringLiteral("Trasmissione dati non eseguita.");
 const QString kSent = QStringLiteral("Trasmissione dati eseguita correttamente.");
 const QString kWriteError = QStringLiteral("Errore in scrittura dati.");
+const QString kBackupSaved = QStringLiteral("Backup saved to %1");
+const QString kBackupNotSaved = QStringLiteral("Backup not saved: %1");
 // "Skarnel setup data|*.skarnel" in the toolkit's filter form.
 const QString kFilter = QStringLiteral("Skarnel setup data (*.skarnel)");
 constexpr int kModelLimit = 15;
@@ -298,6 +300,12 @@ void SetupPanel::notify(const QString& text) {
     context_.dialogs.message(this, kTitle, text);
 }
 
+void SetupPanel::announce(const QString& text) {
+    // As with the boxes: a closing window has no bar left to show it in.
+    if (context_.link.isShutDown() || !context_.announce) return;
+    context_.announce(text);
+}
+
 std::vector<SetupPanel::NumberBox> SetupPanel::numberBoxes(std::uint16_t version) const {
     const std::string_view layout = FactoryLayout2;
     auto box = [&](QLineEdit* edit, const char* field) {
@@ -558,6 +566,8 @@ void SetupPanel::btRiceviClick() {
     if (!result.received) {
         notify(kReceiveError);
         setResult(kReceiveFailed);
+        // Replaces any earlier "saved" still showing, which would now mislead.
+        announce(kBackupNotSaved.arg(kReceiveError));
         return;
     }
     setResult(kReceived);
@@ -569,8 +579,10 @@ void SetupPanel::btRiceviClick() {
     if (!writeFileAtomically(name->toStdString(), transfer_.fileText(), &error)) {
         notify(
             QStringLiteral("The setup file was not saved: %1").arg(QString::fromStdString(error)));
+        announce(kBackupNotSaved.arg(QString::fromStdString(error)));
         return;
     }
+    announce(kBackupSaved.arg(QDir::toNativeSeparators(*name)));
 }
 
 void SetupPanel::btInviaClick() {

@@ -34,6 +34,8 @@ struct SetupPanelContext {
     std::filesystem::path scratchPath;
     // The preamble's pauses; a real sleep when empty.
     BlockTransfer::Pause pause;
+    // Shows a passing event in the window's status bar; nothing when empty.
+    std::function<void(const QString&)> announce;
 };
 
 // The service strip's controls the panel switches and reads.
@@ -87,6 +89,8 @@ class SetupPanel : public QFrame {
     void showProgress(int done, int total);
     void endProgress();
     void notify(const QString& text);
+    // The status bar's event field, for outcomes worth a glance after the boxes are gone.
+    void announce(const QString& text);
     // The box's value when it is an integer that fits its field; else says why and focuses it.
     std::optional<std::int32_t> numberOf(const NumberBox& box);
     std::vector<NumberBox> numberBoxes(std::uint16_t version) const;

@@ -22,6 +22,7 @@
 #include "console/dialogs.h"
 #include "console/fm_main.h"
 #include "console/setup_panel.h"
+#include "console/status_bar.h"
 #include "memory/block_codec.h"
 #include "sim/simulated_serial_backend.h"
 #include "support/fake_rig_server.h"
@@ -481,6 +482,32 @@ TEST_F(SetupPanelTest, ASaveThatCannotBeWrittenSaysSoAndKeepsTheOlderFile) {
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_TRUE(dialogs->messages[0].startsWith("The setup file was not saved: "));
     expectRestored();
+}
+
+TEST_F(SetupPanelTest, TheEventsFieldSaysWhereABackupWentAndNeverSaysSavedWhenItFailed) {
+    start(Firmware::V1_13);
+    const auto event = [this] { return window->consoleStatusBar()->eventText(); };
+    const QString saved = QString::fromStdString(path("backup.skarnel"));
+    dialogs->saveAnswer = saved;
+    click("btRicevi");
+    ASSERT_TRUE(dialogs->messages.empty());
+    EXPECT_EQ(event(), "Backup saved to " + saved);
+
+    // A file that cannot be written: the earlier "saved" must not stay up.
+    dialogs->saveAnswer = QString::fromStdString(path("missing/dir/backup.skarnel"));
+    click("btRicevi");
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_TRUE(event().startsWith("Backup not saved: ")) << event().toStdString();
+    EXPECT_FALSE(event().contains("saved to")) << event().toStdString();
+
+    // Nor when the controller's blocks never arrive and no file is offered.
+    dialogs->saveAnswer = saved;
+    click("btRicevi");
+    ASSERT_EQ(event(), "Backup saved to " + saved);
+    find<QCheckBox>("ckSK2200")->click();
+    find<QComboBox>("cbSlave")->setCurrentIndex(1);
+    click("btRicevi");
+    EXPECT_EQ(event(), "Backup not saved: Errore in ricezione dati.");
 }
 
 TEST_F(SetupPanelTest, LoadBringsBackTheSavedMemory) {
