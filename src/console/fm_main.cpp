@@ -40,6 +40,8 @@ constexpr const char* kTitle = "SkarNel KT-6";
 constexpr const char* kWebSite = "https://www.skarnel.example/";
 constexpr int kTries = 4;
 constexpr int kKeyTimeoutMs = 100;
+// A status request answers within this on a controller that is there (19200 bit/s, ~40 bytes).
+constexpr int kFirstReplyLookMs = 150;
 
 std::unique_ptr<SerialBackend> backendFrom(const ConsoleOptions& options,
                                            std::function<void()> keepAlive) {
@@ -306,8 +308,18 @@ void FmMain::stopRetrying() {
 }
 
 void FmMain::tmRetryTimer() {
-    // Never reopened under a frame being written or an exchange's wait.
-    if (link_.busy() || link_.isShutDown()) return;
+    if (link_.isShutDown() || retryDeferred_) return;
+    // Never reopened under a frame being written or an exchange's wait; but the attempt is
+    // not lost either. The 400 ms poll tick pumps events while it writes and the 2 s retry
+    // tick tends to fall in with it, so a skipped attempt would often cost another 2 s.
+    if (link_.busy()) {
+        retryDeferred_ = true;
+        link_.whenIdle([this] {
+            retryDeferred_ = false;
+            tmRetryTimer();
+        });
+        return;
+    }
     if (!recovery_.elapse(DeviceRecovery::kRetryInterval)) return;
     if (!recovery_.retrying()) tmRetry_.stop();
     deviceBack();
@@ -319,9 +331,13 @@ void FmMain::deviceBack() {
     refreshStatusBar();
     std::fprintf(stderr, "link: COM%d %s: device back\n", portNumber_, port_.DevicePath().c_str());
     if (!options_.runPollTimer) return;
-    // Ask for the status now rather than at the next tick: the link is back 400 ms sooner.
+    // Ask for the status now rather than at the next tick, and look for the answer once it has
+    // had time to arrive rather than a whole poll period later: the link is back ~650 ms sooner.
     tmPoll_.start();
     QTimer::singleShot(0, this, &FmMain::tmPollTimer);
+    QTimer::singleShot(kFirstReplyLookMs, this, [this] {
+        if (!link_.isShutDown() && tmPoll_.isActive()) tmPollTimer();
+    });
 }
 
 void FmMain::closeEvent(QCloseEvent* event) {
@@ -525,8 +541,8 @@ void FmMain::linkWarning(std::string_view text) {
     qWarning("link: %.*s", static_cast<int>(text.size()), text.data());
 }
 
-void FmMain::commandAnswered(std::uint8_t code, const Bytes& data, std::uint8_t status) {
-    if (status != 0) announce(refusalText(code, data, status));
+void FmMain::commandAnswered(std::uint8_t code, const Bytes& sent, std::uint8_t status) {
+    if (status != 0) announce(refusalText(code, sent, status));
 }
 
 // --- status bar ---

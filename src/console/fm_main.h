@@ -222,6 +222,8 @@ private:
     std::unique_ptr<Pauser> pauser_;
     DeviceRecovery recovery_;
     PortReachability reachability_;
+    // A retry tick fell inside an exchange: its attempt waits for the link to be free.
+    bool retryDeferred_ = false;
     // Declared after the link: it is destroyed first, deferred reports and all.
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_;

@@ -545,6 +545,27 @@ TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIs
     EXPECT_TRUE(dialogs->messages.empty());
 }
 
+TEST_F(ConsoleWindowTest, aRetryTickInsideAnExchangeReopensOnceTheLinkIsFreeNotTwoSecondsLater) {
+    start();
+    pollTwice();
+    wire.unplug();
+    window->tmPollTimer();
+    ASSERT_TRUE(window->portLost());
+    wire.plugIn();
+    const int attempts = wire.openAttempts;
+    {
+        // As when the tick is pumped from inside the poll's own frame write.
+        Link::Hold exchange(window->link());
+        window->tmRetryTimer();
+        window->tmRetryTimer();  // a second tick before the link is free adds nothing
+        EXPECT_EQ(wire.openAttempts, attempts);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(wire.openAttempts, attempts + 1);
+    EXPECT_FALSE(window->portLost());
+    EXPECT_TRUE(wire.open);
+}
+
 TEST_F(ConsoleWindowTest, choosingAPortFromTheMenuEndsTheRetrying) {
     start();
     pollTwice();
