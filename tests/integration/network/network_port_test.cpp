@@ -1,7 +1,6 @@
 // The console's link code reaching kt6-sim through ser2net on loopback, by a raw TCP accepter
 // and by an RFC 2217 accepter: exchanges work, a dropped connection is a device loss, and
 // connection failures reach the operator as clear texts.
-#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -17,6 +16,7 @@
 #include "link/link.h"
 #include "link/serial_network.h"
 #include "link/status.h"
+#include "support/loopback_listener.h"
 #include "support/pty_peer.h"
 #include "support/wait_for.h"
 
@@ -174,46 +174,10 @@ TEST(NetworkPortNames, aHostNameIsResolvedAndItsRefusalNamed) {
                 StartsWith("localhost:" + std::to_string(port) + ": connection refused"));
 }
 
-// A loopback port whose accept queue is full: further connects get no answer at all, as from a
-// host that is down or drops packets.
-class Blackhole {
-  public:
-    Blackhole() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-            ::listen(fd_, 0) == 0 &&
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-            port_ = ntohs(addr.sin_port);
-        }
-        for (int i = 0; i < 3; ++i) {
-            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            ::connect(client, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-            clients_.push_back(client);
-        }
-    }
-    ~Blackhole() { close(); }
-    int port() const { return port_; }
-    void close() {
-        for (int c : clients_) ::close(c);
-        clients_.clear();
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-  private:
-    int fd_ = -1;
-    int port_ = -1;
-    std::vector<int> clients_;
-};
-
 // The quiet retry of a lost network port as the console runs it: the host is reached without
 // waiting first, and only then is the port opened.
 TEST_P(NetworkPort, quietRetriesNeverWaitForAHostThatDropsConnectsAndReopenOnceItAccepts) {
-    Blackhole down;
+    LoopbackListener down(LoopbackListener::Mode::Unanswering);
     ASSERT_GT(down.port(), 0);
     const std::string url = std::string(GetParam() == Accepter::Raw ? "tcp" : "rfc2217") +
                             "://127.0.0.1:" + std::to_string(down.port());

@@ -1,10 +1,6 @@
 // End to end: Hamlib's dummy rig served by a real rigctld, the console's rig client on the
 // Hamlib backend, and the simulated controller receiving command 3.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QTest>
 #include <QTimer>
@@ -16,6 +12,7 @@
 #include "link/link.h"
 #include "radio/hamlib_rig_server.h"
 #include "radio/rig_tracker.h"
+#include "support/loopback_listener.h"
 
 namespace kt6 {
 namespace {
@@ -150,42 +147,8 @@ TEST_F(RigTrackingTest, LosingRigctldTurnsTheLampOliveAndItsReturnIsFollowed) {
     EXPECT_TRUE(view.errors.empty());
 }
 
-// A socket that takes connections and never says a word.
-class SilentListener {
-  public:
-    // backlog 0 and `fill` connections left waiting: later connects get no answer at all, as
-    // from a host that drops packets.
-    explicit SilentListener(int backlog = 4, int fill = 0) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-            ::listen(fd_, backlog) == 0 &&
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-            port_ = ntohs(addr.sin_port);
-        }
-        for (int i = 0; i < fill; ++i) {
-            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            ::connect(client, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-            clients_.push_back(client);
-        }
-    }
-    ~SilentListener() {
-        for (int c : clients_) ::close(c);
-        ::close(fd_);
-    }
-    int port() const { return port_; }
-
-  private:
-    int fd_ = -1;
-    int port_ = -1;
-    std::vector<int> clients_;
-};
-
 TEST(HamlibRigServerTest, AServerThatNeverAnswersIsAStatusNotAnErrorNorAHang) {
-    SilentListener silent;
+    testing::LoopbackListener silent;
     ASSERT_GT(silent.port(), 0);
     RigSettings s = defaultRigSettings();
     s.rig(1).port = "127.0.0.1:" + std::to_string(silent.port());
@@ -211,7 +174,7 @@ TEST(HamlibRigServerTest, AServerThatNeverAnswersIsAStatusNotAnErrorNorAHang) {
 }
 
 TEST(HamlibRigServerTest, AHostThatDropsConnectsNeitherFreezesTheWindowNorItsClose) {
-    SilentListener full(0, 3);
+    testing::LoopbackListener full(testing::LoopbackListener::Mode::Unanswering);
     ASSERT_GT(full.port(), 0);
     RigSettings s = defaultRigSettings();
     s.rig(1).port = "127.0.0.1:" + std::to_string(full.port());

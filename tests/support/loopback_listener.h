@@ -1,0 +1,64 @@
+#pragma once
+// A listening socket on loopback that never says a word, for network failure cases: in Silent
+// mode it takes connections (the kernel completes them from its backlog); in Unanswering mode
+// its accept queue is full, so further connects get no answer at all, as from a host that is
+// down or drops packets.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace kt6::testing {
+
+class LoopbackListener {
+  public:
+    enum class Mode { Silent, Unanswering };
+
+    // Port 0 takes any free one; port() is -1 when the socket could not listen.
+    explicit LoopbackListener(Mode mode = Mode::Silent, int port = 0) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
+        socklen_t len = sizeof addr;
+        const int backlog = mode == Mode::Silent ? 4 : 0;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(fd_, backlog) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+            return;
+        }
+        port_ = ntohs(addr.sin_port);
+        // Backlog 0 still queues one connection; a few more make sure the queue is full.
+        for (int i = 0; mode == Mode::Unanswering && i < 3; ++i) {
+            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(client, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            clients_.push_back(client);
+        }
+    }
+    ~LoopbackListener() { close(); }
+    LoopbackListener(const LoopbackListener&) = delete;
+    LoopbackListener& operator=(const LoopbackListener&) = delete;
+
+    int port() const { return port_; }
+    // Stops listening: connections to the port are refused from now on, and those it never
+    // accepted are reset.
+    void close() {
+        for (int c : clients_) ::close(c);
+        clients_.clear();
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+  private:
+    int fd_ = -1;
+    int port_ = -1;
+    std::vector<int> clients_;
+};
+
+}  // namespace kt6::testing
