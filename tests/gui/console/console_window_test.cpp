@@ -21,82 +21,24 @@
 #include "console/lamp.h"
 #include "memory/profile_file.h"
 #include "sim/simulated_serial_backend.h"
-#include "support/fake_rig_server.h"
-#include "support/fake_serial.h"
-#include "support/scripted_controller.h"
+#include "window_fixture.h"
 
 namespace kt6 {
 namespace {
 
-using testing::FakeRigServer;
-using testing::FakeRigState;
-using testing::FakeSerialBackend;
-using testing::FakeSerialState;
-using testing::ScriptedController;
 
-struct RecordingDialogs : Dialogs {
-    std::vector<QString> messages;
-    std::optional<QString> answer;
-    int inputs = 0;
-    std::vector<QUrl> opened;
-    void message(QWidget*, const QString&, const QString& text) override { messages.push_back(text); }
-    std::optional<QString> input(QWidget*, const QString&, const QString&, const QString&) override {
-        ++inputs;
-        return answer;
-    }
-    bool open(const QUrl& url) override {
-        opened.push_back(url);
-        return true;
-    }
-};
-
-class ConsoleWindowTest : public ::testing::Test {
+class ConsoleWindowTest : public testing::WindowFixture {
 protected:
-    ConsoleWindowTest() {
-        wire.realTimeWaits = true;
-        controller.record.firmwareMinor = 13;
-        controller.record.firmwareMajor = 1;
-        controller.record.frequency = 7157;
-        controller.record.band = 10;
-        controller.record.drivers = 3;
-    }
-
-    std::filesystem::path settingsPath() const {
-        return std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
-    }
-    void writeSettings(const std::string& text) {
-        QFile f(QString::fromStdString(settingsPath().string()));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text.c_str());
-    }
-    // Creates the window and runs its start-up sequence, on the scripted controller unless
-    // another serial layer is given.
-    void start(std::function<std::unique_ptr<SerialBackend>()> serial = {}) {
-        ConsoleOptions options;
-        options.settingsPath = settingsPath();
-        options.documentsDir = dir.path().toStdString();
-        options.makeSerialBackend =
-            serial ? serial : [this] { return std::make_unique<FakeSerialBackend>(wire); };
-        options.dialogs = dialogs;
-        options.makeRigServer = [this] { return std::make_unique<FakeRigServer>(rigServer); };
-        options.runPollTimer = false;
-        window = std::make_unique<FmMain>(std::move(options));
-        window->FormActivate();
+    using WindowFixture::start;
+    // On another serial layer than the scripted controller.
+    void start(std::function<std::unique_ptr<SerialBackend>()> serial) {
+        ConsoleOptions options = baseOptions();
+        options.makeSerialBackend = std::move(serial);
+        start(std::move(options));
     }
     // Two poll ticks: post a request, then read its answer.
-    void pollTwice() {
-        window->tmPollTimer();
-        window->tmPollTimer();
-    }
-    template <typename W = QWidget>
-    W* find(const char* name) {
-        auto* w = window->findChild<W*>(QString::fromLatin1(name));
-        EXPECT_TRUE(w) << name;
-        return w;
-    }
+    void pollTwice() { tick(2); }
     QAction* item(const char* name) { return find<QAction>(name); }
-    bool shown(const char* name) { return !find(name)->isHidden(); }
-    QString text(const char* name) { return find<QLabel>(name)->text(); }
     void click(const char* name) { find<QAbstractButton>(name)->click(); }
     std::vector<int> checkedPorts() {
         std::vector<int> out;
@@ -107,13 +49,6 @@ protected:
         }
         return out;
     }
-
-    QTemporaryDir dir;
-    FakeRigState rigServer;
-    FakeSerialState wire;
-    ScriptedController controller{wire};
-    std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
-    std::unique_ptr<FmMain> window;
 };
 
 TEST_F(ConsoleWindowTest, windowHasTheFixedClientAreaCaptionAndNamedControls) {

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <functional>
 #include <memory>
 
@@ -24,6 +25,8 @@ struct AnsweringDialogs : Dialogs {
     std::vector<QString> titles;
     std::optional<QString> answer;
     int inputs = 0;
+    // What the window asked the desktop to open.
+    std::vector<QUrl> opened;
     // Runs while a message box would be up.
     std::function<void()> whileShown;
     void message(QWidget*, const QString& title, const QString& text) override {
@@ -36,7 +39,10 @@ struct AnsweringDialogs : Dialogs {
         ++inputs;
         return answer;
     }
-    bool open(const QUrl&) override { return true; }
+    bool open(const QUrl& url) override {
+        opened.push_back(url);
+        return true;
+    }
 };
 
 class WindowFixture : public ::testing::Test {
