@@ -582,7 +582,11 @@ void SetupPanel::btRiceviClick() {
         announce(kBackupNotSaved.arg(QString::fromStdString(error)));
         return;
     }
-    announce(kBackupSaved.arg(QDir::toNativeSeparators(*name)));
+    QString saved = kBackupSaved.arg(QDir::toNativeSeparators(*name));
+    // The file is no byte-exact copy where a text's line break had to become a space.
+    if (const std::string note = spacedTextsNote(result); !note.empty())
+        saved += QStringLiteral("; ") + QString::fromStdString(note);
+    announce(saved);
 }
 
 void SetupPanel::btInviaClick() {

@@ -18,6 +18,7 @@ BlockTransfer::BlockTransfer(Link& link, Pause pause)
 void BlockTransfer::clearLog() {
     link_.clearLog();
     fileText_.clear();
+    spacedTexts_.clear();
 }
 
 void BlockTransfer::logLine(std::string_view line) {
@@ -26,12 +27,17 @@ void BlockTransfer::logLine(std::string_view line) {
     fileText_.append("\r\n");
 }
 
-void BlockTransfer::logField(std::string_view name, std::string_view value, bool text) {
+void BlockTransfer::logField(std::string_view section, std::string_view name,
+                             std::string_view value, bool text) {
     std::string line(name);
     line.push_back('=');
     link_.LogLine(line + std::string(value));
     fileText_.append(line);
-    fileText_.append(text ? quoteIniText(value) : std::string(value));
+    std::string fileValue(value);
+    if (text && spaceLineBreaks(fileValue)) {
+        spacedTexts_.push_back(std::string(name) + " [" + std::string(section) + "]");
+    }
+    fileText_.append(text ? quoteIniText(fileValue) : fileValue);
     fileText_.append("\r\n");
 }
 
@@ -83,7 +89,7 @@ bool BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::stri
             value = std::to_string(static_cast<std::int32_t>(number));
         }
         if (!name.empty() && name.front() == '!') continue;
-        logField(name, value, text);
+        logField(section, name, value, text);
     }
     logLine("");
     return false;

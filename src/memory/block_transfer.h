@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/link.h"
 #include "memory/layouts.h"
@@ -42,6 +43,9 @@ class BlockTransfer {
     // The log's lines as the setup file holds them: texts quoted where INI reading would
     // otherwise change them.
     const std::string& fileText() const { return fileText_; }
+    // The texts ("welcome [Factory]") whose CR or LF bytes fileText() holds as spaces, so that
+    // no key runs onto a line of its own; the log keeps them as read.
+    const std::vector<std::string>& spacedTexts() const { return spacedTexts_; }
 
     // Link check before the first block: drain stale input, one status request.
     void TransferPreamble();
@@ -76,7 +80,8 @@ class BlockTransfer {
 
   private:
     void logLine(std::string_view line);
-    void logField(std::string_view name, std::string_view value, bool text);
+    void logField(std::string_view section, std::string_view name, std::string_view value,
+                  bool text);
     Bytes selectorBytes(int block) const;
     bool sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs);
 
@@ -84,6 +89,7 @@ class BlockTransfer {
     Pause pause_;
     UnitSelection units_;
     std::string fileText_;
+    std::vector<std::string> spacedTexts_;
     std::unique_ptr<ProfileFile> source_;
     std::string lastError_;
     bool running_ = false;

@@ -23,7 +23,17 @@ BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVer
         ++result.missing;
     }
     result.received = true;
+    result.spacedTexts = transfer.spacedTexts();
     return result;
+}
+
+std::string spacedTextsNote(const BackupResult& result) {
+    const auto& texts = result.spacedTexts;
+    if (texts.empty()) return {};
+    std::string where;
+    for (const auto& text : texts) where += (where.empty() ? "" : ", ") + text;
+    if (texts.size() == 1) return "a control character in " + where + " was saved as a space";
+    return "control characters in " + where + " were saved as spaces";
 }
 
 std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t firmwareVersion,

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "memory/block_transfer.h"
 
@@ -22,7 +23,13 @@ struct BackupResult {
     bool received = false;
     // Useroffs and FactoryTune blocks that did not arrive (their sections are missing or cut).
     int missing = 0;
+    // Texts whose CR or LF bytes the file holds as spaces ("welcome [Factory]"): for those the
+    // file is not a byte-exact copy of the controller.
+    std::vector<std::string> spacedTexts;
 };
+
+// What the operator is told about spaced texts; empty when there are none.
+std::string spacedTextsNote(const BackupResult& result);
 
 // Preamble, then Factory and User (stopping at the first failure), then unless the master/slave
 // box is ticked every Useroffs and FactoryTune block, a failed one passed over. The setup log

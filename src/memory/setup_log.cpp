@@ -53,6 +53,17 @@ std::string quoteIniText(std::string_view text) {
     return '"' + std::string(text) + '"';
 }
 
+bool spaceLineBreaks(std::string& text) {
+    bool replaced = false;
+    for (char& c : text) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+            replaced = true;
+        }
+    }
+    return replaced;
+}
+
 bool fitsFieldWidth(std::int64_t value, int width) {
     if (width >= 4) {
         return value >= std::numeric_limits<std::int32_t>::min() &&

@@ -1,7 +1,7 @@
 #pragma once
 // The setup log's look-ups and the INI side of the block codec: values picked out of the log's
 // text, blocks built from an INI section with every value checked, and text values written so
-// that INI reading gives them back exactly.
+// that INI reading gives them back exactly, line breaks excepted.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,6 +22,11 @@ std::string LogText(std::string_view log, std::string_view name);
 // A text value as an INI line must carry it: inside double quotes when it has outer blanks or
 // begins and ends with the same quote character (reading would strip those), else unchanged.
 std::string quoteIniText(std::string_view text);
+
+// A text value with each CR and LF made a space, since either would end its INI line early and
+// what follows would read as a key or section of its own; every other byte stays. True when
+// anything was replaced.
+bool spaceLineBreaks(std::string& text);
 
 // The number range a field of this width stores: anything from the most negative signed value
 // to the largest unsigned one (-128..255 for one byte); every int32 for four bytes.

@@ -1,9 +1,11 @@
 // Setup-file check before a load, on any file: it never crashes; a file it accepts builds every
 // block it moves without an error and at full size; and those blocks, read back from a
-// controller into a saved setup file, load again to the same values.
+// controller into a saved setup file, load again to the same values. With bit 2 the controller
+// holds CR and LF where those texts have spaces: the saved file must still load to the spaces.
 //
-// Input: the first byte picks the firmware (bit 0: 1.12 or 1.30 layouts) and whether the
-// master/slave box is ticked (bit 1); the rest is the file. Seeds start with '0'..'3'.
+// Input: the first byte picks the firmware (bit 0: 1.12 or 1.30 layouts), whether the
+// master/slave box is ticked (bit 1) and line breaks (bit 2); the rest is the file. Seeds start
+// with '0'..'3', or '5' for line breaks.
 #include <unistd.h>
 
 #include <cstdint>
@@ -83,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const std::uint16_t version = (data[0] & 1) ? kFirmware130 : kFirmware113 - 1;
     const bool ticked = (data[0] & 2) != 0;
+    const bool lineBreaks = (data[0] & 4) != 0;
     static const std::filesystem::path loaded = scratchPath("in");
     static const std::filesystem::path saved = scratchPath("saved");
     put(loaded, std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
@@ -114,11 +117,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     controller.answers.received.clear();
     controller.wire.written.clear();
     const std::vector<int> order = transferredBlocks(ticked);
+    bool broken = false;
     for (std::size_t i = 0; i < order.size(); ++i) {
         const auto info = blockInfo(order[i], version);
-        controller.answers.replyData[kReadBlockCommand] = blocks[i];
+        Bytes reply = blocks[i];
+        for (const LayoutField& field : layoutFields(info->layout)) {
+            if (!lineBreaks || field.kind != FieldKind::Text) continue;
+            for (std::size_t at = field.offset; at < field.offset + field.width; ++at) {
+                if (reply[at] != ' ') continue;
+                reply[at] = (at % 2) ? '\r' : '\n';
+                broken = true;
+            }
+        }
+        controller.answers.replyData[kReadBlockCommand] = reply;
         check(!controller.transfer.ReadBlockToLog(order[i], info->layout, info->section));
     }
+    check(controller.transfer.spacedTexts().empty() != broken);
     check(writeFileAtomically(saved, controller.transfer.fileText()));
     const ProfileFile again(saved);
     check(again.problem().empty());

@@ -510,6 +510,19 @@ TEST_F(SetupPanelTest, TheEventsFieldSaysWhereABackupWentAndNeverSaysSavedWhenIt
     EXPECT_EQ(event(), "Backup not saved: Errore in ricezione dati.");
 }
 
+TEST_F(SetupPanelTest, ASavedBackupSaysWhichTextHadALineBreakSavedAsASpace) {
+    start(Firmware::V1_13);
+    memory().setText(kFactoryBlock, "welcome", "Hi\r\n[User]");
+    const QString saved = QString::fromStdString(path("backup.skarnel"));
+    dialogs->saveAnswer = saved;
+    click("btRicevi");
+    ASSERT_TRUE(dialogs->messages.empty());
+    EXPECT_EQ(window->consoleStatusBar()->eventText(),
+              "Backup saved to " + saved +
+                  "; a control character in welcome [Factory] was saved as a space");
+    EXPECT_NE(slurp(path("backup.skarnel")).find("\r\nwelcome=Hi  [User]\r\n"), std::string::npos);
+}
+
 TEST_F(SetupPanelTest, LoadBringsBackTheSavedMemory) {
     start(Firmware::V1_30);
     memory().setText(kFactoryBlock, "welcome", " centred ");

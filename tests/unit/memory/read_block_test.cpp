@@ -112,6 +112,23 @@ TEST_F(ReadBlockTest, FileTextQuotesOnlyTextsThatReadingWouldChange) {
     EXPECT_NE(transfer.fileText().find("\r\nmot_maxvel=0\r\n"), std::string::npos);
 }
 
+TEST_F(ReadBlockTest, OnlyCarriageReturnAndLineFeedOfATextBecomeSpacesInTheFile) {
+    Bytes data(108, 0);
+    const std::string model = "A\x01\t\x1F\x7F\xFF\r\nZ\x0B\x0C\x1A\xE8";
+    std::copy(model.begin(), model.end(), data.begin() + 35);
+    data[45] = 0;  // a NUL inside the text is still dropped
+    replyWith(data);
+    ASSERT_FALSE(transfer.ReadBlockToLog(0, FactoryLayout2, "Factory"));
+    EXPECT_NE(transfer.fileText().find("\r\nmodel=A\x01\t\x1F\x7F\xFF  Z\x0B\x1A\xE8\r\n"),
+              std::string::npos);
+    // The log keeps the text as read: the panel shows it from there.
+    EXPECT_NE(transfer.logText().find("\r\nmodel=A\x01\t\x1F\x7F\xFF\r\nZ\x0B\x1A\xE8\r\n"),
+              std::string::npos);
+    EXPECT_EQ(transfer.spacedTexts(), std::vector<std::string>{"model [Factory]"});
+    transfer.clearLog();
+    EXPECT_TRUE(transfer.spacedTexts().empty());
+}
+
 TEST(LogLookups, IntegerFindsTheExactNameAndTheFirstSection) {
     const std::string log =
         "[Factory]\r\nmax_estensio2=222\r\nmax_estensio=111\r\neeprom_vers=3\r\nreser=\r\n\r\n"

@@ -201,6 +201,49 @@ TEST(Backup, UnitsLinkedSavesOnlyFactoryAndUserFromTheChosenUnit) {
     EXPECT_EQ(text.find("[FactoryTune"), std::string::npos);
 }
 
+TEST(Backup, LineBreaksInTextsAreSavedAsSpacesSoTheyCannotAddSectionsOrKeys) {
+    SimLink s(Firmware::V1_30);
+    markMemory(s);
+    // Garbage in the memory that would read as a [User] section with its own lingua.
+    ASSERT_TRUE(s.memory().setText(kFactoryBlock, "welcome", "AB\r\n[User]\r\nlingua=5"));
+    ASSERT_TRUE(s.memory().setText(kUserBlock, "reser", "\nx=1\r"));
+    const auto result = backupController(*s.transfer, s.version());
+    ASSERT_TRUE(result.received);
+    EXPECT_EQ(result.spacedTexts, (std::vector<std::string>{"welcome [Factory]", "reser [User]"}));
+    EXPECT_EQ(spacedTextsNote(result),
+              "control characters in welcome [Factory], reser [User] were saved as spaces");
+
+    // Exactly the usual sections and keys; only the two texts differ.
+    std::string expected = expectedBackup(Firmware::V1_30);
+    const std::string welcome = "welcome=\"  Caff\xE8 \x80 5  \"";
+    expected.replace(expected.find(welcome), welcome.size(), "welcome=AB  [User]  lingua=5");
+    expected.replace(expected.rfind("reser="), 6, "reser=\" x=1 \"");
+    const std::string text = s.transfer->fileText();
+    EXPECT_EQ(text, expected);
+
+    TempDir dir;
+    const fs::path file = dir.write("spaced.skarnel", text);
+    auto source = std::make_unique<ProfileFile>(file);
+    EXPECT_EQ(source->readString("Factory", "welcome", ""), "AB  [User]  lingua=5");
+    EXPECT_EQ(source->readString("User", "reser", ""), " x=1 ");
+    EXPECT_EQ(source->readString("User", "lingua", ""), "1");
+
+    // The load sends the spaced texts and the User block's own values.
+    s.memory().setText(kFactoryBlock, "welcome", "x");
+    s.memory().setInteger(kUserBlock, "lingua", 2);
+    ASSERT_FALSE(checkSetupFile(*source, s.version(), false));
+    s.transfer->setSourceIni(std::move(source));
+    ASSERT_FALSE(restoreController(*s.transfer, s.version()).failed);
+    EXPECT_EQ(s.memory().text(kFactoryBlock, "welcome"), "AB  [User]  lingua=5");
+    EXPECT_EQ(s.memory().text(kUserBlock, "reser"), " x=1 ");
+    EXPECT_EQ(s.memory().integer(kUserBlock, "lingua"), 1);
+
+    // A backup with plain texts again has nothing to note.
+    const auto plain = backupController(*s.transfer, s.version());
+    EXPECT_TRUE(plain.spacedTexts.empty());
+    EXPECT_EQ(spacedTextsNote(plain), "");
+}
+
 TEST(Backup, NoFactoryBlockMeansNothingToSaveAndUserIsNotAsked) {
     SimLink s(Firmware::V1_13, 1);
     s.transfer->setUnits({true, 1});  // a unit the controller does not have: every read fails
