@@ -25,8 +25,11 @@ QString ask(Link& link, const QString& where) {
             .arg(kTries);
     }
     const Bytes& rx = link.RxPayload();
-    Bytes content{static_cast<std::uint8_t>(link.TxSequence), status};
-    // The frame's checksum byte follows the record.
+    // The sequence and status bytes, then the record without the frame's checksum byte.
+    Bytes content;
+    content.reserve(rx.size() + 2);
+    content.push_back(static_cast<std::uint8_t>(link.TxSequence));
+    content.push_back(status);
     if (!rx.empty()) content.insert(content.end(), rx.begin(), rx.end() - 1);
     if (auto record = decodeStatusRecord(content)) return answerText(*record);
     return QStringLiteral(

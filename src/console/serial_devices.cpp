@@ -46,7 +46,7 @@ std::vector<SerialDevice> listSerialDevices(const QString& byIdDir, const QStrin
 QString checkDeviceText(const QString& device) {
     const QString d = device.trimmed();
     if (d.isEmpty()) return {};
-    for (const QString scheme : {QStringLiteral("tcp://"), QStringLiteral("rfc2217://")}) {
+    for (const QString& scheme : {QStringLiteral("tcp://"), QStringLiteral("rfc2217://")}) {
         if (!d.startsWith(scheme)) continue;
         const QString rest = d.mid(scheme.size());
         const qsizetype colon = rest.lastIndexOf(u':');

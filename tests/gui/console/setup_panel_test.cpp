@@ -139,8 +139,9 @@ class SetupPanelTest : public ::testing::Test {
                 if (rx.feed(static_cast<std::uint8_t>(std::stoi(hex, nullptr, 16))) !=
                     FrameReceiver::Event::GoodFrame)
                     continue;
-                Bytes content = rx.payload();
-                content.pop_back();
+                const Bytes& payload = rx.payload();
+                if (payload.empty()) continue;
+                Bytes content(payload.begin(), payload.end() - 1);
                 if (content.size() >= 2 && content[1] == code) out.push_back(content);
             }
         }
