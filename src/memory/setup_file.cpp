@@ -5,9 +5,13 @@
 
 namespace kt6 {
 
-BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
-                              const TransferProgress& progress) {
-    BackupResult result;
+namespace {
+
+// Runs step on each block a transfer moves, in order, after the preamble, with the progress
+// counting the blocks done; stops at the first block whose step says false.
+template <typename Step>
+void forEachTransferredBlock(BlockTransfer& transfer, std::uint16_t firmwareVersion,
+                             const TransferProgress& progress, Step step) {
     transfer.clearLog();
     const std::vector<int> blocks = transferredBlocks(transfer.units().linked);
     const int total = static_cast<int>(blocks.size());
@@ -15,13 +19,25 @@ BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVer
     transfer.TransferPreamble();
     int done = 0;
     for (int block : blocks) {
-        const auto info = blockInfo(block, firmwareVersion);
-        const bool failed = transfer.ReadBlockToLog(block, info->layout, info->section);
+        if (!step(*blockInfo(block, firmwareVersion))) return;
         if (progress) progress(++done, total);
-        if (!failed) continue;
-        if (block == kFactoryBlock || block == kUserBlock) return result;
-        ++result.missing;
     }
+}
+
+}  // namespace
+
+BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
+                              const TransferProgress& progress) {
+    BackupResult result;
+    bool whole = true;
+    forEachTransferredBlock(transfer, firmwareVersion, progress, [&](const BlockInfo& info) {
+        if (!transfer.ReadBlockToLog(info.block, info.layout, info.section)) return true;
+        // Without these two the file could not be loaded; the others are told as missing.
+        if (info.block == kFactoryBlock || info.block == kUserBlock) return whole = false;
+        ++result.missing;
+        return true;
+    });
+    if (!whole) return result;
     result.received = true;
     result.spacedTexts = transfer.spacedTexts();
     return result;
@@ -58,28 +74,17 @@ std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t
 RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
                                 const TransferProgress& progress) {
     RestoreResult result;
-    transfer.clearLog();
-    const std::vector<int> blocks = transferredBlocks(transfer.units().linked);
-    const int total = static_cast<int>(blocks.size());
-    if (progress) progress(0, total);
-    transfer.TransferPreamble();
-    int done = 0;
-    for (int block : blocks) {
-        const auto info = blockInfo(block, firmwareVersion);
+    forEachTransferredBlock(transfer, firmwareVersion, progress, [&](const BlockInfo& info) {
         const bool empty =
-            !transfer.SourceIni() || transfer.SourceIni()->sectionKeys(info->section).empty();
-        if (transfer.WriteBlockFromFile(block, info->layout, info->section)) {
+            !transfer.SourceIni() || transfer.SourceIni()->sectionKeys(info.section).empty();
+        if (transfer.WriteBlockFromFile(info.block, info.layout, info.section)) {
             result.failed = true;
-            result.failedBlock = block;
-            return result;
+            result.failedBlock = info.block;
+            return false;
         }
-        if (empty) {
-            ++result.skipped;
-        } else {
-            ++result.sent;
-        }
-        if (progress) progress(++done, total);
-    }
+        ++(empty ? result.skipped : result.sent);
+        return true;
+    });
     return result;
 }
 
