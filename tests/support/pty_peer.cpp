@@ -95,7 +95,8 @@ PtyResponder::PtyResponder(int master, Reply reply) : master_(master), reply_(st
 
 PtyResponder::~PtyResponder() {
     const char stop = 'x';
-    (void)::write(stopPipe_[1], &stop, 1);
+    while (::write(stopPipe_[1], &stop, 1) < 0 && errno == EINTR) {
+    }
     thread_.join();
     ::close(stopPipe_[0]);
     ::close(stopPipe_[1]);
