@@ -63,7 +63,7 @@ bool BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::stri
     const Bytes& rx = link_.RxPayload();
     const std::size_t available = rx.empty() ? 0 : rx.size() - 1;
     std::size_t next = 0;
-    logLine("[" + std::string(section) + "]");
+    logLine(std::string("[").append(section).append("]"));
     std::string rest(layout);
     for (std::string item = NextLayoutItem(rest); !item.empty(); item = NextLayoutItem(rest)) {
         std::string name = LayoutItemName(item);

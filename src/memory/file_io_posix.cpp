@@ -101,8 +101,10 @@ bool replaceFileAtomically(const std::filesystem::path& path, std::string_view t
     std::filesystem::path temp;
     UniqueFd fd;
     for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
-        temp = dir / ("." + target.filename().string() + "." + std::to_string(::getpid()) + "." +
-                      std::to_string(counter++) + ".tmp");
+        std::string name = ".";
+        name.append(target.filename().string()).append(".").append(std::to_string(::getpid()));
+        name.append(".").append(std::to_string(counter++)).append(".tmp");
+        temp = dir / name;
         fd = UniqueFd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!fd.valid() && errno != EEXIST) break;
     }

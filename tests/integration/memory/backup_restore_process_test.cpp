@@ -24,7 +24,10 @@ struct Console {
     }
     // Writes one block with command 4 as given.
     bool write(int block, const Bytes& bytes) {
-        Bytes data{static_cast<std::uint8_t>(block), 0};
+        Bytes data;
+        data.reserve(bytes.size() + 2);
+        data.push_back(static_cast<std::uint8_t>(block));
+        data.push_back(0);
         data.insert(data.end(), bytes.begin(), bytes.end());
         return link.SendCommand(4, data, true, 4, 6000) == 0;
     }

@@ -185,7 +185,8 @@ TEST_P(BackupPerFirmware, RestoringTheFileBringsBackEveryBlock) {
 INSTANTIATE_TEST_SUITE_P(Firmware, BackupPerFirmware,
                          ::testing::Values(Firmware::V1_12, Firmware::V1_13, Firmware::V1_30),
                          [](const ::testing::TestParamInfo<Firmware>& p) {
-                             return "v" + std::to_string(sim::firmwareVersion(p.param));
+                             return std::string("v").append(
+                                 std::to_string(sim::firmwareVersion(p.param)));
                          });
 
 TEST(Backup, UnitsLinkedSavesOnlyFactoryAndUserFromTheChosenUnit) {
