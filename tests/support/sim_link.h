@@ -2,7 +2,6 @@
 // The console's link code on the in-process simulated controller, on the fake clock of a
 // FakePump: a block transfer as the console runs it, and the controller's memory to look at.
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "memory/block_transfer.h"
 #include "sim/simulated_serial_backend.h"
 #include "support/fake_pump.h"
+#include "support/trace_frames.h"
 
 namespace kt6::testing {
 
@@ -40,24 +40,7 @@ struct SimLink {
         return sim::firmwareVersion(backend->model().controller().config().firmware);
     }
     // Every command frame the controller received, as content (checksum removed), in order.
-    std::vector<Bytes> received() const {
-        std::vector<Bytes> out;
-        for (const auto& line : trace) {
-            std::istringstream in(line);
-            std::string time, direction, hex;
-            in >> time >> direction;
-            if (direction != "IN") continue;
-            FrameReceiver rx;
-            while (in >> hex && hex.size() == 2) {
-                const auto b = static_cast<std::uint8_t>(std::stoi(hex, nullptr, 16));
-                if (rx.feed(b) != FrameReceiver::Event::GoodFrame) continue;
-                Bytes content = rx.payload();
-                content.pop_back();
-                out.push_back(content);
-            }
-        }
-        return out;
-    }
+    std::vector<Bytes> received() const { return framesReceived(trace); }
     // The codes of the commands received, status requests left out.
     std::vector<int> codes() const {
         std::vector<int> out;

@@ -26,6 +26,7 @@
 #include "memory/block_codec.h"
 #include "sim/simulated_serial_backend.h"
 #include "support/fake_rig_server.h"
+#include "support/trace_frames.h"
 
 namespace kt6 {
 namespace {
@@ -126,24 +127,11 @@ class SetupPanelTest : public ::testing::Test {
         click("btImposta");
         ASSERT_TRUE(find("pnImposta")->isVisible() || !find("pnImposta")->isHidden());
     }
-    // The contents of every command frame the controller received since the last call.
+    // The contents of every frame with this command code the controller received, in order.
     std::vector<Bytes> takeCommands(std::uint8_t code) {
         std::vector<Bytes> out;
-        for (const auto& line : trace) {
-            std::istringstream in(line);
-            std::string time, direction, hex;
-            in >> time >> direction;
-            if (direction != "IN") continue;
-            FrameReceiver rx;
-            while (in >> hex && hex.size() == 2) {
-                if (rx.feed(static_cast<std::uint8_t>(std::stoi(hex, nullptr, 16))) !=
-                    FrameReceiver::Event::GoodFrame)
-                    continue;
-                const Bytes& payload = rx.payload();
-                if (payload.empty()) continue;
-                Bytes content(payload.begin(), payload.end() - 1);
-                if (content.size() >= 2 && content[1] == code) out.push_back(content);
-            }
+        for (auto& content : testing::framesReceived(trace)) {
+            if (content.size() >= 2 && content[1] == code) out.push_back(std::move(content));
         }
         return out;
     }
