@@ -19,7 +19,11 @@ ConsoleStatusBar::ConsoleStatusBar(QWidget* parent) : QStatusBar(parent) {
     eventTimer_ = new QTimer(this);
     eventTimer_->setObjectName("tmEvents");
     eventTimer_->setSingleShot(true);
-    connect(eventTimer_, &QTimer::timeout, events_, &QLabel::clear);
+    // A screen reader reads the description: it goes with the text, or would tell a stale event.
+    connect(eventTimer_, &QTimer::timeout, events_, [this] {
+        events_->clear();
+        events_->setAccessibleDescription({});
+    });
 }
 
 QLabel* ConsoleStatusBar::field(const char* name, const QString& accessibleName, int stretch) {
