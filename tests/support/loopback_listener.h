@@ -1,5 +1,5 @@
 #pragma once
-// A listening socket on loopback that never says a word, for network failure cases: in Silent
+// Loopback ports for tests: a free port number, and a listening socket that never says a word, for network failure cases: in Silent
 // mode it takes connections (the kernel completes them from its backlog); in Unanswering mode
 // its accept queue is full, so further connects get no answer at all, as from a host that is
 // down or drops packets.
@@ -12,6 +12,23 @@
 #include <vector>
 
 namespace kt6::testing {
+
+// A TCP port on 127.0.0.1 that nothing listened on a moment ago; -1 when none was found.
+inline int freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    int port = -1;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+        port = ntohs(addr.sin_port);
+    }
+    ::close(fd);
+    return port;
+}
 
 class LoopbackListener {
   public:

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/loopback_listener.h"
+
 namespace kt6::testing {
 
 enum class Accepter { Raw, Rfc2217 };
@@ -35,8 +37,6 @@ class Ser2netProcess {
     Accepter accepter_;
 };
 
-// A TCP port on 127.0.0.1 that nothing listened on a moment ago.
-int freeLoopbackPort();
 // True while something listens on 127.0.0.1:port.
 bool listeningOnLoopback(int port);
 

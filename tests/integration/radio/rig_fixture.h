@@ -18,6 +18,7 @@
 #include "link/frame.h"
 #include "link/serial_backend.h"
 #include "sim/simulated_serial_backend.h"
+#include "support/loopback_listener.h"
 
 namespace kt6::testing {
 
@@ -46,8 +47,6 @@ class ChildProcess {
     pid_t pid_ = -1;
 };
 
-// A TCP port on 127.0.0.1 that nothing listened on a moment ago.
-int freeLoopbackPort();
 
 // rigctld serving Hamlib's dummy rig on 127.0.0.1:port.
 std::optional<ChildProcess> startRigctld(int port);
