@@ -4,37 +4,16 @@
 
 #include "memory/block_transfer.h"
 #include "memory/setup_log.h"
-#include "support/fake_pump.h"
-#include "support/fake_serial.h"
-#include "support/scripted_controller.h"
+#include "scripted_transfer.h"
 
 namespace kt6 {
 namespace {
 
-using testing::FakePump;
-using testing::FakeSerialBackend;
-using testing::FakeSerialState;
-using testing::ScriptedController;
 
-class ReadBlockTest : public ::testing::Test {
+class ReadBlockTest : public ::testing::Test, protected testing::ScriptedTransfer {
   protected:
-    ReadBlockTest()
-        : port(std::make_unique<FakeSerialBackend>(wire), nullptr),
-          link(port, pump),
-          transfer(link, [](std::chrono::milliseconds) {}) {
-        pump.attach(&link);
-        port.OpenPort("bio1");
-        link.ExchangeEnabled = true;
-    }
     // The next block read is answered with these data bytes.
     void replyWith(Bytes data) { controller.replyData[5] = std::move(data); }
-
-    FakeSerialState wire;
-    ScriptedController controller{wire};
-    FakePump pump;
-    Comm32 port;
-    Link link;
-    BlockTransfer transfer;
 };
 
 TEST_F(ReadBlockTest, FourByteFieldsWithTheTopBitSetAreLoggedNegative) {

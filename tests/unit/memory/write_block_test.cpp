@@ -6,17 +6,11 @@
 
 #include "memory/block_transfer.h"
 #include "memory/setup_log.h"
-#include "support/fake_pump.h"
-#include "support/fake_serial.h"
-#include "support/scripted_controller.h"
+#include "scripted_transfer.h"
 
 namespace kt6 {
 namespace {
 
-using testing::FakePump;
-using testing::FakeSerialBackend;
-using testing::FakeSerialState;
-using testing::ScriptedController;
 
 // An INI file with this text, removed again at the end of the test.
 class IniText {
@@ -104,24 +98,9 @@ TEST(EncodeSection, FitAllowsSignedAndUnsignedForms) {
     EXPECT_TRUE(fitsFieldWidth(-2147483648LL, 4));
 }
 
-class WriteBlockTest : public ::testing::Test {
+class WriteBlockTest : public ::testing::Test, protected testing::ScriptedTransfer {
   protected:
-    WriteBlockTest()
-        : port(std::make_unique<FakeSerialBackend>(wire), nullptr),
-          link(port, pump),
-          transfer(link, [](std::chrono::milliseconds) {}) {
-        pump.attach(&link);
-        port.OpenPort("bio1");
-        link.ExchangeEnabled = true;
-    }
     Bytes dataOf(const Bytes& command) const { return Bytes(command.begin() + 2, command.end()); }
-
-    FakeSerialState wire;
-    ScriptedController controller{wire};
-    FakePump pump;
-    Comm32 port;
-    Link link;
-    BlockTransfer transfer;
 };
 
 TEST_F(WriteBlockTest, ASectionWithoutKeysSendsNothingAndCountsAsDone) {
