@@ -13,7 +13,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
-#include <charconv>
 #include <cstdio>
 
 #include "console/clickable_label.h"
@@ -26,6 +25,7 @@
 #include "console/qt_event_pump.h"
 #include "console/qt_pauser.h"
 #include "console/status_bar.h"
+#include "console/whole_number.h"
 #include "console/window_place.h"
 #include "console/setup_panel.h"
 #include "link/serial_network.h"
@@ -49,15 +49,6 @@ std::unique_ptr<SerialBackend> backendFrom(const ConsoleOptions& options,
     NetworkOptions network;
     network.keepAlive = std::move(keepAlive);
     return makeSerialBackend(std::move(network));
-}
-
-// A whole decimal number, as the settings file and the input box hold them.
-std::optional<int> wholeNumber(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
-    return value;
 }
 
 // The device the settings map COMn to, if any.

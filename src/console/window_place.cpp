@@ -1,8 +1,8 @@
 #include "console/window_place.h"
 
-#include <charconv>
 #include <string>
 
+#include "console/whole_number.h"
 #include "memory/profile_file.h"
 
 namespace kt6 {
@@ -10,19 +10,11 @@ namespace {
 
 constexpr const char* kSection = "Window";
 
-std::optional<int> number(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
-
 }  // namespace
 
 std::optional<QPoint> loadWindowPlace(const ProfileFile& settings) {
-    const auto left = number(settings.readString(kSection, "Left", ""));
-    const auto top = number(settings.readString(kSection, "Top", ""));
+    const auto left = wholeNumber(settings.readString(kSection, "Left", ""));
+    const auto top = wholeNumber(settings.readString(kSection, "Top", ""));
     if (!left || !top) return std::nullopt;
     return QPoint(*left, *top);
 }
