@@ -50,7 +50,28 @@ void ControllerModel::frameArrived(const Bytes& wire, TimePoint at) {
         content.size() >= 2 && content[1] >= 4 && content[1] <= 7 && content[1] != 5;
     const TimePoint due =
         at + kTurnaround + (blockWrite && !repeat ? kBlockWriteTime : Duration::zero());
-    send(lastReply_, content, due, repeat ? "  [answered again]" : "");
+    const auto reply = faultyBlockReply(content, lastReply_);
+    if (!reply) {
+        traceLine(due, "OUT", {}, describeReply(content, lastReply_) + "  [block kept silent]");
+        return;
+    }
+    send(*reply, content, due, repeat ? "  [answered again]" : "");
+}
+
+std::optional<Bytes> ControllerModel::faultyBlockReply(const Bytes& command, Bytes reply) const {
+    const BlockFaults& f = options_.blockFaults;
+    const bool read =
+        command.size() == 4 && command[1] == static_cast<std::uint8_t>(Command::ReadBlock);
+    if (!read || !f.any()) return reply;
+    const int block = command[2];
+    if (f.silent.count(block)) return std::nullopt;
+    if (f.refused.count(block) && reply.size() >= 2) {
+        reply.resize(2);
+        reply[1] = static_cast<std::uint8_t>(Status::OutOfRange);
+    } else if (f.shortened.count(block) && reply.size() > 2) {
+        reply.pop_back();
+    }
+    return reply;
 }
 
 void ControllerModel::send(const Bytes& reply, const Bytes& command, TimePoint due,

@@ -33,6 +33,7 @@ struct ModelOptions {
     ControllerConfig controller;
     bool pace = false;
     FaultRates faults;
+    BlockFaults blockFaults;
     std::uint64_t seed = 1;
 };
 
@@ -64,6 +65,9 @@ class ControllerModel {
 
   private:
     void frameArrived(const Bytes& wire, TimePoint at);
+    // A read of a block the options mishandle: the reply as the faulty controller gives it,
+    // or nothing when it stays silent.
+    std::optional<Bytes> faultyBlockReply(const Bytes& command, Bytes reply) const;
     void send(const Bytes& reply, const Bytes& command, TimePoint due, std::string_view note);
     void traceLine(TimePoint at, const char* direction, const Bytes& wire, const std::string& text);
 

@@ -3,6 +3,7 @@
 // with a flipped bit, noise before a reply. Every draw comes from one seeded generator, so a
 // run with the same seed and the same traffic goes wrong in exactly the same places.
 #include <cstdint>
+#include <set>
 
 #include "link/bytes.h"
 
@@ -13,6 +14,15 @@ struct FaultRates {
     double corrupt = 0;  // one bit of a reply is flipped
     double noReply = 0;  // the controller acts but its reply is lost
     double garbage = 0;  // noise bytes go out ahead of a reply
+};
+
+// Memory blocks a controller mishandles every time they are read: a block read that is never
+// answered, answered one byte short of its layout, or refused with a non-zero status.
+struct BlockFaults {
+    std::set<int> silent;
+    std::set<int> shortened;
+    std::set<int> refused;
+    bool any() const { return !silent.empty() || !shortened.empty() || !refused.empty(); }
 };
 
 class FaultInjector {

@@ -40,6 +40,9 @@ std::string simUsage() {
            "  --corrupt P       flip one bit of a reply with probability P\n"
            "  --no-reply P      act on a command but lose its reply with probability P\n"
            "  --garbage P       send noise bytes ahead of a reply with probability P\n"
+           "  --silent-block N  never answer a read of block N (repeat for more blocks)\n"
+           "  --short-block N   answer a read of block N one byte short\n"
+           "  --refuse-block N  refuse a read of block N with status 3\n"
            "  --seed N          seed of the fault injection (default 1): same seed, same faults\n"
            "  --version         print the version and exit\n"
            "  --help            this text\n";
@@ -67,9 +70,10 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
             o.model.pace = true;
             continue;
         }
-        static constexpr const char* kValued[] = {"--link",   "--memory",  "--trace", "--firmware",
-                                                  "--drivers", "--units",  "--drop",  "--corrupt",
-                                                  "--no-reply", "--garbage", "--seed"};
+        static constexpr const char* kValued[] = {
+            "--link",  "--memory",       "--trace",       "--firmware",    "--drivers",
+            "--units", "--drop",         "--corrupt",     "--no-reply",    "--garbage",
+            "--seed",  "--silent-block", "--short-block", "--refuse-block"};
         if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
             return fail("unknown option " + name);
         }
@@ -100,6 +104,16 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
             if (!parseNumber(value, o.model.controller.units) || o.model.controller.units < 1 ||
                 o.model.controller.units > 3)
                 return fail(bad + " (1 to 3)");
+        } else if (name == "--silent-block" || name == "--short-block" ||
+                   name == "--refuse-block") {
+            int block = 0;
+            if (!parseNumber(value, block) || block < 0 || block >= kBlockCount)
+                return fail(bad + " (a block number, 0 to 69)");
+            auto& f = o.model.blockFaults;
+            (name == "--silent-block"  ? f.silent
+             : name == "--short-block" ? f.shortened
+                                       : f.refused)
+                .insert(block);
         } else if (name == "--seed") {
             if (!parseNumber(value, o.model.seed)) return fail(bad);
         } else if (name == "--drop" || name == "--corrupt" || name == "--no-reply" ||

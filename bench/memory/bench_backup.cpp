@@ -86,7 +86,7 @@ int run() {
     auto started = Clock::now();
     const auto backup = kt6::backupController(transfer, kVersion);
     const double backupSeconds = std::chrono::duration<double>(Clock::now() - started).count();
-    if (!backup.received || backup.missing != 0) {
+    if (!backup.complete()) {
         std::fprintf(stderr, "bench_backup: the backup did not receive every block\n");
         return 1;
     }

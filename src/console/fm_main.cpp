@@ -24,10 +24,10 @@
 #include "console/lamp.h"
 #include "console/qt_event_pump.h"
 #include "console/qt_pauser.h"
+#include "console/setup_panel.h"
 #include "console/status_bar.h"
 #include "console/whole_number.h"
 #include "console/window_place.h"
-#include "console/setup_panel.h"
 #include "link/serial_network.h"
 #include "memory/profile_file.h"
 #include "radio/hamlib_rig_server.h"
@@ -74,7 +74,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
       link_(port_, *pump_),
       poll_(link_, *this),
       pauser_(options_.makePauser ? options_.makePauser(link_)
-                                   : std::unique_ptr<Pauser>(std::make_unique<QtPauser>(link_))),
+                                  : std::unique_ptr<Pauser>(std::make_unique<QtPauser>(link_))),
       recovery_([this] { return reopenLostPort(); }) {
     setObjectName("fmMain");
     setWindowTitle(QString::fromLatin1(kTitle));
@@ -113,7 +113,8 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     // The technician's way to the service strip: Ctrl+Alt+S, or --service from the start.
     auto* service = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+S")), this);
     service->setObjectName("scService");
-    connect(service, &QShortcut::activated, this, [this] { showServiceStrip(Panel2_->isHidden()); });
+    connect(service, &QShortcut::activated, this,
+            [this] { showServiceStrip(Panel2_->isHidden()); });
     if (options_.serviceStrip) showServiceStrip(true);
 
     link_.setObserver(this);
@@ -219,8 +220,8 @@ bool FmMain::reopenPort(int n) {
     const bool opened = port_.PortError() == 0;
     // The open's own error says why; the configure that follows a failed open only adds EBADF.
     const std::int32_t cause = openError != 0 ? openError : port_.PortError();
-    portReason_ = opened ? QString()
-                         : QString::fromStdString(portErrorText(cause, port_.DevicePath()));
+    portReason_ =
+        opened ? QString() : QString::fromStdString(portErrorText(cause, port_.DevicePath()));
     if (!opened) std::fprintf(stderr, "link: COM%d %s\n", n, portReason_.toUtf8().constData());
     lPortError_->setText(portReason_);
     const QString device = QString::fromStdString(port_.DevicePath());
@@ -321,7 +322,9 @@ void FmMain::deviceBack() {
     linkWatch_.portBack();
     refreshStatusBar();
     std::fprintf(stderr, "link: COM%d %s: device back\n", portNumber_, port_.DevicePath().c_str());
-    if (!options_.runPollTimer) return;
+    // Under the setup panel or a transfer the poll stays stopped: the port is back quietly, and
+    // the poll's restart at their end looks at the link.
+    if (!options_.runPollTimer || !pollRunning_) return;
     // Ask for the status now rather than at the next tick, and look for the answer once it has
     // had time to arrive rather than a whole poll period later: the link is back ~650 ms sooner.
     tmPoll_.start();
@@ -348,8 +351,9 @@ void FmMain::reportUnusableSettings(const ProfileFile& settings) {
     if (settingsProblemReported_) return;
     settingsProblemReported_ = true;
     const QString text =
-        QStringLiteral("The settings file %1 %2. The console runs on its defaults and does not "
-                       "change the file.")
+        QStringLiteral(
+            "The settings file %1 %2. The console runs on its defaults and does not "
+            "change the file.")
             .arg(QString::fromStdString(settings.path().string()),
                  QString::fromStdString(settings.problem()));
     std::fprintf(stderr, "settings: %s\n", text.toUtf8().constData());
@@ -371,7 +375,8 @@ void FmMain::saveSettings() {
     std::string error;
     if (!settings.flush(&error)) {
         std::fprintf(stderr, "settings: not saved: %s\n", error.c_str());
-        message(QStringLiteral("The settings could not be saved: %1").arg(QString::fromStdString(error)));
+        message(QStringLiteral("The settings could not be saved: %1")
+                    .arg(QString::fromStdString(error)));
     }
 }
 
@@ -430,7 +435,9 @@ void FmMain::SpeedButton1Click() {
     }
 }
 
-void FmMain::moveBandLamp(const KeyButton* key) { BLED_ON1_->move(key->pos()); }
+void FmMain::moveBandLamp(const KeyButton* key) {
+    BLED_ON1_->move(key->pos());
+}
 
 void FmMain::showBandLamp() {
     BLED_ON1_->show();
@@ -445,9 +452,9 @@ KeyButton* FmMain::keyWithCode(int code) const {
 }
 
 void FmMain::lFreqClick() {
-    const auto text = dialogs_->input(this, QStringLiteral("Skarnel"),
-                                      QStringLiteral("Nuova frequenza in Khz"),
-                                      QStringLiteral("7000"));
+    const auto text =
+        dialogs_->input(this, QStringLiteral("Skarnel"), QStringLiteral("Nuova frequenza in Khz"),
+                        QStringLiteral("7000"));
     if (!text) return;
     const auto value = wholeNumber(text->trimmed().toStdString());
     if (!value || *value < 0 || *value > 65535) {
@@ -455,9 +462,10 @@ void FmMain::lFreqClick() {
         return;
     }
     link_.ExchangeEnabled = true;
-    link_.SendCommand(3, {static_cast<std::uint8_t>(*value & 0xFF),
-                          static_cast<std::uint8_t>((*value >> 8) & 0xFF)},
-                      true, kTries, kKeyTimeoutMs);
+    link_.SendCommand(
+        3,
+        {static_cast<std::uint8_t>(*value & 0xFF), static_cast<std::uint8_t>((*value >> 8) & 0xFF)},
+        true, kTries, kKeyTimeoutMs);
 }
 
 void FmMain::btRetractClick() {
@@ -465,7 +473,9 @@ void FmMain::btRetractClick() {
     link_.SendCommand(2, {}, true, kTries, kKeyTimeoutMs);
 }
 
-void FmMain::btImpostaClick() { setupPanel_->btImpostaClick(); }
+void FmMain::btImpostaClick() {
+    setupPanel_->btImpostaClick();
+}
 
 void FmMain::setPollRunning(bool running) {
     pollRunning_ = running;
@@ -478,7 +488,9 @@ void FmMain::setPollRunning(bool running) {
     }
 }
 
-void FmMain::ckSK2200Click() { cbSlave_->setEnabled(ckSK2200_->isChecked()); }
+void FmMain::ckSK2200Click() {
+    cbSlave_->setEnabled(ckSK2200_->isChecked());
+}
 
 void FmMain::lProgressFGClick() {
     link_.ExchangeEnabled = true;
@@ -494,7 +506,9 @@ void FmMain::lProgressFGClick() {
 
 // --- timers ---
 
-void FmMain::tmTimerTimer() { link_.LinkTimerTick(); }
+void FmMain::tmTimerTimer() {
+    link_.LinkTimerTick();
+}
 
 void FmMain::tmPollTimer() {
     poll_.tick();
@@ -509,15 +523,19 @@ void FmMain::onlineChanged(bool online) {
     std::fprintf(stderr, "link: COM%d %s\n", portNumber_, state.constData());
 }
 
-void FmMain::txLamp(NamedColour c) { ldTX_->setColour(c); }
+void FmMain::txLamp(NamedColour c) {
+    ldTX_->setColour(c);
+}
 
-void FmMain::rxLamp(NamedColour c) { ldRX_->setColour(c); }
+void FmMain::rxLamp(NamedColour c) {
+    ldRX_->setColour(c);
+}
 
 void FmMain::blinkStep() {
     btAggiorna_->setEnabled(true);
     const bool grey = textColourOf(lMove_) == toQColor(NamedColour::clGray);
-    const BlinkPaint paint = blinkPaint(poll_.ElementsMoving, grey ? NamedColour::clGray
-                                                                   : NamedColour::clRed);
+    const BlinkPaint paint =
+        blinkPaint(poll_.ElementsMoving, grey ? NamedColour::clGray : NamedColour::clRed);
     setTextColour(lMove_, paint.lMoveText);
     ldMove_->setColour(paint.ldMove);
     if (paint.hideBandLamp) BLED_ON1_->hide();
@@ -639,9 +657,15 @@ void FmMain::setLamp(int rigNumber, NamedColour colour) {
 
 void FmMain::setMenuCheck(RigMenuItem item, bool checked) {
     switch (item) {
-        case RigMenuItem::Radio1: Radio1_->setChecked(checked); break;
-        case RigMenuItem::Radio21: Radio21_->setChecked(checked); break;
-        case RigMenuItem::NoRadio1: NoRadio1_->setChecked(checked); break;
+        case RigMenuItem::Radio1:
+            Radio1_->setChecked(checked);
+            break;
+        case RigMenuItem::Radio21:
+            Radio21_->setChecked(checked);
+            break;
+        case RigMenuItem::NoRadio1:
+            NoRadio1_->setChecked(checked);
+            break;
     }
 }
 
@@ -680,7 +704,8 @@ void FmMain::showRecord(const StatusRecord& r) {
         ldBidir_->setColour(h->ldBidir);
         setTextColour(l180_, h->l180Text);
         ld180_->setColour(h->ld180);
-        Heading_->setText(QString::fromUtf8(h->line.data(), static_cast<qsizetype>(h->line.size())));
+        Heading_->setText(
+            QString::fromUtf8(h->line.data(), static_cast<qsizetype>(h->line.size())));
     }
     if (r.flags & StatusRecord::kDisplayOff) {
         setBackground(pnDisplay_, NamedColour::clBlack);
@@ -712,13 +737,18 @@ void FmMain::openManual(const char* fileName) {
     }
     const auto& path = *found;
     if (!dialogs_->open(QUrl::fromLocalFile(QString::fromStdString(path.string())))) {
-        message(QStringLiteral("No program could open %1.").arg(QString::fromStdString(path.string())));
+        message(
+            QStringLiteral("No program could open %1.").arg(QString::fromStdString(path.string())));
     }
 }
 
-void FmMain::ita2Click() { openManual(kItalianManual); }
+void FmMain::ita2Click() {
+    openManual(kItalianManual);
+}
 
-void FmMain::eng1Click() { openManual(kEnglishManual); }
+void FmMain::eng1Click() {
+    openManual(kEnglishManual);
+}
 
 void FmMain::Website2Click() {
     if (!dialogs_->open(QUrl(QString::fromLatin1(kWebSite)))) {

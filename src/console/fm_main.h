@@ -66,7 +66,7 @@ struct ConsoleOptions {
 
 class FmMain : public QMainWindow, private LinkObserver, private PollView, private RigView {
     Q_OBJECT
-public:
+  public:
     static constexpr std::chrono::milliseconds kLinkTimerInterval{50};
     static constexpr std::chrono::milliseconds kPollInterval{400};
     static constexpr int kPortCount = 13;
@@ -82,6 +82,7 @@ public:
     // True while the open port's device is gone and the window tries to reopen it.
     bool portLost() const { return recovery_.retrying(); }
     const QTimer& retryTimer() const { return tmRetry_; }
+    const QTimer& pollTimer() const { return tmPoll_; }
     const ConsoleOptions& options() const { return options_; }
     // Tells the operator something in the status bar's events field ("Backup saved to ...").
     void announce(const QString& text);
@@ -92,7 +93,7 @@ public:
     // Shows the service strip as a row below the front panel, the window growing by its height.
     void showServiceStrip(bool shown);
 
-public slots:
+  public slots:
     // The start-up sequence; runs once, on the first activation.
     void FormActivate();
     void SelectPort(int n);
@@ -143,12 +144,12 @@ public slots:
     void eng1Click();
     void Website2Click();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     // Link painting.
     void txLamp(NamedColour c) override;
     void rxLamp(NamedColour c) override;

@@ -58,7 +58,9 @@ QLabel* centredLabel(QWidget* parent, const char* name, QRect geometry, const QS
     return l;
 }
 
-QPixmap glyph(const char* resource) { return QPixmap(QString::fromLatin1(resource)); }
+QPixmap glyph(const char* resource) {
+    return QPixmap(QString::fromLatin1(resource));
+}
 
 }  // namespace
 
@@ -69,12 +71,12 @@ void FmMain::buildMenus() {
     // There is no status bar: the device each item opens shows as its tool tip.
     ports->setToolTipsVisible(true);
     static constexpr const char* kPortNames[kPortCount] = {
-        "com1", "com2", "com3", "com4", "COM5", "COM6", "COM7",
+        "com1", "com2", "com3",  "com4",  "COM5",  "COM6", "COM7",
         "COM8", "COM9", "COM10", "COM11", "COM12", "COM13"};
     void (FmMain::*const kPortSlots[kPortCount])() = {
-        &FmMain::com1Click,  &FmMain::com2Click,  &FmMain::com3Click, &FmMain::com4Click,
-        &FmMain::COM5Click,  &FmMain::COM6Click,  &FmMain::COM7Click, &FmMain::COM8Click,
-        &FmMain::COM9Click,  &FmMain::COM10Click, &FmMain::COM11Click, &FmMain::COM12Click,
+        &FmMain::com1Click, &FmMain::com2Click,  &FmMain::com3Click,  &FmMain::com4Click,
+        &FmMain::COM5Click, &FmMain::COM6Click,  &FmMain::COM7Click,  &FmMain::COM8Click,
+        &FmMain::COM9Click, &FmMain::COM10Click, &FmMain::COM11Click, &FmMain::COM12Click,
         &FmMain::COM13Click};
     for (int i = 0; i < kPortCount; ++i) {
         QAction* item = ports->addAction(QStringLiteral("COM%1").arg(i + 1));
@@ -91,8 +93,10 @@ void FmMain::buildMenus() {
     QMenu* functions = bar->addMenu(QStringLiteral("Functions"));
     functions->setObjectName("Functions1");
     const std::pair<const char*, const char*> kFunctions[] = {
-        {"Calibrate1", "Calibrate"},   {"FactoryDefault1", "Factory Default"},
-        {"ModifyElemets1", "Modify elemets"}, {"Retract1", "Retract"},
+        {"Calibrate1", "Calibrate"},
+        {"FactoryDefault1", "Factory Default"},
+        {"ModifyElemets1", "Modify elemets"},
+        {"Retract1", "Retract"},
         {"estelements1", "Test elements"}};
     for (const auto& [name, caption] : kFunctions) {
         QAction* item = functions->addAction(QString::fromLatin1(caption));
@@ -133,8 +137,8 @@ void FmMain::buildMenus() {
 void FmMain::buildTopStrip(QWidget* client) {
     // One pixel high: its controls exist and are kept up to date, but are not seen.
     auto* strip = make<QFrame>(client, "Panel1", QRect(0, 0, kClientSize.width(), 1));
-    lStatus_ = make<QLabel>(strip, "lStatus", QRect(8, 0, 220, 16),
-                            QStringLiteral("Stato: non connesso"));
+    lStatus_ =
+        make<QLabel>(strip, "lStatus", QRect(8, 0, 220, 16), QStringLiteral("Stato: non connesso"));
     setTextColour(lStatus_, NamedColour::clNavy);
     make<QLabel>(strip, "Label1", QRect(230, 0, 70, 16), QStringLiteral("Porta seriale:"));
     ldTX_ = make<Lamp>(strip, "ldTX", QRect(300, 0, 14, 14), NamedColour::clGreen);
@@ -155,24 +159,27 @@ void FmMain::buildTopStrip(QWidget* client) {
 }
 
 void FmMain::buildServiceStrip(QWidget* client) {
-    Panel2_ = make<QFrame>(client, "Panel2", QRect(0, kClientSize.height() - 1, kClientSize.width(), 1));
-    auto* exit = make<QPushButton>(Panel2_, "btExit", QRect(4, 4, 60, 25), QStringLiteral("&Uscita"));
+    Panel2_ =
+        make<QFrame>(client, "Panel2", QRect(0, kClientSize.height() - 1, kClientSize.width(), 1));
+    auto* exit =
+        make<QPushButton>(Panel2_, "btExit", QRect(4, 4, 60, 25), QStringLiteral("&Uscita"));
     connect(exit, &QPushButton::clicked, this, &QWidget::close);
-    btImposta_ = make<QPushButton>(Panel2_, "btImposta", QRect(68, 4, 70, 25),
-                                   QStringLiteral("Setup..."));
+    btImposta_ =
+        make<QPushButton>(Panel2_, "btImposta", QRect(68, 4, 70, 25), QStringLiteral("Setup..."));
     btImposta_->setEnabled(false);
     connect(btImposta_, &QPushButton::clicked, this, &FmMain::btImpostaClick);
-    btRetract_ = make<QPushButton>(Panel2_, "btRetract", QRect(142, 4, 60, 25),
-                                   QStringLiteral("Retract"));
+    btRetract_ =
+        make<QPushButton>(Panel2_, "btRetract", QRect(142, 4, 60, 25), QStringLiteral("Retract"));
     btRetract_->setEnabled(false);
     connect(btRetract_, &QPushButton::clicked, this, &FmMain::btRetractClick);
     cbSlave_ = make<QComboBox>(Panel2_, "cbSlave", QRect(206, 6, 80, 21));
-    cbSlave_->addItems({QStringLiteral("Master"), QStringLiteral("Slave 1"), QStringLiteral("Slave 2")});
+    cbSlave_->addItems(
+        {QStringLiteral("Master"), QStringLiteral("Slave 1"), QStringLiteral("Slave 2")});
     cbSlave_->setCurrentIndex(0);
     cbSlave_->setEnabled(false);
     cbSlave_->setAccessibleName(QStringLiteral("Master / Slave"));
-    ckSK2200_ = make<QCheckBox>(Panel2_, "ckSK2200", QRect(292, 8, 95, 17),
-                                QStringLiteral("Skarnel 2200"));
+    ckSK2200_ =
+        make<QCheckBox>(Panel2_, "ckSK2200", QRect(292, 8, 95, 17), QStringLiteral("Skarnel 2200"));
     connect(ckSK2200_, &QCheckBox::clicked, this, &FmMain::ckSK2200Click);
     lResult_ = make<QLabel>(Panel2_, "lResult", QRect(392, 8, 227, 16), QStringLiteral("--"));
     Panel2_->hide();
@@ -185,8 +192,6 @@ void FmMain::buildSetupPanel(QWidget* client) {
         *dialogs_,
         [this] { return static_cast<std::uint16_t>(poll_.FirmwareVersion); },
         [this](bool running) { setPollRunning(running); },
-        // Beside the settings file: the user's own configuration, never the current folder.
-        options_.settingsPath.parent_path() / "tmp.ini",
         options_.transferPause,
         [this](const QString& text) { announce(text); },
     };
@@ -200,7 +205,8 @@ void FmMain::buildSetupPanel(QWidget* client) {
 void FmMain::showServiceStrip(bool shown) {
     // A row of its own below the front panel: the window grows by its height.
     constexpr int kStripHeight = 33;
-    Panel2_->setGeometry(0, kClientSize.height() - 1, kClientSize.width(), shown ? kStripHeight : 1);
+    Panel2_->setGeometry(0, kClientSize.height() - 1, kClientSize.width(),
+                         shown ? kStripHeight : 1);
     centralWidget()->setFixedSize(kClientSize.width(),
                                   kClientSize.height() + (shown ? kStripHeight - 1 : 0));
     Panel2_->setVisible(shown);
@@ -214,8 +220,7 @@ KeyButton* FmMain::addKey(const char* name, int tag, QRect place, const QPixmap&
 }
 
 void FmMain::buildFrontPanel(QWidget* client) {
-    pnBlue_ = panel(client, "pnBlue", kMainArea,
-                    NamedColour::clBlack);
+    pnBlue_ = panel(client, "pnBlue", kMainArea, NamedColour::clBlack);
     auto* image = make<QLabel>(pnBlue_, "Image1", QRect(0, 0, 625, 321));
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     image->setPixmap(glyph(":/assets/panel.jpg"));
@@ -250,8 +255,8 @@ void FmMain::buildFrontPanel(QWidget* client) {
     BLED_ON1_->hide();
     addKey("BLED_ON", 77, {600, 352, 41, 41}, lit)->hide();
     addKey("BLED_MENU_ON", 77, {720, 352, 41, 41}, lit)->hide();
-    SpeedButton14_ = addKey("SpeedButton14", 13, {920, 368, 73, 22}, QPixmap(),
-                            QStringLiteral("Return"));
+    SpeedButton14_ =
+        addKey("SpeedButton14", 13, {920, 368, 73, 22}, QPixmap(), QStringLiteral("Return"));
     SpeedButton14_->hide();
 
     const QFont small = pixelFont("MS Sans Serif", 11);
@@ -267,8 +272,8 @@ void FmMain::buildFrontPanel(QWidget* client) {
     }
 
     // Below the visible picture: their handlers are the window's all the same.
-    lProgressBG_ = make<QLabel>(pnBlue_, "lProgressBG", QRect(8, 340, 201, 13),
-                                QStringLiteral("Progress"));
+    lProgressBG_ =
+        make<QLabel>(pnBlue_, "lProgressBG", QRect(8, 340, 201, 13), QStringLiteral("Progress"));
     setBackground(lProgressBG_, NamedColour::clMaroon);
     lProgressFG_ = make<ClickableLabel>(pnBlue_, "lProgressFG", QRect(8, 340, 57, 13));
     setBackground(lProgressFG_, NamedColour::clGreen);
@@ -324,10 +329,11 @@ void FmMain::buildDisplay() {
 
 void FmMain::buildScreens() {
     // Stacked in creation order: each later screen covers the ones before it.
-    Panel_Elem_Retract_ = panel(pnBlue_, "Panel_Elem_Retract", kDisplayPlace,
-                                NamedColour::clMoneyGreen);
+    Panel_Elem_Retract_ =
+        panel(pnBlue_, "Panel_Elem_Retract", kDisplayPlace, NamedColour::clMoneyGreen);
     centredLabel(Panel_Elem_Retract_, "Label_Retracted", QRect(0, 20, 289, 32),
-                 QStringLiteral("ELEMENTS RETRACTED"), pixelFont("Arial", 20, true), NamedColour::clRed);
+                 QStringLiteral("ELEMENTS RETRACTED"), pixelFont("Arial", 20, true),
+                 NamedColour::clRed);
     const char* kLines[] = {"Before you select any band,", "make sure to have connected",
                             "the antenna to the controller"};
     for (int i = 0; i < 3; ++i) {
@@ -338,15 +344,16 @@ void FmMain::buildScreens() {
     Panel_Elem_Retract_->hide();
 
     Panel_Chiuso_ = panel(pnBlue_, "Panel_Chiuso", kDisplayPlace, NamedColour::clMoneyGreen);
-    COM_VERIFY_ = panel(Panel_Chiuso_, "COM_VERIFY", QRect(0, 0, kDisplayPlace.width(),
-                                                           kDisplayPlace.height()),
+    COM_VERIFY_ = panel(Panel_Chiuso_, "COM_VERIFY",
+                        QRect(0, 0, kDisplayPlace.width(), kDisplayPlace.height()),
                         NamedColour::clMoneyGreen);
-    centredLabel(COM_VERIFY_, "Label_SelectPort", QRect(0, 0, kDisplayPlace.width(),
-                                                        kDisplayPlace.height()),
+    centredLabel(COM_VERIFY_, "Label_SelectPort",
+                 QRect(0, 0, kDisplayPlace.width(), kDisplayPlace.height()),
                  QStringLiteral("SELECT THE VALID PORT"), pixelFont("MS Sans Serif", 16, true),
                  NamedColour::clBlack);
-    lPortError_ = centredLabel(COM_VERIFY_, "lPortError", QRect(6, 96, kDisplayPlace.width() - 12, 52),
-                               QString(), pixelFont("MS Sans Serif", 11), NamedColour::clMaroon);
+    lPortError_ =
+        centredLabel(COM_VERIFY_, "lPortError", QRect(6, 96, kDisplayPlace.width() - 12, 52),
+                     QString(), pixelFont("MS Sans Serif", 11), NamedColour::clMaroon);
     lPortError_->setWordWrap(true);
     COM_VERIFY_->hide();
     Panel_Chiuso_->hide();
@@ -362,7 +369,8 @@ void FmMain::wireFunctions() {
     functions->setToolTipsVisible(true);
     connect(functions, &QMenu::aboutToShow, services_, &ServiceScreens::refreshTips);
     const auto wire = [this](const char* name, auto* receiver, auto slot) {
-        connect(findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, receiver, slot);
+        connect(findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, receiver,
+                slot);
     };
     wire("Calibrate1", services_, &ServiceScreens::Calibrate1Click);
     wire("FactoryDefault1", services_, &ServiceScreens::FactoryDefault1Click);

@@ -200,7 +200,7 @@ ServiceScreens::Run::~Run() {
 
 GuardState ServiceScreens::guardState() const {
     const auto* prompt = window_.findChild<QWidget*>(QStringLiteral("COM_VERIFY"));
-    return {window_.poll().CurrentFrequency, prompt && !prompt->isHidden(),
+    return {window_.poll().Replied, window_.poll().CurrentFrequency, prompt && !prompt->isHidden(),
             window_.poll().ElementsMoving};
 }
 

@@ -106,11 +106,13 @@ constexpr std::array<RetractWindow, 6> kRetractWindows = {{
 }  // namespace
 
 bool FunctionGuard(const GuardState& s) {
-    return s.frequency != 0 && !s.portPromptVisible && !s.elementsMoving;
+    return s.replied && s.frequency != 0 && !s.portPromptVisible && !s.elementsMoving;
 }
 
 std::optional<std::string_view> guardRefusal(ServiceFunction function, const GuardState& s) {
     if (s.portPromptVisible) return "Select a valid port first (Com port menu).";
+    // The frequency of 0 it starts with would read as "retracted", which nobody said.
+    if (!s.replied) return "The controller has not answered yet";
     if (s.elementsMoving) return "The elements are moving: wait until they stop.";
     if (function == ServiceFunction::TestElements) {
         if (s.frequency != 0) return "Only with the elements retracted (Functions > Retract).";

@@ -14,12 +14,14 @@ enum class ServiceFunction { Calibrate, FactoryDefault, ModifyElements, Retract,
 
 // What the "Functions" items look at before they act.
 struct GuardState {
+    bool replied = false;            // a status reply has come on the open port
     std::uint32_t frequency = 0;     // CurrentFrequency, kHz
     bool portPromptVisible = false;  // COM_VERIFY's own visible flag
     bool elementsMoving = false;
 };
 
-// FunctionGuard: a frequency is set, no port prompt, nothing moving.
+// FunctionGuard: the controller has answered, a frequency is set, no port prompt, nothing
+// moving.
 bool FunctionGuard(const GuardState& state);
 // Why the function may not open now, in the words its menu item shows; nothing when it may.
 std::optional<std::string_view> guardRefusal(ServiceFunction function, const GuardState& state);

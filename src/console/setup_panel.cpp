@@ -21,6 +21,7 @@
 #include "memory/code_page.h"
 #include "memory/setup_file.h"
 #include "memory/setup_log.h"
+#include "memory/setup_update.h"
 
 namespace kt6 {
 
@@ -36,13 +37,14 @@ const QString kSent = QStringLiteral("Trasmissione dati eseguita correttamente."
 const QString kWriteError = QStringLiteral("Errore in scrittura dati.");
 const QString kBackupSaved = QStringLiteral("Backup saved to %1");
 const QString kBackupNotSaved = QStringLiteral("Backup not saved: %1");
+const QString kRestoreStopped = QStringLiteral("Restore stopped at %1: %2");
+const QString kUpdateNotSent = QStringLiteral("Update not sent: %1");
+const QString kPanelNotOpened = QStringLiteral("Setup not read: %1");
+const QString kNotRefreshed = QStringLiteral("Setup values not read back: %1");
 // "Skarnel setup data|*.skarnel" in the toolkit's filter form.
 const QString kFilter = QStringLiteral("Skarnel setup data (*.skarnel)");
 constexpr int kModelLimit = 15;
 constexpr int kWelcomeLimit = 23;
-// Written by every update whatever the controller held.
-constexpr int kPwmAzzera = 130;
-constexpr int kVelAzzera = 1000;
 
 QString fromBytes(std::string_view bytes) {
     return QString::fromStdU16String(cp1252ToUtf16(bytes));
@@ -367,11 +369,10 @@ void SetupPanel::btImpostaClick() {
     syncUnits();
     transfer_.TransferPreamble();
     const std::uint16_t version = context_.firmwareVersion();
-    bool failed = transfer_.ReadBlockToLog(kFactoryBlock, factoryLayout(version), "Factory");
-    if (!failed) failed = transfer_.ReadBlockToLog(kUserBlock, userLayout(version), "User");
-    if (failed) {
+    if (const auto failed = readPanelBlocks(version)) {
         notify(kReceiveError);
         setResult(kReceiveFailed);
+        announce(kPanelNotOpened.arg(*failed));
         btRicevi_->setEnabled(true);
         context_.setPollRunning(true);
         if (strip_.btImposta) strip_.btImposta->setEnabled(true);
@@ -382,6 +383,21 @@ void SetupPanel::btImpostaClick() {
     show();
     raise();
     edModel_->setFocus();
+}
+
+std::optional<QString> SetupPanel::readPanelBlocks(std::uint16_t version) {
+    clearLog();
+    const std::pair<int, const char*> blocks[] = {{kFactoryBlock, "Factory"}, {kUserBlock, "User"}};
+    for (auto [block, section] : blocks) {
+        const auto info = blockInfo(block, version);
+        if (transfer_.ReadBlockToLog(block, info->layout, section)) {
+            const FailedBlock failed{block, section,
+                                     transfer_.lastReadFault().value_or(BlockReadFault{})};
+            return QString::fromStdString(failedBlocksText({failed}));
+        }
+        (block == kFactoryBlock ? heldFactory_ : heldUser_) = transfer_.lastBlock();
+    }
+    return std::nullopt;
 }
 
 void SetupPanel::showValues(std::uint16_t version) {
@@ -427,101 +443,43 @@ void SetupPanel::btAggiornaClick() {
     }
     btAggiorna_->setEnabled(false);
     const std::uint16_t version = context_.firmwareVersion();
-    // Every box is checked before anything is written or sent.
+    // Every box is checked before anything is read or sent.
+    SetupEdits edits;
     for (const NumberBox& box : numberBoxes(version)) {
-        if (!numberOf(box)) return;
+        const auto value = numberOf(box);
+        if (!value) return;
+        edits.numbers.emplace(box.field, *value);
     }
+    edits.texts.emplace("model", toBytes(edModel_->text()));
+    edits.texts.emplace("welcome", toBytes(edWelcome_->text()));
+    edits.texts.emplace("v24mess", toBytes(edV24msg_->text()));
     BlockTransfer::Sequence sequence(transfer_);
     syncUnits();
-    // What is not shown is written back as the controller holds it now, not as a log that a
-    // save or load since the opening may have replaced.
-    clearLog();
-    if (transfer_.ReadBlockToLog(kFactoryBlock, factoryLayout(version), "Factory") ||
-        transfer_.ReadBlockToLog(kUserBlock, userLayout(version), "User")) {
-        notify(kReceiveError);
+    // The boxes go over the blocks as the controller holds them now, not as they were when
+    // the panel opened: a load since then, or a field the panel does not show, must not be
+    // written back stale.
+    if (const auto failed = readPanelBlocks(version)) {
+        notify(kReceiveError + QStringLiteral("\n") + kUpdateNotSent.arg(*failed));
+        announce(kUpdateNotSent.arg(*failed));
         return;
     }
-    writeScratchAndSend(version);
+    const auto blocks = composeSetupBlocks(version, heldFactory_, heldUser_, edits);
+    if (!blocks) {
+        notify(kWriteError);
+        return;
+    }
+    if (transfer_.WriteSetupBlock(kWriteFactoryCommand, blocks->factory)) notify(kWriteError);
+    if (transfer_.WriteSetupBlock(kWriteUserCommand, blocks->user)) notify(kWriteError);
+    refreshValues(version);
 }
 
-bool SetupPanel::writeScratchAndSend(std::uint16_t version) {
-    auto scratch = std::make_unique<ProfileFile>(context_.scratchPath);
-    const std::string log = transfer_.logText();
-    auto put = [&](const char* section, const char* key, const std::string& value) {
-        scratch->writeString(section, key, value);
-    };
-    auto box = [&](QLineEdit* edit) {
-        return std::to_string(parseInteger(edit->text().trimmed().toStdString()).value_or(0));
-    };
-    auto fromLog = [&](const char* section, const char* key) {
-        put(section, key, std::to_string(LogInteger(log, key)));
-    };
-    auto flush = [&] {
-        std::string error;
-        // The blocks are built from the values just written, file or not: a scratch file
-        // that cannot be written costs nothing but the note.
-        if (!scratch->flush(&error)) std::fprintf(stderr, "setup: %s\n", error.c_str());
-    };
-
-    put("Factory", "mot_maxvel", box(edVelMax_));
-    put("Factory", "mot_minvel", box(edVelMin_));
-    put("Factory", "mot_accel", box(edAcc_));
-    put("Factory", "pwm_rampa", box(edPwmR_));
-    put("Factory", "pwm_crociera", box(edPwmC_));
-    put("Factory", "pwm_azzera", std::to_string(kPwmAzzera));
-    put("Factory", "vel_azzera", std::to_string(kVelAzzera));
-    put("Factory", "pwm_freq", box(edPwmF_));
-    put("Factory", "k_freq2mm", box(edK_));
-    put("Factory", "min_estensio", box(edExtMin_));
-    put("Factory", "max_estensio", box(edExtMax1_));
-    put("Factory", "max_estensio2", box(edExtMax2_));
-    put("Factory", "max_estensio3", box(edExtMax3_));
-    put("Factory", "max_estensio4", box(edExtMax4_));
-    put("Factory", "k_mm2s_passi", box(edPP_));
-    put("Factory", "k_mm2s_mm", box(edPD_));
-    put("Factory", "max_tpband", box(edBande_));
-    put("Factory", "max_driver", box(edMotori_));
-    put("Factory", "model", quoteIniText(toBytes(edModel_->text())));
-    const bool newer = version >= kFirmware113;
-    if (newer) {
-        put("Factory", "welcome", quoteIniText(toBytes(edWelcome_->text())));
-        fromLog("Factory", "eeprom_vers");
-        put("Factory", "reser", "");
-        if (version >= kFirmware130) {
-            const char* low[] = {"v24l1", "v24l2", "v24l3"};
-            const char* high[] = {"v24h1", "v24h2", "v24h3"};
-            for (int i = 0; i < 3; ++i) put("Factory", low[i], box(ed24vl_[i]));
-            for (int i = 0; i < 3; ++i) put("Factory", high[i], box(ed24vh_[i]));
-            put("Factory", "v24mess", quoteIniText(toBytes(edV24msg_->text())));
-        }
+void SetupPanel::refreshValues(std::uint16_t version) {
+    // Shows what the controller holds now, so the next update starts from its values.
+    if (const auto failed = readPanelBlocks(version)) {
+        announce(kNotRefreshed.arg(*failed));
+        return;
     }
-    flush();
-    transfer_.setSourceIni(std::move(scratch));
-    const bool factoryFailed =
-        transfer_.WriteSetupBlock(kWriteFactoryCommand, factoryLayout(version), "Factory");
-    scratch = transfer_.freeSourceIni();
-    if (factoryFailed) notify(kWriteError);
-
-    for (const char* key :
-         {"bipbip", "movebip", "repebip", "contrasto", "luminosita", "lingua", "umisura"}) {
-        fromLog("User", key);
-    }
-    if (newer) {
-        for (const char* key : {"rtx_mode", "rtx_commpars", "rtx_proto", "rtx_addr", "rtx_addrT",
-                                "eeprom_vers", "reser"}) {
-            fromLog("User", key);
-        }
-    } else {
-        put("User", "welcome", quoteIniText(toBytes(edWelcome_->text())));
-        for (const char* key : {"civ_mode", "civ_brate", "civ_proto"}) fromLog("User", key);
-    }
-    flush();
-    transfer_.setSourceIni(std::move(scratch));
-    const bool userFailed =
-        transfer_.WriteSetupBlock(kWriteUserCommand, userLayout(version), "User");
-    transfer_.freeSourceIni();
-    if (userFailed) notify(kWriteError);
-    return !factoryFailed && !userFailed;
+    showValues(version);
 }
 
 void SetupPanel::btChiudiClick() {
@@ -554,7 +512,7 @@ void SetupPanel::btRiceviClick() {
         endProgress();
         if (strip_.mmLog) strip_.mmLog->hide();
         btRicevi_->setEnabled(true);
-        context_.setPollRunning(true);
+        resumePoll();
         if (strip_.btImposta) strip_.btImposta->setEnabled(true);
         if (strip_.btRetract) strip_.btRetract->setEnabled(true);
     });
@@ -563,11 +521,15 @@ void SetupPanel::btRiceviClick() {
         backupController(transfer_, context_.firmwareVersion(),
                          [this](int done, int total) { showProgress(done, total); });
     endProgress();
-    if (!result.received) {
-        notify(kReceiveError);
-        setResult(kReceiveFailed);
+    if (!result.complete()) {
+        // Nothing is written: a file without every block would pass for a backup later, and
+        // an older whole one at that path is worth more.
+        const QString why =
+            kBackupNotSaved.arg(QString::fromStdString(failedBlocksText(result.failed)));
+        notify(result.received ? why : kReceiveError);
+        setResult(result.received ? why : kReceiveFailed);
         // Replaces any earlier "saved" still showing, which would now mislead.
-        announce(kBackupNotSaved.arg(kReceiveError));
+        announce(why);
         return;
     }
     setResult(kReceived);
@@ -620,7 +582,7 @@ void SetupPanel::btInviaClick() {
         btInvia_->setEnabled(true);
         if (strip_.btImposta) strip_.btImposta->setEnabled(true);
         if (strip_.btRetract) strip_.btRetract->setEnabled(true);
-        context_.setPollRunning(true);
+        resumePoll();
         transfer_.freeSourceIni();
     });
     transfer_.setSourceIni(std::move(source));
@@ -630,9 +592,19 @@ void SetupPanel::btInviaClick() {
     if (result.failed) {
         notify(kSendError);
         setResult(kSendFailed);
+        announce(kRestoreStopped.arg(QString::fromStdString(result.failedSection),
+                                     QString::fromStdString(result.reason)));
         return;
     }
     setResult(kSent);
+    // The boxes showed the blocks as they were before the load; an update from them would
+    // write the old values back.
+    if (!isHidden()) refreshValues(version);
+}
+
+void SetupPanel::resumePoll() {
+    // Under the open panel the poll stays stopped until "Chiudi", whatever happened meanwhile.
+    if (isHidden()) context_.setPollRunning(true);
 }
 
 }  // namespace kt6

@@ -30,8 +30,6 @@ struct SetupPanelContext {
     std::function<std::uint16_t()> firmwareVersion;
     // Starts or stops the status poll (tmPoll).
     std::function<void(bool)> setPollRunning;
-    // "tmp.ini", where the update builds its blocks.
-    std::filesystem::path scratchPath;
     // The preamble's pauses; a real sleep when empty.
     BlockTransfer::Pause pause;
     // Shows a passing event in the window's status bar; nothing when empty.
@@ -63,7 +61,7 @@ class SetupPanel : public QFrame {
   public slots:
     // "Setup...": reads blocks 0 and 1 and shows the panel.
     void btImpostaClick();
-    // "Aggiorna Skarnel": writes the boxes back through the scratch file.
+    // "Aggiorna Skarnel": reads blocks 0 and 1 again, lays the boxes over them and writes them.
     void btAggiornaClick();
     // "Chiudi".
     void btChiudiClick();
@@ -95,12 +93,20 @@ class SetupPanel : public QFrame {
     std::optional<std::int32_t> numberOf(const NumberBox& box);
     std::vector<NumberBox> numberBoxes(std::uint16_t version) const;
     void showValues(std::uint16_t version);
-    bool writeScratchAndSend(std::uint16_t version);
+    // Blocks 0 and 1 into the log and heldFactory_/heldUser_; which block failed and why.
+    std::optional<QString> readPanelBlocks(std::uint16_t version);
+    // Reads blocks 0 and 1 again and shows them.
+    void refreshValues(std::uint16_t version);
+    // A transfer's end: the poll again, unless the panel is open.
+    void resumePoll();
 
     SetupPanelContext context_;
     BlockTransfer transfer_;
     ServiceStripControls strip_;
     QString lastFolder_;
+    // Blocks 0 and 1 as last read whole: what the update lays the boxes over.
+    Bytes heldFactory_;
+    Bytes heldUser_;
 
     QLineEdit* edModel_ = nullptr;
     QLineEdit* edWelcome_ = nullptr;

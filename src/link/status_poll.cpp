@@ -101,6 +101,7 @@ void StatusPoll::readRecord(const StatusRecord& r) {
     CurrentFrequency = r.frequency;
     if (auto heading = headingPaint(r.heading)) HeadingMode = heading->headingMode;
     ElementsMoving = r.moving;
+    Replied = true;
     view_.showRecord(r);
 }
 

@@ -10,7 +10,7 @@
 namespace kt6 {
 
 class PollView {
-public:
+  public:
     virtual ~PollView() = default;
     // Hide the retracted panel, show the display panel.
     virtual void showDisplay() = 0;
@@ -30,7 +30,7 @@ public:
 };
 
 class StatusPoll {
-public:
+  public:
     static constexpr int kMissedPollsOffline = 38;
 
     StatusPoll(Link& link, PollView& view) : link_(link), view_(view) {}
@@ -39,7 +39,10 @@ public:
     // for that exchange to return, and then run at once.
     void tick();
     // A port was (re)opened or failed: the link counts as offline until the next reply.
-    void portChanged() { ControllerOnline = false; }
+    void portChanged() {
+        ControllerOnline = false;
+        Replied = false;
+    }
     // The device went away: offline at once, as after the last missed poll.
     void deviceLost();
     // Ticks whose receive step waits for a running exchange, and count as silent if it finds
@@ -47,6 +50,9 @@ public:
     int pendingTicks() const { return pendingTicks_; }
 
     bool ControllerOnline = false;
+    // A status record has come on the port as it is open now: until then nothing the fields
+    // below hold was said by the controller.
+    bool Replied = false;
     std::uint32_t CurrentFrequency = 0;
     std::uint32_t FirmwareVersion = 0;
     std::uint32_t ActiveScreen = 0;
@@ -55,7 +61,7 @@ public:
     // Replies too short to hold a status record (they still count as answers).
     int shortReplies = 0;
 
-private:
+  private:
     enum class ReplyScan { NoGoodFrame, OtherSequence, Matching };
     // The reply to the last request, kept by an exchange or read from what has arrived;
     // its content (checksum byte last) in reply when Matching.

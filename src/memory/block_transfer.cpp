@@ -54,9 +54,34 @@ Bytes BlockTransfer::selectorBytes(int block) const {
     return {static_cast<std::uint8_t>(selector & 0xFF), static_cast<std::uint8_t>(selector >> 8)};
 }
 
+std::string blockReadFaultText(const BlockReadFault& fault) {
+    switch (fault.kind) {
+        case BlockReadFault::Kind::NoAnswer:
+            return "did not answer";
+        case BlockReadFault::Kind::Short:
+            return "came short";
+        case BlockReadFault::Kind::Refused:
+            return "refused (status " + std::to_string(fault.status) + ")";
+        case BlockReadFault::Kind::PortClosed:
+            return "was cut off: the port closed";
+    }
+    return "failed";
+}
+
 bool BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::string_view section) {
-    if (link_.SendCommand(kReadBlockCommand, selectorBytes(block), false, kBlockTries,
-                          kReadTimeoutMs) != 0) {
+    lastBlock_.clear();
+    lastReadFault_.reset();
+    const std::uint8_t status = link_.SendCommand(kReadBlockCommand, selectorBytes(block), false,
+                                                  kBlockTries, kReadTimeoutMs);
+    if (status != 0) {
+        using Kind = BlockReadFault::Kind;
+        if (!link_.port().IsOpen()) {
+            lastReadFault_ = BlockReadFault{Kind::PortClosed};
+        } else if (status == kNoReply) {
+            lastReadFault_ = BlockReadFault{Kind::NoAnswer};
+        } else {
+            lastReadFault_ = BlockReadFault{Kind::Refused, status};
+        }
         return true;
     }
     // The reply data, without the frame's checksum byte that ends RxPayload.
@@ -74,6 +99,7 @@ bool BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::stri
         for (int i = 0; i < width; ++i) {
             if (next >= available) {
                 logLine(kDataError);
+                lastReadFault_ = BlockReadFault{BlockReadFault::Kind::Short};
                 return true;
             }
             const std::uint8_t b = rx[next++];
@@ -92,11 +118,13 @@ bool BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::stri
         logField(section, name, value, text);
     }
     logLine("");
+    lastBlock_.assign(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(next));
     return false;
 }
 
 bool BlockTransfer::sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs) {
-    if (link_.SendCommand(command, payload, true, kBlockTries, timeoutMs) != 0) return true;
+    lastWriteStatus_ = link_.SendCommand(command, payload, true, kBlockTries, timeoutMs);
+    if (lastWriteStatus_ != 0) return true;
     logLine("");
     return false;
 }
@@ -119,24 +147,14 @@ bool BlockTransfer::WriteBlockFromFile(int block, std::string_view layout,
     return sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs);
 }
 
-bool BlockTransfer::WriteSetupBlock(std::uint8_t command, std::string_view layout,
-                                    std::string_view section) {
+bool BlockTransfer::WriteSetupBlock(std::uint8_t command, const Bytes& block) {
     lastError_.clear();
-    if (!source_) {
-        lastError_ = "no scratch file is open";
-        return true;
-    }
-    const EncodedBlock encoded = encodeSection(layout, *source_, section, false);
-    if (encoded.error) {
-        lastError_ = encodeErrorText(*encoded.error);
-        return true;
-    }
     if (units_.linked && units_.index > 0) {
         Bytes payload = selectorBytes(command == kWriteFactoryCommand ? kFactoryBlock : kUserBlock);
-        payload.insert(payload.end(), encoded.bytes.begin(), encoded.bytes.end());
+        payload.insert(payload.end(), block.begin(), block.end());
         return sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs);
     }
-    return sendBlock(command, encoded.bytes, kSetupWriteTimeoutMs);
+    return sendBlock(command, block, kSetupWriteTimeoutMs);
 }
 
 }  // namespace kt6

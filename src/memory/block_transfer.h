@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,15 @@ inline constexpr int kReadTimeoutMs = 100;
 inline constexpr int kWriteTimeoutMs = 6000;
 inline constexpr int kSetupWriteTimeoutMs = 300;
 inline constexpr std::string_view kDataError = "Errore nei dati.";
+
+// Why a block read failed.
+struct BlockReadFault {
+    enum class Kind { NoAnswer, Short, Refused, PortClosed } kind = Kind::NoAnswer;
+    std::uint8_t status = 0;  // the controller's status byte, for Refused
+};
+
+// "did not answer", "came short", "refused (status 3)", "was cut off: the port closed".
+std::string blockReadFaultText(const BlockReadFault& fault);
 
 class BlockTransfer {
   public:
@@ -52,15 +62,23 @@ class BlockTransfer {
 
     // Each returns true on failure, as the block operations report.
     bool ReadBlockToLog(int block, std::string_view layout, std::string_view section);
+    // Why the last ReadBlockToLog failed; nothing after one that succeeded.
+    const std::optional<BlockReadFault>& lastReadFault() const { return lastReadFault_; }
+    // The bytes of the last block read whole, cut to its layout's size.
+    const Bytes& lastBlock() const { return lastBlock_; }
     // Sends nothing, successfully, for a section without keys (the controller keeps the block).
     bool WriteBlockFromFile(int block, std::string_view layout, std::string_view section);
-    bool WriteSetupBlock(std::uint8_t command, std::string_view layout, std::string_view section);
+    // Writes a whole Factory (command 6) or User (command 7) block as given; a linked unit
+    // other than the master gets it through command 4 with its selector.
+    bool WriteSetupBlock(std::uint8_t command, const Bytes& block);
 
     // The INI file block writes take their values from; exists only during a load or update.
     ProfileFile* SourceIni() { return source_.get(); }
     void setSourceIni(std::unique_ptr<ProfileFile> source) { source_ = std::move(source); }
     std::unique_ptr<ProfileFile> freeSourceIni() { return std::move(source_); }
 
+    // The status byte of the last block write (255: no answer).
+    std::uint8_t lastWriteStatus() const { return lastWriteStatus_; }
     // Why the last block write failed without an exchange (a value that does not convert).
     const std::string& lastError() const { return lastError_; }
 
@@ -92,6 +110,9 @@ class BlockTransfer {
     std::vector<std::string> spacedTexts_;
     std::unique_ptr<ProfileFile> source_;
     std::string lastError_;
+    std::optional<BlockReadFault> lastReadFault_;
+    Bytes lastBlock_;
+    std::uint8_t lastWriteStatus_ = 0;
     bool running_ = false;
 };
 

@@ -194,7 +194,13 @@ struct ProfileFile::Impl {
             Section& s = sections[copies->front()];
             const std::size_t at = s.keyOrder.empty() ? 1 : s.keyOrder.back() + 1;
             if (s.lines[at - 1].end.empty()) s.lines[at - 1].end = newLineEnd();
-            s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), keyLine(key, value));
+            Line line = keyLine(key, value);
+            // A lone CR just before an empty LF line would read back as one CR LF, and the
+            // blank line would be gone.
+            if (line.end == "\r" && at < s.lines.size() && s.lines[at].body.empty() &&
+                s.lines[at].end.starts_with('\n'))
+                line.end = "\r\n";
+            s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
             indexKeys(s);
             dirty = true;
             return;

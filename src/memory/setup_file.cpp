@@ -1,11 +1,21 @@
 #include "memory/setup_file.h"
 
+#include <set>
+
 #include "memory/file_io.h"
 #include "memory/setup_log.h"
 
 namespace kt6 {
 
 namespace {
+
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
 
 // Runs step on each block a transfer moves, in order, after the preamble, with the progress
 // counting the blocks done; stops at the first block whose step says false.
@@ -29,18 +39,27 @@ void forEachTransferredBlock(BlockTransfer& transfer, std::uint16_t firmwareVers
 BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
                               const TransferProgress& progress) {
     BackupResult result;
-    bool whole = true;
+    result.received = true;
     forEachTransferredBlock(transfer, firmwareVersion, progress, [&](const BlockInfo& info) {
         if (!transfer.ReadBlockToLog(info.block, info.layout, info.section)) return true;
-        // Without these two the file could not be loaded; the others are told as missing.
-        if (info.block == kFactoryBlock || info.block == kUserBlock) return whole = false;
-        ++result.missing;
-        return true;
+        const BlockReadFault fault = transfer.lastReadFault().value_or(BlockReadFault{});
+        result.failed.push_back(FailedBlock{info.block, info.section, fault});
+        // Without these two the file could not be loaded; and a closed port answers no more.
+        if (info.block == kFactoryBlock || info.block == kUserBlock) result.received = false;
+        return result.received && fault.kind != BlockReadFault::Kind::PortClosed;
     });
-    if (!whole) return result;
-    result.received = true;
     result.spacedTexts = transfer.spacedTexts();
     return result;
+}
+
+std::string failedBlocksText(const std::vector<FailedBlock>& failed) {
+    std::string text;
+    for (const FailedBlock& f : failed) {
+        if (!text.empty()) text += ", ";
+        text +=
+            f.section + " (block " + std::to_string(f.block) + ") " + blockReadFaultText(f.fault);
+    }
+    return text;
 }
 
 std::string spacedTextsNote(const BackupResult& result) {
@@ -62,6 +81,27 @@ std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t
         return file.path().string() +
                " is not a setup file: it has neither a [Factory] nor a [User] section.";
     }
+    // A section that is there but lacks fields would send them as 0 or empty text.
+    std::string lacking;
+    for (int block : transferredBlocks(masterSlaveTicked)) {
+        const auto info = blockInfo(block, firmwareVersion);
+        const auto keys = file.sectionKeys(info->section);
+        if (keys.empty()) continue;
+        std::set<std::string> present;
+        for (const auto& key : keys) present.insert(lowerAscii(key));
+        std::string missing;
+        for (const LayoutField& field : layoutFields(info->layout)) {
+            if (field.kind == FieldKind::Checksum) continue;
+            if (present.contains(lowerAscii(field.key()))) continue;
+            missing += (missing.empty() ? "" : ", ") + std::string(field.key());
+        }
+        if (!missing.empty())
+            lacking += (lacking.empty() ? "" : "; ") + ("[" + info->section + "] lacks " + missing);
+    }
+    if (!lacking.empty()) {
+        return file.path().string() + " cannot be loaded into this controller: " + lacking +
+               ". Nothing was sent.";
+    }
     for (int block : transferredBlocks(masterSlaveTicked)) {
         const auto info = blockInfo(block, firmwareVersion);
         if (file.sectionKeys(info->section).empty()) continue;
@@ -80,6 +120,13 @@ RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareV
         if (transfer.WriteBlockFromFile(info.block, info.layout, info.section)) {
             result.failed = true;
             result.failedBlock = info.block;
+            result.failedSection = info.section + " (block " + std::to_string(info.block) + ")";
+            const std::uint8_t status = transfer.lastWriteStatus();
+            result.reason = !transfer.link().port().IsOpen() ? "the port closed"
+                            : !transfer.lastError().empty()  ? transfer.lastError()
+                            : status == kNoReply
+                                ? "it did not answer"
+                                : "it was refused (status " + std::to_string(status) + ")";
             return false;
         }
         ++(empty ? result.skipped : result.sent);

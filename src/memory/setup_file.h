@@ -18,28 +18,43 @@ inline constexpr std::string_view kSetupFileExtension = "skarnel";
 // Blocks done so far out of all the sequence moves.
 using TransferProgress = std::function<void(int done, int total)>;
 
+// A block a backup could not read whole.
+struct FailedBlock {
+    int block = 0;
+    std::string section;
+    BlockReadFault fault;
+};
+
 struct BackupResult {
-    // Blocks 0 and 1 arrived whole; without them nothing is to be saved.
+    // Blocks 0 and 1 arrived whole (the others may still have failed).
     bool received = false;
-    // Useroffs and FactoryTune blocks that did not arrive (their sections are missing or cut).
-    int missing = 0;
+    // Every block that did not arrive whole, in the order read; a backup is saved only when
+    // there is none.
+    std::vector<FailedBlock> failed;
     // Texts whose CR or LF bytes the file holds as spaces ("welcome [Factory]"): for those the
     // file is not a byte-exact copy of the controller.
     std::vector<std::string> spacedTexts;
+
+    bool complete() const { return received && failed.empty(); }
 };
+
+// Why a backup is not saved: each failed block with its section and number, as in
+// "Useroffs10 (block 12) did not answer, FactoryTune14 (block 50) came short".
+std::string failedBlocksText(const std::vector<FailedBlock>& failed);
 
 // What the operator is told about spaced texts; empty when there are none.
 std::string spacedTextsNote(const BackupResult& result);
 
 // Preamble, then Factory and User (stopping at the first failure), then unless the master/slave
-// box is ticked every Useroffs and FactoryTune block, a failed one passed over. The setup log
-// is cleared first and holds the blocks afterwards.
+// box is ticked every Useroffs and FactoryTune block, a failed one noted and passed over; a
+// closed port ends it at the block it reached. The setup log is cleared first and holds the
+// blocks afterwards.
 BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
                               const TransferProgress& progress = {});
 
 // Why a setup file cannot be loaded, checked before anything is sent: missing, unreadable or
-// not INI text, neither a "Factory" nor a "User" section, a value that is not an integer or
-// does not fit its field.
+// not INI text, neither a "Factory" nor a "User" section, a section that lacks fields of its
+// layout, a value that is not an integer or does not fit its field.
 // Nothing when it can be loaded.
 std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t firmwareVersion,
                                           bool masterSlaveTicked);
@@ -47,8 +62,10 @@ std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t
 struct RestoreResult {
     bool failed = false;
     int failedBlock = -1;
-    int sent = 0;     // blocks written
-    int skipped = 0;  // sections missing or empty: the controller keeps those blocks
+    std::string failedSection;
+    std::string reason;  // why that block failed: "did not answer", "the port closed", ...
+    int sent = 0;        // blocks written
+    int skipped = 0;     // sections missing or empty: the controller keeps those blocks
 };
 
 // Preamble, then every block from SourceIni in file order, stopping at the first failure. The

@@ -15,10 +15,11 @@
 namespace kt6::testing {
 
 struct SimLink {
-    explicit SimLink(sim::Firmware firmware, int units = 1) {
+    explicit SimLink(sim::Firmware firmware, int units = 1, sim::BlockFaults faults = {}) {
         sim::ModelOptions options;
         options.controller.firmware = firmware;
         options.controller.units = units;
+        options.blockFaults = std::move(faults);
         auto owned = std::make_unique<sim::SimulatedSerialBackend>(
             options, [this] { return sim::TimePoint{} + pump.now(); }, [](sim::TimePoint) {});
         backend = owned.get();

@@ -268,6 +268,20 @@ TEST_F(ProfileFileTest, aByteOrderMarkAndLoneCarriageReturnsAreReadAndKept) {
     EXPECT_EQ(read(), "\xEF\xBB\xBF[General]\rSerialport=6\rExtra=1\r");
 }
 
+TEST_F(ProfileFileTest, aKeyAddedBeforeABlankLfLineInALoneCrFileKeepsTheBlankLine) {
+    // The file's own line end is a lone CR; the new key's CR must not join the next LF.
+    write("[a]\rk=1\n\n[b]\nx=2\n");
+    {
+        ProfileFile f(path);
+        f.writeString("a", "z", "v");
+        ASSERT_TRUE(f.flush());
+    }
+    EXPECT_EQ(read(), "[a]\rk=1\nz=v\r\n\n[b]\nx=2\n");
+    ProfileFile again(path);
+    EXPECT_EQ(again.readString("a", "z", ""), "v");
+    EXPECT_EQ(again.text(), read());
+}
+
 TEST_F(ProfileFileTest, fileWithANulByteIsNeitherReadNorWritten) {
     const std::string before =
         std::string("[General]\nSerialport=3\n[Ports]\nCOM3=x\0y\n", 40) + "[OmniRig]\nRig1=1\n";

@@ -1,6 +1,8 @@
 // The window against a scripted controller: what it shows, and what goes out on the line.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -16,9 +18,10 @@
 #include "console/colours.h"
 #include "console/dialogs.h"
 #include "console/fm_main.h"
-#include "console/status_bar.h"
 #include "console/key_button.h"
 #include "console/lamp.h"
+#include "console/setup_panel.h"
+#include "console/status_bar.h"
 #include "memory/profile_file.h"
 #include "sim/simulated_serial_backend.h"
 #include "window_fixture.h"
@@ -26,9 +29,8 @@
 namespace kt6 {
 namespace {
 
-
 class ConsoleWindowTest : public testing::WindowFixture {
-protected:
+  protected:
     using WindowFixture::start;
     // On another serial layer than the scripted controller.
     void start(std::function<std::unique_ptr<SerialBackend>()> serial) {
@@ -42,7 +44,7 @@ protected:
     void click(const char* name) { find<QAbstractButton>(name)->click(); }
     std::vector<int> checkedPorts() {
         std::vector<int> out;
-        const char* names[] = {"com1", "com2", "com3", "com4", "COM5", "COM6", "COM7",
+        const char* names[] = {"com1", "com2", "com3",  "com4",  "COM5",  "COM6", "COM7",
                                "COM8", "COM9", "COM10", "COM11", "COM12", "COM13"};
         for (int i = 0; i < 13; ++i) {
             if (item(names[i])->isChecked()) out.push_back(i + 1);
@@ -55,13 +57,24 @@ TEST_F(ConsoleWindowTest, windowHasTheFixedClientAreaCaptionAndNamedControls) {
     start();
     EXPECT_EQ(window->windowTitle(), "SkarNel KT-6");
     EXPECT_EQ(window->centralWidget()->size(), QSize(623, 330));
-    for (const char* name : {"pnBlue", "pnDisplay", "lFreq", "lBanda", "Heading", "moving",
-                             "BLED_ON1", "SpeedButton1", "SpeedButton12", "SpeedButton14",
-                             "Chiudi", "BPower_ON", "ld180", "ldBidir", "ldMove", "lMove",
-                             "l180", "lBidir", "lStatus", "ldTX", "ldRX", "ckOmni1", "ckOmni2",
-                             "Panel_Chiuso", "COM_VERIFY", "Panel_Elem_Retract", "Button1",
-                             "Button4", "btImposta", "btRetract", "btRicevi", "btInvia",
-                             "cbSlave", "ckSK2200", "lResult", "mmLog"}) {
+    for (const char* name : {"pnBlue",        "pnDisplay",
+                             "lFreq",         "lBanda",
+                             "Heading",       "moving",
+                             "BLED_ON1",      "SpeedButton1",
+                             "SpeedButton12", "SpeedButton14",
+                             "Chiudi",        "BPower_ON",
+                             "ld180",         "ldBidir",
+                             "ldMove",        "lMove",
+                             "l180",          "lBidir",
+                             "lStatus",       "ldTX",
+                             "ldRX",          "ckOmni1",
+                             "ckOmni2",       "Panel_Chiuso",
+                             "COM_VERIFY",    "Panel_Elem_Retract",
+                             "Button1",       "Button4",
+                             "btImposta",     "btRetract",
+                             "btRicevi",      "btInvia",
+                             "cbSlave",       "ckSK2200",
+                             "lResult",       "mmLog"}) {
         EXPECT_TRUE(window->findChild<QObject*>(name)) << name;
     }
     EXPECT_EQ(item("COM13")->text(), "COM13");
@@ -111,15 +124,14 @@ TEST_P(RigChoiceTest, settingsGiveTheRigChoice) {
     EXPECT_EQ(item("NoRadio1")->isChecked(), GetParam().noRadio);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, RigChoiceTest,
-                         ::testing::Values(RigRow{"missing", "", false, true, false},
-                                           RigRow{"rig1", "[OmniRig]\nRig1=1\nRig2=0\n", true, false, false},
-                                           RigRow{"rig2", "[OmniRig]\nRig1=0\nRig2=1\n", false, true, false},
-                                           RigRow{"none", "[OmniRig]\nRig1=0\nRig2=0\n", false, false, true},
-                                           RigRow{"both", "[OmniRig]\nRig1=1\nRig2=1\n", false, true, false}),
-                         [](const ::testing::TestParamInfo<RigRow>& row) {
-                             return std::string(row.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Table, RigChoiceTest,
+    ::testing::Values(RigRow{"missing", "", false, true, false},
+                      RigRow{"rig1", "[OmniRig]\nRig1=1\nRig2=0\n", true, false, false},
+                      RigRow{"rig2", "[OmniRig]\nRig1=0\nRig2=1\n", false, true, false},
+                      RigRow{"none", "[OmniRig]\nRig1=0\nRig2=0\n", false, false, true},
+                      RigRow{"both", "[OmniRig]\nRig1=1\nRig2=1\n", false, true, false}),
+    [](const ::testing::TestParamInfo<RigRow>& row) { return std::string(row.param.name); });
 
 TEST_F(ConsoleWindowTest, portOutsideTheMenuOpensItsDeviceWithNoItemChecked) {
     writeSettings("[General]\nSerialport=20\n");
@@ -177,9 +189,8 @@ TEST_F(ConsoleWindowTest, closingBeforeAnAnswerKeepsThePortButWritesTheRigs) {
 }
 
 TEST_F(ConsoleWindowTest, settingsFileThatIsNotTextIsReportedOnceRunsOnDefaultsAndIsKept) {
-    const std::string before =
-        std::string("[General]\nSerialport=3\n\0\n", 25) +
-        "[Ports]\nCOM3=/dev/ttyUSB0\n[OmniRig]\nRig1=1\nRig2=0\n; mine\n";
+    const std::string before = std::string("[General]\nSerialport=3\n\0\n", 25) +
+                               "[Ports]\nCOM3=/dev/ttyUSB0\n[OmniRig]\nRig1=1\nRig2=0\n; mine\n";
     {
         QFile f(QString::fromStdString(settingsPath().string()));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -224,7 +235,8 @@ TEST_F(ConsoleWindowTest, closeChangesOnlyTheLinesOfItsOwnKeys) {
 TEST_F(ConsoleWindowTest, statusReplyFillsTheDisplayAndTheLampFollowsNextTick) {
     start();
     pollTwice();
-    EXPECT_EQ(text("lFreq"), QStringLiteral("07") + QLocale().decimalPoint() + QStringLiteral("157 Mhz"));
+    EXPECT_EQ(text("lFreq"),
+              QStringLiteral("07") + QLocale().decimalPoint() + QStringLiteral("157 Mhz"));
     EXPECT_EQ(text("lBanda"), "Banda 40m (default)");
     EXPECT_EQ(text("Heading"), "Heading: normal ->");
     EXPECT_EQ(text("lStatus"), "OK Vrenk v1.13 DRVs=3");
@@ -304,7 +316,8 @@ TEST_F(ConsoleWindowTest, otherKeysSendTheirCodeOnlyAndLeaveTheLamp) {
     start();
     controller.received.clear();
     const QPoint lamp = find("BLED_ON1")->pos();
-    for (const char* name : {"SpeedButton10", "SpeedButton11", "SpeedButton12", "Chiudi", "BPower_ON"}) {
+    for (const char* name :
+         {"SpeedButton10", "SpeedButton11", "SpeedButton12", "Chiudi", "BPower_ON"}) {
         click(name);
     }
     EXPECT_EQ(controller.keys(), (std::vector<int>{10, 11, 9, 12, 12}));
@@ -478,6 +491,64 @@ TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIs
         << window->consoleStatusBar()->linkText().toStdString();
     EXPECT_TRUE(find("btRetract")->isEnabled());
     EXPECT_TRUE(dialogs->messages.empty());
+}
+
+TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollStoppedUntilChiudi) {
+    ConsoleOptions options = baseOptions();
+    options.runPollTimer = true;
+    options.transferPause = [](std::chrono::milliseconds) {};
+    start(std::move(options));
+    controller.replyData[5] = Bytes(108, 0);
+    pollTwice();
+    ASSERT_TRUE(window->poll().ControllerOnline);
+    click("btImposta");
+    ASSERT_FALSE(find("pnImposta")->isHidden());
+    ASSERT_FALSE(window->pollTimer().isActive());
+
+    wire.unplug();
+    window->tmTimerTimer();
+    ASSERT_TRUE(window->portLost());
+    wire.plugIn();
+    controller.received.clear();
+    window->tmRetryTimer();
+    ASSERT_FALSE(window->portLost());
+    QCoreApplication::processEvents();
+    // Reopened quietly: no poll, no status request, nothing re-enabled under the panel.
+    EXPECT_FALSE(window->pollTimer().isActive());
+    EXPECT_TRUE(controller.commands(1).empty());
+    for (const char* name : {"btImposta", "btRetract"}) {
+        EXPECT_FALSE(find(name)->isEnabled()) << name;
+    }
+
+    click("btChiudi");
+    EXPECT_TRUE(window->pollTimer().isActive());
+    pollTwice();
+    EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_TRUE(find("btImposta")->isEnabled());
+}
+
+TEST_F(ConsoleWindowTest, aBackupCutByALostDeviceFailsAtTheBlockItReachedAndRestoresEverything) {
+    ConsoleOptions options = baseOptions();
+    options.transferPause = [](std::chrono::milliseconds) {};
+    start(std::move(options));
+    controller.replyData[5] = Bytes(108, 0);
+    pollTwice();
+    const auto backup = dir.filePath("kt6.skarnel").toStdString();
+    std::ofstream(backup, std::ios::binary) << "older\r\n";
+    auto answer = wire.onWrite;
+    wire.onWrite = [this, answer](const Bytes& bytes) {
+        answer(bytes);
+        if (controller.commands(5).size() == 12) wire.unplug();
+    };
+    click("btRicevi");
+    ASSERT_TRUE(window->portLost());
+    const QString text = "Backup not saved: Useroffs10 (block 12) was cut off: the port closed";
+    EXPECT_EQ(dialogs->messages, std::vector<QString>{text});
+    EXPECT_EQ(window->consoleStatusBar()->eventText(), text);
+    std::ifstream in(backup, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "older\r\n");
+    EXPECT_TRUE(window->pollRunning());
+    EXPECT_FALSE(window->setupPanel().transfer().running());
 }
 
 TEST_F(ConsoleWindowTest, aRetryTickInsideAnExchangeReopensOnceTheLinkIsFreeNotTwoSecondsLater) {
@@ -673,7 +744,7 @@ TEST_F(ConsoleWindowTest, rigServerThatCannotStartIsReportedOnce) {
 
 // The window against the simulated controller, in real time.
 class SimulatedControllerTest : public ConsoleWindowTest {
-protected:
+  protected:
     void startOnSimulator() {
         writeSettings("[OmniRig]\nRig1=0\nRig2=0\n");
         start([] { return sim::makeSimulatedSerialBackend(); });

@@ -423,6 +423,32 @@ TEST_F(ServiceFunctionsTest, menuTipsSayWhatEachItemWouldDoNow) {
               "Test the elements (with the elements retracted).");
 }
 
+TEST_F(ServiceFunctionsTest, noFunctionActsBeforeTheControllerHasAnswered) {
+    // A controller that never answers: its start-up frequency of 0 is nobody's word.
+    start(Far::Script);
+    script.answering = false;
+    for (const char* item :
+         {"Calibrate1", "FactoryDefault1", "ModifyElemets1", "Retract1", "estelements1"}) {
+        const auto from = mark();
+        choose(item);
+        EXPECT_TRUE(codesSince(from).empty()) << item;
+        EXPECT_EQ(find<QAction>(item)->statusTip(), "The controller has not answered yet") << item;
+        for (const char* screen :
+             {"Panel_calibrate", "Panel_factory", "Panel_Retract", "Panel_test", "Panel_T_act"}) {
+            EXPECT_FALSE(shown(screen)) << item << " " << screen;
+        }
+    }
+    // Once it answers (retracted, as it says now) the test may open.
+    script.answering = true;
+    script.record.frequency = 0;
+    script.record.screen = 1;
+    poll();
+    ASSERT_TRUE(window->poll().Replied);
+    const auto from = mark();
+    choose("estelements1");
+    EXPECT_EQ(codesSince(from), std::vector<int>{13});
+}
+
 TEST(RetractWaitTable, boundsBelongToTheirWindowAndGapsGetTheLongestWait) {
     EXPECT_EQ(retractWait(13000), 22000ms);
     EXPECT_EQ(retractWait(15000), 22000ms);

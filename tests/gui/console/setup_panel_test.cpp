@@ -87,10 +87,11 @@ std::string slurp(const std::string& path) {
 
 class SetupPanelTest : public ::testing::Test {
   protected:
-    void start(Firmware firmware, int units = 1) {
+    void start(Firmware firmware, int units = 1, sim::BlockFaults faults = {}) {
         sim::ModelOptions model;
         model.controller.firmware = firmware;
         model.controller.units = units;
+        model.blockFaults = std::move(faults);
         ConsoleOptions options;
         options.settingsPath = std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
         options.dialogs = dialogs;
@@ -136,6 +137,15 @@ class SetupPanelTest : public ::testing::Test {
         return out;
     }
     std::string path(const char* name) const { return (dir.path() + "/" + name).toStdString(); }
+    // A whole backup of the controller as it is now, taken through "Salva...".
+    std::string backupText() {
+        dialogs->saveAnswer = QString::fromStdString(path("whole.skarnel"));
+        click("btRicevi");
+        EXPECT_TRUE(dialogs->messages.empty());
+        dialogs->saveAnswer.reset();
+        return slurp(path("whole.skarnel"));
+    }
+    void setResultText(const char* text) { find<QLabel>("lResult")->setText(text); }
     // The buttons and poll a transfer switches are all back.
     void expectRestored() {
         EXPECT_TRUE(window->pollRunning());
@@ -355,6 +365,9 @@ TEST_F(SetupPanelTest, PlusTwentyFourVoltsAreWrittenOnlyFromFirmware130) {
         trace.clear();
         start(firmware);
         memory().setInteger(kFactoryBlock, "pwm_azzera", 5);
+        memory().setInteger(kFactoryBlock, "v24l1", 16053);
+        memory().setInteger(kFactoryBlock, "v24h3", 62432);
+        memory().setText(kFactoryBlock, "v24mess", "17 characters msg");
         openPanel();
         edit("ed24vl1")->setText("1234");
         edit("edV24msg")->setText("AMP ON");
@@ -367,9 +380,10 @@ TEST_F(SetupPanelTest, PlusTwentyFourVoltsAreWrittenOnlyFromFirmware130) {
             EXPECT_EQ(memory().integer(kFactoryBlock, "v24l1"), 1234);
             EXPECT_EQ(memory().text(kFactoryBlock, "v24mess"), "AMP ON");
         } else {
-            // Before 1.30 the boxes are not written: the scratch file never held them.
-            EXPECT_EQ(memory().integer(kFactoryBlock, "v24l1"), 0);
-            EXPECT_EQ(memory().text(kFactoryBlock, "v24mess"), "");
+            // Before 1.30 the boxes are not written: the controller keeps what it held.
+            EXPECT_EQ(memory().integer(kFactoryBlock, "v24l1"), 16053);
+            EXPECT_EQ(memory().integer(kFactoryBlock, "v24h3"), 62432);
+            EXPECT_EQ(memory().text(kFactoryBlock, "v24mess"), "17 characters msg");
         }
         // Both generations: the User block's unseen values, and the Factory block's version.
         EXPECT_EQ(memory().integer(kUserBlock, "rtx_commpars"), 3);
@@ -411,8 +425,8 @@ TEST_F(SetupPanelTest, ASixteenCharacterModelAndAnOuterBlankEightBitWelcomeGoBac
     const Bytes factory = memory().read(kFactoryBlock).value();
     EXPECT_EQ(std::string(factory.begin() + 35, factory.begin() + 51), "ABCDEFGHIJKLMNOP");
     EXPECT_EQ(memory().text(kFactoryBlock, "welcome"), "  Caff\xE8 \x80  ");
-    // The scratch file lies beside the settings file.
-    EXPECT_NE(slurp(path("tmp.ini")).find("welcome=\"  Caff\xE8 \x80  \""), std::string::npos);
+    // The blocks are built in memory: no scratch file is left anywhere near the settings.
+    EXPECT_FALSE(std::filesystem::exists(path("tmp.ini")));
 }
 
 TEST_F(SetupPanelTest, TheUpdateReadsTheUserBlockAgainInsteadOfTrustingTheLog) {
@@ -496,7 +510,7 @@ TEST_F(SetupPanelTest, TheEventsFieldSaysWhereABackupWentAndNeverSaysSavedWhenIt
     find<QCheckBox>("ckSK2200")->click();
     find<QComboBox>("cbSlave")->setCurrentIndex(1);
     click("btRicevi");
-    EXPECT_EQ(event(), "Backup not saved: Errore in ricezione dati.");
+    EXPECT_EQ(event(), "Backup not saved: Factory (block 0) refused (status 3)");
 }
 
 TEST_F(SetupPanelTest, ASavedBackupSaysWhichTextHadALineBreakSavedAsASpace) {
@@ -536,8 +550,11 @@ TEST_F(SetupPanelTest, LoadBringsBackTheSavedMemory) {
 
 TEST_F(SetupPanelTest, LoadOfABadFileSendsNothingAndLeavesTheStatusText) {
     start(Firmware::V1_13);
-    std::ofstream(path("bad.skarnel"), std::ios::binary)
-        << "[Factory]\r\nmot_maxvel=1000\r\n[User]\r\nlingua=300\r\n";
+    std::string text = backupText();
+    text.replace(text.find("lingua=1"), 8, "lingua=300");
+    std::ofstream(path("bad.skarnel"), std::ios::binary) << text;
+    trace.clear();
+    setResultText("--");
     dialogs->openAnswer = QString::fromStdString(path("bad.skarnel"));
     click("btInvia");
     ASSERT_EQ(dialogs->messages.size(), 1u);
@@ -550,14 +567,88 @@ TEST_F(SetupPanelTest, LoadOfABadFileSendsNothingAndLeavesTheStatusText) {
 
 TEST_F(SetupPanelTest, ALoadThatFailsHalfWaySaysSoAndRestoresEverything) {
     start(Firmware::V1_13, 2);
-    std::ofstream(path("in.skarnel"), std::ios::binary) << "[Factory]\r\nmot_maxvel=900\r\n";
+    std::ofstream(path("in.skarnel"), std::ios::binary) << backupText();
     find<QCheckBox>("ckSK2200")->click();
     find<QComboBox>("cbSlave")->setCurrentIndex(2);  // not fitted: every write fails
     dialogs->openAnswer = QString::fromStdString(path("in.skarnel"));
     click("btInvia");
     EXPECT_EQ(dialogs->messages, std::vector<QString>{"Errore in invio dati. Prego riprovare"});
     EXPECT_EQ(result(), "Trasmissione dati non eseguita.");
+    EXPECT_EQ(window->consoleStatusBar()->eventText(),
+              "Restore stopped at Factory (block 0): it was refused (status 3)");
     expectRestored();
+}
+
+TEST_F(SetupPanelTest, ABackupWithASilentShortOrRefusedBlockWritesNoFileAndNamesTheBlock) {
+    const std::pair<sim::BlockFaults, QString> cases[] = {
+        {{{12}, {}, {}}, "Backup not saved: Useroffs10 (block 12) did not answer"},
+        {{{}, {50}, {}}, "Backup not saved: FactoryTune14 (block 50) came short"},
+        {{{}, {}, {3}}, "Backup not saved: Useroffs1 (block 3) refused (status 3)"},
+    };
+    for (const auto& [faults, text] : cases) {
+        start(Firmware::V1_13, 1, faults);
+        std::ofstream(path("older.skarnel"), std::ios::binary) << "older backup\r\n";
+        dialogs->messages.clear();
+        dialogs->saves = 0;
+        dialogs->saveAnswer = QString::fromStdString(path("older.skarnel"));
+        click("btRicevi");
+        EXPECT_EQ(dialogs->messages, std::vector<QString>{text});
+        EXPECT_EQ(result(), text);
+        EXPECT_EQ(window->consoleStatusBar()->eventText(), text);
+        EXPECT_EQ(dialogs->saves, 0);
+        EXPECT_EQ(slurp(path("older.skarnel")), "older backup\r\n");
+        expectRestored();
+    }
+}
+
+TEST_F(SetupPanelTest, AnUpdateWhoseReReadFailsSendsNothingAndSaysWhichBlock) {
+    start(Firmware::V1_13, 2);
+    openPanel();
+    // The panel now addresses a unit that is not fitted: its reads are refused.
+    find<QCheckBox>("ckSK2200")->click();
+    find<QComboBox>("cbSlave")->setCurrentIndex(2);
+    trace.clear();
+    click("btAggiorna");
+    EXPECT_EQ(dialogs->messages,
+              std::vector<QString>{"Errore in ricezione dati.\nUpdate not sent: Factory (block 0) "
+                                   "refused (status 3)"});
+    EXPECT_TRUE(takeCommands(4).empty());
+    EXPECT_TRUE(takeCommands(6).empty());
+    EXPECT_TRUE(takeCommands(7).empty());
+    EXPECT_FALSE(window->setupPanel().transfer().running());
+}
+
+TEST_F(SetupPanelTest, AfterALoadThePanelShowsWhatTheControllerNowHolds) {
+    start(Firmware::V1_13);
+    const std::string saved = backupText();  // mot_maxvel 1000, lingua 1
+    std::ofstream(path("saved.skarnel"), std::ios::binary) << saved;
+    memory().setInteger(kFactoryBlock, "mot_maxvel", 1500);
+    openPanel();
+    ASSERT_EQ(edit("edVelMax")->text(), "1500");
+    dialogs->openAnswer = QString::fromStdString(path("saved.skarnel"));
+    click("btInvia");
+    ASSERT_EQ(result(), "Trasmissione dati eseguita correttamente.");
+    EXPECT_EQ(edit("edVelMax")->text(), "1000");
+    // An update now (Enter presses it) keeps what was restored.
+    click("btAggiorna");
+    EXPECT_EQ(memory().integer(kFactoryBlock, "mot_maxvel"), 1000);
+    // The panel stays open and the poll stopped.
+    EXPECT_FALSE(find("pnImposta")->isHidden());
+    EXPECT_FALSE(window->pollRunning());
+}
+
+TEST_F(SetupPanelTest, AfterAnUpdateThePanelShowsTheValuesTheControllerTook) {
+    start(Firmware::V1_13);
+    memory().setInteger(kFactoryBlock, "v24l1", 16053);
+    openPanel();
+    edit("edVelMax")->setText("1700");
+    // Firmware 1.13 takes no +24 V values from the panel: what was typed was never sent.
+    edit("ed24vl1")->setText("1234");
+    click("btAggiorna");
+    EXPECT_TRUE(dialogs->messages.empty());
+    EXPECT_EQ(memory().integer(kFactoryBlock, "mot_maxvel"), 1700);
+    EXPECT_EQ(edit("edVelMax")->text(), "1700");
+    EXPECT_EQ(edit("ed24vl1")->text(), "16053");
 }
 
 TEST_F(SetupPanelTest, OnlyOneTransferRunsAtATime) {

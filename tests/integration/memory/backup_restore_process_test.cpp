@@ -91,6 +91,20 @@ TEST_P(BackupRestoreProcess, ARestoredBackupGivesBackEveryBlock) {
     fs::remove_all(dir);
 }
 
+TEST(BackupProcess, ASimulatorWithFaultyBlocksGivesABackupThatNamesThemAndIsNotComplete) {
+    SimProcess sim(
+        {"--firmware", "1.13", "--silent-block", "12", "--short-block=50", "--refuse-block", "69"},
+        5s);
+    Console console(sim.slavePath());
+    ASSERT_EQ(console.opened, 0);
+    const auto result = backupController(console.transfer, 0x010D);
+    EXPECT_TRUE(result.received);
+    EXPECT_FALSE(result.complete());
+    EXPECT_EQ(failedBlocksText(result.failed),
+              "Useroffs10 (block 12) did not answer, FactoryTune14 (block 50) came short, "
+              "FactoryTune33 (block 69) refused (status 3)");
+}
+
 INSTANTIATE_TEST_SUITE_P(Firmware, BackupRestoreProcess, ::testing::Values("1.12", "1.13", "1.30"),
                          [](const ::testing::TestParamInfo<const char*>& p) {
                              std::string name = p.param;

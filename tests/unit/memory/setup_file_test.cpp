@@ -104,6 +104,21 @@ std::string expectedBackup(Firmware firmware) {
     return text;
 }
 
+// One whole section of that file, header to empty line.
+std::string sectionOf(Firmware firmware, const std::string& name) {
+    const std::string text = expectedBackup(firmware);
+    const auto start = text.find("[" + name + "]\r\n");
+    const auto end = text.find("\r\n\r\n", start);
+    return text.substr(start, end + 4 - start);
+}
+
+// The text with the first occurrence of from replaced.
+std::string edited(std::string text, const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
 // Marks the simulated controller's memory so that every kind of value shows in a backup.
 void markMemory(SimLink& s) {
     const int welcomeBlock = s.version() >= kFirmware113 ? kFactoryBlock : kUserBlock;
@@ -127,8 +142,8 @@ TEST_P(BackupPerFirmware, TheSavedTextIsExactlyTheBlocksInFileOrder) {
     std::vector<std::pair<int, int>> progress;
     const auto result = backupController(
         *s.transfer, s.version(), [&](int done, int total) { progress.emplace_back(done, total); });
-    ASSERT_TRUE(result.received);
-    EXPECT_EQ(result.missing, 0);
+    ASSERT_TRUE(result.complete());
+    EXPECT_TRUE(result.failed.empty());
     EXPECT_EQ(s.transfer->fileText(), expectedBackup(GetParam()));
     ASSERT_EQ(progress.size(), 69u);
     EXPECT_EQ(progress.front(), std::make_pair(0, 68));
@@ -255,6 +270,53 @@ TEST(Backup, NoFactoryBlockMeansNothingToSaveAndUserIsNotAsked) {
     EXPECT_EQ(reads, 0);
 }
 
+TEST(Backup, EveryBlockThatFailsIsNamedAndTheBackupIsNotComplete) {
+    sim::BlockFaults faults;
+    faults.silent = {12};
+    faults.shortened = {50};
+    faults.refused = {69};
+    SimLink s(Firmware::V1_13, 1, faults);
+    const auto result = backupController(*s.transfer, s.version());
+    EXPECT_TRUE(result.received);
+    EXPECT_FALSE(result.complete());
+    EXPECT_EQ(failedBlocksText(result.failed),
+              "Useroffs10 (block 12) did not answer, FactoryTune14 (block 50) came short, "
+              "FactoryTune33 (block 69) refused (status 3)");
+    // The silent block was tried four times, and the blocks after each failure still read.
+    int tries = 0, after = 0;
+    for (const auto& c : s.received()) {
+        tries += c[1] == 5 && c[2] == 12;
+        after += c[1] == 5 && c[2] == 13;
+    }
+    EXPECT_EQ(tries, 4);
+    EXPECT_EQ(after, 1);
+}
+
+TEST(Backup, AFactoryBlockThatComesShortStopsAtOnceAndSaysSo) {
+    sim::BlockFaults faults;
+    faults.shortened = {0};
+    SimLink s(Firmware::V1_30, 1, faults);
+    const auto result = backupController(*s.transfer, s.version());
+    EXPECT_FALSE(result.received);
+    EXPECT_EQ(failedBlocksText(result.failed), "Factory (block 0) came short");
+    int reads = 0;
+    for (const auto& c : s.received()) reads += c[1] == 5;
+    EXPECT_EQ(reads, 1);
+}
+
+TEST(Backup, APortThatClosesMidwayEndsTheBackupAtTheBlockItReached) {
+    SimLink s(Firmware::V1_13);
+    int blocks = 0;
+    const auto result = backupController(*s.transfer, s.version(), [&](int done, int) {
+        blocks = done;
+        if (done == 10) s.port->ClosePort();
+    });
+    EXPECT_FALSE(result.complete());
+    ASSERT_EQ(result.failed.size(), 1u);
+    EXPECT_EQ(failedBlocksText(result.failed), "Useroffs9 (block 11) was cut off: the port closed");
+    EXPECT_EQ(blocks, 10);
+}
+
 class RestoreTest : public ::testing::Test {
   protected:
     RestoreTest() : s(Firmware::V1_30) {}
@@ -281,32 +343,57 @@ class RestoreTest : public ::testing::Test {
     RestoreResult result;
 };
 
-TEST_F(RestoreTest, AFileFromOldFirmwareLoadsWithTheLayoutsOfTheControllerBeingLoaded) {
-    ASSERT_FALSE(load(lines({"[Factory]", "mot_maxvel=900", "model=Old", "", "[User]", "bipbip=0",
-                             "welcome=Hello", "civ_mode=1"})));
-    ASSERT_FALSE(result.failed);
-    const auto w = writes();
-    ASSERT_EQ(w.size(), 2u);
-    EXPECT_EQ(w[0].size(), 4u + 108u);
-    EXPECT_EQ(w[1].size(), 4u + 42u);
-    EXPECT_EQ(s.memory().integer(kFactoryBlock, "mot_maxvel"), 900);
-    EXPECT_EQ(s.memory().text(kFactoryBlock, "model"), "Old");
-    // Fields only the newer layouts have: 0 and empty text.
-    EXPECT_EQ(s.memory().integer(kFactoryBlock, "v24l1"), 0);
-    EXPECT_EQ(s.memory().text(kFactoryBlock, "welcome"), "");
-    EXPECT_EQ(s.memory().integer(kUserBlock, "bipbip"), 0);
-    EXPECT_EQ(result.skipped, 66);
+TEST_F(RestoreTest, AFileFromOldFirmwareIsRefusedNamingTheFieldsTheNewerLayoutsNeed) {
+    // Loaded, its missing fields would go out as 0: +24 V windows, lengths, the welcome text.
+    const auto problem = load(expectedBackup(Firmware::V1_12));
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("[Factory] lacks max_estensio2, max_estensio3, max_estensio4, "
+                            "welcome, eeprom_vers, v24l1, v24l2, v24l3, v24h1, v24h2, v24h3, "
+                            "v24mess, reser; [User] lacks rtx_mode"),
+              std::string::npos)
+        << *problem;
+    EXPECT_NE(problem->find("Nothing was sent."), std::string::npos);
+    EXPECT_TRUE(s.received().empty());
+}
+
+TEST(Restore, ANewerFileIntoAnOlderControllerIsRefusedForTheFieldsItsUserBlockLacks) {
+    // The older User block holds the welcome text and the CI-V settings, which a newer file
+    // does not carry; its Factory fields are all there.
+    SimLink old(Firmware::V1_12);
+    TempDir dir;
+    ProfileFile source(dir.write("new.skarnel", expectedBackup(Firmware::V1_30)));
+    const auto problem = checkSetupFile(source, old.version(), false);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find(": [User] lacks welcome, civ_mode, civ_brate, civ_proto."),
+              std::string::npos)
+        << *problem;
 }
 
 TEST_F(RestoreTest, SectionAndKeyNamesMatchWithoutRegardToCase) {
-    ASSERT_FALSE(load(lines({"[factory]", "MOT_MAXVEL=1234", "[USEROFFS3]", "Offset2=-7"})));
+    const std::string factory =
+        edited(edited(sectionOf(Firmware::V1_30, "Factory"), "[Factory]", "[factory]"),
+               "mot_maxvel=1000", "MOT_MAXVEL=1234");
+    const std::string offsets =
+        edited(edited(sectionOf(Firmware::V1_30, "Useroffs3"), "[Useroffs3]", "[USEROFFS3]"),
+               "offset2=0", "Offset2=-7");
+    ASSERT_FALSE(load(factory + offsets));
     EXPECT_EQ(s.memory().integer(kFactoryBlock, "mot_maxvel"), 1234);
     EXPECT_EQ(s.memory().integer(5, "offset2"), -7);
 }
 
-TEST_F(RestoreTest, AMissingKeyIsSentAsZeroAndALongModelIsCutWithoutZero) {
-    ASSERT_FALSE(load(lines({"[User]", "bipbip=1", "[Factory]", "model=ABCDEFGHIJKLMNOPQRST"})));
-    EXPECT_EQ(s.memory().integer(kUserBlock, "lingua"), 0);
+TEST_F(RestoreTest, ASectionThatLacksFieldsSendsNothingAndNamesThem) {
+    const std::string user = edited(edited(sectionOf(Firmware::V1_30, "User"), "lingua=1\r\n", ""),
+                                    "rtx_addrT=0\r\n", "");
+    const auto problem = load(sectionOf(Firmware::V1_30, "Factory") + user);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("[User] lacks lingua, rtx_addrT."), std::string::npos) << *problem;
+    EXPECT_EQ(problem->find("[Factory]"), std::string::npos) << *problem;
+    EXPECT_TRUE(s.received().empty());
+}
+
+TEST_F(RestoreTest, ALongModelIsCutWithoutZero) {
+    ASSERT_FALSE(load(edited(sectionOf(Firmware::V1_30, "Factory"), "model=SkarNel KT-6",
+                             "model=ABCDEFGHIJKLMNOPQRST")));
     const Bytes factory = s.memory().read(kFactoryBlock).value();
     EXPECT_EQ(std::string(factory.begin() + 35, factory.begin() + 51), "ABCDEFGHIJKLMNOP");
 }
@@ -365,9 +452,10 @@ TEST_F(RestoreTest, AFileThatIsNotTextOrNotAFileIsRefusedWithItsOwnReason) {
     EXPECT_TRUE(s.received().empty());
 }
 
-TEST_F(RestoreTest, TheFirstFailedWriteStopsTheRest) {
-    ASSERT_FALSE(load(lines({"[Factory]", "mot_maxvel=1", "[User]", "bipbip=1", "[Useroffs1]",
-                             "offset1=1", "[Useroffs2]", "offset1=2"}),
+TEST_F(RestoreTest, TheFirstFailedWriteStopsTheRestAndSaysWhere) {
+    ASSERT_FALSE(load(sectionOf(Firmware::V1_30, "Factory") + sectionOf(Firmware::V1_30, "User") +
+                          sectionOf(Firmware::V1_30, "Useroffs1") +
+                          sectionOf(Firmware::V1_30, "Useroffs2"),
                       false));
     ASSERT_FALSE(result.failed);
     // Now a unit that is not there: the first write fails and nothing follows it.
@@ -377,6 +465,8 @@ TEST_F(RestoreTest, TheFirstFailedWriteStopsTheRest) {
     result = restoreController(*s.transfer, s.version());
     EXPECT_TRUE(result.failed);
     EXPECT_EQ(result.failedBlock, 0);
+    EXPECT_EQ(result.failedSection, "Factory (block 0)");
+    EXPECT_EQ(result.reason, "it was refused (status 3)");
     EXPECT_EQ(writes().size(), 1u);  // block 0, refused; nothing after it
 }
 

@@ -11,7 +11,6 @@
 namespace kt6 {
 namespace {
 
-
 // An INI file with this text, removed again at the end of the test.
 class IniText {
   public:
@@ -135,15 +134,16 @@ TEST_F(WriteBlockTest, AWriteWithoutAnswerFailsAfterFourTries) {
 }
 
 TEST_F(WriteBlockTest, SetupBlocksGoDirectToTheMasterAndAddressedToALinkedUnit) {
-    const IniText ini("[Factory]\r\nmot_maxvel=1000\r\n[User]\r\nlingua=1\r\n");
-    transfer.setSourceIni(ini.open());
-    ASSERT_FALSE(transfer.WriteSetupBlock(6, FactoryLayout1, "Factory"));
-    ASSERT_FALSE(transfer.WriteSetupBlock(7, UserLayout1, "User"));
+    Bytes factory(45, 0);
+    Bytes user(35, 0);
+    user[6] = 1;
+    ASSERT_FALSE(transfer.WriteSetupBlock(6, factory));
+    ASSERT_FALSE(transfer.WriteSetupBlock(7, user));
     transfer.setUnits({true, 2});
-    ASSERT_FALSE(transfer.WriteSetupBlock(7, UserLayout2, "User"));
+    ASSERT_FALSE(transfer.WriteSetupBlock(7, Bytes(42, 0)));
     // Ticked but "Master": still the direct command.
     transfer.setUnits({true, 0});
-    ASSERT_FALSE(transfer.WriteSetupBlock(6, FactoryLayout1, "Factory"));
+    ASSERT_FALSE(transfer.WriteSetupBlock(6, factory));
     ASSERT_EQ(controller.commands(6).size(), 2u);
     ASSERT_EQ(controller.commands(7).size(), 1u);
     ASSERT_EQ(controller.commands(4).size(), 1u);

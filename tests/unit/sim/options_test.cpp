@@ -6,6 +6,18 @@
 namespace kt6::sim {
 namespace {
 
+TEST(SimOptions, BlockFaultsNameBlocksAndRefuseNumbersOutsideTheMap) {
+    const auto parsed = parseSimOptions({"--silent-block", "12", "--silent-block=13",
+                                         "--short-block", "0", "--refuse-block", "69"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const BlockFaults& f = parsed.options->model.blockFaults;
+    EXPECT_EQ(f.silent, (std::set<int>{12, 13}));
+    EXPECT_EQ(f.shortened, (std::set<int>{0}));
+    EXPECT_EQ(f.refused, (std::set<int>{69}));
+    EXPECT_FALSE(parseSimOptions({"--short-block", "70"}).options);
+    EXPECT_FALSE(parseSimOptions({"--refuse-block", "x"}).options);
+}
+
 TEST(SimOptions, EveryOptionIsTaken) {
     const auto parsed =
         parseSimOptions({"--link",    "/tmp/kt6", "--firmware=1.30", "--drivers",  "4",
