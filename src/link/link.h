@@ -1,7 +1,8 @@
 #pragma once
 // The command exchange with the controller: frames out, frames in, the one blocking
 // SendCommand with sequence matching and retries, the fire-and-forget PostCommand of the
-// status poll, and the 50 ms link timer that counts every wait.
+// status poll, and the 50 ms link timer that counts every wait. The exchange engine decides
+// every frame, match and try; this class only waits for it, the way the window always has.
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -13,19 +14,17 @@
 #include "link/bytes.h"
 #include "link/comm32.h"
 #include "link/event_pump.h"
+#include "link/exchange_engine.h"
 #include "link/frame.h"
 #include "link/named_colour.h"
 
 namespace kt6 {
 
-inline constexpr std::chrono::milliseconds kLinkTick{50};
 inline constexpr std::chrono::milliseconds kWaitStep{10};
-inline constexpr std::uint8_t kNoReply = 255;
-inline constexpr std::uint8_t kSequenceFlag = 0x80;
 
 // What the link timer and the frame writer ask the window to paint.
 class LinkObserver {
-public:
+  public:
     virtual ~LinkObserver() = default;
     virtual void txLamp(NamedColour) {}
     virtual void rxLamp(NamedColour) {}
@@ -41,8 +40,33 @@ public:
                                  std::uint8_t /*status*/) {}
 };
 
+// What an exchange that waits on the port itself waits with: a clock and the port's wait.
+class PortWaiter {
+  public:
+    virtual ~PortWaiter() = default;
+    // The time now, from an origin at which a link timer would have ticked.
+    virtual LinkTime now() = 0;
+    // Waits up to the given time, returning early when input arrives.
+    virtual void waitForInput(std::chrono::milliseconds timeout) = 0;
+};
+
+// The steady clock, from the moment this was made, and the port's own wait.
+class SteadyPortWaiter : public PortWaiter {
+  public:
+    explicit SteadyPortWaiter(Comm32& port);
+    LinkTime now() override;
+    void waitForInput(std::chrono::milliseconds timeout) override;
+
+  private:
+    Comm32& port_;
+    std::chrono::steady_clock::time_point origin_;
+};
+
 class Link {
-public:
+    // First, so the counters the protocol names below can refer into it.
+    ExchangeEngine engine_;
+
+  public:
     Link(Comm32& port, EventPump& pump);
 
     void setObserver(LinkObserver* observer) { observer_ = observer; }
@@ -58,6 +82,11 @@ public:
     // can run inside a wait). Work that holds the link may send its own exchanges.
     std::uint8_t SendCommand(std::uint8_t code, const Bytes& data, bool flag, int tries,
                              int timeoutMs);
+    // The same exchange for command-line tools and tests: waits on the port through waiter,
+    // processing no events, with the same guards, frames and retries; each try ends where a
+    // link timer ticking from waiter's origin would end it. The reply data is in the outcome
+    // (RxPayload holds the last frame of the read that brought it, which may be another).
+    Outcome SendCommandBlocking(const Command& command, PortWaiter& waiter);
     // Sends a command without waiting; the status poll picks up its reply.
     void PostCommand(std::uint8_t code, const Bytes& data);
     // The reply to the last posted request, when an exchange received it while waiting for
@@ -71,7 +100,7 @@ public:
     // Holds the link for as long as it lives: exchanges and posted frames hold it, and so
     // may a service sequence across its pauses. While held, deferred work waits.
     class Hold {
-    public:
+      public:
         explicit Hold(Link& link) : link_(link) { ++link_.depth_; }
         ~Hold() {
             if (--link_.depth_ == 0) link_.scheduleDeferred();
@@ -79,20 +108,20 @@ public:
         Hold(const Hold&) = delete;
         Hold& operator=(const Hold&) = delete;
 
-    private:
+      private:
         Link& link_;
     };
 
     // A wait inside held work: an exchange waiting for its reply, or a service sequence's
     // pause. Events run meanwhile, and no exchange they start may go out until it ends.
     class Wait {
-    public:
+      public:
         explicit Wait(Link& link) : hold_(link), link_(link) { ++link_.waiting_; }
         ~Wait() { --link_.waiting_; }
         Wait(const Wait&) = delete;
         Wait& operator=(const Wait&) = delete;
 
-    private:
+      private:
         Hold hold_;
         Link& link_;
     };
@@ -116,30 +145,40 @@ public:
     const std::string& logText() const { return log_; }
     void clearLog() { log_.clear(); }
 
-    // Link state, as the protocol names it.
-    std::int32_t TxSequence = 12;
+    // Link state, as the protocol names it. The sequence counters are the engine's.
+    std::int32_t& TxSequence = engine_.sequences().tx;
     bool ExchangeEnabled = false;
+    // Kept as the protocol counts it, for whoever reads it; the engine's own clock decides.
     std::int32_t WaitedMs = 0;
-    std::int32_t LastPostedSequence = 0;
-    std::int32_t LastPostedCommand = 0;
+    std::int32_t& LastPostedSequence = engine_.sequences().lastPosted;
+    std::int32_t& LastPostedCommand = engine_.sequences().lastPostedCommand;
     std::int32_t BlinkTicks = 0;
     // Status-poll ticks, while online, without any good frame; reset by the reply to the
     // poll's request or by any reply an exchange receives.
     std::int32_t MissedPolls = 0;
 
-    Bytes& RxPayload() { return receiver_.payload(); }
-    bool InFrame() const { return receiver_.inFrame(); }
-    bool EscapePending() const { return receiver_.escapePending(); }
+    Bytes& RxPayload() { return engine_.receiver().payload(); }
+    bool InFrame() const { return engine_.receiver().inFrame(); }
+    bool EscapePending() const { return engine_.receiver().escapePending(); }
 
-private:
+  private:
     void scheduleDeferred();
     void runDeferred();
     void warn(std::string_view text);
+    void refuseFrame(std::size_t contentSize);
+    // False (and says why, when it is a nested call) when no exchange may start now.
+    bool mayStartExchange(std::uint8_t code);
+    // Writes a frame the engine gave (empty: content it could not frame, refused as
+    // WriteFrame refuses it); pumping events once first, as WriteFrame does, unless blocking.
+    void writeEngineFrame(const Bytes& frame, std::size_t contentSize, bool pump);
+    void writeEncoded(const Bytes& frame, bool pump);
+    // Reads what has arrived up to the end of one frame and gives it to the engine: the
+    // reply's status when it completed the exchange.
+    std::optional<std::uint8_t> receiveReply(std::uint8_t code, const Bytes& data);
 
     Comm32& port_;
     EventPump& pump_;
     LinkObserver* observer_ = nullptr;
-    FrameReceiver receiver_;
     std::string log_;
     int depth_ = 0;
     int waiting_ = 0;
@@ -147,8 +186,9 @@ private:
     bool shutDown_ = false;
     bool deferredPosted_ = false;
     std::deque<std::function<void()>> deferred_;
-    // Kept for the poll rather than dropped: its next tick reads it as its reply.
-    std::optional<Bytes> keptPollReply_;
+    // The link timer's ticks as time, kLinkTick each: the engine's clock in the nested wait,
+    // so a try ends on the very tick that took WaitedMs past its time-out.
+    LinkTime tickClock_{0};
 };
 
 }  // namespace kt6
