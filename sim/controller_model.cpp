@@ -12,17 +12,24 @@ ControllerModel::ControllerModel(ModelOptions options, TimePoint start)
       controller_(options.controller),
       faults_(options.faults, options.seed),
       lineFreeAt_(start),
+      rxLineFreeAt_(start),
       start_(start) {}
 
 void ControllerModel::receive(std::span<const std::uint8_t> bytes, TimePoint at) {
     for (std::uint8_t b : bytes) {
+        // A pseudo-terminal hands over a whole write at once; a cable does not.
+        TimePoint arrived = at;
+        if (options_.pace) {
+            arrived = std::max(at, rxLineFreeAt_) + kByteTime;
+            rxLineFreeAt_ = arrived;
+        }
         if (b == kFrameStart) wireIn_.clear();
         if (trace_) wireIn_.push_back(b);
         const auto event = receiver_.feed(b);
         if (event == FrameReceiver::Event::GoodFrame) {
-            frameArrived(wireIn_, at);
+            frameArrived(wireIn_, arrived);
         } else if (event == FrameReceiver::Event::BadFrame) {
-            traceLine(at, "IN", wireIn_, "bad frame, ignored");
+            traceLine(arrived, "IN", wireIn_, "bad frame, ignored");
         }
         if (event != FrameReceiver::Event::None) wireIn_.clear();
     }
@@ -94,11 +101,12 @@ void ControllerModel::send(const Bytes& reply, const Bytes& command, TimePoint d
     if (corrupted) marks += "  [corrupted]";
     traceLine(due, "OUT", wire, text + marks);
 
+    // Paced, a byte can be read once its stop bit is in: a byte time after its start bit left.
     TimePoint at = due;
     if (options_.pace) at = std::max(due, lineFreeAt_);
     for (std::uint8_t b : wire) {
-        out_.push_back({at, b});
         if (options_.pace) at += kByteTime;
+        out_.push_back({at, b});
     }
     lineFreeAt_ = at;
 }

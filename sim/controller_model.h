@@ -1,8 +1,9 @@
 #pragma once
-// The simulated controller as the wire sees it: bytes in with the time they arrived, bytes out
+// The simulated controller as the wire sees it: bytes in with the time they were seen, bytes out
 // with the time they are due. Frames are assembled with the link's codec; a retransmission of
 // the frame last executed is answered again without running it twice; faults are injected
-// here; with pacing on, replies leave at the wire's 19200 bit/s.
+// here; with pacing on, the wire's 19200 bit/s holds both ways: a command is taken when its end
+// byte could have arrived, and its reply leaves at that rate.
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -43,7 +44,9 @@ class ControllerModel {
 
     explicit ControllerModel(ModelOptions options, TimePoint start = {});
 
-    // Bytes that arrived from the console at this time.
+    // Bytes the console wrote, seen at this time. Paced, each is taken one byte time after the
+    // later of `at` and the end of the byte before it, so a frame read in one piece still runs
+    // only once its end byte could have crossed the line.
     void receive(std::span<const std::uint8_t> bytes, TimePoint at);
     // When the next byte is due; nothing when nothing is queued.
     std::optional<TimePoint> nextDue() const;
@@ -82,7 +85,8 @@ class ControllerModel {
     FrameReceiver receiver_;
     Bytes wireIn_;  // the raw bytes of the frame being received, for the trace
     std::deque<Pending> out_;
-    TimePoint lineFreeAt_{};
+    TimePoint lineFreeAt_{};    // our sending side: when the last queued reply byte has left
+    TimePoint rxLineFreeAt_{};  // the console's side: when its last byte has arrived
     Bytes lastCommand_;
     TimePoint lastCommandAt_{};
     Bytes lastReply_;

@@ -143,6 +143,8 @@ int run(const SimOptions& options) {
         }
         if (ready > 0 && (p.revents & POLLIN) != 0) {
             const ssize_t got = ::read(pty->master(), buffer.data(), buffer.size());
+            // A whole frame often comes in one read; stamped with the time it was read, the
+            // model spreads it over the line's byte times itself when pacing.
             if (got > 0)
                 model.receive(
                     std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(got)),

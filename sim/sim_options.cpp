@@ -35,7 +35,7 @@ std::string simUsage() {
            "  --units N         linked units whose memory blocks can be addressed (default 1)\n"
            "  --memory FILE     memory blocks: loaded at start, saved on change and at exit\n"
            "  --trace FILE      one line per frame in and out: time, hex, meaning\n"
-           "  --pace            send replies at the real 19200 bit/s, 10 bits a byte\n"
+           "  --pace            keep to the line's 19200 bit/s, 10 bits a byte, both ways\n"
            "  --drop P          lose a received frame with probability P (0 to 1)\n"
            "  --corrupt P       flip one bit of a reply with probability P\n"
            "  --no-reply P      act on a command but lose its reply with probability P\n"

@@ -1,7 +1,8 @@
-// A full backup (68 blocks) and a full restore against kt6-sim --pace, which answers at the
-// real 19200 bit/s, each beside the wire time of its frames taken from the simulator's trace:
-// every frame's bytes at 10 bits a byte, plus the controller's own time from a command's
-// arrival to its reply. The ratio is what the console adds.
+// A full backup (68 blocks) and a full restore against kt6-sim --pace, which holds the real
+// 19200 bit/s both ways, each beside the wire time of its frames taken from the simulator's
+// trace: every frame's bytes at 10 bits a byte, plus the controller's own time from a command's
+// end byte to its reply's first. The console waits for each reply before its next command, so
+// the ratio cannot fall below 1; what it shows above that is what the console adds.
 #include <unistd.h>
 
 #include <chrono>
@@ -45,8 +46,10 @@ std::vector<TraceLine> readTrace(const fs::path& path) {
     return lines;
 }
 
-// Wire time of the trace lines from `first` on: each exchange's bytes plus the controller's
-// time between the command and its reply.
+// Wire time of the trace lines from `first` on: each exchange's bytes both ways plus the
+// controller's time between them. The simulator stamps a command with the arrival of its end
+// byte and a reply with the start of its first, so the difference is turnaround and memory
+// time only.
 double wireSeconds(const std::vector<TraceLine>& lines, std::size_t first) {
     double seconds = 0;
     const TraceLine* command = nullptr;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "sim_wire.h"
 
 namespace kt6::sim::testing {
@@ -65,6 +68,32 @@ TEST(RepeatedFrames, ABadChecksumFrameIsIgnored) {
     EXPECT_EQ(wire.model.executedCount(), 0u);
 }
 
+ModelOptions paced(bool pace) {
+    ModelOptions options;
+    options.pace = pace;
+    return options;
+}
+
+// The times, from the model's start, at which the trace shows frames coming in.
+struct TracedModel {
+    explicit TracedModel(ModelOptions options) : model(options) {
+        model.setTrace([this](std::string_view line) {
+            if (line.find(" IN ") != std::string_view::npos)
+                in.push_back(std::stod(std::string(line)));
+        });
+    }
+    ControllerModel model;
+    std::vector<double> in;
+};
+
+double secondsOf(TimePoint t) {
+    return std::chrono::duration<double>(t - TimePoint{}).count();
+}
+
+Duration wireTime(const Bytes& bytes) {
+    return static_cast<int>(bytes.size()) * kByteTime;
+}
+
 TEST(ReplyTiming, RepliesAreDueAfterTheTurnaroundAllAtOnceUnpaced) {
     Wire wire;
     wire.model.receive(frameFor(1, 1), at(1s));
@@ -74,11 +103,13 @@ TEST(ReplyTiming, RepliesAreDueAfterTheTurnaroundAllAtOnceUnpaced) {
 }
 
 TEST(ReplyTiming, PacedRepliesLeaveAtTheWireRate) {
-    ModelOptions options;
-    options.pace = true;
-    Wire wire(options);
-    wire.model.receive(frameFor(1, 1), at(1s));
-    const TimePoint first = at(1s) + kTurnaround;
+    Wire wire(paced(true));
+    const Bytes request = frameFor(1, 1);
+    wire.model.receive(request, at(1s));
+    // The reply's first start bit goes out a turnaround after the request's end byte is in; a
+    // byte can be read once its stop bit has arrived.
+    const TimePoint first = at(1s) + wireTime(request) + kTurnaround + kByteTime;
+    EXPECT_EQ(wire.model.dueCount(first - 1ns), 0u);
     EXPECT_EQ(wire.model.dueCount(first), 1u);
     EXPECT_EQ(wire.model.dueCount(first + 10 * kByteTime), 11u);
     const Bytes some = wire.model.takeDue(first + 4 * kByteTime);
@@ -88,6 +119,80 @@ TEST(ReplyTiming, PacedRepliesLeaveAtTheWireRate) {
     wire.model.receive(frameFor(2, 8, {5}), first);
     wire.model.takeDue(first + 16 * kByteTime);
     EXPECT_EQ(wire.model.nextDue(), first + 17 * kByteTime);
+}
+
+TEST(ReplyTiming, APacedRequestReadInOnePieceRunsOnlyOnceItsEndByteCouldHaveArrived) {
+    TracedModel m(paced(true));
+    const Bytes request = frameFor(3, 5, {0, 0});  // a block read, seen whole in one read
+    m.model.receive(request, at(1s));
+    const TimePoint arrived = at(1s) + wireTime(request);
+    ASSERT_EQ(m.in.size(), 1u);
+    EXPECT_NEAR(m.in[0], secondsOf(arrived), 1e-6);  // the trace's resolution
+    EXPECT_EQ(m.model.executedCount(), 1u);
+    // The reply's first byte leaves a turnaround later and is in a byte time after that.
+    EXPECT_EQ(m.model.nextDue(), arrived + kTurnaround + kByteTime);
+    EXPECT_EQ(m.model.dueCount(arrived + kTurnaround + kByteTime - 1ns), 0u);
+}
+
+TEST(ReplyTiming, APacedExchangeTakesItsBytesBothWaysPlusTheTurnaround) {
+    ControllerModel model(paced(true));
+    const Bytes request = frameFor(3, 5, {0, 0});
+    model.receive(request, at(1s));
+    Bytes reply;
+    TimePoint lastIn{};
+    while (const auto due = model.nextDue()) {
+        lastIn = *due;
+        const Bytes got = model.takeDue(*due);
+        reply.insert(reply.end(), got.begin(), got.end());
+    }
+    ASSERT_EQ(framesIn(reply).size(), 1u);
+    EXPECT_EQ(lastIn, at(1s) + wireTime(request) + kTurnaround + wireTime(reply));
+}
+
+TEST(ReplyTiming, APacedBlockWriteStartsItsMemoryTimeAfterItsOwnBytes) {
+    ControllerModel model(paced(true));
+    Bytes data{0, 0};
+    data.resize(2 + 32, 0x55);
+    const Bytes request = frameFor(4, 4, data);
+    model.receive(request, at(1s));
+    EXPECT_EQ(model.nextDue(),
+              at(1s) + wireTime(request) + kTurnaround + kBlockWriteTime + kByteTime);
+}
+
+TEST(ReplyTiming, PacedBytesAlreadyAtTheWireRateAreNotHeldFurther) {
+    ControllerModel model(paced(true));
+    const Bytes request = frameFor(3, 1);
+    for (std::size_t i = 0; i < request.size(); ++i)
+        model.receive(Bytes{request[i]}, at(1s) + static_cast<int>(i) * kByteTime);
+    EXPECT_EQ(model.nextDue(), at(1s) + wireTime(request) + kTurnaround + kByteTime);
+
+    // After a pause the line is idle: the rest arrives from when it was written.
+    ControllerModel late(paced(true));
+    late.receive(Bytes(request.begin(), request.begin() + 2), at(1s));
+    late.receive(Bytes(request.begin() + 2, request.end()), at(2s));
+    EXPECT_EQ(late.nextDue(),
+              at(2s) + wireTime(request) - 2 * kByteTime + kTurnaround + kByteTime);
+}
+
+TEST(ReplyTiming, TwoFramesInOneReadArriveOneAfterTheOtherOnlyWhenPaced) {
+    const Bytes a = frameFor(3, 1);
+    const Bytes b = frameFor(4, 9);
+    Bytes both = a;
+    both.insert(both.end(), b.begin(), b.end());
+
+    TracedModel p(paced(true));
+    p.model.receive(both, at(1s));
+    ASSERT_EQ(p.in.size(), 2u);
+    EXPECT_NEAR(p.in[0], secondsOf(at(1s) + wireTime(a)), 1e-6);
+    EXPECT_NEAR(p.in[1], secondsOf(at(1s) + wireTime(both)), 1e-6);
+
+    TracedModel u(paced(false));
+    u.model.receive(both, at(1s));
+    ASSERT_EQ(u.in.size(), 2u);
+    EXPECT_EQ(u.in[0], 1.0);
+    EXPECT_EQ(u.in[1], 1.0);
+    EXPECT_EQ(u.model.nextDue(), at(1s) + kTurnaround);
+    EXPECT_EQ(u.model.executedCount(), 2u);
 }
 
 ModelOptions faulty(FaultRates rates, std::uint64_t seed) {
