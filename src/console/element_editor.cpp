@@ -135,15 +135,16 @@ void ElementEditor::showLengths(const ElementLengths& lengths) {
 
 void ElementEditor::ModifyElemets1Click() {
     if (!services_.mayOpen(ServiceFunction::ModifyElements)) return;
-    ServiceScreens::Run run(services_);
-    runSteps(editorWalkInSteps(), services_);
-    Panel_Menu_->show();
-    // Copies taken once: the display under the panel goes on being refreshed, these do not.
-    lfreq_mod_el_->setText(labelText(window_, "lFreq"));
-    lband_mod_elem_->setText(labelText(window_, "lBanda"));
-    services_.pause(kMenuKeyPause);
-    services_.key(3, false, true);
+    services_.runSequence(editorWalkInSteps(), [this] {
+        Panel_Menu_->show();
+        // Copies taken once: the display under the panel goes on being refreshed, these do not.
+        lfreq_mod_el_->setText(labelText(window_, "lFreq"));
+        lband_mod_elem_->setText(labelText(window_, "lBanda"));
+        services_.runSequence(editorSelectSteps(), [this] { showSteppers(); });
+    });
+}
 
+void ElementEditor::showSteppers() {
     B_yes_->hide();
     B_no_->hide();
     for (std::size_t c = 0; c < 4; ++c) {
@@ -206,13 +207,10 @@ void ElementEditor::B_noClick() {
 
 void ElementEditor::b_cancelClick() {
     if (services_.running()) return;
-    ServiceScreens::Run run(services_);
-    window_.ShowFrontKeys();
-    services_.key(8, false, true);
-    services_.pause(kEditorExitPause);
-    services_.key(8, false, true);
-    Panel_Menu_->hide();
-    services_.returnKey();
+    services_.runSequence(editorExitSteps(), [this] {
+        Panel_Menu_->hide();
+        services_.returnKey();
+    });
 }
 
 }  // namespace kt6

@@ -45,6 +45,8 @@ class ElementEditor : public QObject {
 
   private:
     void step(std::size_t column, bool up);
+    // The steppers, captions and lengths once the controller's editor is open.
+    void showSteppers();
     void showLengths(const ElementLengths& lengths);
 
     FmMain& window_;

@@ -23,7 +23,8 @@
 #include "console/keyboard.h"
 #include "console/lamp.h"
 #include "console/qt_event_pump.h"
-#include "console/qt_pauser.h"
+#include "console/qt_scheduler.h"
+#include "console/service_screens.h"
 #include "console/setup_panel.h"
 #include "console/status_bar.h"
 #include "console/whole_number.h"
@@ -73,8 +74,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
       pump_(std::make_unique<QtEventPump>(port_)),
       link_(port_, *pump_),
       poll_(link_, *this),
-      pauser_(options_.makePauser ? options_.makePauser(link_)
-                                  : std::unique_ptr<Pauser>(std::make_unique<QtPauser>(link_))),
+      scheduler_(options_.scheduler ? options_.scheduler : std::make_shared<QtScheduler>(this)),
       recovery_([this] { return reopenLostPort(); }) {
     setObjectName("fmMain");
     setWindowTitle(QString::fromLatin1(kTitle));
@@ -342,6 +342,7 @@ void FmMain::closeEvent(QCloseEvent* event) {
     // exchange now and start no other (the rest of a band key, deferred rig reports). The
     // link timer keeps running, it is what lets the wait see the end.
     link_.shutDown();
+    if (services_) services_->stop();
     tmPoll_.stop();
     tmRetry_.stop();
     event->accept();
@@ -512,7 +513,9 @@ void FmMain::tmTimerTimer() {
 
 void FmMain::tmPollTimer() {
     poll_.tick();
-    linkWatch_.tickEnded();
+    // While a sequence holds the poll back, no request of ours is out: a tick without a
+    // reply says nothing of the controller.
+    if (!services_ || !services_->running()) linkWatch_.tickEnded();
     refreshStatusBar();
 }
 
@@ -558,6 +561,14 @@ void FmMain::commandAnswered(std::uint8_t code, const Bytes& sent, std::uint8_t 
 
 void FmMain::announce(const QString& text) {
     statusBar_->announce(text);
+}
+
+bool FmMain::sequenceRunning() const {
+    return services_ && services_->running();
+}
+
+void FmMain::clearEvent() {
+    statusBar_->clearEvent();
 }
 
 void FmMain::refreshStatusBar() {

@@ -10,10 +10,10 @@
 
 #include "console/display_dimmer.h"
 #include "console/link_status.h"
+#include "core/scheduler.h"
 #include "link/comm32.h"
 #include "link/device_recovery.h"
 #include "link/link.h"
-#include "link/pauser.h"
 #include "link/serial_network.h"
 #include "link/status_poll.h"
 #include "radio/rig_tracker.h"
@@ -56,8 +56,8 @@ struct ConsoleOptions {
     std::filesystem::path devDir = "/dev";
     // Tests drive the status poll by hand; the link timer always runs, it bounds every wait.
     bool runPollTimer = true;
-    // The service sequences' pauses; real time in the window when empty.
-    std::function<std::unique_ptr<Pauser>(Link&)> makePauser;
+    // The timers the service sequences wait on; the window's own when empty.
+    std::shared_ptr<Scheduler> scheduler;
     // Show the service strip from the start (--service).
     bool serviceStrip = false;
     // The block transfers' short pauses; a real sleep when empty.
@@ -83,9 +83,13 @@ class FmMain : public QMainWindow, private LinkObserver, private PollView, priva
     bool portLost() const { return recovery_.retrying(); }
     const QTimer& retryTimer() const { return tmRetry_; }
     const QTimer& pollTimer() const { return tmPoll_; }
+    // A service sequence or editor walk is under way.
+    bool sequenceRunning() const;
     const ConsoleOptions& options() const { return options_; }
     // Tells the operator something in the status bar's events field ("Backup saved to ...").
     void announce(const QString& text);
+    // Empties the status bar's event field.
+    void clearEvent();
     ConsoleStatusBar* consoleStatusBar() const { return statusBar_; }
     SetupPanel& setupPanel() { return *setupPanel_; }
     // Whether the status poll is meant to run (block transfers stop it).
@@ -220,7 +224,7 @@ class FmMain : public QMainWindow, private LinkObserver, private PollView, priva
     std::unique_ptr<QtEventPump> pump_;
     Link link_;
     StatusPoll poll_;
-    std::unique_ptr<Pauser> pauser_;
+    std::shared_ptr<Scheduler> scheduler_;
     DeviceRecovery recovery_;
     PortReachability reachability_;
     // A retry tick fell inside an exchange: its attempt waits for the link to be free.

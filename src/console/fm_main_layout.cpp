@@ -358,7 +358,7 @@ void FmMain::buildScreens() {
     COM_VERIFY_->hide();
     Panel_Chiuso_->hide();
 
-    services_ = new ServiceScreens(*this, pnBlue_, *pauser_);
+    services_ = new ServiceScreens(*this, pnBlue_, *scheduler_);
     editor_ = new ElementEditor(*this, pnBlue_, *services_);
     ServiceScreens::stackScreens(pnBlue_);
 }

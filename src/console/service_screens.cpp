@@ -136,9 +136,13 @@ void setTip(QAction* item, std::string_view tip) {
 
 }  // namespace
 
-ServiceScreens::ServiceScreens(FmMain& window, QWidget* pnBlue, Pauser& pauser)
-    : QObject(&window), window_(window), pauser_(pauser) {
+ServiceScreens::ServiceScreens(FmMain& window, QWidget* pnBlue, Scheduler& scheduler)
+    : QObject(&window), window_(window), player_(scheduler) {
     setObjectName("ServiceScreens");
+    countdown_.setParent(this);
+    countdown_.setObjectName("tmCountdown");
+    countdown_.setInterval(1000);
+    connect(&countdown_, &QTimer::timeout, this, &ServiceScreens::tmCountdownTimer);
     for (const ScreenSpec& entry : kScreens) {
         auto* p = new QFrame(pnBlue);
         const QString name = QString::fromLatin1(entry.name);
@@ -188,14 +192,33 @@ void ServiceScreens::stackScreens(QWidget* pnBlue) {
     }
 }
 
-ServiceScreens::Run::Run(ServiceScreens& screens)
-    : screens_(screens), hold_(screens.window_.link()) {
-    screens_.running_ = true;
+void ServiceScreens::begin() {
+    if (depth_++ > 0) return;
+    running_ = true;
+    hold_.emplace(window_.link());
+    block_ = std::make_unique<InputBlock>();
 }
 
-ServiceScreens::Run::~Run() {
-    block_.dropPendingInput();
-    screens_.running_ = false;
+void ServiceScreens::end() {
+    if (depth_ == 0 || --depth_ > 0) return;
+    running_ = false;
+    hold_.reset();
+    block_.reset();
+}
+
+void ServiceScreens::stop() {
+    player_.cancel();
+    pauseEnded();
+    while (depth_ > 0) end();
+}
+
+void ServiceScreens::runSequence(std::span<const ServiceStep> steps, std::function<void()> then) {
+    begin();
+    const bool started = player_.play(steps, *this, [this, then = std::move(then)] {
+        if (then) then();
+        end();
+    });
+    if (!started) end();
 }
 
 GuardState ServiceScreens::guardState() const {
@@ -237,14 +260,12 @@ void ServiceScreens::refreshTips() {
 
 void ServiceScreens::open(ServiceFunction function) {
     if (!mayOpen(function)) return;
-    Run run(*this);
-    runSteps(openingSteps(function), *this);
+    runSequence(openingSteps(function));
 }
 
 void ServiceScreens::answer(ServiceAnswer a) {
     if (running_) return;
-    Run run(*this);
-    runSteps(answerSteps(a), *this);
+    runSequence(answerSteps(a));
 }
 
 void ServiceScreens::B_testact_YesClick() {
@@ -261,14 +282,53 @@ void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange) {
     }
 }
 
+void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange,
+                         std::function<void()> done) {
+    key(code, flag, enableExchange);
+    done();
+}
+
 void ServiceScreens::returnKey() {
     if (auto* key = window_.findChild<QAbstractButton*>(QStringLiteral("SpeedButton14"))) {
         key->click();
     }
 }
 
-void ServiceScreens::pause(std::chrono::milliseconds duration) {
-    pauser_.pause(duration);
+void ServiceScreens::pauseStarted(std::chrono::milliseconds duration) {
+    pauseWait_.emplace(window_.link());
+    // Only a wait behind a "please wait" screen is counted down; the menu's short gaps are not.
+    waitingFor_.clear();
+    for (ServiceScreen s : {ServiceScreen::Calibrate_of_course, ServiceScreen::Retracting_of_course,
+                            ServiceScreen::panel_test_go}) {
+        if (screen(s)->isHidden()) continue;
+        if (auto* title = screen(s)->findChild<QLabel*>(screen(s)->objectName() + "_Title"))
+            waitingFor_ = title->text();
+    }
+    if (waitingFor_.isEmpty()) return;
+    // Rounded up: the field reads "1 s left" in the last second, never "0 s left".
+    secondsLeft_ = static_cast<int>((duration.count() + 999) / 1000);
+    showSecondsLeft();
+    countdown_.start();
+}
+
+void ServiceScreens::tmCountdownTimer() {
+    if (secondsLeft_ > 1) --secondsLeft_;
+    showSecondsLeft();
+}
+
+void ServiceScreens::showSecondsLeft() {
+    window_.announce(QStringLiteral("%1: %2 s left").arg(waitingFor_).arg(secondsLeft_));
+}
+
+void ServiceScreens::pauseEnded() {
+    pauseWait_.reset();
+    if (!countdown_.isActive()) return;
+    countdown_.stop();
+    window_.clearEvent();
+}
+
+bool ServiceScreens::abandoned() const {
+    return window_.link().isShutDown();
 }
 
 void ServiceScreens::hideFrontKeys() {

@@ -3,13 +3,16 @@
 // wait" screens while the motors run, and the handlers that walk the controller's menus
 // behind them. The element editor shares the guard, the walk and the sequence hold.
 #include <QObject>
+#include <QString>
+#include <QTimer>
 #include <array>
 #include <memory>
+#include <optional>
 
-#include "console/qt_pauser.h"
-#include "console/service_sequences.h"
+#include "console/qt_scheduler.h"
+#include "core/service_sequences.h"
+#include "core/step_player.h"
 #include "link/link.h"
-#include "link/pauser.h"
 
 class QAction;
 class QFrame;
@@ -23,26 +26,32 @@ class ServiceScreens : public QObject, public ServiceActions {
     Q_OBJECT
   public:
     // Builds the screens, hidden, over the display area of pnBlue.
-    ServiceScreens(FmMain& window, QWidget* pnBlue, Pauser& pauser);
+    ServiceScreens(FmMain& window, QWidget* pnBlue, Scheduler& scheduler);
 
     // Puts the service screens, the editor, the retracted panel and the port prompt into
     // their stacking order (lowest first), above the display.
     static void stackScreens(QWidget* pnBlue);
 
     // A sequence under way: the link is held (no poll request, rig report or other exchange
-    // between its keys), input is dropped, and no other sequence may start.
+    // between its keys), input is dropped, and no other sequence may start. Run covers work
+    // done within one handler; runSequence keeps the same up across its pauses.
     class Run {
       public:
-        explicit Run(ServiceScreens& screens);
-        ~Run();
+        explicit Run(ServiceScreens& screens) : screens_(screens) { screens_.begin(); }
+        ~Run() { screens_.end(); }
         Run(const Run&) = delete;
         Run& operator=(const Run&) = delete;
 
       private:
         ServiceScreens& screens_;
-        Link::Hold hold_;
-        InputBlock block_;
     };
+    // Plays the steps and returns at once; then runs after the last step, still inside the
+    // sequence (it may start the next one).
+    void runSequence(std::span<const ServiceStep> steps, std::function<void()> then = {});
+    // The window is closing: the sequence ends where it stands.
+    void stop();
+    // The countdown of the Events field during a long wait (every second).
+    const QTimer& countdownTimer() const { return countdown_; }
     bool running() const { return running_; }
 
     GuardState guardState() const;
@@ -54,9 +63,14 @@ class ServiceScreens : public QObject, public ServiceActions {
     QFrame* screen(ServiceScreen s) const { return screens_[static_cast<std::size_t>(s)]; }
 
     // ServiceActions, on the window.
-    void key(std::uint8_t code, bool flag, bool enableExchange) override;
+    void key(std::uint8_t code, bool flag, bool enableExchange,
+             std::function<void()> done) override;
+    // A key press on its own, outside any step table.
+    void key(std::uint8_t code, bool flag, bool enableExchange);
     void returnKey() override;
-    void pause(std::chrono::milliseconds duration) override;
+    void pauseStarted(std::chrono::milliseconds duration) override;
+    void pauseEnded() override;
+    bool abandoned() const override;
     void hideFrontKeys() override;
     void showFrontKeys() override;
     void show(ServiceScreen s) override;
@@ -78,16 +92,31 @@ class ServiceScreens : public QObject, public ServiceActions {
     void B_Test_YesClick() { answer(ServiceAnswer::TestYes); }
     void B_test_NOClick() { answer(ServiceAnswer::TestNo); }
     void B_testact_YesClick();
+    // A second of a long wait gone: the Events field counts it down.
+    void tmCountdownTimer();
 
   private:
     void open(ServiceFunction function);
     void answer(ServiceAnswer a);
     QAction* menuItem(ServiceFunction function) const;
 
+    void begin();
+    void end();
+    void showSecondsLeft();
+
     FmMain& window_;
-    Pauser& pauser_;
+    StepPlayer player_;
     std::array<QFrame*, kServiceScreenCount> screens_{};
     bool running_ = false;
+    int depth_ = 0;
+    std::optional<Link::Hold> hold_;
+    std::unique_ptr<InputBlock> block_;
+    // A pause is a wait of the sequence holding the link: nothing else may send meanwhile.
+    std::optional<Link::Wait> pauseWait_;
+    // The Events field counts a long wait down, once a second.
+    QTimer countdown_;
+    QString waitingFor_;
+    int secondsLeft_ = 0;
 };
 
 }  // namespace kt6

@@ -1,5 +1,6 @@
 #include "console/status_bar.h"
 
+#include <QAccessible>
 #include <QLabel>
 
 namespace kt6 {
@@ -9,9 +10,10 @@ ConsoleStatusBar::ConsoleStatusBar(QWidget* parent) : QStatusBar(parent) {
     // The window has a fixed size: a grip would promise a resize that cannot happen.
     setSizeGripEnabled(false);
     setFixedHeight(kHeight);
-    link_ = field("sbLink", QStringLiteral("Link"), 3);
-    radio_ = field("sbRadio", QStringLiteral("Radio"), 3);
-    events_ = field("sbEvents", QStringLiteral("Events"), 4);
+    link_ = field("sbLink", 3);
+    radio_ = field("sbRadio", 3);
+    events_ = field("sbEvents", 4);
+    show(events_, QStringLiteral("Events"), QString());
     setLink(QStringLiteral("No port open"), QStringLiteral("Choose a port in the Com port menu."));
     setRadio(QStringLiteral("No radio"), QString());
     events_->setToolTip(QStringLiteral("The latest thing to know, for %1 s")
@@ -20,16 +22,28 @@ ConsoleStatusBar::ConsoleStatusBar(QWidget* parent) : QStatusBar(parent) {
     eventTimer_->setObjectName("tmEvents");
     eventTimer_->setSingleShot(true);
     // A screen reader reads the description: it goes with the text, or would tell a stale event.
-    connect(eventTimer_, &QTimer::timeout, events_, [this] {
-        events_->clear();
-        events_->setAccessibleDescription({});
-    });
+    connect(eventTimer_, &QTimer::timeout, events_, [this] { clearEvent(); });
 }
 
-QLabel* ConsoleStatusBar::field(const char* name, const QString& accessibleName, int stretch) {
+void ConsoleStatusBar::show(QLabel* field, const QString& caption, const QString& text) {
+    if (field->text() != text) field->setText(text);
+    const QString name = text.isEmpty() ? caption : caption + QStringLiteral(": ") + text;
+    if (field->accessibleName() == name) return;
+    field->setAccessibleName(name);
+    // Told to assistive technology, so a screen reader can announce the new state.
+    QAccessibleEvent changed(field, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void ConsoleStatusBar::clearEvent() {
+    eventTimer_->stop();
+    show(events_, QStringLiteral("Events"), QString());
+    events_->setAccessibleDescription({});
+}
+
+QLabel* ConsoleStatusBar::field(const char* name, int stretch) {
     auto* label = new QLabel(this);
     label->setObjectName(QString::fromLatin1(name));
-    label->setAccessibleName(accessibleName);
     // Long reasons are cut, not allowed to widen the fixed window; the tool tip has them whole.
     label->setMinimumWidth(40);
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -39,19 +53,19 @@ QLabel* ConsoleStatusBar::field(const char* name, const QString& accessibleName,
 }
 
 void ConsoleStatusBar::setLink(const QString& text, const QString& tip) {
-    if (link_->text() != text) link_->setText(text);
+    show(link_, QStringLiteral("Link"), text);
     link_->setToolTip(tip);
     link_->setAccessibleDescription(tip);
 }
 
 void ConsoleStatusBar::setRadio(const QString& text, const QString& tip) {
-    if (radio_->text() != text) radio_->setText(text);
+    show(radio_, QStringLiteral("Radio"), text);
     radio_->setToolTip(tip);
     radio_->setAccessibleDescription(tip);
 }
 
 void ConsoleStatusBar::announce(const QString& text) {
-    events_->setText(text);
+    show(events_, QStringLiteral("Events"), text);
     events_->setAccessibleDescription(text);
     eventTimer_->start(kEventTime);
 }

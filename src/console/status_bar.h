@@ -23,13 +23,17 @@ class ConsoleStatusBar : public QStatusBar {
     void setRadio(const QString& text, const QString& tip);
     // Shows the event for kEventTime; a later event replaces it.
     void announce(const QString& text);
+    // Empties the event field now.
+    void clearEvent();
 
     QString linkText() const;
     QString radioText() const;
     QString eventText() const;
 
   private:
-    QLabel* field(const char* name, const QString& accessibleName, int stretch);
+    QLabel* field(const char* name, int stretch);
+    // The field shows text, and a screen reader reads "<caption>: <text>" as its name.
+    static void show(QLabel* field, const QString& caption, const QString& text);
 
     QLabel* link_ = nullptr;
     QLabel* radio_ = nullptr;

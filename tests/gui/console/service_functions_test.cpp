@@ -6,9 +6,12 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSignalSpy>
+#include <QTimer>
 #include <algorithm>
 
-#include "console/service_sequences.h"
+#include "console/service_screens.h"
+#include "console/status_bar.h"
+#include "core/service_sequences.h"
 #include "service_test_fixture.h"
 
 namespace kt6 {
@@ -117,7 +120,7 @@ TEST_F(ServiceFunctionsTest, calibrateYesWaits26SecondsBehindItsScreenWithoutPol
         screenUpDuringWait = screenUpDuringWait && shown("Calibrate_of_course") &&
                              !shown("Panel_calibrate") && frontKeysHidden();
         // The poll timer keeps firing during the wait, as it would in the window.
-        sincePoll += QtPauser::kStep;
+        sincePoll += kStep;
         if (sincePoll >= 400ms) {
             sincePoll = 0ms;
             window->tmPollTimer();
@@ -142,6 +145,39 @@ TEST_F(ServiceFunctionsTest, calibrateYesWaits26SecondsBehindItsScreenWithoutPol
     pollTick();
     QCoreApplication::processEvents();
     EXPECT_EQ(commandsSince(after), std::vector<int>{1});
+}
+
+TEST_F(ServiceFunctionsTest, yesReturnsAtOnceAndTheWaitIsCountedDownWhileTheLinkStaysOnline) {
+    startTuned();
+    choose("Calibrate1");
+    const auto answered = mark();
+    // As a screen reader presses it: the handler returns with the motors still running.
+    find<QAbstractButton>("yes_cal")->click();
+    EXPECT_TRUE(window->sequenceRunning());
+    EXPECT_TRUE(shown("Calibrate_of_course"));
+    EXPECT_EQ(codesSince(answered), (std::vector<int>{6, 13}));
+    EXPECT_EQ(window->consoleStatusBar()->eventText(), "Calibrating elements: 26 s left");
+    const auto* countdown = window->findChild<QTimer*>("tmCountdown");
+    ASSERT_TRUE(countdown);
+    EXPECT_TRUE(countdown->isActive());
+    EXPECT_EQ(countdown->interval(), 1000);
+    // The loop is free: poll ticks and countdown ticks run, and the poll sends nothing.
+    for (int second = 0; second < 17; ++second) {
+        window->findChild<ServiceScreens*>("ServiceScreens")->tmCountdownTimer();
+        for (int tick = 0; tick < 2; ++tick) pollTick();
+    }
+    EXPECT_EQ(window->consoleStatusBar()->eventText(), "Calibrating elements: 9 s left");
+    EXPECT_EQ(commandsSince(answered), (std::vector<int>{8, 8}));
+    // A deliberate pause is no silence of the controller's.
+    EXPECT_TRUE(window->consoleStatusBar()->linkText().startsWith("COM1 online"))
+        << window->consoleStatusBar()->linkText().toStdString();
+    // A click meanwhile is refused by the running sequence, not queued behind it.
+    find<QAbstractButton>("Press_No")->click();
+    settle();
+    EXPECT_EQ(codesSince(answered), (std::vector<int>{6, 13, 13}));
+    EXPECT_FALSE(window->sequenceRunning());
+    EXPECT_FALSE(countdown->isActive());
+    EXPECT_EQ(window->consoleStatusBar()->eventText(), "");
 }
 
 TEST_F(ServiceFunctionsTest, inputDuringAWaitIsDroppedNotReplayed) {

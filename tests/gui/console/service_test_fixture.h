@@ -14,9 +14,9 @@
 
 #include "console/dialogs.h"
 #include "console/fm_main.h"
-#include "console/qt_pauser.h"
 #include "sim/simulated_serial_backend.h"
 #include "support/fake_rig_server.h"
+#include "support/fake_scheduler.h"
 #include "support/fake_serial.h"
 #include "support/recording_backend.h"
 #include "support/scripted_controller.h"
@@ -73,15 +73,7 @@ class ServiceWindowTest : public ::testing::Test {
             }
             return std::make_unique<RecordingBackend>(std::move(inner), log);
         };
-        options.makePauser = [this](Link& link) {
-            return std::make_unique<QtPauser>(link,
-                                              QtPauser::Clock{[this] { return now; },
-                                                              [this](std::chrono::milliseconds d) {
-                                                                  now += d;
-                                                                  slept += d;
-                                                                  if (duringPause) duringPause();
-                                                              }});
-        };
+        options.scheduler = scheduler;
         window = std::make_unique<FmMain>(std::move(options));
         window->FormActivate();
     }
@@ -108,8 +100,28 @@ class ServiceWindowTest : public ::testing::Test {
     }
     bool shown(const char* name) { return !find(name)->isHidden(); }
     QString text(const char* name) { return find<QLabel>(name)->text(); }
-    void choose(const char* item) { find<QAction>(item)->trigger(); }
-    void click(const char* button) { find<QAbstractButton>(button)->click(); }
+    // The item or button, then the sequence it starts played to its end on the test's clock.
+    void choose(const char* item) {
+        find<QAction>(item)->trigger();
+        settle();
+    }
+    void click(const char* button) {
+        find<QAbstractButton>(button)->click();
+        settle();
+    }
+    // Lets the running sequence's pauses pass, in steps as the window's loop would see them:
+    // duringPause runs at each, and so do the events posted meanwhile.
+    void settle() {
+        while (window && window->sequenceRunning() &&
+               scheduler->runNext(kStep, [this](std::chrono::milliseconds step) {
+                   slept += step;
+                   if (duringPause) duringPause();
+                   QCoreApplication::processEvents();
+                   return window->sequenceRunning();
+               })) {
+        }
+    }
+    static constexpr std::chrono::milliseconds kStep{10};
     bool frontKeysShown() {
         for (const char* k : {"SpeedButton1", "SpeedButton8", "SpeedButton12", "Chiudi"}) {
             if (!shown(k)) return false;
@@ -154,6 +166,7 @@ class ServiceWindowTest : public ::testing::Test {
     ScriptedController script{wire};
     std::shared_ptr<QuietDialogs> dialogs = std::make_shared<QuietDialogs>();
     TimePoint now = TimePoint{} + std::chrono::hours(1);
+    std::shared_ptr<FakeScheduler> scheduler = std::make_shared<FakeScheduler>(now);
     std::chrono::milliseconds slept{0};
     std::function<void()> duringPause;
     FrameLog log;

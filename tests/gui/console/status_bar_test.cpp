@@ -30,9 +30,25 @@ TEST_F(StatusBarTest, barSitsBelowThePanelWhichKeepsItsSize) {
     EXPECT_EQ(window->centralWidget()->size(), QSize(623, 330));
     EXPECT_GE(bar->geometry().top(), window->centralWidget()->geometry().bottom());
     EXPECT_GT(bar->height(), 0);
-    EXPECT_EQ(find("sbLink")->accessibleName(), "Link");
-    EXPECT_EQ(find("sbRadio")->accessibleName(), "Radio");
+}
+
+TEST_F(StatusBarTest, eachFieldsAccessibleNameCarriesItsTextAndTheTipStaysTheDescription) {
+    writeSettings("[OmniRig]\nRig1=0\nRig2=0\n[Ports]\nCOM1=/dev/ttyUSB0\n");
+    start();
+    tick(2);
+    EXPECT_EQ(find("sbLink")->accessibleName(), "Link: COM1 online, firmware 1.13, 3 drivers");
+    EXPECT_EQ(find("sbRadio")->accessibleName(), "Radio: No radio");
     EXPECT_EQ(find("sbEvents")->accessibleName(), "Events");
+    EXPECT_EQ(find("sbLink")->accessibleDescription(), tip("sbLink"));
+    controller.answering = false;
+    tick(4);
+    EXPECT_EQ(find("sbLink")->accessibleName(), "Link: " + link());
+    EXPECT_TRUE(link().contains("no answer")) << link().toStdString();
+    window->announce("Backup saved to /tmp/x.skarnel");
+    EXPECT_EQ(find("sbEvents")->accessibleName(), "Events: Backup saved to /tmp/x.skarnel");
+    window->clearEvent();
+    EXPECT_EQ(find("sbEvents")->accessibleName(), "Events");
+    EXPECT_EQ(event(), "");
 }
 
 TEST_F(StatusBarTest, linkFieldForOnlineSilentAndClosedPorts) {
@@ -168,7 +184,8 @@ TEST_F(StatusBarTest, eventsFieldClearsAfterItsTime) {
     // What a screen reader is told goes too.
     auto* field = window->consoleStatusBar()->findChild<QLabel*>("sbEvents");
     ASSERT_TRUE(field);
-    EXPECT_TRUE(field->accessibleDescription().isEmpty()) << field->accessibleDescription().toStdString();
+    EXPECT_TRUE(field->accessibleDescription().isEmpty())
+        << field->accessibleDescription().toStdString();
 }
 
 TEST_F(StatusBarTest, radioFieldTellsTheFollowedRig) {
@@ -234,9 +251,11 @@ namespace kt6 {
 namespace {
 
 TEST(ShortPortReason, localAndNetworkPortsInAFewWords) {
-    EXPECT_EQ(shortPortReason(EBUSY, "/dev/ttyUSB0"), "/dev/ttyUSB0: busy (another program holds it)");
+    EXPECT_EQ(shortPortReason(EBUSY, "/dev/ttyUSB0"),
+              "/dev/ttyUSB0: busy (another program holds it)");
     EXPECT_EQ(shortPortReason(ENOENT, {}), "no such device");
-    EXPECT_EQ(shortPortReason(ECONNREFUSED, "tcp://shack:4001"), "tcp://shack:4001: connection refused");
+    EXPECT_EQ(shortPortReason(ECONNREFUSED, "tcp://shack:4001"),
+              "tcp://shack:4001: connection refused");
     EXPECT_EQ(shortPortReason(kHostNotFound, "rfc2217://nowhere:2217"),
               "rfc2217://nowhere:2217: host not found");
 }

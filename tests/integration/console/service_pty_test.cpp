@@ -1,5 +1,5 @@
 // A service function and the element editor in real time: the window on kt6-sim over a
-// pseudo-terminal, with the window's own pauser and status poll.
+// pseudo-terminal, with the window's own timers and status poll.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -43,6 +43,10 @@ TEST(ServiceFunctionsOverThePty, calibrateQuestionAndAnEditorStepReachTheSimulat
     options.makeRigServer = [&] { return std::make_unique<testing::FakeRigServer>(rigs); };
     FmMain window(std::move(options));
     window.FormActivate();
+    // A sequence's handler returns at once; its pauses run on the window's timers.
+    auto settled = [&] {
+        return QTest::qWaitFor([&] { return !window.sequenceRunning(); }, 10000);
+    };
     auto screenIs = [&](std::uint32_t screen) {
         return QTest::qWaitFor([&] { return window.poll().ActiveScreen == screen; }, 5000);
     };
@@ -52,6 +56,7 @@ TEST(ServiceFunctionsOverThePty, calibrateQuestionAndAnEditorStepReachTheSimulat
 
     const auto started = std::chrono::steady_clock::now();
     window.findChild<QAction*>("Calibrate1")->trigger();
+    ASSERT_TRUE(settled());
     // Three menu pauses of a third of a second each, on the real clock.
     EXPECT_GE(std::chrono::steady_clock::now() - started, 999ms);
     EXPECT_FALSE(window.findChild<QWidget*>("Panel_calibrate")->isHidden());
@@ -60,6 +65,7 @@ TEST(ServiceFunctionsOverThePty, calibrateQuestionAndAnEditorStepReachTheSimulat
     ASSERT_TRUE(screenIs(0));
 
     window.findChild<QAction*>("ModifyElemets1")->trigger();
+    ASSERT_TRUE(settled());
     auto* driver = window.findChild<QLineEdit*>("Driver");
     const QRegularExpression length(QStringLiteral("^(\\d{4,5}) mm$"));
     const auto before = length.match(driver->text());

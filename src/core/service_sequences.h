@@ -1,9 +1,10 @@
 #pragma once
 // The controller's service functions as the console walks them: when each may run, and the
-// key presses, pauses and screens of each opening and each answer, as data a runner plays.
+// key presses, pauses and screens of each opening and each answer, as data StepPlayer plays.
 // No widgets here; the window supplies the actions.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -91,14 +92,22 @@ std::span<const ServiceStep> openingSteps(ServiceFunction function);
 std::span<const ServiceStep> answerSteps(ServiceAnswer answer);
 // The editor's walk into the controller's element menu, up to its screen showing.
 std::span<const ServiceStep> editorWalkInSteps();
+// Once the editor shows: the element menu's own entry.
+std::span<const ServiceStep> editorSelectSteps();
+// "Exit without saving": out of the editor and its menu, the front keys back.
+std::span<const ServiceStep> editorExitSteps();
 
 // What the steps act on: the window in the program, recorders in tests.
 class ServiceActions {
   public:
     virtual ~ServiceActions() = default;
-    virtual void key(std::uint8_t code, bool flag, bool enableExchange) = 0;
+    // Presses a key; done runs once the exchange is over, whatever the controller said.
+    virtual void key(std::uint8_t code, bool flag, bool enableExchange,
+                     std::function<void()> done) = 0;
     virtual void returnKey() = 0;
-    virtual void pause(std::chrono::milliseconds duration) = 0;
+    // A pause of the sequence begins and ends: the controller is left alone meanwhile.
+    virtual void pauseStarted(std::chrono::milliseconds /*duration*/) {}
+    virtual void pauseEnded() {}
     virtual void hideFrontKeys() = 0;
     virtual void showFrontKeys() = 0;
     virtual void show(ServiceScreen screen) = 0;
@@ -106,10 +115,8 @@ class ServiceActions {
     virtual void factoryLines() = 0;
     // CurrentFrequency as the link knows it when the step runs.
     virtual std::uint32_t currentFrequency() const = 0;
+    // True once nothing more may be sent (the window is closing): the sequence ends there.
+    virtual bool abandoned() const { return false; }
 };
-
-// Plays the steps in order. No step looks at a key's result: the controller's menu is
-// walked blind, as its own front panel would be.
-void runSteps(std::span<const ServiceStep> steps, ServiceActions& actions);
 
 }  // namespace kt6

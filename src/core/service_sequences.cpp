@@ -1,4 +1,4 @@
-#include "console/service_sequences.h"
+#include "core/service_sequences.h"
 
 #include <array>
 
@@ -60,6 +60,10 @@ constexpr ServiceStep kEditorWalkIn[] = {op(Op::ReturnKey),     op(Op::HideFront
                                          op(Op::HideQuestions), key(13),
                                          pause(kMenuKeyPause),  key(8),
                                          pause(kMenuKeyPause),  key(3)};
+
+constexpr ServiceStep kEditorSelect[] = {pause(kMenuKeyPause), key(3)};
+constexpr ServiceStep kEditorExit[] = {op(Op::ShowFrontKeys), key(8), pause(kEditorExitPause),
+                                       key(8)};
 
 constexpr ServiceStep kCalibrateYes[] = {key(6),
                                          hide(S::Panel_calibrate),
@@ -149,6 +153,14 @@ std::span<const ServiceStep> editorWalkInSteps() {
     return kEditorWalkIn;
 }
 
+std::span<const ServiceStep> editorSelectSteps() {
+    return kEditorSelect;
+}
+
+std::span<const ServiceStep> editorExitSteps() {
+    return kEditorExit;
+}
+
 std::span<const ServiceStep> answerSteps(ServiceAnswer answer) {
     switch (answer) {
         case ServiceAnswer::CalibrateYes:
@@ -171,46 +183,6 @@ std::span<const ServiceStep> answerSteps(ServiceAnswer answer) {
             return kTestActiveYes;
     }
     return {};
-}
-
-void runSteps(std::span<const ServiceStep> steps, ServiceActions& a) {
-    for (const ServiceStep& s : steps) {
-        switch (s.op) {
-            case Op::Key:
-                a.key(static_cast<std::uint8_t>(s.value), s.flag, true);
-                break;
-            case Op::KeyAsIs:
-                a.key(static_cast<std::uint8_t>(s.value), s.flag, false);
-                break;
-            case Op::ReturnKey:
-                a.returnKey();
-                break;
-            case Op::Pause:
-                a.pause(std::chrono::milliseconds(s.value));
-                break;
-            case Op::RetractWait:
-                a.pause(retractWait(a.currentFrequency()));
-                break;
-            case Op::HideFrontKeys:
-                a.hideFrontKeys();
-                break;
-            case Op::ShowFrontKeys:
-                a.showFrontKeys();
-                break;
-            case Op::HideQuestions:
-                for (ServiceScreen q : kQuestionScreens) a.hide(q);
-                break;
-            case Op::Show:
-                a.show(s.screen);
-                break;
-            case Op::Hide:
-                a.hide(s.screen);
-                break;
-            case Op::FactoryLines:
-                a.factoryLines();
-                break;
-        }
-    }
 }
 
 }  // namespace kt6
