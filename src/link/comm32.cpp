@@ -1,5 +1,6 @@
 #include "link/comm32.h"
 
+#include <algorithm>
 #include <thread>
 #include <utility>
 
@@ -10,6 +11,7 @@ Comm32::Comm32(std::unique_ptr<SerialBackend> backend, PortResolver resolver)
 
 std::int32_t Comm32::OpenPort(std::string_view name) {
     if (backend_->isOpen()) ClosePort();
+    dropBuffered();
     lost_ = false;
     devicePath_ = resolver_ ? resolver_(name) : std::string(name);
     portError_ = backend_->open(devicePath_);
@@ -24,12 +26,15 @@ std::int32_t Comm32::OpenPort(std::string_view name) {
 std::int32_t Comm32::SetPortParams(std::uint32_t speed, char parity, std::uint8_t dataBits,
                                    std::uint8_t stopBits, char flow) {
     portError_ = backend_->configure(LineSettings{speed, parity, dataBits, stopBits, flow});
+    // The configure purges the driver's input; what was already taken goes the same way.
+    dropBuffered();
     checkLost();
     return portError_;
 }
 
 std::int32_t Comm32::ClosePort() {
     lost_ = false;
+    dropBuffered();
     portError_ = backend_->close();
     return portError_;
 }
@@ -37,13 +42,14 @@ std::int32_t Comm32::ClosePort() {
 std::uint16_t Comm32::InputCount() {
     std::uint32_t in = 0;
     std::uint32_t out = 0;
+    const auto buffered = static_cast<std::uint32_t>(rx_.size() - rxNext_);
     if (!backend_->queueCounts(in, out)) {
         checkLost();
-        return 0;
+        return static_cast<std::uint16_t>(std::min<std::uint32_t>(buffered, 0xFFFF));
     }
     lastInput_ = in;
     lastOutput_ = out;
-    return static_cast<std::uint16_t>(in & 0xFFFF);
+    return static_cast<std::uint16_t>(std::min<std::uint32_t>(in + buffered, 0xFFFF));
 }
 
 std::uint16_t Comm32::OutputCount() {
@@ -59,10 +65,30 @@ std::uint16_t Comm32::OutputCount() {
 }
 
 bool Comm32::ReadByte(std::uint8_t& b) {
+    if (rxNext_ == rx_.size() && !fillBuffer()) return false;
+    b = rx_[rxNext_++];
+    return true;
+}
+
+bool Comm32::fillBuffer() {
+    dropBuffered();
     if (InputCount() == 0) return false;
-    const bool took = backend_->read(&b, 1) == 1;
-    if (!took) checkLost();
-    return took;
+    // Everything waiting in one read: a line full of noise costs a call per chunk, not two
+    // queries and a call per byte.
+    rx_.resize(kReadChunk);
+    const long got = backend_->read(rx_.data(), rx_.size());
+    if (got <= 0) {
+        rx_.clear();
+        checkLost();
+        return false;
+    }
+    rx_.resize(static_cast<std::size_t>(got));
+    return true;
+}
+
+void Comm32::dropBuffered() {
+    rx_.clear();
+    rxNext_ = 0;
 }
 
 bool Comm32::WriteString(const Bytes& s) {
@@ -80,6 +106,7 @@ bool Comm32::WriteString(const Bytes& s) {
 }
 
 bool Comm32::WaitForInput(std::chrono::milliseconds timeout) {
+    if (rxNext_ < rx_.size()) return true;
     if (!backend_->isOpen()) {
         // Nothing can arrive, but a waiting exchange must still take its time.
         std::this_thread::sleep_for(timeout);
@@ -95,6 +122,7 @@ void Comm32::checkLost() {
     // PortError keeps the error that revealed the loss, if any; the close's own result adds
     // nothing an operator could act on.
     backend_->close();
+    dropBuffered();
     lost_ = true;
     if (onLost_) onLost_();
 }

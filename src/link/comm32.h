@@ -16,7 +16,7 @@
 namespace kt6 {
 
 class Comm32 {
-public:
+  public:
     // Turns a port name as the console passes it ("bio3") into a device path.
     using PortResolver = std::function<std::string(std::string_view name)>;
 
@@ -32,11 +32,13 @@ public:
                                std::uint8_t stopBits, char flow);
     // Closes the port; 0 or the error code. No port is open afterwards either way.
     std::int32_t ClosePort();
-    // Received bytes waiting; 0 when the line status cannot be read.
+    // Received bytes waiting, those read ahead included; only those read ahead when the line
+    // status cannot be read.
     std::uint16_t InputCount();
     // Bytes waiting to be sent, as the last successful line-status query gave them.
     std::uint16_t OutputCount();
-    // Takes one received byte without waiting; true when exactly one byte was taken.
+    // Takes one received byte without waiting; true when exactly one byte was taken. Reads
+    // whatever the driver holds in one call and hands it out byte by byte.
     bool ReadByte(std::uint8_t& b);
     // True when nothing was handed over (no room); false when the write was issued, its
     // outcome in PortError.
@@ -56,10 +58,15 @@ public:
     // The device path the last OpenPort tried.
     const std::string& DevicePath() const { return devicePath_; }
 
-private:
+  private:
     // After every backend call: a device that went away is closed at once, so nothing waits
     // on it or writes to it again, and whoever retries has a closed port to reopen.
     void checkLost();
+    // Takes everything the driver holds into the read-ahead; false when nothing came.
+    bool fillBuffer();
+    void dropBuffered();
+
+    static constexpr std::size_t kReadChunk = 4096;
 
     std::unique_ptr<SerialBackend> backend_;
     PortResolver resolver_;
@@ -70,6 +77,9 @@ private:
     std::string devicePath_;
     bool lost_ = false;
     std::function<void()> onLost_;
+    // Bytes read from the driver and not yet taken: they count as waiting in the port.
+    Bytes rx_;
+    std::size_t rxNext_ = 0;
 };
 
 // A resolver for "bio" + n names: comMap(n) gives the device mapped to COMn, if any;

@@ -36,9 +36,8 @@ Bytes replyFrame(std::uint8_t seq, std::uint8_t status, Bytes data = {}) {
 }
 
 class ExchangeTest : public ::testing::Test {
-protected:
-    ExchangeTest()
-        : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port, pump) {
+  protected:
+    ExchangeTest() : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port, pump) {
         pump.attach(&link);
         pump.inputWaiting = [this] { return !wire.input.empty(); };
         port.OpenPort("bio1");
@@ -68,8 +67,8 @@ protected:
 TEST_F(ExchangeTest, replyWithTheSequenceByteEndsTheExchangeWithItsStatus) {
     answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
     EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
-    EXPECT_EQ(wire.written, (Bytes{0xF5, 0x0D, 0x08, 0x05, frameChecksum(Bytes{0x0D, 0x08, 0x05}),
-                                   0xFA}));
+    EXPECT_EQ(wire.written,
+              (Bytes{0xF5, 0x0D, 0x08, 0x05, frameChecksum(Bytes{0x0D, 0x08, 0x05}), 0xFA}));
     EXPECT_EQ(link.TxSequence, 13);
 }
 
@@ -90,7 +89,8 @@ TEST_F(ExchangeTest, lateReplyToAnEarlierTryOfTheSameCallIsAccepted) {
     // The first try draws nothing; the reply to it arrives during the second try.
     int writes = 0;
     wire.onWrite = [&](const Bytes&) {
-        if (++writes == 2) pump.at(pump.now() + 20ms, [&] { wire.feedReceived(replyFrame(0x0D, 0)); });
+        if (++writes == 2)
+            pump.at(pump.now() + 20ms, [&] { wire.feedReceived(replyFrame(0x0D, 0)); });
     };
     EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), 0);
     auto frames = framesIn(wire.written);
@@ -410,6 +410,34 @@ TEST_F(ExchangeTest, readByteWithNothingWaitingDoesNotRead) {
     std::uint8_t b = 0;
     EXPECT_FALSE(port.ReadByte(b));
     EXPECT_EQ(wire.readCalls, before);
+}
+
+TEST_F(ExchangeTest, whatWaitsIsReadInOneCallAndHandedOutByteByByte) {
+    Bytes noise(1000);
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 7);
+    wire.feedReceived(noise);
+    const int before = wire.readCalls;
+    Bytes got;
+    std::uint8_t b = 0;
+    while (port.ReadByte(b)) got.push_back(b);
+    EXPECT_EQ(got, noise);
+    EXPECT_EQ(wire.readCalls, before + 1);
+}
+
+TEST_F(ExchangeTest, bytesReadAheadCountAsWaitingAndGoWithAPurgeOrAClose) {
+    wire.feedReceived({1, 2, 3});
+    std::uint8_t b = 0;
+    ASSERT_TRUE(port.ReadByte(b));
+    EXPECT_EQ(port.InputCount(), 2);
+    EXPECT_TRUE(port.WaitForInput(std::chrono::milliseconds(0)));
+    port.SetPortParams(19200, 'n', 8, 1, 'N');
+    EXPECT_EQ(port.InputCount(), 0);
+    EXPECT_FALSE(port.ReadByte(b));
+    wire.feedReceived({4, 5});
+    ASSERT_TRUE(port.ReadByte(b));
+    port.ClosePort();
+    port.OpenPort("bio1");
+    EXPECT_FALSE(port.ReadByte(b));
 }
 
 TEST_F(ExchangeTest, failedReopenLeavesNoPortOpen) {

@@ -16,7 +16,7 @@ using testing::FakeScheduler;
 
 // Records what the steps do, with the time each happened.
 struct Recorder : ServiceActions {
-    explicit Recorder(FakeScheduler::TimePoint& now) : now(now) {}
+    explicit Recorder(FakeScheduler::TimePoint& clock) : now(clock) {}
     void key(std::uint8_t code, bool flag, bool enableExchange,
              std::function<void()> done) override {
         log(std::to_string(code) + (flag ? "f" : "") + (enableExchange ? "" : "!"));
