@@ -56,12 +56,11 @@ struct ConsoleOptions {
     std::filesystem::path devDir = "/dev";
     // Tests drive the status poll by hand; the link timer always runs, it bounds every wait.
     bool runPollTimer = true;
-    // The timers the service sequences wait on; the window's own when empty.
+    // The timers the service sequences and block transfers wait on; the window's own when
+    // empty.
     std::shared_ptr<Scheduler> scheduler;
     // Show the service strip from the start (--service).
     bool serviceStrip = false;
-    // The block transfers' short pauses; a real sleep when empty.
-    std::function<void(std::chrono::milliseconds)> transferPause;
 };
 
 class FmMain : public QMainWindow, private LinkObserver, private PollView, private RigView {

@@ -192,7 +192,7 @@ void FmMain::buildSetupPanel(QWidget* client) {
         *dialogs_,
         [this] { return static_cast<std::uint16_t>(poll_.FirmwareVersion); },
         [this](bool running) { setPollRunning(running); },
-        options_.transferPause,
+        *scheduler_,
         [this](const QString& text) { announce(text); },
     };
     setupPanel_ = new SetupPanel(std::move(context), client, kMainArea);

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,11 +13,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QValidator>
 #include <cstdio>
 
 #include "console/colours.h"
 #include "console/dialogs.h"
+#include "console/qt_scheduler.h"
 #include "memory/block_codec.h"
 #include "memory/code_page.h"
 #include "memory/setup_file.h"
@@ -85,22 +88,13 @@ void showText(QLineEdit* edit, const QString& text) {
     edit->setText(text);
 }
 
-// Runs the given work when the scope ends, whichever way it ends.
-class OnExit {
-  public:
-    explicit OnExit(std::function<void()> work) : work_(std::move(work)) {}
-    ~OnExit() { work_(); }
-    OnExit(const OnExit&) = delete;
-    OnExit& operator=(const OnExit&) = delete;
-
-  private:
-    std::function<void()> work_;
-};
-
 }  // namespace
 
 SetupPanel::SetupPanel(SetupPanelContext context, QWidget* parent, const QRect& geometry)
-    : QFrame(parent), context_(std::move(context)), transfer_(context_.link, context_.pause) {
+    : QFrame(parent),
+      context_(std::move(context)),
+      transfer_(context_.link),
+      run_(transfer_, context_.scheduler) {
     setObjectName(QStringLiteral("pnImposta"));
     setGeometry(geometry);
     setFrameShape(QFrame::NoFrame);
@@ -108,6 +102,7 @@ SetupPanel::SetupPanel(SetupPanelContext context, QWidget* parent, const QRect& 
     lastFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     build();
     hide();
+    if (QWidget* top = window(); top != this) top->installEventFilter(this);
 }
 
 QLineEdit* SetupPanel::addEdit(QWidget* group, const char* name, const QRect& place,
@@ -355,6 +350,57 @@ std::optional<std::int32_t> SetupPanel::numberOf(const NumberBox& box) {
     return std::nullopt;
 }
 
+// --- the transfer under way ---
+
+void SetupPanel::beginTransfer(std::function<void()> restore) {
+    ++transferId_;
+    sequence_.emplace(transfer_);
+    restore_ = std::move(restore);
+}
+
+void SetupPanel::dropInput() {
+    if (!inputBlock_) inputBlock_ = std::make_unique<InputBlock>();
+}
+
+void SetupPanel::walk(bool preamble, std::vector<TransferRun::BlockStep> steps,
+                      std::function<void(TransferEnd)> then) {
+    dropInput();
+    run_.start(preamble, std::move(steps), {}, [this, then = std::move(then)](TransferEnd end) {
+        afterTurn([then, end] { then(end); });
+    });
+}
+
+void SetupPanel::afterTurn(std::function<void()> work) {
+    inputBlock_.reset();
+    QTimer::singleShot(0, this, [this, id = transferId_, work = std::move(work)] {
+        // A transfer ended meanwhile (the window closing) has nothing left to tell.
+        if (id != transferId_ || !sequence_) return;
+        work();
+        if (id == transferId_ && !run_.busy()) endTransfer();
+    });
+}
+
+void SetupPanel::endTransfer() {
+    run_.cancel();
+    inputBlock_.reset();
+    if (auto restore = std::exchange(restore_, nullptr)) restore();
+    sequence_.reset();
+    ++transferId_;
+}
+
+void SetupPanel::abandonTransfer() {
+    if (sequence_) endTransfer();
+}
+
+bool SetupPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && watched == window() && sequence_) {
+        // Before the window shuts the link: nothing more goes out, no box opens, and the
+        // buttons and poll are as they were (the poll's timer stays stopped once closed).
+        endTransfer();
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
 // --- open, update, close ---
 
 void SetupPanel::btImpostaClick() {
@@ -362,42 +408,54 @@ void SetupPanel::btImpostaClick() {
         QApplication::beep();
         return;
     }
-    BlockTransfer::Sequence sequence(transfer_);
-    clearLog();
-    context_.setPollRunning(false);
-    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
-    syncUnits();
-    transfer_.TransferPreamble();
-    const std::uint16_t version = context_.firmwareVersion();
-    if (const auto failed = readPanelBlocks(version)) {
-        notify(kReceiveError);
-        setResult(kReceiveFailed);
-        announce(kPanelNotOpened.arg(*failed));
+    // Put back only when the panel does not open.
+    beginTransfer([this] {
         btRicevi_->setEnabled(true);
         context_.setPollRunning(true);
         if (strip_.btImposta) strip_.btImposta->setEnabled(true);
         btInvia_->setEnabled(true);
-        return;
-    }
-    showValues(version);
-    show();
-    raise();
-    edModel_->setFocus();
+    });
+    clearLog();
+    context_.setPollRunning(false);
+    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
+    syncUnits();
+    auto read = std::make_shared<PanelRead>();
+    walk(true, panelReadSteps(read), [this, read](TransferEnd end) {
+        if (end == TransferEnd::Abandoned) return;
+        if (read->failure) {
+            notify(kReceiveError);
+            setResult(kReceiveFailed);
+            announce(kPanelNotOpened.arg(*read->failure));
+            return;
+        }
+        // Open: the poll stays stopped and "Setup..." disabled until "Chiudi".
+        restore_ = nullptr;
+        showValues(read->version);
+        show();
+        raise();
+        edModel_->setFocus();
+    });
 }
 
-std::optional<QString> SetupPanel::readPanelBlocks(std::uint16_t version) {
-    clearLog();
-    const std::pair<int, const char*> blocks[] = {{kFactoryBlock, "Factory"}, {kUserBlock, "User"}};
-    for (auto [block, section] : blocks) {
-        const auto info = blockInfo(block, version);
-        if (transfer_.ReadBlockToLog(block, info->layout, section)) {
-            const FailedBlock failed{block, section,
-                                     transfer_.lastReadFault().value_or(BlockReadFault{})};
-            return QString::fromStdString(failedBlocksText({failed}));
-        }
-        (block == kFactoryBlock ? heldFactory_ : heldUser_) = transfer_.lastBlock();
+std::vector<TransferRun::BlockStep> SetupPanel::panelReadSteps(std::shared_ptr<PanelRead> read) {
+    return {[this, read] {
+                read->version = context_.firmwareVersion();
+                clearLog();
+                return readPanelBlock(kFactoryBlock, "Factory", *read);
+            },
+            [this, read] { return readPanelBlock(kUserBlock, "User", *read); }};
+}
+
+bool SetupPanel::readPanelBlock(int block, const char* section, PanelRead& read) {
+    const auto info = blockInfo(block, read.version);
+    if (transfer_.ReadBlockToLog(block, info->layout, section)) {
+        const FailedBlock failed{block, section,
+                                 transfer_.lastReadFault().value_or(BlockReadFault{})};
+        read.failure = QString::fromStdString(failedBlocksText({failed}));
+        return false;
     }
-    return std::nullopt;
+    (block == kFactoryBlock ? heldFactory_ : heldUser_) = transfer_.lastBlock();
+    return true;
 }
 
 void SetupPanel::showValues(std::uint16_t version) {
@@ -453,33 +511,67 @@ void SetupPanel::btAggiornaClick() {
     edits.texts.emplace("model", toBytes(edModel_->text()));
     edits.texts.emplace("welcome", toBytes(edWelcome_->text()));
     edits.texts.emplace("v24mess", toBytes(edV24msg_->text()));
-    BlockTransfer::Sequence sequence(transfer_);
+    // "Aggiorna Skarnel" comes back with the link timer; nothing else is switched.
+    beginTransfer({});
     syncUnits();
     // The boxes go over the blocks as the controller holds them now, not as they were when
     // the panel opened: a load since then, or a field the panel does not show, must not be
     // written back stale.
-    if (const auto failed = readPanelBlocks(version)) {
-        notify(kReceiveError + QStringLiteral("\n") + kUpdateNotSent.arg(*failed));
-        announce(kUpdateNotSent.arg(*failed));
-        return;
-    }
-    const auto blocks = composeSetupBlocks(version, heldFactory_, heldUser_, edits);
-    if (!blocks) {
-        notify(kWriteError);
-        return;
-    }
-    if (transfer_.WriteSetupBlock(kWriteFactoryCommand, blocks->factory)) notify(kWriteError);
-    if (transfer_.WriteSetupBlock(kWriteUserCommand, blocks->user)) notify(kWriteError);
-    refreshValues(version);
+    auto read = std::make_shared<PanelRead>();
+    walk(false, panelReadSteps(read), [this, read, version, edits](TransferEnd end) {
+        if (end == TransferEnd::Abandoned) return;
+        if (read->failure) {
+            notify(kReceiveError + QStringLiteral("\n") + kUpdateNotSent.arg(*read->failure));
+            announce(kUpdateNotSent.arg(*read->failure));
+            return;
+        }
+        const auto blocks = composeSetupBlocks(version, heldFactory_, heldUser_, edits);
+        if (!blocks) {
+            notify(kWriteError);
+            return;
+        }
+        writeFactory(blocks->factory, blocks->user);
+    });
 }
 
-void SetupPanel::refreshValues(std::uint16_t version) {
+void SetupPanel::writeFactory(const Bytes& factory, const Bytes& user) {
+    auto failed = std::make_shared<bool>(false);
+    walk(false, {[this, factory, failed] {
+             *failed = transfer_.WriteSetupBlock(kWriteFactoryCommand, factory);
+             return true;
+         }},
+         [this, failed, user](TransferEnd end) {
+             if (end == TransferEnd::Abandoned) return;
+             // The User block goes out once the operator has seen this.
+             if (*failed) notify(kWriteError);
+             writeUser(user);
+         });
+}
+
+void SetupPanel::writeUser(const Bytes& user) {
+    auto failed = std::make_shared<bool>(false);
+    walk(false, {[this, user, failed] {
+             *failed = transfer_.WriteSetupBlock(kWriteUserCommand, user);
+             return true;
+         }},
+         [this, failed](TransferEnd end) {
+             if (end == TransferEnd::Abandoned) return;
+             if (*failed) notify(kWriteError);
+             refreshValues();
+         });
+}
+
+void SetupPanel::refreshValues() {
     // Shows what the controller holds now, so the next update starts from its values.
-    if (const auto failed = readPanelBlocks(version)) {
-        announce(kNotRefreshed.arg(*failed));
-        return;
-    }
-    showValues(version);
+    auto read = std::make_shared<PanelRead>();
+    walk(false, panelReadSteps(read), [this, read](TransferEnd end) {
+        if (end == TransferEnd::Abandoned) return;
+        if (read->failure) {
+            announce(kNotRefreshed.arg(*read->failure));
+            return;
+        }
+        showValues(read->version);
+    });
 }
 
 void SetupPanel::btChiudiClick() {
@@ -501,14 +593,7 @@ void SetupPanel::btRiceviClick() {
         QApplication::beep();
         return;
     }
-    BlockTransfer::Sequence sequence(transfer_);
-    clearLog();
-    btRicevi_->setEnabled(false);
-    context_.setPollRunning(false);
-    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
-    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
-    if (strip_.mmLog) strip_.mmLog->show();
-    const OnExit restore([this] {
+    beginTransfer([this] {
         endProgress();
         if (strip_.mmLog) strip_.mmLog->hide();
         btRicevi_->setEnabled(true);
@@ -516,11 +601,23 @@ void SetupPanel::btRiceviClick() {
         if (strip_.btImposta) strip_.btImposta->setEnabled(true);
         if (strip_.btRetract) strip_.btRetract->setEnabled(true);
     });
+    clearLog();
+    btRicevi_->setEnabled(false);
+    context_.setPollRunning(false);
+    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
+    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
+    if (strip_.mmLog) strip_.mmLog->show();
     syncUnits();
-    const auto result =
-        backupController(transfer_, context_.firmwareVersion(),
-                         [this](int done, int total) { showProgress(done, total); });
+    dropInput();
+    startBackup(
+        run_, context_.firmwareVersion(),
+        [this](int done, int total) { showProgress(done, total); },
+        [this](const BackupResult& result) { afterTurn([this, result] { saveEnded(result); }); });
+}
+
+void SetupPanel::saveEnded(const BackupResult& result) {
     endProgress();
+    if (result.abandoned) return;
     if (!result.complete()) {
         // Nothing is written: a file without every block would pass for a backup later, and
         // an older whole one at that path is worth more.
@@ -569,14 +666,7 @@ void SetupPanel::btInviaClick() {
         notify(QString::fromStdString(*problem));
         return;
     }
-    BlockTransfer::Sequence sequence(transfer_);
-    clearLog();
-    btInvia_->setEnabled(false);
-    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
-    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
-    context_.setPollRunning(false);
-    if (strip_.mmLog) strip_.mmLog->show();
-    const OnExit restore([this] {
+    beginTransfer([this] {
         endProgress();
         if (strip_.mmLog) strip_.mmLog->hide();
         btInvia_->setEnabled(true);
@@ -585,10 +675,22 @@ void SetupPanel::btInviaClick() {
         resumePoll();
         transfer_.freeSourceIni();
     });
+    clearLog();
+    btInvia_->setEnabled(false);
+    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
+    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
+    context_.setPollRunning(false);
+    if (strip_.mmLog) strip_.mmLog->show();
     transfer_.setSourceIni(std::move(source));
-    const auto result = restoreController(
-        transfer_, version, [this](int done, int total) { showProgress(done, total); });
+    dropInput();
+    startRestore(
+        run_, version, [this](int done, int total) { showProgress(done, total); },
+        [this](const RestoreResult& result) { afterTurn([this, result] { loadEnded(result); }); });
+}
+
+void SetupPanel::loadEnded(const RestoreResult& result) {
     endProgress();
+    if (context_.link.isShutDown()) return;
     if (result.failed) {
         notify(kSendError);
         setResult(kSendFailed);
@@ -599,7 +701,7 @@ void SetupPanel::btInviaClick() {
     setResult(kSent);
     // The boxes showed the blocks as they were before the load; an update from them would
     // write the old values back.
-    if (!isHidden()) refreshValues(version);
+    if (!isHidden()) refreshValues();
 }
 
 void SetupPanel::resumePoll() {

@@ -1,14 +1,19 @@
 #pragma once
 // The setup panel pnImposta: the controller's Factory block (and the welcome text of the User
 // block) in named edit boxes, written back with "Aggiorna Skarnel"; and the backup and restore
-// of every memory block to a setup file ("Salva...", "Carica...").
+// of every memory block to a setup file ("Salva...", "Carica..."). Every transfer is a walk on
+// the window's timers: a click starts it and returns, and its outcome is told once it ends.
 #include <QFrame>
 #include <QString>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
+#include "core/scheduler.h"
 #include "memory/block_transfer.h"
+#include "memory/transfer_run.h"
 
 class QCheckBox;
 class QComboBox;
@@ -21,6 +26,9 @@ class QPushButton;
 namespace kt6 {
 
 class Dialogs;
+class InputBlock;
+struct BackupResult;
+struct RestoreResult;
 
 // What the panel uses of the window around it.
 struct SetupPanelContext {
@@ -30,8 +38,8 @@ struct SetupPanelContext {
     std::function<std::uint16_t()> firmwareVersion;
     // Starts or stops the status poll (tmPoll).
     std::function<void(bool)> setPollRunning;
-    // The preamble's pauses; a real sleep when empty.
-    BlockTransfer::Pause pause;
+    // The timers transfers wait on: the preamble's pauses and the turns between blocks.
+    Scheduler& scheduler;
     // Shows a passing event in the window's status bar; nothing when empty.
     std::function<void(const QString&)> announce;
 };
@@ -52,6 +60,8 @@ class SetupPanel : public QFrame {
     SetupPanel(SetupPanelContext context, QWidget* parent, const QRect& geometry);
 
     void attach(const ServiceStripControls& strip) { strip_ = strip; }
+    // running() is true from a transfer's click until its outcome has been told, boxes and
+    // dialogs included.
     BlockTransfer& transfer() { return transfer_; }
 
     QPushButton* btRicevi() const { return btRicevi_; }
@@ -59,7 +69,7 @@ class SetupPanel : public QFrame {
     QPushButton* btAggiorna() const { return btAggiorna_; }
 
   public slots:
-    // "Setup...": reads blocks 0 and 1 and shows the panel.
+    // "Setup...": reads blocks 0 and 1, then shows the panel.
     void btImpostaClick();
     // "Aggiorna Skarnel": reads blocks 0 and 1 again, lays the boxes over them and writes them.
     void btAggiornaClick();
@@ -69,6 +79,14 @@ class SetupPanel : public QFrame {
     void btRiceviClick();
     // "Carica...": a setup file back into the controller.
     void btInviaClick();
+
+  public:
+    // The window goes away: a transfer under way ends here, quietly, before the link does.
+    void abandonTransfer();
+
+  protected:
+    // The window closing ends a transfer under way, quietly, with everything put back.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     struct NumberBox {
@@ -93,15 +111,46 @@ class SetupPanel : public QFrame {
     std::optional<std::int32_t> numberOf(const NumberBox& box);
     std::vector<NumberBox> numberBoxes(std::uint16_t version) const;
     void showValues(std::uint16_t version);
-    // Blocks 0 and 1 into the log and heldFactory_/heldUser_; which block failed and why.
-    std::optional<QString> readPanelBlocks(std::uint16_t version);
+    // Blocks 0 and 1 read into the log and heldFactory_/heldUser_.
+    struct PanelRead {
+        std::uint16_t version = 0;
+        // Which block failed and why.
+        std::optional<QString> failure;
+    };
+    // The two block steps, the first clearing the log; the firmware version as it is then.
+    std::vector<TransferRun::BlockStep> panelReadSteps(std::shared_ptr<PanelRead> read);
+    bool readPanelBlock(int block, const char* section, PanelRead& read);
     // Reads blocks 0 and 1 again and shows them.
-    void refreshValues(std::uint16_t version);
+    void refreshValues();
+    // The update's writes, each its own walk so that a failure's box is up before the next.
+    void writeFactory(const Bytes& factory, const Bytes& user);
+    void writeUser(const Bytes& user);
+    void saveEnded(const BackupResult& result);
+    void loadEnded(const RestoreResult& result);
     // A transfer's end: the poll again, unless the panel is open.
     void resumePoll();
 
+    // A transfer starts; restore puts back what it switches, on every path.
+    void beginTransfer(std::function<void()> restore);
+    // Plays the steps on the run with the window's input dropped; then gets how the walk ended.
+    void walk(bool preamble, std::vector<TransferRun::BlockStep> steps,
+              std::function<void(TransferEnd)> then);
+    void dropInput();
+    // From a walk's last turn: the input back, and work run right after that turn (no box opens
+    // inside a timer tick), within the transfer. The transfer ends when work returns without
+    // having started another walk.
+    void afterTurn(std::function<void()> work);
+    // Puts back what the transfer switched; another may start.
+    void endTransfer();
+
     SetupPanelContext context_;
     BlockTransfer transfer_;
+    TransferRun run_;
+    std::optional<BlockTransfer::Sequence> sequence_;
+    std::unique_ptr<InputBlock> inputBlock_;
+    std::function<void()> restore_;
+    // Tells work posted by the transfer under way from that of one that has ended.
+    std::uint64_t transferId_ = 0;
     ServiceStripControls strip_;
     QString lastFolder_;
     // Blocks 0 and 1 as last read whole: what the update lays the boxes over.

@@ -5,8 +5,6 @@
 namespace kt6 {
 
 namespace {
-constexpr std::chrono::milliseconds kSettlePause{100};
-constexpr std::chrono::milliseconds kDrainPause{10};
 constexpr int kPreambleTimeoutMs = 200;
 }  // namespace
 
@@ -41,11 +39,12 @@ void BlockTransfer::logField(std::string_view section, std::string_view name,
     fileText_.append("\r\n");
 }
 
-void BlockTransfer::TransferPreamble() {
-    link_.ExchangeEnabled = true;
-    pause_(kSettlePause);
+bool BlockTransfer::dropStaleByte() {
     std::uint8_t stale = 0;
-    while (link_.port().ReadByte(stale)) pause_(kDrainPause);
+    return link_.port().ReadByte(stale);
+}
+
+void BlockTransfer::checkLink() {
     link_.SendCommand(1, {}, false, 1, kPreambleTimeoutMs);
 }
 

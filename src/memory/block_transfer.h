@@ -26,6 +26,10 @@ inline constexpr int kReadTimeoutMs = 100;
 inline constexpr int kWriteTimeoutMs = 6000;
 inline constexpr int kSetupWriteTimeoutMs = 300;
 inline constexpr std::string_view kDataError = "Errore nei dati.";
+// The transfer preamble's waits: the line settles before the drain, and each stale byte drained
+// is followed by a pause for any that may still be on its way.
+inline constexpr std::chrono::milliseconds kSettlePause{100};
+inline constexpr std::chrono::milliseconds kDrainPause{10};
 
 // Why a block read failed.
 struct BlockReadFault {
@@ -38,10 +42,13 @@ std::string blockReadFaultText(const BlockReadFault& fault);
 
 class BlockTransfer {
   public:
-    // A pause that lets nothing else run (the preamble's waits).
+    // A pause that lets nothing else run: the preamble's waits in the blocking forms of the
+    // transfers (command-line tools, benchmarks); a transfer on the window's loop waits on its
+    // scheduler instead.
     using Pause = std::function<void(std::chrono::milliseconds)>;
 
     explicit BlockTransfer(Link& link, Pause pause = {});
+    const Pause& pause() const { return pause_; }
 
     Link& link() { return link_; }
     void setUnits(UnitSelection units) { units_ = units; }
@@ -57,8 +64,13 @@ class BlockTransfer {
     // no key runs onto a line of its own; the log keeps them as read.
     const std::vector<std::string>& spacedTexts() const { return spacedTexts_; }
 
-    // Link check before the first block: drain stale input, one status request.
-    void TransferPreamble();
+    // The preamble's parts, played by a TransferRun with its pauses between them: exchanges
+    // on, then (after the settle pause) stale input drained a byte at a time, then the link
+    // check, one status request whose result does not matter.
+    void enableExchanges() { link_.ExchangeEnabled = true; }
+    // True when a stale byte was there; it is dropped.
+    bool dropStaleByte();
+    void checkLink();
 
     // Each returns true on failure, as the block operations report.
     bool ReadBlockToLog(int block, std::string_view layout, std::string_view section);

@@ -1,5 +1,6 @@
 #include "memory/setup_file.h"
 
+#include <memory>
 #include <set>
 
 #include "memory/file_io.h"
@@ -17,39 +18,60 @@ std::string lowerAscii(std::string_view text) {
     return out;
 }
 
-// Runs step on each block a transfer moves, in order, after the preamble, with the progress
-// counting the blocks done; stops at the first block whose step says false.
+// The walk over every block a transfer moves, in order, after the preamble: one step per block,
+// the walk ending at the first whose step says false.
 template <typename Step>
-void forEachTransferredBlock(BlockTransfer& transfer, std::uint16_t firmwareVersion,
-                             const TransferProgress& progress, Step step) {
-    transfer.clearLog();
-    const std::vector<int> blocks = transferredBlocks(transfer.units().linked);
-    const int total = static_cast<int>(blocks.size());
-    if (progress) progress(0, total);
-    transfer.TransferPreamble();
-    int done = 0;
-    for (int block : blocks) {
-        if (!step(*blockInfo(block, firmwareVersion))) return;
-        if (progress) progress(++done, total);
+std::vector<TransferRun::BlockStep> blockSteps(BlockTransfer& transfer,
+                                               std::uint16_t firmwareVersion, Step step) {
+    std::vector<TransferRun::BlockStep> steps;
+    for (int block : transferredBlocks(transfer.units().linked)) {
+        const BlockInfo info = *blockInfo(block, firmwareVersion);
+        steps.emplace_back([step, info] { return step(info); });
     }
+    return steps;
+}
+
+// Plays a walk that start puts on a run to its end on the calling thread.
+template <typename Result, typename Start>
+Result playToEnd(BlockTransfer& transfer, Start start) {
+    PausingScheduler scheduler(transfer.pause());
+    TransferRun run(transfer, scheduler);
+    Result out;
+    start(run, [&out](const Result& result) { out = result; });
+    scheduler.run();
+    return out;
 }
 
 }  // namespace
 
-BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
-                              const TransferProgress& progress) {
-    BackupResult result;
-    result.received = true;
-    forEachTransferredBlock(transfer, firmwareVersion, progress, [&](const BlockInfo& info) {
+bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, TransferProgress progress,
+                 std::function<void(const BackupResult&)> done) {
+    if (run.busy()) return false;
+    BlockTransfer& transfer = run.transfer();
+    auto result = std::make_shared<BackupResult>();
+    result->received = true;
+    transfer.clearLog();
+    auto steps = blockSteps(transfer, firmwareVersion, [&transfer, result](const BlockInfo& info) {
         if (!transfer.ReadBlockToLog(info.block, info.layout, info.section)) return true;
         const BlockReadFault fault = transfer.lastReadFault().value_or(BlockReadFault{});
-        result.failed.push_back(FailedBlock{info.block, info.section, fault});
+        result->failed.push_back(FailedBlock{info.block, info.section, fault});
         // Without these two the file could not be loaded; and a closed port answers no more.
-        if (info.block == kFactoryBlock || info.block == kUserBlock) result.received = false;
-        return result.received && fault.kind != BlockReadFault::Kind::PortClosed;
+        if (info.block == kFactoryBlock || info.block == kUserBlock) result->received = false;
+        return result->received && fault.kind != BlockReadFault::Kind::PortClosed;
     });
-    result.spacedTexts = transfer.spacedTexts();
-    return result;
+    return run.start(true, std::move(steps), std::move(progress),
+                     [&transfer, result, done = std::move(done)](TransferEnd end) {
+                         result->abandoned = end == TransferEnd::Abandoned;
+                         result->spacedTexts = transfer.spacedTexts();
+                         if (done) done(*result);
+                     });
+}
+
+BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
+                              const TransferProgress& progress) {
+    return playToEnd<BackupResult>(transfer, [&](TransferRun& run, auto done) {
+        startBackup(run, firmwareVersion, progress, std::move(done));
+    });
 }
 
 std::string failedBlocksText(const std::vector<FailedBlock>& failed) {
@@ -111,28 +133,45 @@ std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t
     return std::nullopt;
 }
 
-RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
-                                const TransferProgress& progress) {
-    RestoreResult result;
-    forEachTransferredBlock(transfer, firmwareVersion, progress, [&](const BlockInfo& info) {
+bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, TransferProgress progress,
+                  std::function<void(const RestoreResult&)> done) {
+    if (run.busy()) return false;
+    BlockTransfer& transfer = run.transfer();
+    auto result = std::make_shared<RestoreResult>();
+    transfer.clearLog();
+    auto steps = blockSteps(transfer, firmwareVersion, [&transfer, result](const BlockInfo& info) {
         const bool empty =
             !transfer.SourceIni() || transfer.SourceIni()->sectionKeys(info.section).empty();
         if (transfer.WriteBlockFromFile(info.block, info.layout, info.section)) {
-            result.failed = true;
-            result.failedBlock = info.block;
-            result.failedSection = info.section + " (block " + std::to_string(info.block) + ")";
+            result->failed = true;
+            result->failedBlock = info.block;
+            result->failedSection = info.section + " (block " + std::to_string(info.block) + ")";
             const std::uint8_t status = transfer.lastWriteStatus();
-            result.reason = !transfer.link().port().IsOpen() ? "the port closed"
-                            : !transfer.lastError().empty()  ? transfer.lastError()
-                            : status == kNoReply
-                                ? "it did not answer"
-                                : "it was refused (status " + std::to_string(status) + ")";
+            result->reason = !transfer.link().port().IsOpen() ? "the port closed"
+                             : !transfer.lastError().empty()  ? transfer.lastError()
+                             : status == kNoReply
+                                 ? "it did not answer"
+                                 : "it was refused (status " + std::to_string(status) + ")";
             return false;
         }
-        ++(empty ? result.skipped : result.sent);
+        ++(empty ? result->skipped : result->sent);
         return true;
     });
-    return result;
+    return run.start(true, std::move(steps), std::move(progress),
+                     [result, done = std::move(done)](TransferEnd end) {
+                         if (end == TransferEnd::Abandoned && !result->failed) {
+                             result->failed = true;
+                             result->reason = "the console closed before every block was sent";
+                         }
+                         if (done) done(*result);
+                     });
+}
+
+RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
+                                const TransferProgress& progress) {
+    return playToEnd<RestoreResult>(transfer, [&](TransferRun& run, auto done) {
+        startRestore(run, firmwareVersion, progress, std::move(done));
+    });
 }
 
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,

@@ -1,7 +1,7 @@
 #pragma once
 // The setup file: a backup of every memory block as INI text, saved from the controller and
-// loaded back into it. The sequences run on a BlockTransfer; the caller owns the dialogs,
-// buttons and status texts.
+// loaded back into it. The walks run on a TransferRun, or to their end in one blocking call;
+// the caller owns the dialogs, buttons and status texts.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -10,13 +10,11 @@
 #include <vector>
 
 #include "memory/block_transfer.h"
+#include "memory/transfer_run.h"
 
 namespace kt6 {
 
 inline constexpr std::string_view kSetupFileExtension = "skarnel";
-
-// Blocks done so far out of all the sequence moves.
-using TransferProgress = std::function<void(int done, int total)>;
 
 // A block a backup could not read whole.
 struct FailedBlock {
@@ -34,8 +32,10 @@ struct BackupResult {
     // Texts whose CR or LF bytes the file holds as spaces ("welcome [Factory]"): for those the
     // file is not a byte-exact copy of the controller.
     std::vector<std::string> spacedTexts;
+    // The link was shut down (the window closing) before every block was asked for.
+    bool abandoned = false;
 
-    bool complete() const { return received && failed.empty(); }
+    bool complete() const { return received && failed.empty() && !abandoned; }
 };
 
 // Why a backup is not saved: each failed block with its section and number, as in
@@ -48,7 +48,11 @@ std::string spacedTextsNote(const BackupResult& result);
 // Preamble, then Factory and User (stopping at the first failure), then unless the master/slave
 // box is ticked every Useroffs and FactoryTune block, a failed one noted and passed over; a
 // closed port ends it at the block it reached. The setup log is cleared first and holds the
-// blocks afterwards.
+// blocks afterwards. Starts the walk on run and returns at once (false, nothing started, while
+// run is busy); done gets the result in the walk's last turn.
+bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, TransferProgress progress,
+                 std::function<void(const BackupResult&)> done);
+// The same walk to its end, the preamble's waits spent in the transfer's pause.
 BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
                               const TransferProgress& progress = {});
 
@@ -69,7 +73,11 @@ struct RestoreResult {
 };
 
 // Preamble, then every block from SourceIni in file order, stopping at the first failure. The
-// setup log is cleared first.
+// setup log is cleared first. Starts the walk on run and returns at once (false, nothing
+// started, while run is busy); done gets the result in the walk's last turn.
+bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, TransferProgress progress,
+                  std::function<void(const RestoreResult&)> done);
+// The same walk to its end, the preamble's waits spent in the transfer's pause.
 RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
                                 const TransferProgress& progress = {});
 

@@ -1,6 +1,7 @@
 #pragma once
 // The core's timers on a test's clock: nothing runs until the test moves time on, in steps,
 // so that what happens during a wait can be looked at, step by step.
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -38,6 +39,19 @@ class FakeScheduler : public Scheduler {
             tasks_.erase(tasks_.begin());
             task();
         }
+        return true;
+    }
+
+    // Runs the earliest task alone, the clock moved on to it: one turn of the loop, where
+    // runNext also runs what that task scheduled for the same moment. False when nothing is
+    // scheduled.
+    bool runOne() {
+        if (tasks_.empty()) return false;
+        const auto first = tasks_.begin();
+        now_ = std::max(now_, first->first);
+        auto task = std::move(first->second);
+        tasks_.erase(first);
+        task();
         return true;
     }
 

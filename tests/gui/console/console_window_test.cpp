@@ -494,14 +494,14 @@ TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIs
 }
 
 TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollStoppedUntilChiudi) {
-    ConsoleOptions options = baseOptions();
+    ConsoleOptions options = transferOptions();
     options.runPollTimer = true;
-    options.transferPause = [](std::chrono::milliseconds) {};
     start(std::move(options));
     controller.replyData[5] = Bytes(108, 0);
     pollTwice();
     ASSERT_TRUE(window->poll().ControllerOnline);
     click("btImposta");
+    settleTransfer();
     ASSERT_FALSE(find("pnImposta")->isHidden());
     ASSERT_FALSE(window->pollTimer().isActive());
 
@@ -528,9 +528,7 @@ TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollSt
 }
 
 TEST_F(ConsoleWindowTest, aBackupCutByALostDeviceFailsAtTheBlockItReachedAndRestoresEverything) {
-    ConsoleOptions options = baseOptions();
-    options.transferPause = [](std::chrono::milliseconds) {};
-    start(std::move(options));
+    start(transferOptions());
     controller.replyData[5] = Bytes(108, 0);
     pollTwice();
     const auto backup = dir.filePath("kt6.skarnel").toStdString();
@@ -541,6 +539,7 @@ TEST_F(ConsoleWindowTest, aBackupCutByALostDeviceFailsAtTheBlockItReachedAndRest
         if (controller.commands(5).size() == 12) wire.unplug();
     };
     click("btRicevi");
+    settleTransfer();
     ASSERT_TRUE(window->portLost());
     const QString text = "Backup not saved: Useroffs10 (block 12) was cut off: the port closed";
     EXPECT_EQ(dialogs->messages, std::vector<QString>{text});

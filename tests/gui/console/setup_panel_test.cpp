@@ -26,6 +26,8 @@
 #include "memory/block_codec.h"
 #include "sim/simulated_serial_backend.h"
 #include "support/fake_rig_server.h"
+#include "support/fake_scheduler.h"
+#include "support/loop_settle.h"
 #include "support/trace_frames.h"
 
 namespace kt6 {
@@ -96,8 +98,8 @@ class SetupPanelTest : public ::testing::Test {
         options.settingsPath = std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
         options.dialogs = dialogs;
         options.makeRigServer = [this] { return std::make_unique<FakeRigServer>(rigs); };
-        options.runPollTimer = false;
-        options.transferPause = [](std::chrono::milliseconds) {};
+        options.runPollTimer = pollTimer;
+        options.scheduler = scheduler;
         options.makeSerialBackend = [this, model] {
             auto b = std::make_unique<sim::SimulatedSerialBackend>(
                 model, [this] { return now; },
@@ -121,7 +123,15 @@ class SetupPanelTest : public ::testing::Test {
         return w;
     }
     QLineEdit* edit(const char* name) { return find<QLineEdit>(name); }
-    void click(const char* name) { find<QPushButton>(name)->click(); }
+    // The click, then the transfer it starts played to its end.
+    void click(const char* name) {
+        find<QPushButton>(name)->click();
+        settle();
+    }
+    bool transferRunning() { return window && window->setupPanel().transfer().running(); }
+    void settle() {
+        testing::settleOnLoop(*scheduler, [this] { return transferRunning(); });
+    }
     sim::ControllerMemory& memory() { return backend->model().controller().memory(); }
     QString result() { return find<QLabel>("lResult")->text(); }
     void openPanel() {
@@ -157,10 +167,14 @@ class SetupPanelTest : public ::testing::Test {
         EXPECT_FALSE(window->setupPanel().transfer().running());
     }
 
+    // The window's own 400 ms poll timer runs (else the tests tick the poll by hand).
+    bool pollTimer = false;
     QTemporaryDir dir;
     FakeRigState rigs;
     std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
     sim::TimePoint now{};
+    std::shared_ptr<testing::FakeScheduler> scheduler =
+        std::make_shared<testing::FakeScheduler>(now);
     sim::SimulatedSerialBackend* backend = nullptr;
     std::vector<std::string> trace;
     std::unique_ptr<FmMain> window;
@@ -689,6 +703,126 @@ TEST_F(SetupPanelTest, ClosingTheWindowDuringASaveEndsItQuietly) {
     EXPECT_TRUE(dialogs->messages.empty());
     EXPECT_EQ(dialogs->saves, 0);
     EXPECT_FALSE(window->setupPanel().transfer().running());
+}
+
+// --- on the window's loop ---
+
+TEST_F(SetupPanelTest, AClickReturnsBeforeTheFirstBlockIsReadAndTheSaveEndsOnTheLoop) {
+    start(Firmware::V1_13);
+    dialogs->saveAnswer = QString::fromStdString(path("backup.skarnel"));
+    trace.clear();
+    find<QPushButton>("btRicevi")->click();
+    EXPECT_TRUE(transferRunning());
+    EXPECT_TRUE(takeCommands(1).empty());
+    EXPECT_TRUE(takeCommands(5).empty());
+    EXPECT_EQ(result(), "blocco 0/68");
+    EXPECT_FALSE(find<QPushButton>("btRicevi")->isEnabled());
+    EXPECT_FALSE(window->pollRunning());
+    // Input is dropped while the blocks go, the cursor says so.
+    ASSERT_TRUE(QApplication::overrideCursor());
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    settle();
+    EXPECT_EQ(takeCommands(5).size(), 68u);
+    EXPECT_EQ(dialogs->saves, 1);
+    EXPECT_EQ(slurp(path("backup.skarnel")), window->setupPanel().transfer().fileText());
+    EXPECT_FALSE(QApplication::overrideCursor());
+    expectRestored();
+}
+
+TEST_F(SetupPanelTest, TheSettlePauseLeavesTheLoopFreeAndNothingGoesOutNotEvenThePoll) {
+    pollTimer = true;
+    start(Firmware::V1_13);
+    ASSERT_TRUE(window->pollTimer().isActive());
+    trace.clear();
+    bool ran = false;
+    std::size_t framesWhenRan = 0;
+    QTimer::singleShot(0, window.get(), [&] {
+        ran = true;
+        framesWhenRan = testing::framesReceived(trace).size();
+    });
+    find<QPushButton>("btRicevi")->click();
+    // The click ran no loop of its own.
+    EXPECT_FALSE(ran);
+    EXPECT_FALSE(window->pollTimer().isActive());
+    // 90 ms into the 100 ms pause the loop has served the posted task, and the line is quiet.
+    std::chrono::milliseconds into{0};
+    scheduler->runNext(std::chrono::milliseconds(10), [&](std::chrono::milliseconds step) {
+        into += step;
+        QCoreApplication::processEvents();
+        return into < std::chrono::milliseconds(90);
+    });
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(framesWhenRan, 0u);
+    EXPECT_TRUE(testing::framesReceived(trace).empty());
+    EXPECT_FALSE(window->pollTimer().isActive());
+    settle();
+    EXPECT_EQ(takeCommands(5).size(), 68u);
+    EXPECT_TRUE(window->pollTimer().isActive());
+}
+
+TEST_F(SetupPanelTest, TheLinkCheckGoesOutAfterAHundredMillisecondsOfTheSchedulersClock) {
+    using std::chrono::milliseconds;
+    start(Firmware::V1_13);
+    trace.clear();
+    find<QPushButton>("btImposta")->click();
+    // A millisecond at a time up to the 100th: the line stays quiet.
+    milliseconds waited{0};
+    EXPECT_FALSE(scheduler->runNext(milliseconds(1), [&](milliseconds step) {
+        waited += step;
+        EXPECT_TRUE(testing::framesReceived(trace).empty()) << waited.count() << " ms";
+        return waited < milliseconds(100);
+    }));
+    EXPECT_EQ(waited, milliseconds(100));
+    EXPECT_TRUE(testing::framesReceived(trace).empty());
+    // The reply to the poll's last request has come in meanwhile: stale for the transfer.
+    const auto stale = static_cast<int>(window->port().InputCount());
+    ASSERT_GT(stale, 0);
+    // Then each stale byte is dropped and followed by 10 ms before the link check goes out.
+    while (testing::framesReceived(trace).empty()) {
+        ASSERT_TRUE(scheduler->runNext(milliseconds(1), [&](milliseconds step) {
+            waited += step;
+            EXPECT_TRUE(testing::framesReceived(trace).empty()) << waited.count() << " ms";
+            return true;
+        }));
+    }
+    EXPECT_EQ(waited, milliseconds(100 + 10 * stale));
+    EXPECT_EQ(window->port().InputCount(), 0u);
+    const auto frames = testing::framesReceived(trace);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0][1], 1);
+    EXPECT_EQ(frames[1][1], 5);
+    EXPECT_EQ(frames[2][1], 5);
+    settle();
+    EXPECT_FALSE(find("pnImposta")->isHidden());
+}
+
+TEST_F(SetupPanelTest, ClosingTheWindowMidTransferEndsItQuietlyWithEverythingPutBack) {
+    for (const char* button : {"btRicevi", "btInvia"}) {
+        start(Firmware::V1_13);
+        std::ofstream(path("in.skarnel"), std::ios::binary) << backupText();
+        dialogs->saves = 0;
+        dialogs->saveAnswer = QString::fromStdString(path("out.skarnel"));
+        dialogs->openAnswer = QString::fromStdString(path("in.skarnel"));
+        trace.clear();
+        find<QPushButton>(button)->click();
+        const auto blocksMoved = [&] { return takeCommands(5).size() + takeCommands(4).size(); };
+        while (blocksMoved() < 10 && scheduler->runOne()) QCoreApplication::processEvents();
+        ASSERT_TRUE(transferRunning()) << button;
+        window->close();
+        EXPECT_FALSE(transferRunning()) << button;
+        while (scheduler->runNext(std::chrono::milliseconds(10))) {
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(blocksMoved(), 10u) << button;
+        EXPECT_TRUE(dialogs->messages.empty()) << button;
+        EXPECT_EQ(dialogs->saves, 0) << button;
+        EXPECT_FALSE(std::filesystem::exists(path("out.skarnel"))) << button;
+        EXPECT_TRUE(find("pbTransfer")->isHidden()) << button;
+        EXPECT_TRUE(find("mmLog")->isHidden()) << button;
+        EXPECT_FALSE(QApplication::overrideCursor()) << button;
+        EXPECT_FALSE(window->link().busy()) << button;
+        expectRestored();
+    }
 }
 
 }  // namespace

@@ -9,13 +9,17 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <chrono>
 #include <functional>
 #include <memory>
 
 #include "console/dialogs.h"
 #include "console/fm_main.h"
+#include "console/setup_panel.h"
 #include "support/fake_rig_server.h"
+#include "support/fake_scheduler.h"
 #include "support/fake_serial.h"
+#include "support/loop_settle.h"
 #include "support/scripted_controller.h"
 
 namespace kt6::testing {
@@ -87,6 +91,17 @@ class WindowFixture : public ::testing::Test {
     void tick(int n = 1) {
         for (int i = 0; i < n; ++i) window->tmPollTimer();
     }
+    // Options whose block transfers wait on the test's scheduler.
+    ConsoleOptions transferOptions() {
+        ConsoleOptions options = baseOptions();
+        options.scheduler = scheduler;
+        return options;
+    }
+    // Plays the block transfer under way to its end, boxes and dialogs included.
+    void settleTransfer() {
+        settleOnLoop(*scheduler,
+                     [this] { return window && window->setupPanel().transfer().running(); });
+    }
     template <typename W = QWidget>
     W* find(const char* name) {
         auto* w = window->findChild<W*>(QString::fromLatin1(name));
@@ -102,6 +117,9 @@ class WindowFixture : public ::testing::Test {
     FakeSerialState wire;
     ScriptedController controller{wire};
     std::shared_ptr<AnsweringDialogs> dialogs = std::make_shared<AnsweringDialogs>();
+    // The clock of the transfers' timers; nothing else in these tests reads it.
+    std::chrono::steady_clock::time_point schedulerNow{};
+    std::shared_ptr<FakeScheduler> scheduler = std::make_shared<FakeScheduler>(schedulerNow);
     std::unique_ptr<FmMain> window;
 };
 
