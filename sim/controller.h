@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "link/bytes.h"
+#include "link/commands.h"
 #include "link/status.h"
 #include "sim/controller_memory.h"
 #include "sim/element_lengths.h"
@@ -17,18 +18,7 @@
 namespace kt6::sim {
 
 // The command codes the controller knows.
-enum class Command : std::uint8_t {
-    Status = 1,
-    Retract = 2,
-    SetFrequency = 3,
-    WriteBlock = 4,
-    ReadBlock = 5,
-    WriteFactory = 6,
-    WriteUser = 7,
-    Key = 8,
-    ElementLengths = 9,
-    Progress = 10,
-};
+using Command = kt6::CommandCode;
 
 // The reply's status byte.
 enum class Status : std::uint8_t {
@@ -56,17 +46,7 @@ enum class Screen : std::uint8_t {
     TestQuestion = 13,
 };
 
-namespace keys {
-inline constexpr std::uint8_t kMenu = 8;
-inline constexpr std::uint8_t kDirection = 9;
-inline constexpr std::uint8_t kUp = 10;
-inline constexpr std::uint8_t kDown = 11;
-inline constexpr std::uint8_t kPower = 12;
-inline constexpr std::uint8_t kReturn = 13;
-inline constexpr std::uint8_t kBandLamp = 77;
-inline constexpr std::uint8_t kYes = 6;
-inline constexpr std::uint8_t kNo = 5;
-}  // namespace keys
+namespace keys = kt6::keys;
 
 inline constexpr std::uint16_t kFrequencyStepKHz = 5;
 inline constexpr int kEditStepMm = 5;

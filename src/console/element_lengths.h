@@ -7,10 +7,11 @@
 #include <string_view>
 
 #include "link/bytes.h"
+#include "link/commands.h"
 
 namespace kt6 {
 
-inline constexpr std::uint8_t kElementLengthsCommand = 9;
+inline constexpr std::uint8_t kElementLengthsCommand = code(CommandCode::ElementLengths);
 
 // Reply words in their wire order, millimetres.
 struct ElementLengths {

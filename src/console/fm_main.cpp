@@ -1,4 +1,5 @@
 #include "console/fm_main.h"
+#include "link/commands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -144,6 +145,10 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
 }
 
 FmMain::~FmMain() {
+    // Destroyed without a close (tests, a failed start-up): what holds the link lets go of
+    // it while the link is still there.
+    if (setupPanel_) setupPanel_->abandonTransfer();
+    if (services_) services_->stop();
     port_.setDeviceLostHandler(nullptr);
     rigs_.reset();
     link_.setObserver(nullptr);
@@ -421,7 +426,7 @@ void FmMain::EnableLengthSteppers() {
 
 std::uint8_t FmMain::SendKey(std::uint8_t code, bool flag) {
     link_.ExchangeEnabled = true;
-    return link_.SendCommand(8, {code}, flag, kTries, kKeyTimeoutMs);
+    return link_.SendCommand(kt6::code(CommandCode::Key), {code}, flag, kTries, kKeyTimeoutMs);
 }
 
 void FmMain::SpeedButton1Click() {
@@ -429,7 +434,7 @@ void FmMain::SpeedButton1Click() {
     if (!key) return;
     const int code = key->tag();
     SendKey(static_cast<std::uint8_t>(code));
-    if (code >= 0 && code <= 7) {
+    if (code >= keys::k6m && code <= keys::k40m) {
         moveBandLamp(key);
         SpeedButton14_->click();
         showBandLamp();
@@ -464,14 +469,14 @@ void FmMain::lFreqClick() {
     }
     link_.ExchangeEnabled = true;
     link_.SendCommand(
-        3,
+        code(CommandCode::SetFrequency),
         {static_cast<std::uint8_t>(*value & 0xFF), static_cast<std::uint8_t>((*value >> 8) & 0xFF)},
         true, kTries, kKeyTimeoutMs);
 }
 
 void FmMain::btRetractClick() {
     link_.ExchangeEnabled = true;
-    link_.SendCommand(2, {}, true, kTries, kKeyTimeoutMs);
+    link_.SendCommand(code(CommandCode::Retract), {}, true, kTries, kKeyTimeoutMs);
 }
 
 void FmMain::btImpostaClick() {
@@ -495,7 +500,8 @@ void FmMain::ckSK2200Click() {
 
 void FmMain::lProgressFGClick() {
     link_.ExchangeEnabled = true;
-    if (link_.SendCommand(10, {}, true, kTries, kKeyTimeoutMs) != 0) return;
+    if (link_.SendCommand(code(CommandCode::Progress), {}, true, kTries, kKeyTimeoutMs) != 0)
+        return;
     const Bytes& rx = link_.RxPayload();
     // Two words and the checksum byte; a shorter reply changes nothing.
     if (rx.size() < 5) return;

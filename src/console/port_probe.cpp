@@ -1,4 +1,5 @@
 #include "console/port_probe.h"
+#include "link/commands.h"
 
 #include <QTimer>
 
@@ -16,7 +17,8 @@ constexpr int kTimeoutMs = 100;
 // The status request as one exchange, the reply rebuilt from its sequence byte on.
 QString ask(Link& link, const QString& where) {
     link.ExchangeEnabled = true;
-    const std::uint8_t status = link.SendCommand(1, {}, false, kTries, kTimeoutMs);
+    const std::uint8_t status =
+        link.SendCommand(code(CommandCode::Status), {}, false, kTries, kTimeoutMs);
     if (status == kNoReply) {
         return QStringLiteral(
                    "No answer on %1 after %2 tries: check that the controller is on "

@@ -1,4 +1,5 @@
 #include "console/service_screens.h"
+#include "link/commands.h"
 
 #include <QAction>
 #include <QFrame>
@@ -15,7 +16,6 @@ namespace {
 constexpr QRect kDisplayPlace{72, 96, 289, 153};
 constexpr int kTries = 4;
 constexpr int kKeyTimeoutMs = 100;
-constexpr std::uint8_t kKeyCommand = 8;
 
 QFont pixelFont(int pixels, bool bold, const char* family = "MS Sans Serif") {
     QFont f(QString::fromLatin1(family));
@@ -278,7 +278,8 @@ void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange) {
     if (enableExchange) {
         window_.SendKey(code, flag);
     } else {
-        window_.link().SendCommand(kKeyCommand, {code}, flag, kTries, kKeyTimeoutMs);
+        window_.link().SendCommand(kt6::code(CommandCode::Key), {code}, flag, kTries,
+                                   kKeyTimeoutMs);
     }
 }
 

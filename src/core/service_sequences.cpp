@@ -1,5 +1,7 @@
 #include "core/service_sequences.h"
 
+#include "link/commands.h"
+
 #include <array>
 
 namespace kt6 {
@@ -28,44 +30,32 @@ constexpr ServiceStep op(Op o) {
     return {o};
 }
 
-constexpr ServiceStep kCalibrateOpening[] = {op(Op::ReturnKey),       op(Op::HideFrontKeys),
-                                             op(Op::HideQuestions),   keyFlag(13),
-                                             pause(kMenuKeyPause),    key(8),
-                                             pause(kMenuKeyPause),    key(6),
-                                             pause(kMenuKeyPause),    key(6),
-                                             show(S::Panel_calibrate)};
-constexpr ServiceStep kFactoryOpening[] = {op(Op::ReturnKey),     op(Op::HideFrontKeys),
-                                           op(Op::HideQuestions), key(13),
-                                           pause(kMenuKeyPause),  key(8),
-                                           pause(kMenuKeyPause),  key(4),
-                                           pause(kMenuKeyPause),  key(6),
-                                           show(S::Panel_factory)};
+constexpr ServiceStep kCalibrateOpening[] = {
+    op(Op::ReturnKey),    op(Op::HideFrontKeys), op(Op::HideQuestions),   keyFlag(keys::kReturn),
+    pause(kMenuKeyPause), key(keys::kMenu),      pause(kMenuKeyPause),    key(keys::kYes),
+    pause(kMenuKeyPause), key(keys::kYes),       show(S::Panel_calibrate)};
+constexpr ServiceStep kFactoryOpening[] = {
+    op(Op::ReturnKey),    op(Op::HideFrontKeys), op(Op::HideQuestions), key(keys::kReturn),
+    pause(kMenuKeyPause), key(keys::kMenu),      pause(kMenuKeyPause),  key(keys::k17m),
+    pause(kMenuKeyPause), key(keys::kYes),       show(S::Panel_factory)};
 // The front keys stay up while the walk runs and go once the question shows.
-constexpr ServiceStep kRetractOpening[] = {op(Op::ReturnKey),
-                                           op(Op::HideQuestions),
-                                           key(13),
-                                           pause(kMenuKeyPause),
-                                           key(8),
-                                           pause(kMenuKeyPause),
-                                           key(6),
-                                           pause(kMenuKeyPause),
-                                           key(7),
-                                           show(S::Panel_Retract),
-                                           op(Op::HideFrontKeys)};
+constexpr ServiceStep kRetractOpening[] = {
+    op(Op::ReturnKey), op(Op::HideQuestions),  key(keys::kReturn),   pause(kMenuKeyPause),
+    key(keys::kMenu),  pause(kMenuKeyPause),   key(keys::kYes),      pause(kMenuKeyPause),
+    key(keys::k40m),   show(S::Panel_Retract), op(Op::HideFrontKeys)};
 // At frequency 0 a flagged return is the controller's own way into its test question.
-constexpr ServiceStep kTestOpening[] = {op(Op::HideFrontKeys), op(Op::HideQuestions), keyFlag(13),
-                                        show(S::Panel_test)};
+constexpr ServiceStep kTestOpening[] = {op(Op::HideFrontKeys), op(Op::HideQuestions),
+                                        keyFlag(keys::kReturn), show(S::Panel_test)};
 
-constexpr ServiceStep kEditorWalkIn[] = {op(Op::ReturnKey),     op(Op::HideFrontKeys),
-                                         op(Op::HideQuestions), key(13),
-                                         pause(kMenuKeyPause),  key(8),
-                                         pause(kMenuKeyPause),  key(3)};
+constexpr ServiceStep kEditorWalkIn[] = {
+    op(Op::ReturnKey),    op(Op::HideFrontKeys), op(Op::HideQuestions), key(keys::kReturn),
+    pause(kMenuKeyPause), key(keys::kMenu),      pause(kMenuKeyPause),  key(keys::k15m)};
 
-constexpr ServiceStep kEditorSelect[] = {pause(kMenuKeyPause), key(3)};
-constexpr ServiceStep kEditorExit[] = {op(Op::ShowFrontKeys), key(8), pause(kEditorExitPause),
-                                       key(8)};
+constexpr ServiceStep kEditorSelect[] = {pause(kMenuKeyPause), key(keys::k15m)};
+constexpr ServiceStep kEditorExit[] = {op(Op::ShowFrontKeys), key(keys::kMenu),
+                                       pause(kEditorExitPause), key(keys::kMenu)};
 
-constexpr ServiceStep kCalibrateYes[] = {key(6),
+constexpr ServiceStep kCalibrateYes[] = {key(keys::kYes),
                                          hide(S::Panel_calibrate),
                                          show(S::Calibrate_of_course),
                                          op(Op::ReturnKey),
@@ -73,24 +63,25 @@ constexpr ServiceStep kCalibrateYes[] = {key(6),
                                          op(Op::ReturnKey),
                                          hide(S::Calibrate_of_course),
                                          op(Op::ShowFrontKeys)};
-constexpr ServiceStep kCalibrateNo[] = {key(5), hide(S::Panel_calibrate), op(Op::ReturnKey),
+constexpr ServiceStep kCalibrateNo[] = {key(keys::kNo), hide(S::Panel_calibrate), op(Op::ReturnKey),
                                         op(Op::ShowFrontKeys)};
-constexpr ServiceStep kFactoryYes[] = {op(Op::FactoryLines), key(6), hide(S::Panel_factory),
-                                       op(Op::ShowFrontKeys)};
-constexpr ServiceStep kFactoryNo[] = {key(5), hide(S::Panel_factory), op(Op::ReturnKey),
+constexpr ServiceStep kFactoryYes[] = {op(Op::FactoryLines), key(keys::kYes),
+                                       hide(S::Panel_factory), op(Op::ShowFrontKeys)};
+constexpr ServiceStep kFactoryNo[] = {key(keys::kNo), hide(S::Panel_factory), op(Op::ReturnKey),
                                       op(Op::ShowFrontKeys)};
 // The opening has set ExchangeEnabled; this key goes out as it finds it.
-constexpr ServiceStep kRetractYes[] = {show(S::Retracting_of_course), {Op::KeyAsIs, 6},
+constexpr ServiceStep kRetractYes[] = {show(S::Retracting_of_course), {Op::KeyAsIs, keys::kYes},
                                        hide(S::Panel_Retract),        op(Op::RetractWait),
                                        hide(S::Retracting_of_course), op(Op::ShowFrontKeys)};
-constexpr ServiceStep kRetractNo[] = {key(5), hide(S::Panel_Retract), op(Op::ShowFrontKeys)};
-constexpr ServiceStep kTestYes[] = {show(S::panel_test_go), key(6),
-                                    pause(kTestWait),       hide(S::Panel_test),
-                                    hide(S::panel_test_go), show(S::Panel_T_act),
-                                    op(Op::ShowFrontKeys)};
-constexpr ServiceStep kTestNo[] = {key(5), hide(S::Panel_test), op(Op::ShowFrontKeys)};
-constexpr ServiceStep kTestActiveYes[] = {show(S::panel_test_go), key(8), pause(kTestWait),
-                                          hide(S::Panel_T_act), hide(S::panel_test_go)};
+constexpr ServiceStep kRetractNo[] = {key(keys::kNo), hide(S::Panel_Retract),
+                                      op(Op::ShowFrontKeys)};
+constexpr ServiceStep kTestYes[] = {
+    show(S::panel_test_go), key(keys::kYes),      pause(kTestWait),     hide(S::Panel_test),
+    hide(S::panel_test_go), show(S::Panel_T_act), op(Op::ShowFrontKeys)};
+constexpr ServiceStep kTestNo[] = {key(keys::kNo), hide(S::Panel_test), op(Op::ShowFrontKeys)};
+constexpr ServiceStep kTestActiveYes[] = {show(S::panel_test_go), key(keys::kMenu),
+                                          pause(kTestWait), hide(S::Panel_T_act),
+                                          hide(S::panel_test_go)};
 
 struct RetractWindow {
     std::uint32_t lowKHz;

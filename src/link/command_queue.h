@@ -11,11 +11,12 @@
 #include <span>
 
 #include "link/bytes.h"
+#include "link/commands.h"
 #include "link/exchange_engine.h"
 
 namespace kt6 {
 
-inline constexpr std::uint8_t kStatusRequestCode = 1;
+inline constexpr std::uint8_t kStatusRequestCode = code(CommandCode::Status);
 
 // Where the queue's frames go.
 class FrameWriter {

@@ -1,4 +1,5 @@
 #include "link/status_poll.h"
+#include "link/commands.h"
 
 #include <utility>
 
@@ -50,7 +51,7 @@ void StatusPoll::receiveAndPost() {
         if (link_.MissedPolls > kMissedPollsOffline) goOffline();
     }
 
-    link_.PostCommand(1, {});
+    link_.PostCommand(code(CommandCode::Status), {});
 }
 
 void StatusPoll::deviceLost() {

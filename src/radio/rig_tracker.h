@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "link/bytes.h"
+#include "link/commands.h"
 #include "link/link.h"
 #include "link/named_colour.h"
 #include "radio/rig_server.h"
@@ -22,7 +23,7 @@ inline constexpr std::string_view kRigConnectError =
     "Error connecting to OmniRig - Check installation";
 inline constexpr std::string_view kRigErrorTitle = "Skarnel Utility";
 inline constexpr int kRigLampPolls = 5;
-inline constexpr std::uint8_t kSetFrequencyCommand = 3;
+inline constexpr std::uint8_t kSetFrequencyCommand = code(CommandCode::SetFrequency);
 inline constexpr int kSetFrequencyTries = 4;
 inline constexpr std::chrono::milliseconds kSetFrequencyTimeout{100};
 // The payload carries 16 bits of kHz; anything above would retune to a wrong band.
