@@ -16,18 +16,19 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-#include "console/clickable_label.h"
 #include "console/colours.h"
 #include "console/dialogs.h"
 #include "console/documents_location.h"
-#include "console/key_button.h"
-#include "console/keyboard.h"
-#include "console/lamp.h"
+#include "console/panel/clickable_label.h"
+#include "console/panel/key_button.h"
+#include "console/panel/keyboard.h"
+#include "console/panel/lamp.h"
 #include "console/qt_event_pump.h"
 #include "console/qt_scheduler.h"
-#include "console/service_screens.h"
+#include "console/service/element_editor.h"
+#include "console/service/service_screens.h"
 #include "console/setup_panel.h"
-#include "console/status_bar.h"
+#include "console/status/status_bar.h"
 #include "console/whole_number.h"
 #include "console/window_place.h"
 #include "link/serial_network.h"
@@ -76,7 +77,8 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
       link_(port_, *pump_),
       poll_(link_, *this),
       scheduler_(options_.scheduler ? options_.scheduler : std::make_shared<QtScheduler>(this)),
-      recovery_([this] { return reopenLostPort(); }) {
+      session_(
+          port_, link_, [this](int n) { return mappedDevice(n); }, *this) {
     setObjectName("fmMain");
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -107,7 +109,19 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
         dimmer_.add(line);
     }
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    bindFrontPanel(this, pnBlue_, [this] {
+    FrontPanelControls front;
+    front.keys = panelKeys_;
+    // SpeedButton5..8 and 1..4 are the band keys from low to high.
+    for (std::size_t i = 0; i < 8; ++i) front.bound[i] = frontKeys_[(i + 4) % 8];
+    front.bound[8] = frontKeys_[9];    // SpeedButton10, frequency up
+    front.bound[9] = frontKeys_[10];   // SpeedButton11, frequency down
+    front.bound[10] = frontKeys_[11];  // SpeedButton12, display
+    front.bound[11] = frontKeys_[12];  // Chiudi, power
+    front.powerOn = BPower_ON_;
+    front.bandLamp = BLED_ON1_;
+    front.lamps = {ld180_, ldBidir_, ldMove_, ldTX_, ldRX_};
+    front.frequency = lFreq_;
+    bindFrontPanel(this, front, [this] {
         if (!pnDisplay_->isHidden()) lFreqClick();
     });
     refreshPortTips();
@@ -119,7 +133,6 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     if (options_.serviceStrip) showServiceStrip(true);
 
     link_.setObserver(this);
-    port_.setDeviceLostHandler([this] { deviceLost(); });
     auto makeRigServer = options_.makeRigServer;
     if (!makeRigServer) {
         makeRigServer = [this]() -> std::unique_ptr<RigServer> {
@@ -138,7 +151,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     // A timer of its own, not the link timer: reopening a network port may take seconds,
     // and the link timer must go on ticking meanwhile.
     tmRetry_.setObjectName("tmRetry");
-    tmRetry_.setInterval(DeviceRecovery::kRetryInterval);
+    tmRetry_.setInterval(PortSession::kRetryInterval);
     connect(&tmRetry_, &QTimer::timeout, this, &FmMain::tmRetryTimer);
     tmTimer_.start(kLinkTimerInterval);
     if (options_.runPollTimer) tmPoll_.start(kPollInterval);
@@ -211,41 +224,35 @@ void FmMain::FormActivate() {
     if (r1 == "0" && r2 == "0") NoRadio1_->setChecked(true);
 
     settingsLoaded_ = true;
-    stopRetrying();
+    session_.stopRetrying();
     if (reopenPort(n)) lStatus_->setText(QStringLiteral("Stato: in connessione..."));
 }
 
 bool FmMain::reopenPort(int n) {
-    port_.ClosePort();
-    poll_.portChanged();
-    portNumber_ = n;
-    const std::int32_t openError = port_.OpenPort("bio" + std::to_string(n));
-    port_.SetPortParams(19200, 'n', 8, 1, 'N');
+    const PortSession::Opened opened = session_.open(n);
     refreshPortTips();
-    const bool opened = port_.PortError() == 0;
-    // The open's own error says why; the configure that follows a failed open only adds EBADF.
-    const std::int32_t cause = openError != 0 ? openError : port_.PortError();
-    portReason_ =
-        opened ? QString() : QString::fromStdString(portErrorText(cause, port_.DevicePath()));
-    if (!opened) std::fprintf(stderr, "link: COM%d %s\n", n, portReason_.toUtf8().constData());
+    portReason_ = opened.ok
+                      ? QString()
+                      : QString::fromStdString(portErrorText(opened.cause, port_.DevicePath()));
+    if (!opened.ok) std::fprintf(stderr, "link: COM%d %s\n", n, portReason_.toUtf8().constData());
     lPortError_->setText(portReason_);
     const QString device = QString::fromStdString(port_.DevicePath());
     forgetDisplay();
-    if (opened) {
+    if (opened.ok) {
         linkWatch_.portOpened(n, device);
     } else {
-        linkWatch_.portClosed(n, device, cause);
-        QString why = shortPortReason(cause, device);
+        linkWatch_.portClosed(n, device, opened.cause);
+        QString why = shortPortReason(opened.cause, device);
         if (why.startsWith(device + QStringLiteral(": "))) why = why.mid(device.size() + 2);
         announce(QStringLiteral("Port COM%1: %2").arg(n).arg(why));
     }
     refreshStatusBar();
-    return opened;
+    return opened.ok;
 }
 
 void FmMain::SelectPort(int n) {
     // The operator's choice ends any retrying of a lost port, whichever port it names.
-    stopRetrying();
+    session_.stopRetrying();
     if (reopenPort(n)) {
         lStatus_->setText(QStringLiteral("Stato: in connessione..."));
         UncheckPortItems();
@@ -255,7 +262,7 @@ void FmMain::SelectPort(int n) {
         Panel_Chiuso_->hide();
         return;
     }
-    portNumber_ = 0;
+    session_.forgetPortNumber();
     lStatus_->setText(QStringLiteral("Stato: non connesso (porta chiusa)."));
     lStatus_->setToolTip(portReason_);
     setLinkButtonsEnabled(false);
@@ -268,65 +275,36 @@ void FmMain::SelectPort(int n) {
     portItems_[static_cast<std::size_t>(n - 1)]->setChecked(true);
 }
 
+void FmMain::portClosed() {
+    poll_.portChanged();
+}
+
 void FmMain::deviceLost() {
     poll_.deviceLost();
-    recovery_.deviceLost();
-    reachability_.reset();
-    linkWatch_.portLost(portNumber_, QString::fromStdString(port_.DevicePath()));
+    linkWatch_.portLost(PortNumber(), QString::fromStdString(port_.DevicePath()));
     refreshStatusBar();
-    if (!link_.isShutDown()) tmRetry_.start();
-    std::fprintf(stderr, "link: COM%d %s: device lost, retrying every %lld s\n", portNumber_,
+    std::fprintf(stderr, "link: COM%d %s: device lost, retrying every %lld s\n", PortNumber(),
                  port_.DevicePath().c_str(),
-                 static_cast<long long>(DeviceRecovery::kRetryInterval.count() / 1000));
+                 static_cast<long long>(PortSession::kRetryInterval.count() / 1000));
 }
 
-bool FmMain::reopenLostPort() {
-    // Quiet: a device that is still gone says nothing, here or on stderr.
-    port_.ClosePort();
-    poll_.portChanged();
-    // A network port is opened only once its host took a connect: the open's own wait would
-    // hold the window's input for seconds on every retry while the host is down.
-    const auto device = mappedDevice(portNumber_);
-    if (device && reachability_.check(*device) != PortReachability::State::Reachable) {
-        return false;
+void FmMain::runRetryTimer(bool running) {
+    if (running) {
+        tmRetry_.start();
+    } else {
+        tmRetry_.stop();
     }
-    if (port_.OpenPort("bio" + std::to_string(portNumber_)) != 0) return false;
-    if (port_.SetPortParams(19200, 'n', 8, 1, 'N') != 0) {
-        port_.ClosePort();
-        return false;
-    }
-    return true;
-}
-
-void FmMain::stopRetrying() {
-    recovery_.cancel();
-    reachability_.reset();
-    tmRetry_.stop();
 }
 
 void FmMain::tmRetryTimer() {
-    if (link_.isShutDown() || retryDeferred_) return;
-    // Never reopened under a frame being written or an exchange's wait; but the attempt is
-    // not lost either. The 400 ms poll tick pumps events while it writes and the 2 s retry
-    // tick tends to fall in with it, so a skipped attempt would often cost another 2 s.
-    if (link_.busy()) {
-        retryDeferred_ = true;
-        link_.whenIdle([this] {
-            retryDeferred_ = false;
-            tmRetryTimer();
-        });
-        return;
-    }
-    if (!recovery_.elapse(DeviceRecovery::kRetryInterval)) return;
-    if (!recovery_.retrying()) tmRetry_.stop();
-    deviceBack();
+    session_.retryTick();
 }
 
 void FmMain::deviceBack() {
     lStatus_->setText(QStringLiteral("Stato: in connessione..."));
     linkWatch_.portBack();
     refreshStatusBar();
-    std::fprintf(stderr, "link: COM%d %s: device back\n", portNumber_, port_.DevicePath().c_str());
+    std::fprintf(stderr, "link: COM%d %s: device back\n", PortNumber(), port_.DevicePath().c_str());
     // Under the setup panel or a transfer the poll stays stopped: the port is back quietly, and
     // the poll's restart at their end looks at the link.
     if (!options_.runPollTimer || !pollRunning_) return;
@@ -373,7 +351,7 @@ void FmMain::saveSettings() {
         return;
     }
     if (poll_.ControllerOnline) {
-        settings.writeString("General", "Serialport", std::to_string(portNumber_));
+        settings.writeString("General", "Serialport", std::to_string(PortNumber()));
     }
     settings.writeString("OmniRig", "Rig1", ckOmni1_->isChecked() ? "1" : "0");
     settings.writeString("OmniRig", "Rig2", ckOmni2_->isChecked() ? "1" : "0");
@@ -414,12 +392,7 @@ void FmMain::ShowFrontKeys() {
 }
 
 void FmMain::EnableLengthSteppers() {
-    for (const char* prefix : {"B_up_", "B_down_"}) {
-        for (int i = 1; i <= 4; ++i) {
-            const QString name = QString::fromLatin1(prefix) + QString::number(i);
-            if (auto* b = findChild<QWidget*>(name)) b->setEnabled(true);
-        }
-    }
+    editor_->EnableLengthSteppers();
 }
 
 // --- keys ---
@@ -529,7 +502,7 @@ void FmMain::onlineChanged(bool online) {
     // A line per change of the link, for stations that run the console from a terminal.
     const QByteArray state =
         online ? "online, " + lStatus_->text().toUtf8() : QByteArray("offline");
-    std::fprintf(stderr, "link: COM%d %s\n", portNumber_, state.constData());
+    std::fprintf(stderr, "link: COM%d %s\n", PortNumber(), state.constData());
 }
 
 void FmMain::txLamp(NamedColour c) {

@@ -8,11 +8,11 @@
 #include <functional>
 #include <memory>
 
-#include "console/display_dimmer.h"
-#include "console/link_status.h"
+#include "console/panel/display_dimmer.h"
+#include "console/status/link_status.h"
+#include "core/port_session.h"
 #include "core/scheduler.h"
 #include "link/comm32.h"
-#include "link/device_recovery.h"
 #include "link/link.h"
 #include "link/serial_network.h"
 #include "link/status_poll.h"
@@ -23,6 +23,7 @@ class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -63,7 +64,11 @@ struct ConsoleOptions {
     bool serviceStrip = false;
 };
 
-class FmMain : public QMainWindow, private LinkObserver, private PollView, private RigView {
+class FmMain : public QMainWindow,
+               private LinkObserver,
+               private PollView,
+               private RigView,
+               private PortSessionObserver {
     Q_OBJECT
   public:
     static constexpr std::chrono::milliseconds kLinkTimerInterval{50};
@@ -77,9 +82,9 @@ class FmMain : public QMainWindow, private LinkObserver, private PollView, priva
     StatusPoll& poll() { return poll_; }
     Comm32& port() { return port_; }
     RigTracker& rigs() { return *rigs_; }
-    int PortNumber() const { return portNumber_; }
+    int PortNumber() const { return session_.portNumber(); }
     // True while the open port's device is gone and the window tries to reopen it.
-    bool portLost() const { return recovery_.retrying(); }
+    bool portLost() const { return session_.retrying(); }
     const QTimer& retryTimer() const { return tmRetry_; }
     const QTimer& pollTimer() const { return tmPoll_; }
     // A service sequence or editor walk is under way.
@@ -196,14 +201,11 @@ class FmMain : public QMainWindow, private LinkObserver, private PollView, priva
     // Closes, opens and configures the port; true when PortError is 0 after the pair.
     bool reopenPort(int n);
     std::optional<std::string> mappedDevice(int n) const;
-    // The open port's device went away (the port is closed already): offline, and retry.
-    void deviceLost();
-    // One quiet attempt to open the lost port's COM mapping again; true when it is usable.
-    bool reopenLostPort();
-    // The lost device is back: the poll asks for its status at once.
-    void deviceBack();
-    // Forgets a lost port: the operator chose one, or the window starts afresh.
-    void stopRetrying();
+    // Port session painting.
+    void portClosed() override;
+    void deviceLost() override;
+    void runRetryTimer(bool running) override;
+    void deviceBack() override;
     // What the port dialog's Test tells of the device for COMn.
     QString testPort(int n, const QString& device);
     void refreshPortTips();
@@ -224,16 +226,12 @@ class FmMain : public QMainWindow, private LinkObserver, private PollView, priva
     Link link_;
     StatusPoll poll_;
     std::shared_ptr<Scheduler> scheduler_;
-    DeviceRecovery recovery_;
-    PortReachability reachability_;
-    // A retry tick fell inside an exchange: its attempt waits for the link to be free.
-    bool retryDeferred_ = false;
+    PortSession session_;
     // Declared after the link: it is destroyed first, deferred reports and all.
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_;
     QTimer tmPoll_;
     QTimer tmRetry_;
-    int portNumber_ = 0;
     bool started_ = false;
     bool settingsLoaded_ = false;
     bool settingsProblemReported_ = false;
@@ -242,6 +240,9 @@ class FmMain : public QMainWindow, private LinkObserver, private PollView, priva
     bool pollRunning_ = true;
 
     std::array<QAction*, kPortCount> portItems_{};
+    QMenu* Functions1_ = nullptr;
+    // Calibrate1, FactoryDefault1, ModifyElemets1, Retract1, estelements1.
+    std::array<QAction*, 5> functionItems_{};
     QAction* Radio1_ = nullptr;
     QAction* Radio21_ = nullptr;
     QAction* NoRadio1_ = nullptr;
@@ -268,6 +269,7 @@ class FmMain : public QMainWindow, private LinkObserver, private PollView, priva
 
     QFrame* pnBlue_ = nullptr;
     std::vector<KeyButton*> frontKeys_;  // SpeedButton1..12 and Chiudi
+    std::vector<KeyButton*> panelKeys_;  // every key on the panel, in creation order
     KeyButton* SpeedButton14_ = nullptr;
     KeyButton* BLED_ON1_ = nullptr;
     KeyButton* BPower_ON_ = nullptr;

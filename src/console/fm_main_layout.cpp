@@ -9,13 +9,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "console/clickable_label.h"
 #include "console/colours.h"
-#include "console/element_editor.h"
 #include "console/fm_main.h"
-#include "console/key_button.h"
-#include "console/lamp.h"
-#include "console/service_screens.h"
+#include "console/panel/clickable_label.h"
+#include "console/panel/key_button.h"
+#include "console/panel/lamp.h"
+#include "console/service/element_editor.h"
+#include "console/service/service_screens.h"
 #include "console/setup_panel.h"
 
 namespace kt6 {
@@ -90,17 +90,18 @@ void FmMain::buildMenus() {
     assign->setObjectName("AssignPorts1");
     connect(assign, &QAction::triggered, this, &FmMain::AssignPorts1Click);
 
-    QMenu* functions = bar->addMenu(QStringLiteral("Functions"));
-    functions->setObjectName("Functions1");
+    Functions1_ = bar->addMenu(QStringLiteral("Functions"));
+    Functions1_->setObjectName("Functions1");
     const std::pair<const char*, const char*> kFunctions[] = {
         {"Calibrate1", "Calibrate"},
         {"FactoryDefault1", "Factory Default"},
         {"ModifyElemets1", "Modify elemets"},
         {"Retract1", "Retract"},
         {"estelements1", "Test elements"}};
-    for (const auto& [name, caption] : kFunctions) {
-        QAction* item = functions->addAction(QString::fromLatin1(caption));
-        item->setObjectName(QString::fromLatin1(name));
+    for (std::size_t i = 0; i < functionItems_.size(); ++i) {
+        const auto& [name, caption] = kFunctions[i];
+        functionItems_[i] = Functions1_->addAction(QString::fromLatin1(caption));
+        functionItems_[i]->setObjectName(QString::fromLatin1(name));
     }
 
     QMenu* radio = bar->addMenu(QStringLiteral("Cat Radio"));
@@ -153,7 +154,10 @@ void FmMain::buildTopStrip(QWidget* client) {
                                    QStringLiteral("Setup Omnirig"));
     connect(btSetOmni_, &QPushButton::clicked, this, &FmMain::btSetOmniClick);
     // Out of sight, so out of the keyboard's reach too: Space must not toggle a rig unseen.
-    for (QWidget* w : strip->findChildren<QWidget*>()) w->setFocusPolicy(Qt::NoFocus);
+    for (QWidget* w : {static_cast<QWidget*>(ckOmni1_), static_cast<QWidget*>(ckOmni2_),
+                       static_cast<QWidget*>(btSetOmni_)}) {
+        w->setFocusPolicy(Qt::NoFocus);
+    }
     setBackground(ckOmni1_, NamedColour::clBtnFace);
     setBackground(ckOmni2_, NamedColour::clBtnFace);
 }
@@ -215,6 +219,7 @@ void FmMain::showServiceStrip(bool shown) {
 KeyButton* FmMain::addKey(const char* name, int tag, QRect place, const QPixmap& glyphImage,
                           const QString& caption) {
     auto* key = make<KeyButton>(pnBlue_, name, place, tag, glyphImage, caption);
+    panelKeys_.push_back(key);
     connect(key, &KeyButton::clicked, this, &FmMain::SpeedButton1Click);
     return key;
 }
@@ -358,25 +363,34 @@ void FmMain::buildScreens() {
     COM_VERIFY_->hide();
     Panel_Chiuso_->hide();
 
-    services_ = new ServiceScreens(*this, pnBlue_, *scheduler_);
-    editor_ = new ElementEditor(*this, pnBlue_, *services_);
-    ServiceScreens::stackScreens(pnBlue_);
+    ServiceContext context{link_, poll_};
+    context.sendKey = [this](std::uint8_t code, bool flag) { return SendKey(code, flag); };
+    context.announce = [this](const QString& text) { announce(text); };
+    context.clearEvent = [this] { clearEvent(); };
+    context.showFrontKeys = [this](bool shown) { shown ? ShowFrontKeys() : HideFrontKeys(); };
+    context.returnKey = SpeedButton14_;
+    context.portPrompt = COM_VERIFY_;
+    context.bandLine = lBanda_;
+    context.headingLine = Heading_;
+    context.items = functionItems_;
+    services_ = new ServiceScreens(std::move(context), pnBlue_, *scheduler_, this);
+    editor_ = new ElementEditor(*services_, lFreq_, lBanda_, pnBlue_, this);
+    services_->stackScreens(editor_->panel(), Panel_Elem_Retract_, Panel_Chiuso_);
 }
 
 void FmMain::wireFunctions() {
     // The items are never disabled: each says in its status tip why it cannot act now.
-    auto* functions = findChild<QMenu*>(QStringLiteral("Functions1"));
-    functions->setToolTipsVisible(true);
-    connect(functions, &QMenu::aboutToShow, services_, &ServiceScreens::refreshTips);
-    const auto wire = [this](const char* name, auto* receiver, auto slot) {
-        connect(findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, receiver,
+    Functions1_->setToolTipsVisible(true);
+    connect(Functions1_, &QMenu::aboutToShow, services_, &ServiceScreens::refreshTips);
+    const auto wire = [this](ServiceFunction function, auto* receiver, auto slot) {
+        connect(functionItems_[static_cast<std::size_t>(function)], &QAction::triggered, receiver,
                 slot);
     };
-    wire("Calibrate1", services_, &ServiceScreens::Calibrate1Click);
-    wire("FactoryDefault1", services_, &ServiceScreens::FactoryDefault1Click);
-    wire("ModifyElemets1", editor_, &ElementEditor::ModifyElemets1Click);
-    wire("Retract1", services_, &ServiceScreens::Retract1Click);
-    wire("estelements1", services_, &ServiceScreens::estelements1Click);
+    wire(ServiceFunction::Calibrate, services_, &ServiceScreens::Calibrate1Click);
+    wire(ServiceFunction::FactoryDefault, services_, &ServiceScreens::FactoryDefault1Click);
+    wire(ServiceFunction::ModifyElements, editor_, &ElementEditor::ModifyElemets1Click);
+    wire(ServiceFunction::Retract, services_, &ServiceScreens::Retract1Click);
+    wire(ServiceFunction::TestElements, services_, &ServiceScreens::estelements1Click);
     services_->refreshTips();
 }
 

@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 
 #include "console/fm_main.h"
-#include "console/port_assign_dialog.h"
-#include "console/port_probe.h"
-#include "console/serial_devices.h"
+#include "console/ports/port_assign_dialog.h"
+#include "console/ports/port_probe.h"
+#include "console/ports/serial_devices.h"
 #include "link/serial_network.h"
 #include "memory/profile_file.h"
 
@@ -23,7 +23,8 @@ void FmMain::AssignPorts1Click() {
         mapping, [](int n) { return QString::fromStdString(defaultComDevice(n)); },
         [this](int n, const QString& device) { return testPort(n, device); }, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->selectCom(portNumber_ >= 1 && portNumber_ <= kPortCount ? portNumber_ : 1);
+    const int chosen = PortNumber();
+    dialog->selectCom(chosen >= 1 && chosen <= kPortCount ? chosen : 1);
     connect(dialog, &QDialog::accepted, this, [this, dialog, before = mapping] {
         ProfileFile settings(options_.settingsPath);
         bool changed = false;
@@ -50,7 +51,7 @@ void FmMain::AssignPorts1Click() {
 
 QString FmMain::testPort(int n, const QString& device) {
     // The device in use is held exclusively: ask on the open link instead of opening it again.
-    if (n == portNumber_ && port_.IsOpen() && device.toStdString() == port_.DevicePath()) {
+    if (n == PortNumber() && port_.IsOpen() && device.toStdString() == port_.DevicePath()) {
         return probeLink(link_);
     }
     NetworkOptions network;

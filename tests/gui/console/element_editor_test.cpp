@@ -4,8 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "console/element_editor.h"
-#include "console/element_lengths.h"
+#include "console/service/element_editor.h"
+#include "console/service/element_lengths.h"
 #include "service_test_fixture.h"
 
 namespace kt6 {

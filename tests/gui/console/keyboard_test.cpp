@@ -4,8 +4,8 @@
 #include <QScreen>
 #include <QTest>
 
-#include "console/key_button.h"
-#include "console/lamp.h"
+#include "console/panel/key_button.h"
+#include "console/panel/lamp.h"
 #include "console/window_place.h"
 #include "memory/profile_file.h"
 #include "window_fixture.h"

@@ -9,9 +9,9 @@
 #include <QTest>
 #include <cerrno>
 
-#include "console/port_assign_dialog.h"
-#include "console/serial_devices.h"
-#include "console/status_bar.h"
+#include "console/ports/port_assign_dialog.h"
+#include "console/ports/serial_devices.h"
+#include "console/status/status_bar.h"
 #include "memory/profile_file.h"
 #include "sim/simulated_serial_backend.h"
 #include "window_fixture.h"

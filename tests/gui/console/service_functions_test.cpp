@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "console/service_screens.h"
-#include "console/status_bar.h"
+#include "console/service/service_screens.h"
+#include "console/status/status_bar.h"
 #include "core/service_sequences.h"
 #include "service_test_fixture.h"
 

@@ -22,7 +22,7 @@
 #include "console/dialogs.h"
 #include "console/fm_main.h"
 #include "console/setup_panel.h"
-#include "console/status_bar.h"
+#include "console/status/status_bar.h"
 #include "memory/block_codec.h"
 #include "sim/simulated_serial_backend.h"
 #include "support/fake_rig_server.h"

@@ -5,8 +5,8 @@
 #include <cerrno>
 
 #include "console/colours.h"
-#include "console/link_status.h"
-#include "console/status_bar.h"
+#include "console/status/link_status.h"
+#include "console/status/status_bar.h"
 #include "link/serial_network.h"
 #include "window_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "console/element_lengths.h"
+#include "console/service/element_lengths.h"
 
 #include <cstdio>
 

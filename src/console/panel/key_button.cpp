@@ -1,4 +1,4 @@
-#include "console/key_button.h"
+#include "console/panel/key_button.h"
 
 #include <QPainter>
 

@@ -1,10 +1,10 @@
-#include "console/link_status.h"
+#include "console/status/link_status.h"
 
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
-#include "console/front_keys.h"
+#include "console/panel/front_keys.h"
 #include "link/comm32.h"
 #include "link/serial_network.h"
 #include "radio/rig_tracker.h"

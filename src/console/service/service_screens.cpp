@@ -1,13 +1,13 @@
-#include "console/service_screens.h"
+#include "console/service/service_screens.h"
 #include "link/commands.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
 #include "console/colours.h"
-#include "console/fm_main.h"
 
 namespace kt6 {
 
@@ -136,8 +136,9 @@ void setTip(QAction* item, std::string_view tip) {
 
 }  // namespace
 
-ServiceScreens::ServiceScreens(FmMain& window, QWidget* pnBlue, Scheduler& scheduler)
-    : QObject(&window), window_(window), player_(scheduler) {
+ServiceScreens::ServiceScreens(ServiceContext context, QWidget* pnBlue, Scheduler& scheduler,
+                               QObject* parent)
+    : QObject(parent), context_(std::move(context)), player_(scheduler) {
     setObjectName("ServiceScreens");
     countdown_.setParent(this);
     countdown_.setObjectName("tmCountdown");
@@ -150,8 +151,9 @@ ServiceScreens::ServiceScreens(FmMain& window, QWidget* pnBlue, Scheduler& sched
         p->setGeometry(kDisplayPlace);
         p->setFrameShape(QFrame::NoFrame);
         setBackground(p, NamedColour::clMoneyGreen);
-        line(p, name + "_Title", QRect(0, 14, kDisplayPlace.width(), 24), entry.title,
-             pixelFont(17, true));
+        titles_[static_cast<std::size_t>(entry.screen)] =
+            line(p, name + "_Title", QRect(0, 14, kDisplayPlace.width(), 24), entry.title,
+                 pixelFont(17, true));
         for (std::size_t i = 0; i < entry.lines.size(); ++i) {
             if (!entry.lines[i]) continue;
             line(p, name + "_Line" + QString::number(i + 1),
@@ -177,25 +179,30 @@ ServiceScreens::ServiceScreens(FmMain& window, QWidget* pnBlue, Scheduler& sched
     }
 }
 
-void ServiceScreens::stackScreens(QWidget* pnBlue) {
+void ServiceScreens::stackScreens(QWidget* editorPanel, QWidget* retracted, QWidget* portPanel) {
     // A "please wait" screen covers the question it follows, and the port prompt covers
     // every question.
-    static constexpr const char* kOrder[] = {
-        "Panel_Menu",          "Panel_calibrate", "Panel_factory",       "Panel_Retract",
-        "Panel_Elem_Retract",  "Panel_test",      "Panel_T_act",         "Panel_Chiuso",
-        "Calibrate_of_course", "panel_test_go",   "Retracting_of_course"};
-    for (const char* name : kOrder) {
-        if (auto* w = pnBlue->findChild<QWidget*>(QString::fromLatin1(name),
-                                                  Qt::FindDirectChildrenOnly)) {
-            w->raise();
-        }
+    using S = ServiceScreen;
+    const QWidget* order[] = {editorPanel,
+                              screen(S::Panel_calibrate),
+                              screen(S::Panel_factory),
+                              screen(S::Panel_Retract),
+                              retracted,
+                              screen(S::Panel_test),
+                              screen(S::Panel_T_act),
+                              portPanel,
+                              screen(S::Calibrate_of_course),
+                              screen(S::panel_test_go),
+                              screen(S::Retracting_of_course)};
+    for (const QWidget* w : order) {
+        if (w) const_cast<QWidget*>(w)->raise();
     }
 }
 
 void ServiceScreens::begin() {
     if (depth_++ > 0) return;
     running_ = true;
-    hold_.emplace(window_.link());
+    hold_.emplace(context_.link);
     block_ = std::make_unique<InputBlock>();
 }
 
@@ -222,16 +229,14 @@ void ServiceScreens::runSequence(std::span<const ServiceStep> steps, std::functi
 }
 
 GuardState ServiceScreens::guardState() const {
-    const auto* prompt = window_.findChild<QWidget*>(QStringLiteral("COM_VERIFY"));
-    return {window_.poll().Replied, window_.poll().CurrentFrequency, prompt && !prompt->isHidden(),
-            window_.poll().ElementsMoving};
+    const QWidget* prompt = context_.portPrompt;
+    return {context_.poll.Replied, context_.poll.CurrentFrequency, prompt && !prompt->isHidden(),
+            context_.poll.ElementsMoving};
 }
 
 QAction* ServiceScreens::menuItem(ServiceFunction function) const {
-    for (const FunctionItem& i : kItems) {
-        if (i.function == function) return window_.findChild<QAction*>(QString::fromLatin1(i.item));
-    }
-    return nullptr;
+    const auto index = static_cast<std::size_t>(function);
+    return index < context_.items.size() ? context_.items[index] : nullptr;
 }
 
 bool ServiceScreens::mayOpen(ServiceFunction function) {
@@ -250,7 +255,7 @@ bool ServiceScreens::mayOpen(ServiceFunction function) {
 void ServiceScreens::refreshTips() {
     const GuardState state = guardState();
     for (const FunctionItem& i : kItems) {
-        QAction* item = window_.findChild<QAction*>(QString::fromLatin1(i.item));
+        QAction* item = menuItem(i.function);
         if (!item) continue;
         const auto refusal =
             running_ ? std::optional<std::string_view>(kBusyTip) : guardRefusal(i.function, state);
@@ -270,16 +275,15 @@ void ServiceScreens::answer(ServiceAnswer a) {
 
 void ServiceScreens::B_testact_YesClick() {
     // The test's elements retract only from where the test put them, at frequency 0.
-    if (window_.poll().CurrentFrequency != 0) return;
+    if (context_.poll.CurrentFrequency != 0) return;
     answer(ServiceAnswer::TestActiveYes);
 }
 
 void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange) {
     if (enableExchange) {
-        window_.SendKey(code, flag);
+        context_.sendKey(code, flag);
     } else {
-        window_.link().SendCommand(kt6::code(CommandCode::Key), {code}, flag, kTries,
-                                   kKeyTimeoutMs);
+        context_.link.SendCommand(kt6::code(CommandCode::Key), {code}, flag, kTries, kKeyTimeoutMs);
     }
 }
 
@@ -290,20 +294,17 @@ void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange,
 }
 
 void ServiceScreens::returnKey() {
-    if (auto* key = window_.findChild<QAbstractButton*>(QStringLiteral("SpeedButton14"))) {
-        key->click();
-    }
+    if (context_.returnKey) context_.returnKey->click();
 }
 
 void ServiceScreens::pauseStarted(std::chrono::milliseconds duration) {
-    pauseWait_.emplace(window_.link());
+    pauseWait_.emplace(context_.link);
     // Only a wait behind a "please wait" screen is counted down; the menu's short gaps are not.
     waitingFor_.clear();
     for (ServiceScreen s : {ServiceScreen::Calibrate_of_course, ServiceScreen::Retracting_of_course,
                             ServiceScreen::panel_test_go}) {
         if (screen(s)->isHidden()) continue;
-        if (auto* title = screen(s)->findChild<QLabel*>(screen(s)->objectName() + "_Title"))
-            waitingFor_ = title->text();
+        waitingFor_ = titles_[static_cast<std::size_t>(s)]->text();
     }
     if (waitingFor_.isEmpty()) return;
     // Rounded up: the field reads "1 s left" in the last second, never "0 s left".
@@ -318,26 +319,26 @@ void ServiceScreens::tmCountdownTimer() {
 }
 
 void ServiceScreens::showSecondsLeft() {
-    window_.announce(QStringLiteral("%1: %2 s left").arg(waitingFor_).arg(secondsLeft_));
+    context_.announce(QStringLiteral("%1: %2 s left").arg(waitingFor_).arg(secondsLeft_));
 }
 
 void ServiceScreens::pauseEnded() {
     pauseWait_.reset();
     if (!countdown_.isActive()) return;
     countdown_.stop();
-    window_.clearEvent();
+    context_.clearEvent();
 }
 
 bool ServiceScreens::abandoned() const {
-    return window_.link().isShutDown();
+    return context_.link.isShutDown();
 }
 
 void ServiceScreens::hideFrontKeys() {
-    window_.HideFrontKeys();
+    context_.showFrontKeys(false);
 }
 
 void ServiceScreens::showFrontKeys() {
-    window_.ShowFrontKeys();
+    context_.showFrontKeys(true);
 }
 
 void ServiceScreens::show(ServiceScreen s) {
@@ -350,16 +351,13 @@ void ServiceScreens::hide(ServiceScreen s) {
 
 void ServiceScreens::factoryLines() {
     // Until the next status reply repaints the display.
-    if (auto* band = window_.findChild<QLabel*>(QStringLiteral("lBanda"))) {
-        band->setText(QStringLiteral("Executed factory default data"));
-    }
-    if (auto* heading = window_.findChild<QLabel*>(QStringLiteral("Heading"))) {
-        heading->setText(QStringLiteral("have been recalled"));
-    }
+    if (context_.bandLine)
+        context_.bandLine->setText(QStringLiteral("Executed factory default data"));
+    if (context_.headingLine) context_.headingLine->setText(QStringLiteral("have been recalled"));
 }
 
 std::uint32_t ServiceScreens::currentFrequency() const {
-    return window_.poll().CurrentFrequency;
+    return context_.poll.CurrentFrequency;
 }
 
 }  // namespace kt6

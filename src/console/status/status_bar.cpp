@@ -1,4 +1,4 @@
-#include "console/status_bar.h"
+#include "console/status/status_bar.h"
 
 #include <QAccessible>
 #include <QLabel>

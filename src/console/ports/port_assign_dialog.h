@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "console/serial_devices.h"
+#include "console/ports/serial_devices.h"
 
 class QComboBox;
 class QLabel;

@@ -6,7 +6,7 @@
 #include <array>
 #include <optional>
 
-#include "console/element_lengths.h"
+#include "console/service/element_lengths.h"
 
 class QFrame;
 class QLabel;
@@ -16,14 +16,20 @@ class QWidget;
 
 namespace kt6 {
 
-class FmMain;
 class ServiceScreens;
 
 class ElementEditor : public QObject {
     Q_OBJECT
   public:
-    // Builds Panel_Menu, hidden, over the display area of pnBlue.
-    ElementEditor(FmMain& window, QWidget* pnBlue, ServiceScreens& services);
+    // Builds Panel_Menu, hidden, over the display area of pnBlue. The editor copies the
+    // display's frequency and band lines when it opens; it reaches the link and the
+    // controller's state through services.
+    ElementEditor(ServiceScreens& services, const QLabel* frequencyLine, const QLabel* bandLine,
+                  QWidget* pnBlue, QObject* parent);
+
+    QFrame* panel() const { return Panel_Menu_; }
+    // Lets every "+" and "-" take clicks.
+    void EnableLengthSteppers();
 
     // Command 9: the lengths as the controller holds them now, or nothing.
     std::optional<ElementLengths> ReadElementLengths(bool flag);
@@ -49,8 +55,9 @@ class ElementEditor : public QObject {
     void showSteppers();
     void showLengths(const ElementLengths& lengths);
 
-    FmMain& window_;
     ServiceScreens& services_;
+    const QLabel* frequencyLine_;
+    const QLabel* bandLine_;
     QFrame* Panel_Menu_ = nullptr;
     QLabel* lfreq_mod_el_ = nullptr;
     QLabel* lband_mod_elem_ = nullptr;

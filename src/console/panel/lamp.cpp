@@ -1,4 +1,4 @@
-#include "console/lamp.h"
+#include "console/panel/lamp.h"
 
 #include <QPainter>
 #include <QRadialGradient>

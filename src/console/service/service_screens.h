@@ -13,24 +13,48 @@
 #include "core/service_sequences.h"
 #include "core/step_player.h"
 #include "link/link.h"
+#include "link/status_poll.h"
 
+class QAbstractButton;
 class QAction;
 class QFrame;
+class QLabel;
 class QWidget;
 
 namespace kt6 {
 
-class FmMain;
+// What the service screens reach of the window, and nothing more.
+struct ServiceContext {
+    Link& link;
+    // Read only: whether the controller answered, its frequency, its heading mode, motion.
+    const StatusPoll& poll;
+    // A front-panel key press (command 8 with the exchange enabled); its status byte or 255.
+    std::function<std::uint8_t(std::uint8_t code, bool flag)> sendKey{};
+    // The status bar's Events field: a text, or empty.
+    std::function<void(const QString& text)> announce{};
+    std::function<void()> clearEvent{};
+    // Shows or hides the front panel's keys (SpeedButton1..12 and Chiudi).
+    std::function<void(bool shown)> showFrontKeys{};
+    // SpeedButton14, the key that returns the controller to its display.
+    QAbstractButton* returnKey = nullptr;
+    // COM_VERIFY: while it shows, no function may open.
+    const QWidget* portPrompt = nullptr;
+    // The display's band and heading lines, which the factory default overwrites.
+    QLabel* bandLine = nullptr;
+    QLabel* headingLine = nullptr;
+    // The "Functions" items, in ServiceFunction order: their tips say what each does or why not.
+    std::array<QAction*, 5> items{};
+};
 
 class ServiceScreens : public QObject, public ServiceActions {
     Q_OBJECT
   public:
     // Builds the screens, hidden, over the display area of pnBlue.
-    ServiceScreens(FmMain& window, QWidget* pnBlue, Scheduler& scheduler);
+    ServiceScreens(ServiceContext context, QWidget* pnBlue, Scheduler& scheduler, QObject* parent);
 
-    // Puts the service screens, the editor, the retracted panel and the port prompt into
-    // their stacking order (lowest first), above the display.
-    static void stackScreens(QWidget* pnBlue);
+    // Puts the service screens, the editor's panel, the retracted panel and the port prompt
+    // into their stacking order (lowest first), above the display.
+    void stackScreens(QWidget* editorPanel, QWidget* retracted, QWidget* portPanel);
 
     // A sequence under way: the link is held (no poll request, rig report or other exchange
     // between its keys), input is dropped, and no other sequence may start. Run covers work
@@ -55,6 +79,9 @@ class ServiceScreens : public QObject, public ServiceActions {
     bool running() const { return running_; }
 
     GuardState guardState() const;
+    // Read only: the controller's state as the last status reply told it.
+    const StatusPoll& poll() const { return context_.poll; }
+    Link& link() { return context_.link; }
     // True when the function may open now; else the menu item's status tip says why.
     bool mayOpen(ServiceFunction function);
     // Sets each "Functions" item's status tip to what it does or why it cannot now.
@@ -104,9 +131,11 @@ class ServiceScreens : public QObject, public ServiceActions {
     void end();
     void showSecondsLeft();
 
-    FmMain& window_;
+    ServiceContext context_;
     StepPlayer player_;
     std::array<QFrame*, kServiceScreenCount> screens_{};
+    // Each screen's title: a long wait behind it is counted down under this name.
+    std::array<QLabel*, kServiceScreenCount> titles_{};
     bool running_ = false;
     int depth_ = 0;
     std::optional<Link::Hold> hold_;

@@ -1,4 +1,4 @@
-#include "console/port_assign_dialog.h"
+#include "console/ports/port_assign_dialog.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "console/serial_devices.h"
+#include "console/ports/serial_devices.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "console/display_dimmer.h"
+#include "console/panel/display_dimmer.h"
 
 #include <QPalette>
 #include <QWidget>

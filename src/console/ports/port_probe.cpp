@@ -1,4 +1,4 @@
-#include "console/port_probe.h"
+#include "console/ports/port_probe.h"
 #include "link/commands.h"
 
 #include <QTimer>

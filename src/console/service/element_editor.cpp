@@ -1,4 +1,4 @@
-#include "console/element_editor.h"
+#include "console/service/element_editor.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -6,8 +6,7 @@
 #include <QPushButton>
 
 #include "console/colours.h"
-#include "console/fm_main.h"
-#include "console/service_screens.h"
+#include "console/service/service_screens.h"
 
 namespace kt6 {
 
@@ -49,15 +48,15 @@ QString text(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-QString labelText(FmMain& window, const char* name) {
-    auto* l = window.findChild<QLabel*>(QString::fromLatin1(name));
+QString labelText(const QLabel* l) {
     return l ? l->text() : QString();
 }
 
 }  // namespace
 
-ElementEditor::ElementEditor(FmMain& window, QWidget* pnBlue, ServiceScreens& services)
-    : QObject(&window), window_(window), services_(services) {
+ElementEditor::ElementEditor(ServiceScreens& services, const QLabel* frequencyLine,
+                             const QLabel* bandLine, QWidget* pnBlue, QObject* parent)
+    : QObject(parent), services_(services), frequencyLine_(frequencyLine), bandLine_(bandLine) {
     setObjectName("ElementEditor");
     Panel_Menu_ = make<QFrame>(pnBlue, QStringLiteral("Panel_Menu"), kDisplayPlace);
     Panel_Menu_->setFrameShape(QFrame::NoFrame);
@@ -120,7 +119,7 @@ ElementEditor::ElementEditor(FmMain& window, QWidget* pnBlue, ServiceScreens& se
 }
 
 std::optional<ElementLengths> ElementEditor::ReadElementLengths(bool flag) {
-    Link& link = window_.link();
+    Link& link = services_.link();
     if (link.SendCommand(kElementLengthsCommand, {}, flag, kTries, kReadTimeoutMs) != 0) {
         return std::nullopt;
     }
@@ -138,8 +137,8 @@ void ElementEditor::ModifyElemets1Click() {
     services_.runSequence(editorWalkInSteps(), [this] {
         Panel_Menu_->show();
         // Copies taken once: the display under the panel goes on being refreshed, these do not.
-        lfreq_mod_el_->setText(labelText(window_, "lFreq"));
-        lband_mod_elem_->setText(labelText(window_, "lBanda"));
+        lfreq_mod_el_->setText(labelText(frequencyLine_));
+        lband_mod_elem_->setText(labelText(bandLine_));
         services_.runSequence(editorSelectSteps(), [this] { showSteppers(); });
     });
 }
@@ -153,12 +152,20 @@ void ElementEditor::showSteppers() {
         edits_[c]->setEnabled(true);
     }
     b_cancel_->show();
-    window_.EnableLengthSteppers();
+    EnableLengthSteppers();
 
-    const auto labels = editorLabels(window_.poll().HeadingMode, window_.poll().CurrentFrequency);
+    const auto labels =
+        editorLabels(services_.poll().HeadingMode, services_.poll().CurrentFrequency);
     for (std::size_t c = 0; c < labels.size(); ++c) captions_[c]->setText(text(labels[c]));
 
     if (auto lengths = ReadElementLengths(true)) showLengths(*lengths);
+}
+
+void ElementEditor::EnableLengthSteppers() {
+    for (std::size_t c = 0; c < 4; ++c) {
+        up_[c]->setEnabled(true);
+        down_[c]->setEnabled(true);
+    }
 }
 
 void ElementEditor::step(std::size_t column, bool up) {
@@ -178,7 +185,7 @@ void ElementEditor::step(std::size_t column, bool up) {
 void ElementEditor::b_saveClick() {
     if (services_.running()) return;
     ServiceScreens::Run run(services_);
-    window_.ShowFrontKeys();
+    services_.showFrontKeys();
     services_.key(8, false, true);
     b_save_->hide();
     lfreq_mod_el_->setText(QStringLiteral("Do you want to save data?"));

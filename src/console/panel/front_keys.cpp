@@ -1,4 +1,4 @@
-#include "console/front_keys.h"
+#include "console/panel/front_keys.h"
 
 namespace kt6 {
 

@@ -1,0 +1,87 @@
+#include "console/panel/keyboard.h"
+
+#include <QAbstractButton>
+#include <QKeySequence>
+#include <QShortcut>
+#include <QWidget>
+
+#include "console/panel/front_keys.h"
+#include "console/panel/key_button.h"
+#include "console/panel/lamp.h"
+
+namespace kt6 {
+namespace {
+
+// In the order of FrontPanelControls::bound.
+const QKeySequence kShortcuts[] = {
+    QKeySequence(Qt::CTRL | Qt::Key_1),  QKeySequence(Qt::CTRL | Qt::Key_2),
+    QKeySequence(Qt::CTRL | Qt::Key_3),  QKeySequence(Qt::CTRL | Qt::Key_4),
+    QKeySequence(Qt::CTRL | Qt::Key_5),  QKeySequence(Qt::CTRL | Qt::Key_6),
+    QKeySequence(Qt::CTRL | Qt::Key_7),  QKeySequence(Qt::CTRL | Qt::Key_8),
+    QKeySequence(Qt::CTRL | Qt::Key_Up), QKeySequence(Qt::CTRL | Qt::Key_Down),
+    QKeySequence(Qt::CTRL | Qt::Key_D),  QKeySequence(Qt::CTRL | Qt::Key_P),
+};
+constexpr std::size_t kPowerKey = 11;
+
+const QKeySequence kFrequencyEntry(Qt::CTRL | Qt::Key_F);
+
+QString nativeText(const QKeySequence& s) {
+    return s.toString(QKeySequence::NativeText);
+}
+
+void describe(KeyButton* key, const QKeySequence& shortcut) {
+    const QString name = keyName(key->tag());
+    key->setAccessibleName(name);
+    const QString tip =
+        shortcut.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, nativeText(shortcut));
+    key->setToolTip(tip);
+}
+
+QShortcut* shortcutOn(QWidget* window, const QKeySequence& keys, std::function<void()> action) {
+    auto* s = new QShortcut(keys, window);
+    s->setContext(Qt::WindowShortcut);
+    QObject::connect(s, &QShortcut::activated, window, std::move(action));
+    return s;
+}
+
+}  // namespace
+
+void bindFrontPanel(QWidget* window, const FrontPanelControls& panel,
+                    std::function<void()> frequencyEntry) {
+    for (KeyButton* key : panel.keys) describe(key, {});
+    for (std::size_t i = 0; i < panel.bound.size(); ++i) {
+        KeyButton* key = panel.bound[i];
+        if (!key) continue;
+        describe(key, kShortcuts[i]);
+        KeyButton* on = i == kPowerKey ? panel.powerOn : nullptr;
+        shortcutOn(window, kShortcuts[i], [key, on] {
+            // The lit power key lies over the dark one while the display is on; either
+            // sends the same code, the one on top is the one a click would hit.
+            if (on && !on->isHidden()) {
+                on->click();
+                return;
+            }
+            if (!key->isHidden()) key->click();
+        });
+    }
+    if (panel.powerOn) describe(panel.powerOn, kShortcuts[kPowerKey]);
+    if (panel.bandLamp)
+        panel.bandLamp->setToolTip(QStringLiteral("The lit band key: the band in use"));
+
+    const NamedColour kLit[] = {NamedColour::clLime, NamedColour::clRed, NamedColour::clRed,
+                                NamedColour::clLime, NamedColour::clAqua};
+    const char* kLampNames[] = {"180\u00B0", "Bi-dir.", "Moving", "Tx", "Rx"};
+    for (std::size_t i = 0; i < panel.lamps.size(); ++i) {
+        if (Lamp* lamp = panel.lamps[i])
+            lamp->describeAs(QString::fromUtf8(kLampNames[i]), kLit[i]);
+    }
+
+    if (QWidget* freq = panel.frequency) {
+        freq->setToolTip(QStringLiteral("Click to type a new frequency in kHz (%1)")
+                             .arg(nativeText(kFrequencyEntry)));
+        freq->setAccessibleDescription(freq->toolTip());
+    }
+    shortcutOn(window, kFrequencyEntry, std::move(frequencyEntry));
+}
+
+}  // namespace kt6
