@@ -24,21 +24,13 @@
 #include "console/dialogs.h"
 #include "console/fm_main.h"
 #include "link/status.h"
+#include "support/fake_dialogs.h"
 #include "support/pty_peer.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using kt6::Bytes;
-
-struct NoDialogs : kt6::Dialogs {
-    void message(QWidget*, const QString&, const QString&) override {}
-    std::optional<QString> input(QWidget*, const QString&, const QString&,
-                                 const QString&) override {
-        return std::nullopt;
-    }
-    bool open(const QUrl&) override { return true; }
-};
 
 // The controller: status requests answered with a tuned 20m record, everything else with 0,
 // and the arrival time of every frame kept.
@@ -101,7 +93,7 @@ std::unique_ptr<kt6::FmMain> makeWindow(const QTemporaryDir& dir, const std::str
                             << "\n[OmniRig]\nRig1=0\nRig2=0\n";
     kt6::ConsoleOptions options;
     options.settingsPath = settings;
-    options.dialogs = std::make_shared<NoDialogs>();
+    options.dialogs = std::make_shared<kt6::testing::FakeDialogs>();
     auto window = std::make_unique<kt6::FmMain>(std::move(options));
     window->FormActivate();
     return window;

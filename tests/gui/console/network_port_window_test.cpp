@@ -11,16 +11,13 @@
 
 #include "console/dialogs.h"
 #include "console/fm_main.h"
+#include "support/fake_dialogs.h"
 #include "support/fake_rig_server.h"
 #include "support/loopback_listener.h"
 #include "support/wait_for.h"
 
 namespace kt6 {
 namespace {
-
-struct SilentDialogs : Dialogs {
-    void message(QWidget*, const QString&, const QString&) override {}
-};
 
 class NetworkPortWindowTest : public ::testing::Test {
   protected:
@@ -33,7 +30,7 @@ class NetworkPortWindowTest : public ::testing::Test {
         ConsoleOptions options;
         options.settingsPath = path;
         options.documentsDir = dir.path().toStdString();
-        options.dialogs = std::make_shared<SilentDialogs>();
+        options.dialogs = std::make_shared<testing::FakeDialogs>();
         options.makeRigServer = [this] { return std::make_unique<testing::FakeRigServer>(rigs); };
         options.runPollTimer = false;
         window = std::make_unique<FmMain>(std::move(options));

@@ -15,6 +15,7 @@
 #include "console/dialogs.h"
 #include "console/fm_main.h"
 #include "sim/simulated_serial_backend.h"
+#include "support/fake_dialogs.h"
 #include "support/fake_rig_server.h"
 #include "support/fake_scheduler.h"
 #include "support/fake_serial.h"
@@ -25,19 +26,7 @@ namespace kt6::testing {
 
 using namespace std::chrono_literals;
 
-struct QuietDialogs : Dialogs {
-    int inputs = 0;
-    std::vector<QString> messages;
-    void message(QWidget*, const QString&, const QString& text) override {
-        messages.push_back(text);
-    }
-    std::optional<QString> input(QWidget*, const QString&, const QString&,
-                                 const QString&) override {
-        ++inputs;
-        return std::nullopt;
-    }
-    bool open(const QUrl&) override { return true; }
-};
+using QuietDialogs = FakeDialogs;
 
 struct KeyPress {
     int code;

@@ -25,6 +25,7 @@
 #include "console/status/status_bar.h"
 #include "memory/block_codec.h"
 #include "sim/simulated_serial_backend.h"
+#include "support/fake_dialogs.h"
 #include "support/fake_rig_server.h"
 #include "support/fake_scheduler.h"
 #include "support/loop_settle.h"
@@ -36,39 +37,6 @@ namespace {
 using sim::Firmware;
 using testing::FakeRigServer;
 using testing::FakeRigState;
-
-struct ScriptedDialogs : Dialogs {
-    std::vector<QString> messages;
-    std::optional<QString> saveAnswer;
-    std::optional<QString> openAnswer;
-    int saves = 0;
-    int opens = 0;
-    // Runs while a file dialog is up, as a click queued behind it would.
-    std::function<void()> whileAsking;
-    void message(QWidget*, const QString&, const QString& text) override {
-        messages.push_back(text);
-    }
-    std::optional<QString> input(QWidget*, const QString&, const QString&,
-                                 const QString&) override {
-        return std::nullopt;
-    }
-    bool open(const QUrl&) override { return true; }
-    std::optional<QString> saveFileName(QWidget*, const QString& filter, const QString& suffix,
-                                        const QString&) override {
-        ++saves;
-        EXPECT_EQ(filter, "Skarnel setup data (*.skarnel)");
-        EXPECT_EQ(suffix, "skarnel");
-        if (whileAsking) whileAsking();
-        return saveAnswer;
-    }
-    std::optional<QString> openFileName(QWidget*, const QString&, const QString& suffix,
-                                        const QString&) override {
-        ++opens;
-        EXPECT_EQ(suffix, "skarnel");
-        if (whileAsking) whileAsking();
-        return openAnswer;
-    }
-};
 
 // Types the text key by key, as a keyboard with any layout would deliver it.
 void type(QWidget* w, const QString& text) {
@@ -89,6 +57,12 @@ std::string slurp(const std::string& path) {
 
 class SetupPanelTest : public ::testing::Test {
   protected:
+    // Every file dialog of a backup or a load offers setup files, whatever the test.
+    void TearDown() override {
+        for (const QString& filter : dialogs->filters)
+            EXPECT_EQ(filter, "Skarnel setup data (*.skarnel)");
+        for (const QString& suffix : dialogs->suffixes) EXPECT_EQ(suffix, "skarnel");
+    }
     void start(Firmware firmware, int units = 1, sim::BlockFaults faults = {}) {
         sim::ModelOptions model;
         model.controller.firmware = firmware;
@@ -171,7 +145,7 @@ class SetupPanelTest : public ::testing::Test {
     bool pollTimer = false;
     QTemporaryDir dir;
     FakeRigState rigs;
-    std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
+    std::shared_ptr<testing::FakeDialogs> dialogs = std::make_shared<testing::FakeDialogs>();
     sim::TimePoint now{};
     std::shared_ptr<testing::FakeScheduler> scheduler =
         std::make_shared<testing::FakeScheduler>(now);

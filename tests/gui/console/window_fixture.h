@@ -16,6 +16,7 @@
 #include "console/dialogs.h"
 #include "console/fm_main.h"
 #include "console/setup_panel.h"
+#include "support/fake_dialogs.h"
 #include "support/fake_rig_server.h"
 #include "support/fake_scheduler.h"
 #include "support/fake_serial.h"
@@ -24,30 +25,7 @@
 
 namespace kt6::testing {
 
-struct AnsweringDialogs : Dialogs {
-    std::vector<QString> messages;
-    std::vector<QString> titles;
-    std::optional<QString> answer;
-    int inputs = 0;
-    // What the window asked the desktop to open.
-    std::vector<QUrl> opened;
-    // Runs while a message box would be up.
-    std::function<void()> whileShown;
-    void message(QWidget*, const QString& title, const QString& text) override {
-        messages.push_back(text);
-        titles.push_back(title);
-        if (whileShown) whileShown();
-    }
-    std::optional<QString> input(QWidget*, const QString&, const QString&,
-                                 const QString&) override {
-        ++inputs;
-        return answer;
-    }
-    bool open(const QUrl& url) override {
-        opened.push_back(url);
-        return true;
-    }
-};
+using AnsweringDialogs = FakeDialogs;
 
 class WindowFixture : public ::testing::Test {
   protected:

@@ -14,21 +14,13 @@
 #include "console/dialogs.h"
 #include "console/fm_main.h"
 #include "integration/sim/sim_process.h"
+#include "support/fake_dialogs.h"
 #include "support/fake_rig_server.h"
 
 namespace kt6 {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct NoDialogs : Dialogs {
-    void message(QWidget*, const QString&, const QString&) override {}
-    std::optional<QString> input(QWidget*, const QString&, const QString&,
-                                 const QString&) override {
-        return std::nullopt;
-    }
-    bool open(const QUrl&) override { return true; }
-};
 
 TEST(ServiceFunctionsOverThePty, calibrateQuestionAndAnEditorStepReachTheSimulator) {
     testing::SimProcess sim({"--pace"}, 10s);
@@ -39,7 +31,7 @@ TEST(ServiceFunctionsOverThePty, calibrateQuestionAndAnEditorStepReachTheSimulat
     testing::FakeRigState rigs;
     ConsoleOptions options;
     options.settingsPath = settings;
-    options.dialogs = std::make_shared<NoDialogs>();
+    options.dialogs = std::make_shared<testing::FakeDialogs>();
     options.makeRigServer = [&] { return std::make_unique<testing::FakeRigServer>(rigs); };
     FmMain window(std::move(options));
     window.FormActivate();
