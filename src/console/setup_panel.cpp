@@ -120,7 +120,10 @@ QLabel* SetupPanel::addCaption(QWidget* group, const char* name, const QRect& pl
     auto* label = new QLabel(text, group);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(place);
-    if (buddy) label->setBuddy(buddy);
+    if (buddy) {
+        label->setBuddy(buddy);
+        captions_[buddy] = label;
+    }
     return label;
 }
 
@@ -332,13 +335,10 @@ std::optional<std::int32_t> SetupPanel::numberOf(const NumberBox& box) {
     if (!value) {
         problem = QStringLiteral("'%1' is not a valid integer value").arg(box.edit->text());
     } else if (!fitsFieldWidth(*value, box.width)) {
-        const QWidget* caption = nullptr;
-        for (auto* l : findChildren<QLabel*>()) {
-            if (l->buddy() == box.edit) caption = l;
-        }
+        const auto caption = captions_.find(box.edit);
         problem = QStringLiteral("%1 %2 does not fit its %3-byte field (%4).")
-                      .arg(caption ? static_cast<const QLabel*>(caption)->text()
-                                   : QString::fromLatin1(box.field),
+                      .arg(caption != captions_.end() ? caption->second->text()
+                                                      : QString::fromLatin1(box.field),
                            text)
                       .arg(box.width)
                       .arg(QString::fromStdString(fieldRangeText(box.width)));

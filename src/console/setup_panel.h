@@ -7,6 +7,7 @@
 #include <QString>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -157,6 +158,8 @@ class SetupPanel : public QFrame {
     Bytes heldFactory_;
     Bytes heldUser_;
 
+    // Each edit box's caption, for messages that name the box as the operator sees it.
+    std::map<const QLineEdit*, QLabel*> captions_;
     QLineEdit* edModel_ = nullptr;
     QLineEdit* edWelcome_ = nullptr;
     QLineEdit* edMotori_ = nullptr;
