@@ -1,27 +1,35 @@
-// Builds the window's controls: geometry, stacking (creation order), captions, colours.
+// Builds the window's controls (geometry, stacking in creation order, captions, colours) and
+// hands each screen the ones it paints.
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "console/colours.h"
 #include "console/fm_main.h"
 #include "console/panel/clickable_label.h"
 #include "console/panel/key_button.h"
+#include "console/panel/keyboard.h"
 #include "console/panel/lamp.h"
+#include "console/ports/port_menu.h"
 #include "console/service/element_editor.h"
 #include "console/service/service_screens.h"
 #include "console/setup_panel.h"
+#include "console/status/radio_panel.h"
+#include "console/status/status_bar.h"
 
 namespace kt6 {
 
 namespace {
 
+constexpr const char* kTitle = "SkarNel KT-6";
 constexpr QSize kClientSize{623, 330};
 constexpr QRect kDisplayPlace{72, 96, 289, 153};
 // Between the one-pixel top strip and the one-pixel service strip.
@@ -64,6 +72,42 @@ QPixmap glyph(const char* resource) {
 
 }  // namespace
 
+void FmMain::buildWindow() {
+    setObjectName("fmMain");
+    setWindowTitle(QString::fromLatin1(kTitle));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    // The layout was drawn for these faces; their metric twins keep captions inside their boxes.
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    QFont face(QStringLiteral("MS Sans Serif"));
+    face.setPixelSize(11);
+    setFont(face);
+    setBackground(this, NamedColour::clBtnFace);
+
+    buildMenus();
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    client->setFixedSize(kClientSize);
+    setCentralWidget(client);
+    buildTopStrip(client);
+    buildSetupPanel(client);
+    buildFrontPanel(client);
+    buildServiceStrip(client);
+    wireFunctions();
+    statusBar_ = new ConsoleStatusBar(this);
+    setStatusBar(statusBar_);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    wireViews();
+    // The technician's way to the service strip: Ctrl+Alt+S, or --service from the start.
+    auto* service = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+S")), this);
+    service->setObjectName("scService");
+    connect(service, &QShortcut::activated, this,
+            [this] { showServiceStrip(ui_.Panel2->isHidden()); });
+    if (options_.serviceStrip) showServiceStrip(true);
+}
+
 void FmMain::buildMenus() {
     QMenuBar* bar = menuBar();
     QMenu* ports = bar->addMenu(QStringLiteral("Com port"));
@@ -73,52 +117,68 @@ void FmMain::buildMenus() {
     static constexpr const char* kPortNames[kPortCount] = {
         "com1", "com2", "com3",  "com4",  "COM5",  "COM6", "COM7",
         "COM8", "COM9", "COM10", "COM11", "COM12", "COM13"};
-    void (FmMain::*const kPortSlots[kPortCount])() = {
-        &FmMain::com1Click, &FmMain::com2Click,  &FmMain::com3Click,  &FmMain::com4Click,
-        &FmMain::COM5Click, &FmMain::COM6Click,  &FmMain::COM7Click,  &FmMain::COM8Click,
-        &FmMain::COM9Click, &FmMain::COM10Click, &FmMain::COM11Click, &FmMain::COM12Click,
-        &FmMain::COM13Click};
     for (int i = 0; i < kPortCount; ++i) {
         QAction* item = ports->addAction(QStringLiteral("COM%1").arg(i + 1));
         item->setObjectName(QString::fromLatin1(kPortNames[i]));
         item->setCheckable(true);
-        connect(item, &QAction::triggered, this, kPortSlots[i]);
-        portItems_[static_cast<std::size_t>(i)] = item;
+        ui_.portItems[static_cast<std::size_t>(i)] = item;
+    }
+    PortMenuContext context{ui_.portItems,
+                            options_.settingsPath,
+                            options_.serialByIdDir,
+                            options_.devDir,
+                            options_.makeSerialBackend,
+                            port_,
+                            link_,
+                            [this] { return PortNumber(); },
+                            [this](int n) { SelectPort(n); },
+                            [this](const QString& text) { message(text); },
+                            [this](const QString& text) { announce(text); },
+                            this};
+    ports_ = new PortMenu(std::move(context), this);
+    void (PortMenu::*const kPortSlots[kPortCount])() = {
+        &PortMenu::com1Click, &PortMenu::com2Click,  &PortMenu::com3Click,  &PortMenu::com4Click,
+        &PortMenu::COM5Click, &PortMenu::COM6Click,  &PortMenu::COM7Click,  &PortMenu::COM8Click,
+        &PortMenu::COM9Click, &PortMenu::COM10Click, &PortMenu::COM11Click, &PortMenu::COM12Click,
+        &PortMenu::COM13Click};
+    for (int i = 0; i < kPortCount; ++i) {
+        connect(ui_.portItems[static_cast<std::size_t>(i)], &QAction::triggered, ports_,
+                kPortSlots[i]);
     }
     ports->addSeparator();
     QAction* assign = ports->addAction(QStringLiteral("Assign ports..."));
     assign->setObjectName("AssignPorts1");
     connect(assign, &QAction::triggered, this, &FmMain::AssignPorts1Click);
 
-    Functions1_ = bar->addMenu(QStringLiteral("Functions"));
-    Functions1_->setObjectName("Functions1");
+    ui_.Functions1 = bar->addMenu(QStringLiteral("Functions"));
+    ui_.Functions1->setObjectName("Functions1");
     const std::pair<const char*, const char*> kFunctions[] = {
         {"Calibrate1", "Calibrate"},
         {"FactoryDefault1", "Factory Default"},
         {"ModifyElemets1", "Modify elemets"},
         {"Retract1", "Retract"},
         {"estelements1", "Test elements"}};
-    for (std::size_t i = 0; i < functionItems_.size(); ++i) {
+    for (std::size_t i = 0; i < ui_.functionItems.size(); ++i) {
         const auto& [name, caption] = kFunctions[i];
-        functionItems_[i] = Functions1_->addAction(QString::fromLatin1(caption));
-        functionItems_[i]->setObjectName(QString::fromLatin1(name));
+        ui_.functionItems[i] = ui_.Functions1->addAction(QString::fromLatin1(caption));
+        ui_.functionItems[i]->setObjectName(QString::fromLatin1(name));
     }
 
     QMenu* radio = bar->addMenu(QStringLiteral("Cat Radio"));
     radio->setObjectName("CatRadio1");
     QAction* config = radio->addAction(QStringLiteral("Config Radio"));
     config->setObjectName("ConfigRadio1");
-    Radio1_ = radio->addAction(QStringLiteral("Radio 1"));
-    Radio1_->setObjectName("Radio1");
-    Radio21_ = radio->addAction(QStringLiteral("Radio 2"));
-    Radio21_->setObjectName("Radio21");
-    NoRadio1_ = radio->addAction(QStringLiteral("No Radio"));
-    NoRadio1_->setObjectName("NoRadio1");
-    for (QAction* a : {Radio1_, Radio21_, NoRadio1_}) a->setCheckable(true);
+    ui_.Radio1 = radio->addAction(QStringLiteral("Radio 1"));
+    ui_.Radio1->setObjectName("Radio1");
+    ui_.Radio21 = radio->addAction(QStringLiteral("Radio 2"));
+    ui_.Radio21->setObjectName("Radio21");
+    ui_.NoRadio1 = radio->addAction(QStringLiteral("No Radio"));
+    ui_.NoRadio1->setObjectName("NoRadio1");
+    for (QAction* a : {ui_.Radio1, ui_.Radio21, ui_.NoRadio1}) a->setCheckable(true);
     connect(config, &QAction::triggered, this, &FmMain::ConfigRadio1Click);
-    connect(Radio1_, &QAction::triggered, this, &FmMain::Radio1Click);
-    connect(Radio21_, &QAction::triggered, this, &FmMain::Radio21Click);
-    connect(NoRadio1_, &QAction::triggered, this, &FmMain::NoRadio1Click);
+    connect(ui_.Radio1, &QAction::triggered, this, &FmMain::Radio1Click);
+    connect(ui_.Radio21, &QAction::triggered, this, &FmMain::Radio21Click);
+    connect(ui_.NoRadio1, &QAction::triggered, this, &FmMain::NoRadio1Click);
 
     QMenu* help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName("Help1");
@@ -138,56 +198,57 @@ void FmMain::buildMenus() {
 void FmMain::buildTopStrip(QWidget* client) {
     // One pixel high: its controls exist and are kept up to date, but are not seen.
     auto* strip = make<QFrame>(client, "Panel1", QRect(0, 0, kClientSize.width(), 1));
-    lStatus_ =
+    ui_.lStatus =
         make<QLabel>(strip, "lStatus", QRect(8, 0, 220, 16), QStringLiteral("Stato: non connesso"));
-    setTextColour(lStatus_, NamedColour::clNavy);
+    setTextColour(ui_.lStatus, NamedColour::clNavy);
     make<QLabel>(strip, "Label1", QRect(230, 0, 70, 16), QStringLiteral("Porta seriale:"));
-    ldTX_ = make<Lamp>(strip, "ldTX", QRect(300, 0, 14, 14), NamedColour::clGreen);
+    ui_.ldTX = make<Lamp>(strip, "ldTX", QRect(300, 0, 14, 14), NamedColour::clGreen);
     make<QLabel>(strip, "Label2", QRect(316, 0, 16, 16), QStringLiteral("Tx"));
-    ldRX_ = make<Lamp>(strip, "ldRX", QRect(334, 0, 14, 14), NamedColour::clNavy);
+    ui_.ldRX = make<Lamp>(strip, "ldRX", QRect(334, 0, 14, 14), NamedColour::clNavy);
     make<QLabel>(strip, "Label3", QRect(350, 0, 16, 16), QStringLiteral("Rx"));
-    ckOmni1_ = make<QCheckBox>(strip, "ckOmni1", QRect(370, 0, 120, 16),
-                               QStringLiteral("Omnirig: use rig #1"));
-    ckOmni2_ = make<QCheckBox>(strip, "ckOmni2", QRect(490, 0, 120, 16),
-                               QStringLiteral("Omnirig: use rig #2"));
-    btSetOmni_ = make<QPushButton>(strip, "btSetOmni", QRect(610, 0, 90, 16),
-                                   QStringLiteral("Setup Omnirig"));
-    connect(btSetOmni_, &QPushButton::clicked, this, &FmMain::btSetOmniClick);
+    ui_.ckOmni1 = make<QCheckBox>(strip, "ckOmni1", QRect(370, 0, 120, 16),
+                                  QStringLiteral("Omnirig: use rig #1"));
+    ui_.ckOmni2 = make<QCheckBox>(strip, "ckOmni2", QRect(490, 0, 120, 16),
+                                  QStringLiteral("Omnirig: use rig #2"));
+    ui_.btSetOmni = make<QPushButton>(strip, "btSetOmni", QRect(610, 0, 90, 16),
+                                      QStringLiteral("Setup Omnirig"));
+    connect(ui_.btSetOmni, &QPushButton::clicked, this, &FmMain::btSetOmniClick);
     // Out of sight, so out of the keyboard's reach too: Space must not toggle a rig unseen.
-    for (QWidget* w : {static_cast<QWidget*>(ckOmni1_), static_cast<QWidget*>(ckOmni2_),
-                       static_cast<QWidget*>(btSetOmni_)}) {
+    for (QWidget* w : {static_cast<QWidget*>(ui_.ckOmni1), static_cast<QWidget*>(ui_.ckOmni2),
+                       static_cast<QWidget*>(ui_.btSetOmni)}) {
         w->setFocusPolicy(Qt::NoFocus);
     }
-    setBackground(ckOmni1_, NamedColour::clBtnFace);
-    setBackground(ckOmni2_, NamedColour::clBtnFace);
+    setBackground(ui_.ckOmni1, NamedColour::clBtnFace);
+    setBackground(ui_.ckOmni2, NamedColour::clBtnFace);
 }
 
 void FmMain::buildServiceStrip(QWidget* client) {
-    Panel2_ =
+    ui_.Panel2 =
         make<QFrame>(client, "Panel2", QRect(0, kClientSize.height() - 1, kClientSize.width(), 1));
     auto* exit =
-        make<QPushButton>(Panel2_, "btExit", QRect(4, 4, 60, 25), QStringLiteral("&Uscita"));
+        make<QPushButton>(ui_.Panel2, "btExit", QRect(4, 4, 60, 25), QStringLiteral("&Uscita"));
     connect(exit, &QPushButton::clicked, this, &QWidget::close);
-    btImposta_ =
-        make<QPushButton>(Panel2_, "btImposta", QRect(68, 4, 70, 25), QStringLiteral("Setup..."));
-    btImposta_->setEnabled(false);
-    connect(btImposta_, &QPushButton::clicked, this, &FmMain::btImpostaClick);
-    btRetract_ =
-        make<QPushButton>(Panel2_, "btRetract", QRect(142, 4, 60, 25), QStringLiteral("Retract"));
-    btRetract_->setEnabled(false);
-    connect(btRetract_, &QPushButton::clicked, this, &FmMain::btRetractClick);
-    cbSlave_ = make<QComboBox>(Panel2_, "cbSlave", QRect(206, 6, 80, 21));
-    cbSlave_->addItems(
+    ui_.btImposta = make<QPushButton>(ui_.Panel2, "btImposta", QRect(68, 4, 70, 25),
+                                      QStringLiteral("Setup..."));
+    ui_.btImposta->setEnabled(false);
+    connect(ui_.btImposta, &QPushButton::clicked, this, &FmMain::btImpostaClick);
+    ui_.btRetract = make<QPushButton>(ui_.Panel2, "btRetract", QRect(142, 4, 60, 25),
+                                      QStringLiteral("Retract"));
+    ui_.btRetract->setEnabled(false);
+    connect(ui_.btRetract, &QPushButton::clicked, this, &FmMain::btRetractClick);
+    ui_.cbSlave = make<QComboBox>(ui_.Panel2, "cbSlave", QRect(206, 6, 80, 21));
+    ui_.cbSlave->addItems(
         {QStringLiteral("Master"), QStringLiteral("Slave 1"), QStringLiteral("Slave 2")});
-    cbSlave_->setCurrentIndex(0);
-    cbSlave_->setEnabled(false);
-    cbSlave_->setAccessibleName(QStringLiteral("Master / Slave"));
-    ckSK2200_ =
-        make<QCheckBox>(Panel2_, "ckSK2200", QRect(292, 8, 95, 17), QStringLiteral("Skarnel 2200"));
-    connect(ckSK2200_, &QCheckBox::clicked, this, &FmMain::ckSK2200Click);
-    lResult_ = make<QLabel>(Panel2_, "lResult", QRect(392, 8, 227, 16), QStringLiteral("--"));
-    Panel2_->hide();
-    setupPanel_->attach({btImposta_, btRetract_, cbSlave_, ckSK2200_, lResult_, mmLog_});
+    ui_.cbSlave->setCurrentIndex(0);
+    ui_.cbSlave->setEnabled(false);
+    ui_.cbSlave->setAccessibleName(QStringLiteral("Master / Slave"));
+    ui_.ckSK2200 = make<QCheckBox>(ui_.Panel2, "ckSK2200", QRect(292, 8, 95, 17),
+                                   QStringLiteral("Skarnel 2200"));
+    connect(ui_.ckSK2200, &QCheckBox::clicked, this, &FmMain::ckSK2200Click);
+    ui_.lResult = make<QLabel>(ui_.Panel2, "lResult", QRect(392, 8, 227, 16), QStringLiteral("--"));
+    ui_.Panel2->hide();
+    setupPanel_->attach(
+        {ui_.btImposta, ui_.btRetract, ui_.cbSlave, ui_.ckSK2200, ui_.lResult, ui_.mmLog});
 }
 
 void FmMain::buildSetupPanel(QWidget* client) {
@@ -200,40 +261,40 @@ void FmMain::buildSetupPanel(QWidget* client) {
         [this](const QString& text) { announce(text); },
     };
     setupPanel_ = new SetupPanel(std::move(context), client, kMainArea);
-    pnImposta_ = setupPanel_;
-    btRicevi_ = setupPanel_->btRicevi();
-    btInvia_ = setupPanel_->btInvia();
-    btAggiorna_ = setupPanel_->btAggiorna();
+    ui_.pnImposta = setupPanel_;
+    ui_.btRicevi = setupPanel_->btRicevi();
+    ui_.btInvia = setupPanel_->btInvia();
+    ui_.btAggiorna = setupPanel_->btAggiorna();
 }
 
 void FmMain::showServiceStrip(bool shown) {
     // A row of its own below the front panel: the window grows by its height.
     constexpr int kStripHeight = 33;
-    Panel2_->setGeometry(0, kClientSize.height() - 1, kClientSize.width(),
-                         shown ? kStripHeight : 1);
+    ui_.Panel2->setGeometry(0, kClientSize.height() - 1, kClientSize.width(),
+                            shown ? kStripHeight : 1);
     centralWidget()->setFixedSize(kClientSize.width(),
                                   kClientSize.height() + (shown ? kStripHeight - 1 : 0));
-    Panel2_->setVisible(shown);
+    ui_.Panel2->setVisible(shown);
 }
 
 KeyButton* FmMain::addKey(const char* name, int tag, QRect place, const QPixmap& glyphImage,
                           const QString& caption) {
-    auto* key = make<KeyButton>(pnBlue_, name, place, tag, glyphImage, caption);
-    panelKeys_.push_back(key);
+    auto* key = make<KeyButton>(ui_.pnBlue, name, place, tag, glyphImage, caption);
+    ui_.panelKeys.push_back(key);
     connect(key, &KeyButton::clicked, this, &FmMain::SpeedButton1Click);
     return key;
 }
 
 void FmMain::buildFrontPanel(QWidget* client) {
-    pnBlue_ = panel(client, "pnBlue", kMainArea, NamedColour::clBlack);
-    auto* image = make<QLabel>(pnBlue_, "Image1", QRect(0, 0, 625, 321));
+    ui_.pnBlue = panel(client, "pnBlue", kMainArea, NamedColour::clBlack);
+    auto* image = make<QLabel>(ui_.pnBlue, "Image1", QRect(0, 0, 625, 321));
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     image->setPixmap(glyph(":/assets/panel.jpg"));
 
     const QPixmap round = glyph(":/assets/key_round.png");
     const QPixmap updown = glyph(":/assets/key_updown.png");
     const QPixmap lit = glyph(":/assets/key_lit.png");
-    frontKeys_ = {
+    ui_.frontKeys = {
         addKey("SpeedButton1", 3, {104, 32, 41, 41}, round),
         addKey("SpeedButton2", 2, {168, 32, 41, 41}, round),
         addKey("SpeedButton3", 1, {232, 32, 33, 41}, round),
@@ -249,50 +310,53 @@ void FmMain::buildFrontPanel(QWidget* client) {
         addKey("Chiudi", 12, {568, 264, 49, 49}, glyph(":/assets/key_power_off.png")),
     };
     // The lit key is 41 wide on this 33-wide key: the picture draws the key where it lands.
-    frontKeys_[2]->setGlyphOffset(QPoint((41 - 33) / 2, 0));
-    QFont bold = frontKeys_[9]->font();
+    ui_.frontKeys[2]->setGlyphOffset(QPoint((41 - 33) / 2, 0));
+    QFont bold = ui_.frontKeys[9]->font();
     bold.setBold(true);
-    frontKeys_[9]->setFont(bold);
-    frontKeys_[8]->hide();  // SpeedButton9 lies outside the picture
-    BPower_ON_ = addKey("BPower_ON", 12, {566, 264, 49, 49}, glyph(":/assets/key_power_on.png"));
-    BPower_ON_->hide();
-    BLED_ON1_ = addKey("BLED_ON1", 77, {776, 344, 41, 41}, lit);
-    BLED_ON1_->hide();
+    ui_.frontKeys[9]->setFont(bold);
+    ui_.frontKeys[8]->hide();  // SpeedButton9 lies outside the picture
+    ui_.BPower_ON = addKey("BPower_ON", 12, {566, 264, 49, 49}, glyph(":/assets/key_power_on.png"));
+    ui_.BPower_ON->hide();
+    ui_.BLED_ON1 = addKey("BLED_ON1", 77, {776, 344, 41, 41}, lit);
+    ui_.BLED_ON1->hide();
     addKey("BLED_ON", 77, {600, 352, 41, 41}, lit)->hide();
     addKey("BLED_MENU_ON", 77, {720, 352, 41, 41}, lit)->hide();
-    SpeedButton14_ =
+    ui_.SpeedButton14 =
         addKey("SpeedButton14", 13, {920, 368, 73, 22}, QPixmap(), QStringLiteral("Return"));
-    SpeedButton14_->hide();
+    ui_.SpeedButton14->hide();
 
     const QFont small = pixelFont("MS Sans Serif", 11);
-    l180_ = make<QLabel>(pnBlue_, "l180", QRect(488, 80, 22, 13), QStringLiteral("180\u00B0"));
-    ld180_ = make<Lamp>(pnBlue_, "ld180", QRect(488, 96, 21, 17), NamedColour::clGreen);
-    lBidir_ = make<QLabel>(pnBlue_, "lBidir", QRect(544, 80, 26, 13), QStringLiteral("Bi-dir."));
-    ldBidir_ = make<Lamp>(pnBlue_, "ldBidir", QRect(544, 96, 25, 17), NamedColour::clMaroon);
-    lMove_ = make<QLabel>(pnBlue_, "lMove", QRect(392, 96, 44, 13), QStringLiteral("Moving..."));
-    ldMove_ = make<Lamp>(pnBlue_, "ldMove", QRect(385, 112, 56, 25), NamedColour::clGray);
-    for (QLabel* l : {l180_, lBidir_, lMove_}) {
+    ui_.l180 =
+        make<QLabel>(ui_.pnBlue, "l180", QRect(488, 80, 22, 13), QStringLiteral("180\u00B0"));
+    ui_.ld180 = make<Lamp>(ui_.pnBlue, "ld180", QRect(488, 96, 21, 17), NamedColour::clGreen);
+    ui_.lBidir =
+        make<QLabel>(ui_.pnBlue, "lBidir", QRect(544, 80, 26, 13), QStringLiteral("Bi-dir."));
+    ui_.ldBidir = make<Lamp>(ui_.pnBlue, "ldBidir", QRect(544, 96, 25, 17), NamedColour::clMaroon);
+    ui_.lMove =
+        make<QLabel>(ui_.pnBlue, "lMove", QRect(392, 96, 44, 13), QStringLiteral("Moving..."));
+    ui_.ldMove = make<Lamp>(ui_.pnBlue, "ldMove", QRect(385, 112, 56, 25), NamedColour::clGray);
+    for (QLabel* l : {ui_.l180, ui_.lBidir, ui_.lMove}) {
         l->setFont(small);
         setTextColour(l, NamedColour::clWhite);
     }
 
     // Below the visible picture: their handlers are the window's all the same.
-    lProgressBG_ =
-        make<QLabel>(pnBlue_, "lProgressBG", QRect(8, 340, 201, 13), QStringLiteral("Progress"));
-    setBackground(lProgressBG_, NamedColour::clMaroon);
-    lProgressFG_ = make<ClickableLabel>(pnBlue_, "lProgressFG", QRect(8, 340, 57, 13));
-    setBackground(lProgressFG_, NamedColour::clGreen);
-    connect(static_cast<ClickableLabel*>(lProgressFG_), &ClickableLabel::clicked, this,
+    ui_.lProgressBG =
+        make<QLabel>(ui_.pnBlue, "lProgressBG", QRect(8, 340, 201, 13), QStringLiteral("Progress"));
+    setBackground(ui_.lProgressBG, NamedColour::clMaroon);
+    ui_.lProgressFG = make<ClickableLabel>(ui_.pnBlue, "lProgressFG", QRect(8, 340, 57, 13));
+    setBackground(ui_.lProgressFG, NamedColour::clGreen);
+    connect(static_cast<ClickableLabel*>(ui_.lProgressFG), &ClickableLabel::clicked, this,
             &FmMain::lProgressFGClick);
-    auto* bgClick = new ClickableLabel(lProgressBG_);
+    auto* bgClick = new ClickableLabel(ui_.lProgressBG);
     bgClick->setGeometry(0, 0, 201, 13);
     connect(bgClick, &ClickableLabel::clicked, this, &FmMain::lProgressFGClick);
-    lSituaz_ = make<QLabel>(pnBlue_, "lSituaz", QRect(240, 340, 120, 13), QString());
-    lSituaz_->hide();
-    mmLog_ = make<QPlainTextEdit>(pnBlue_, "mmLog", QRect(400, 340, 200, 80));
-    mmLog_->setReadOnly(true);
-    mmLog_->setFocusPolicy(Qt::NoFocus);
-    mmLog_->hide();
+    ui_.lSituaz = make<QLabel>(ui_.pnBlue, "lSituaz", QRect(240, 340, 120, 13), QString());
+    ui_.lSituaz->hide();
+    ui_.mmLog = make<QPlainTextEdit>(ui_.pnBlue, "mmLog", QRect(400, 340, 200, 80));
+    ui_.mmLog->setReadOnly(true);
+    ui_.mmLog->setFocusPolicy(Qt::NoFocus);
+    ui_.mmLog->hide();
 
     const std::pair<const char*, QRect> kHidden[] = {{"Button1", {8, 376, 105, 25}},
                                                      {"Button2", {120, 376, 105, 25}},
@@ -303,7 +367,7 @@ void FmMain::buildFrontPanel(QWidget* client) {
     void (FmMain::*kOps[])() = {&FmMain::UncheckPortItems, &FmMain::HideFrontKeys,
                                 &FmMain::ShowFrontKeys, &FmMain::EnableLengthSteppers};
     for (int i = 0; i < 4; ++i) {
-        auto* b = make<QPushButton>(pnBlue_, kHidden[i].first, kHidden[i].second,
+        auto* b = make<QPushButton>(ui_.pnBlue, kHidden[i].first, kHidden[i].second,
                                     QString::fromLatin1(kCaptions[i]));
         b->setFocusPolicy(Qt::NoFocus);
         connect(b, &QPushButton::clicked, this, kOps[i]);
@@ -314,77 +378,77 @@ void FmMain::buildFrontPanel(QWidget* client) {
 }
 
 void FmMain::buildDisplay() {
-    pnDisplay_ = panel(pnBlue_, "pnDisplay", kDisplayPlace, NamedColour::clMoneyGreen);
-    lFreq_ = make<ClickableLabel>(pnDisplay_, "lFreq", QRect(8, 9, 273, 56));
-    lFreq_->setAlignment(Qt::AlignCenter);
-    lFreq_->setFont(pixelFont("Arial", 48, true));
-    lFreq_->setCursor(Qt::PointingHandCursor);
-    setTextColour(lFreq_, NamedColour::clNavy);
-    connect(lFreq_, &ClickableLabel::clicked, this, &FmMain::lFreqClick);
-    lBanda_ = centredLabel(pnDisplay_, "lBanda", QRect(8, 65, 273, 24), QString(),
-                           pixelFont("MS Sans Serif", 19, true), NamedColour::clNavy);
-    Heading_ = centredLabel(pnDisplay_, "Heading", QRect(8, 89, 273, 24), QString(),
-                            pixelFont("MS Sans Serif", 19, true), NamedColour::clNavy);
-    moving_ = centredLabel(pnDisplay_, "moving", QRect(0, 120, 289, 25),
-                           QStringLiteral("MOVING ELEMENTS....."), pixelFont("Arial", 21, true),
-                           NamedColour::clYellow);
-    setBackground(moving_, NamedColour::clRed);
-    moving_->hide();
+    ui_.pnDisplay = panel(ui_.pnBlue, "pnDisplay", kDisplayPlace, NamedColour::clMoneyGreen);
+    ui_.lFreq = make<ClickableLabel>(ui_.pnDisplay, "lFreq", QRect(8, 9, 273, 56));
+    ui_.lFreq->setAlignment(Qt::AlignCenter);
+    ui_.lFreq->setFont(pixelFont("Arial", 48, true));
+    ui_.lFreq->setCursor(Qt::PointingHandCursor);
+    setTextColour(ui_.lFreq, NamedColour::clNavy);
+    connect(ui_.lFreq, &ClickableLabel::clicked, this, &FmMain::lFreqClick);
+    ui_.lBanda = centredLabel(ui_.pnDisplay, "lBanda", QRect(8, 65, 273, 24), QString(),
+                              pixelFont("MS Sans Serif", 19, true), NamedColour::clNavy);
+    ui_.Heading = centredLabel(ui_.pnDisplay, "Heading", QRect(8, 89, 273, 24), QString(),
+                               pixelFont("MS Sans Serif", 19, true), NamedColour::clNavy);
+    ui_.moving = centredLabel(ui_.pnDisplay, "moving", QRect(0, 120, 289, 25),
+                              QStringLiteral("MOVING ELEMENTS....."), pixelFont("Arial", 21, true),
+                              NamedColour::clYellow);
+    setBackground(ui_.moving, NamedColour::clRed);
+    ui_.moving->hide();
 }
 
 void FmMain::buildScreens() {
     // Stacked in creation order: each later screen covers the ones before it.
-    Panel_Elem_Retract_ =
-        panel(pnBlue_, "Panel_Elem_Retract", kDisplayPlace, NamedColour::clMoneyGreen);
-    centredLabel(Panel_Elem_Retract_, "Label_Retracted", QRect(0, 20, 289, 32),
+    ui_.Panel_Elem_Retract =
+        panel(ui_.pnBlue, "Panel_Elem_Retract", kDisplayPlace, NamedColour::clMoneyGreen);
+    centredLabel(ui_.Panel_Elem_Retract, "Label_Retracted", QRect(0, 20, 289, 32),
                  QStringLiteral("ELEMENTS RETRACTED"), pixelFont("Arial", 20, true),
                  NamedColour::clRed);
     const char* kLines[] = {"Before you select any band,", "make sure to have connected",
                             "the antenna to the controller"};
     for (int i = 0; i < 3; ++i) {
-        centredLabel(Panel_Elem_Retract_, "Label_RetractedHint", QRect(0, 64 + 22 * i, 289, 20),
+        centredLabel(ui_.Panel_Elem_Retract, "Label_RetractedHint", QRect(0, 64 + 22 * i, 289, 20),
                      QString::fromLatin1(kLines[i]), pixelFont("MS Sans Serif", 14),
                      NamedColour::clBlack);
     }
-    Panel_Elem_Retract_->hide();
+    ui_.Panel_Elem_Retract->hide();
 
-    Panel_Chiuso_ = panel(pnBlue_, "Panel_Chiuso", kDisplayPlace, NamedColour::clMoneyGreen);
-    COM_VERIFY_ = panel(Panel_Chiuso_, "COM_VERIFY",
-                        QRect(0, 0, kDisplayPlace.width(), kDisplayPlace.height()),
-                        NamedColour::clMoneyGreen);
-    centredLabel(COM_VERIFY_, "Label_SelectPort",
+    ui_.Panel_Chiuso = panel(ui_.pnBlue, "Panel_Chiuso", kDisplayPlace, NamedColour::clMoneyGreen);
+    ui_.COM_VERIFY = panel(ui_.Panel_Chiuso, "COM_VERIFY",
+                           QRect(0, 0, kDisplayPlace.width(), kDisplayPlace.height()),
+                           NamedColour::clMoneyGreen);
+    centredLabel(ui_.COM_VERIFY, "Label_SelectPort",
                  QRect(0, 0, kDisplayPlace.width(), kDisplayPlace.height()),
                  QStringLiteral("SELECT THE VALID PORT"), pixelFont("MS Sans Serif", 16, true),
                  NamedColour::clBlack);
-    lPortError_ =
-        centredLabel(COM_VERIFY_, "lPortError", QRect(6, 96, kDisplayPlace.width() - 12, 52),
+    ui_.lPortError =
+        centredLabel(ui_.COM_VERIFY, "lPortError", QRect(6, 96, kDisplayPlace.width() - 12, 52),
                      QString(), pixelFont("MS Sans Serif", 11), NamedColour::clMaroon);
-    lPortError_->setWordWrap(true);
-    COM_VERIFY_->hide();
-    Panel_Chiuso_->hide();
+    ui_.lPortError->setWordWrap(true);
+    ui_.COM_VERIFY->hide();
+    ui_.Panel_Chiuso->hide();
 
     ServiceContext context{link_, poll_};
     context.sendKey = [this](std::uint8_t code, bool flag) { return SendKey(code, flag); };
     context.announce = [this](const QString& text) { announce(text); };
     context.clearEvent = [this] { clearEvent(); };
     context.showFrontKeys = [this](bool shown) { shown ? ShowFrontKeys() : HideFrontKeys(); };
-    context.returnKey = SpeedButton14_;
-    context.portPrompt = COM_VERIFY_;
-    context.bandLine = lBanda_;
-    context.headingLine = Heading_;
-    context.items = functionItems_;
-    services_ = new ServiceScreens(std::move(context), pnBlue_, *scheduler_, this);
-    editor_ = new ElementEditor(*services_, lFreq_, lBanda_, pnBlue_, this);
-    services_->stackScreens(editor_->panel(), Panel_Elem_Retract_, Panel_Chiuso_);
+    context.returnKey = ui_.SpeedButton14;
+    context.portPrompt = ui_.COM_VERIFY;
+    context.bandLine = ui_.lBanda;
+    context.headingLine = ui_.Heading;
+    context.items = ui_.functionItems;
+    services_ = new ServiceScreens(std::move(context), ui_.pnBlue, *scheduler_, this);
+    editor_ = new ElementEditor(*services_, ui_.lFreq, ui_.lBanda, ui_.pnBlue, this);
+    services_->stackScreens(editor_->panel(), ui_.Panel_Elem_Retract, ui_.Panel_Chiuso);
 }
 
 void FmMain::wireFunctions() {
     // The items are never disabled: each says in its status tip why it cannot act now.
-    Functions1_->setToolTipsVisible(true);
-    connect(Functions1_, &QMenu::aboutToShow, services_, &ServiceScreens::refreshTips);
+    ui_.Functions1->setToolTipsVisible(true);
+    connect(ui_.Functions1, &QMenu::aboutToShow, services_, &ServiceScreens::refreshTips);
     const auto wire = [this](ServiceFunction function, auto* receiver, auto slot) {
-        connect(functionItems_[static_cast<std::size_t>(function)], &QAction::triggered, receiver,
-                slot);
+        connect(ui_.functionItems[static_cast<std::size_t>(function)], &QAction::triggered,
+                receiver, slot);
     };
     wire(ServiceFunction::Calibrate, services_, &ServiceScreens::Calibrate1Click);
     wire(ServiceFunction::FactoryDefault, services_, &ServiceScreens::FactoryDefault1Click);
@@ -392,6 +456,63 @@ void FmMain::wireFunctions() {
     wire(ServiceFunction::Retract, services_, &ServiceScreens::Retract1Click);
     wire(ServiceFunction::TestElements, services_, &ServiceScreens::estelements1Click);
     services_->refreshTips();
+}
+
+void FmMain::wireViews() {
+    for (QWidget* line : {static_cast<QWidget*>(ui_.lFreq), static_cast<QWidget*>(ui_.lBanda),
+                          static_cast<QWidget*>(ui_.Heading)}) {
+        dimmer_.add(line);
+    }
+    FrontPanelControls front;
+    front.keys = ui_.panelKeys;
+    // SpeedButton5..8 and 1..4 are the band keys from low to high.
+    for (std::size_t i = 0; i < 8; ++i) front.bound[i] = ui_.frontKeys[(i + 4) % 8];
+    front.bound[8] = ui_.frontKeys[9];    // SpeedButton10, frequency up
+    front.bound[9] = ui_.frontKeys[10];   // SpeedButton11, frequency down
+    front.bound[10] = ui_.frontKeys[11];  // SpeedButton12, display
+    front.bound[11] = ui_.frontKeys[12];  // Chiudi, power
+    front.powerOn = ui_.BPower_ON;
+    front.bandLamp = ui_.BLED_ON1;
+    front.lamps = {ui_.ld180, ui_.ldBidir, ui_.ldMove, ui_.ldTX, ui_.ldRX};
+    front.frequency = ui_.lFreq;
+    bindFrontPanel(this, front, [this] {
+        if (!ui_.pnDisplay->isHidden()) lFreqClick();
+    });
+
+    PanelWidgets panel;
+    panel.lStatus = ui_.lStatus;
+    panel.lSituaz = ui_.lSituaz;
+    panel.ldTX = ui_.ldTX;
+    panel.ldRX = ui_.ldRX;
+    panel.lMove = ui_.lMove;
+    panel.ldMove = ui_.ldMove;
+    panel.l180 = ui_.l180;
+    panel.ld180 = ui_.ld180;
+    panel.lBidir = ui_.lBidir;
+    panel.ldBidir = ui_.ldBidir;
+    panel.pnDisplay = ui_.pnDisplay;
+    panel.lFreq = ui_.lFreq;
+    panel.lBanda = ui_.lBanda;
+    panel.Heading = ui_.Heading;
+    panel.moving = ui_.moving;
+    panel.Panel_Elem_Retract = ui_.Panel_Elem_Retract;
+    panel.BLED_ON1 = ui_.BLED_ON1;
+    panel.BPower_ON = ui_.BPower_ON;
+    panel.btAggiorna = ui_.btAggiorna;
+    panel.linkButtons = {ui_.btRicevi, ui_.btInvia, ui_.btImposta, ui_.btRetract};
+    panel.mmLog = ui_.mmLog;
+    panel.lProgressFG = ui_.lProgressFG;
+    panel.lProgressBG = ui_.lProgressBG;
+    panel.frontKeys = ui_.frontKeys;
+    panel_.attach(std::move(panel));
+
+    radio_ = new RadioPanel(
+        RadioPanelContext{
+            ui_.ckOmni1, ui_.ckOmni2, ui_.Radio1, ui_.Radio21, ui_.NoRadio1, link_,
+            [this](const QString& text, const QString& title) { message(text, title); },
+            [this] { rigs_->RigPollStep(); }},
+        this);
+    ports_->refreshTips();
 }
 
 }  // namespace kt6

@@ -1,7 +1,5 @@
 #include "link/status.h"
 
-#include <cstdio>
-
 namespace kt6 {
 
 std::optional<StatusRecord> decodeStatusRecord(const Bytes& content) {
@@ -37,34 +35,15 @@ Bytes encodeStatusRecord(const StatusRecord& r) {
                  r.drivers};
 }
 
-std::string frequencyLine(std::uint32_t kHz, char decimalSeparator) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%02u%c%03u Mhz", kHz / 1000, decimalSeparator,
-                  kHz % 1000);
-    return buffer;
-}
-
-std::string bandLine(std::uint8_t band, std::uint16_t flags) {
-    std::string line = "Banda ";
-    line += band < BandNames.size() ? BandNames[band] : std::string_view("?");
-    line += (flags & StatusRecord::kCustomTuning) ? " (custom)" : " (default)";
-    return line;
-}
-
-std::string statusLine(const StatusRecord& r) {
-    return "OK Vrenk v" + std::to_string(r.firmwareMajor) + "." + std::to_string(r.firmwareMinor) +
-           " DRVs=" + std::to_string(r.drivers);
-}
-
-std::string screenLine(std::uint8_t screen) { return "ACT screen=" + std::to_string(screen); }
-
-std::optional<HeadingPaint> headingPaint(std::uint8_t heading) {
-    using enum NamedColour;
+std::optional<int> headingMode(std::uint8_t heading) {
     switch (heading) {
-        case 0: return HeadingPaint{clGray, clMaroon, clGray, clGreen, 0, "Heading: normal ->"};
-        case 1: return HeadingPaint{clGray, clMaroon, clWhite, clLime, 1, "Heading: <-180\u00B0"};
-        case 2: return HeadingPaint{clWhite, clRed, clGray, clGreen, 1, "Heading: <- Bi-Dir ->"};
-        default: return std::nullopt;
+        case 0:
+            return 0;
+        case 1:
+        case 2:
+            return 1;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -89,13 +68,6 @@ std::optional<int> bandLampKey(std::uint32_t kHz) {
         if (kHz >= w.low && kHz <= w.high) return w.key;
     }
     return std::nullopt;
-}
-
-BlinkPaint blinkPaint(bool elementsMoving, NamedColour lMoveText) {
-    using enum NamedColour;
-    if (!elementsMoving) return {clGray, clGray, false, false};
-    if (lMoveText == clGray) return {clRed, clYellow, true, true};
-    return {clGray, clBlack, false, false};
 }
 
 }  // namespace kt6

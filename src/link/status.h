@@ -1,14 +1,12 @@
 #pragma once
-// The controller's status reply and what the display makes of it: decoding, display lines,
-// heading lamps, band-lamp windows and the moving blink. Pure functions, no widgets.
+// The controller's status reply: its decoding, and what its bytes mean to the poll (the heading
+// mode, the band lamp's key). What the display shows of it is core/status_view.h.
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "link/bytes.h"
-#include "link/named_colour.h"
 
 namespace kt6 {
 
@@ -41,36 +39,11 @@ std::optional<StatusRecord> decodeStatusRecord(const Bytes& content);
 // The reply bytes of a record, sequence byte first (the simulated controller sends these).
 Bytes encodeStatusRecord(const StatusRecord& record);
 
-// "07.157 Mhz": kHz / 1000 with at least two digits before the separator, three after.
-std::string frequencyLine(std::uint32_t kHz, char decimalSeparator = '.');
-// "Banda 40m (default)"; an index outside the band table reads "Banda ?".
-std::string bandLine(std::uint8_t band, std::uint16_t flags);
-// "OK Vrenk v1.13 DRVs=3".
-std::string statusLine(const StatusRecord& record);
-// "ACT screen=4".
-std::string screenLine(std::uint8_t screen);
-
-struct HeadingPaint {
-    NamedColour lBidirText;
-    NamedColour ldBidir;
-    NamedColour l180Text;
-    NamedColour ld180;
-    int headingMode;
-    std::string_view line;  // UTF-8
-};
-// How a heading byte paints the lamps and the heading line; nothing for unknown values.
-std::optional<HeadingPaint> headingPaint(std::uint8_t heading);
+// The heading byte's mode: 0 for normal, 1 for reversed or both ways; nothing for values the
+// controller does not send.
+std::optional<int> headingMode(std::uint8_t heading);
 
 // The key code (0..7) of the band key whose lamp window holds this frequency.
 std::optional<int> bandLampKey(std::uint32_t kHz);
-
-struct BlinkPaint {
-    NamedColour lMoveText;
-    NamedColour ldMove;
-    bool hideBandLamp;
-    bool showMoving;
-};
-// One 250 ms step of the moving indicator, from the moving state and lMove's current colour.
-BlinkPaint blinkPaint(bool elementsMoving, NamedColour lMoveText);
 
 }  // namespace kt6

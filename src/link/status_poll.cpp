@@ -100,7 +100,7 @@ void StatusPoll::readRecord(const StatusRecord& r) {
     FirmwareVersion = r.firmwareMinor + 256u * r.firmwareMajor;
     ActiveScreen = r.screen;
     CurrentFrequency = r.frequency;
-    if (auto heading = headingPaint(r.heading)) HeadingMode = heading->headingMode;
+    if (auto mode = headingMode(r.heading)) HeadingMode = *mode;
     ElementsMoving = r.moving;
     Replied = true;
     view_.showRecord(r);

@@ -1,8 +1,9 @@
-// Status decoding and the display texts made from any reply.
+// Status decoding, what the poll reads and the display texts made from any reply.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/status_view.h"
 #include "link/status.h"
 
 namespace {
@@ -25,13 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         else
             check(again[i] == content[i]);
     }
+    if (const auto mode = kt6::headingMode(record->heading)) check(*mode == 0 || *mode == 1);
+    if (const auto key = kt6::bandLampKey(record->frequency)) check(*key >= 0 && *key <= 7);
     check(!kt6::frequencyLine(record->frequency).empty());
     check(!kt6::frequencyLine(record->frequency, ',').empty());
     check(kt6::bandLine(record->band, record->flags).starts_with("Banda "));
     check(!kt6::statusLine(*record).empty());
     check(!kt6::screenLine(record->screen).empty());
-    (void)kt6::headingPaint(record->heading);
-    if (const auto key = kt6::bandLampKey(record->frequency)) check(*key >= 0 && *key <= 7);
-    (void)kt6::blinkPaint(record->moving, kt6::NamedColour::clLime);
+    (void)kt6::headingLamps(record->heading);
+    (void)kt6::displayFace(record->flags);
+    (void)kt6::movingIndicatorStep(record->moving, true);
     return 0;
 }

@@ -1,0 +1,38 @@
+#include "console/help_pages.h"
+
+#include <QStringList>
+#include <QUrl>
+
+#include "console/dialogs.h"
+#include "console/documents_location.h"
+
+namespace kt6 {
+
+namespace {
+constexpr const char* kWebSite = "https://www.skarnel.example/";
+}  // namespace
+
+void HelpPages::openManual(const char* fileName) {
+    const auto found = findDocument(folders_, fileName);
+    if (!found) {
+        QStringList looked;
+        for (const auto& folder : folders_)
+            if (!folder.empty()) looked << QString::fromStdString(folder.string());
+        message_(QStringLiteral("The manual %1 is missing (looked in %2).")
+                     .arg(QString::fromLatin1(fileName), looked.join(QStringLiteral(", "))));
+        return;
+    }
+    const auto& path = *found;
+    if (!dialogs_.open(QUrl::fromLocalFile(QString::fromStdString(path.string())))) {
+        message_(
+            QStringLiteral("No program could open %1.").arg(QString::fromStdString(path.string())));
+    }
+}
+
+void HelpPages::openWebSite() {
+    if (!dialogs_.open(QUrl(QString::fromLatin1(kWebSite)))) {
+        message_(QStringLiteral("No program could open %1.").arg(QString::fromLatin1(kWebSite)));
+    }
+}
+
+}  // namespace kt6

@@ -1,0 +1,104 @@
+#pragma once
+// What the link and the status poll show on the front panel: the Tx and Rx lamps, the
+// moving indicator, the display and its screens, the band lamp, the heading lamps and the
+// buttons that need the controller. It paints what core/status_view decides.
+#include <QString>
+#include <array>
+#include <functional>
+#include <vector>
+
+#include "link/link.h"
+#include "link/status_poll.h"
+
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kt6 {
+
+class DisplayDimmer;
+class KeyButton;
+class Lamp;
+class LinkWatch;
+
+// The controls the panel view paints, once the window has built them.
+struct PanelWidgets {
+    QLabel* lStatus = nullptr;
+    QLabel* lSituaz = nullptr;
+    Lamp* ldTX = nullptr;
+    Lamp* ldRX = nullptr;
+    QLabel* lMove = nullptr;
+    Lamp* ldMove = nullptr;
+    QLabel* l180 = nullptr;
+    Lamp* ld180 = nullptr;
+    QLabel* lBidir = nullptr;
+    Lamp* ldBidir = nullptr;
+    QFrame* pnDisplay = nullptr;
+    QLabel* lFreq = nullptr;
+    QLabel* lBanda = nullptr;
+    QLabel* Heading = nullptr;
+    QLabel* moving = nullptr;
+    QFrame* Panel_Elem_Retract = nullptr;
+    KeyButton* BLED_ON1 = nullptr;
+    KeyButton* BPower_ON = nullptr;
+    QPushButton* btAggiorna = nullptr;
+    // btRicevi, btInvia, btImposta, btRetract: they need the controller.
+    std::array<QPushButton*, 4> linkButtons{};
+    QPlainTextEdit* mmLog = nullptr;
+    QLabel* lProgressFG = nullptr;
+    QLabel* lProgressBG = nullptr;
+    std::vector<KeyButton*> frontKeys;
+};
+
+struct PanelViewContext {
+    LinkWatch& linkWatch;
+    DisplayDimmer& dimmer;
+    std::function<bool()> elementsMoving;
+    // The radio's step of every poll.
+    std::function<void()> rigPollStep;
+    std::function<void(const QString&)> announce;
+    std::function<int()> portNumber;
+};
+
+class PanelView : public PollView, public LinkObserver {
+  public:
+    explicit PanelView(PanelViewContext context) : context_(std::move(context)) {}
+
+    // The controls to paint; nothing is painted before.
+    void attach(PanelWidgets widgets) { w_ = std::move(widgets); }
+    // A port was (re)opened: nothing on the display is known of the controller on it.
+    void forgetDisplay();
+    // Moves the band lamp onto this key, unseen until showBandLamp().
+    void moveBandLamp(const KeyButton* key);
+    // Shows the band lamp above the keys.
+    void showBandLamp();
+    // The progress bar from a progress reply's content (two words and the checksum byte).
+    void showProgress(const Bytes& reply);
+
+    // Poll painting.
+    void showDisplay() override;
+    void showRetracted() override;
+    void placeBandLamp(int keyCode) override;
+    void rigPollStep() override { context_.rigPollStep(); }
+    void setLinkButtonsEnabled(bool enabled) override;
+    void setStatusLine(const std::string& text) override;
+    void showRecord(const StatusRecord& record) override;
+    void onlineChanged(bool online) override;
+
+    // Link painting.
+    void txLamp(NamedColour c) override;
+    void rxLamp(NamedColour c) override;
+    void blinkStep() override;
+    void logLine(std::string_view text) override;
+    void linkWarning(std::string_view text) override;
+    void commandAnswered(std::uint8_t code, const Bytes& data, std::uint8_t status) override;
+
+  private:
+    KeyButton* keyWithCode(int code) const;
+
+    PanelViewContext context_;
+    PanelWidgets w_;
+};
+
+}  // namespace kt6

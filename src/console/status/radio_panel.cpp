@@ -1,0 +1,93 @@
+#include "console/status/radio_panel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QTimer>
+
+#include "console/colours.h"
+#include "link/link.h"
+
+namespace kt6 {
+
+RadioPanel::RadioPanel(RadioPanelContext context, QObject* parent)
+    : QObject(parent), context_(std::move(context)) {}
+
+void RadioPanel::pollStep() {
+    // Inside a waiting exchange the step could open the rig client, whose error box would
+    // take user input in the middle of the exchange: it runs once the exchange is over.
+    if (context_.link.busy()) {
+        if (!stepDeferred_) {
+            stepDeferred_ = true;
+            context_.link.whenIdle([this] {
+                stepDeferred_ = false;
+                context_.trackerStep();
+            });
+        }
+        return;
+    }
+    context_.trackerStep();
+}
+
+RadioFacts RadioPanel::facts(const RigTracker& rigs) const {
+    RadioFacts radio;
+    radio.rig = context_.ckOmni1->isChecked() ? 1 : context_.ckOmni2->isChecked() ? 2 : 0;
+    radio.clientFailed = rigs.clientCreated() && !rigs.following();
+    radio.clientError = QString::fromStdString(rigs.connectError());
+    if (RigServer* server = rigs.RigClient(); server && rigs.following() && radio.rig) {
+        radio.clientOpen = true;
+        try {
+            radio.status = server->status(radio.rig);
+            radio.hz = server->rxFrequency(radio.rig);
+            radio.reason = QString::fromStdString(server->reason(radio.rig));
+            radio.connecting = server->connecting(radio.rig);
+        } catch (const std::exception& e) {
+            radio.status = RigStatus::NotResponding;
+            radio.reason = QString::fromUtf8(e.what());
+        }
+    }
+    return radio;
+}
+
+QCheckBox* RadioPanel::rigBox(int rigNumber) const {
+    return rigNumber == 1 ? context_.ckOmni1 : rigNumber == 2 ? context_.ckOmni2 : nullptr;
+}
+
+bool RadioPanel::isTicked(int rigNumber) const {
+    QCheckBox* box = rigBox(rigNumber);
+    return box && box->isChecked();
+}
+
+void RadioPanel::setTicked(int rigNumber, bool ticked) {
+    if (QCheckBox* box = rigBox(rigNumber)) box->setChecked(ticked);
+}
+
+void RadioPanel::setLamp(int rigNumber, NamedColour colour) {
+    if (QCheckBox* box = rigBox(rigNumber)) setBackground(box, colour);
+}
+
+void RadioPanel::setMenuCheck(RigMenuItem item, bool checked) {
+    switch (item) {
+        case RigMenuItem::Radio1:
+            context_.Radio1->setChecked(checked);
+            break;
+        case RigMenuItem::Radio21:
+            context_.Radio21->setChecked(checked);
+            break;
+        case RigMenuItem::NoRadio1:
+            context_.NoRadio1->setChecked(checked);
+            break;
+    }
+}
+
+void RadioPanel::showError(const std::string& text, const std::string& title) {
+    // From the event loop and with the link free: raised inside a poll tick (or inside the
+    // event pumping of its request), the box's own loop would hold that tick open and the
+    // poll timer with it.
+    QTimer::singleShot(
+        0, this,
+        [this, text = QString::fromStdString(text), title = QString::fromStdString(title)] {
+            context_.link.whenIdle([this, text, title] { context_.message(text, title); });
+        });
+}
+
+}  // namespace kt6

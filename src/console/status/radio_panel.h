@@ -1,0 +1,55 @@
+#pragma once
+// The window's side of the rig tracker: the two rig boxes and their lamps, the Cat Radio
+// menu's checks, its error boxes, the radio's step of each poll, and what the status bar's
+// radio field is told.
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "console/status/link_status.h"
+#include "radio/rig_tracker.h"
+
+class QAction;
+class QCheckBox;
+
+namespace kt6 {
+
+class Link;
+
+struct RadioPanelContext {
+    QCheckBox* ckOmni1 = nullptr;
+    QCheckBox* ckOmni2 = nullptr;
+    QAction* Radio1 = nullptr;
+    QAction* Radio21 = nullptr;
+    QAction* NoRadio1 = nullptr;
+    // Error boxes and the deferred poll step wait for the link to be free.
+    Link& link;
+    std::function<void(const QString& text, const QString& title)> message;
+    // The tracker's own step of a poll.
+    std::function<void()> trackerStep;
+};
+
+class RadioPanel : public QObject, public RigView {
+    Q_OBJECT
+  public:
+    RadioPanel(RadioPanelContext context, QObject* parent);
+
+    // The radio's step of a poll; inside a waiting exchange it runs once the exchange is over.
+    void pollStep();
+    // What the status bar's radio field says of the followed rig, asked of the tracker now.
+    RadioFacts facts(const RigTracker& rigs) const;
+
+    bool isTicked(int rigNumber) const override;
+    void setTicked(int rigNumber, bool ticked) override;
+    void setLamp(int rigNumber, NamedColour colour) override;
+    void setMenuCheck(RigMenuItem item, bool checked) override;
+    void showError(const std::string& text, const std::string& title) override;
+
+  private:
+    QCheckBox* rigBox(int rigNumber) const;
+
+    RadioPanelContext context_;
+    bool stepDeferred_ = false;
+};
+
+}  // namespace kt6

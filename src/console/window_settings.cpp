@@ -1,0 +1,78 @@
+#include "console/window_settings.h"
+
+#include <cstdio>
+
+#include "console/whole_number.h"
+#include "console/window_place.h"
+#include "memory/profile_file.h"
+
+namespace kt6 {
+
+StartSettings WindowSettings::load() {
+    ProfileFile settings(path_);
+    // Such a file reads as empty, so everything below takes its default.
+    if (!settings.problem().empty()) reportUnusable(settings);
+    const std::string portText = settings.readString("General", "Serialport", "1");
+    const std::string r1 = settings.readString("OmniRig", "Rig1", "1");
+    const std::string r2 = settings.readString("OmniRig", "Rig2", "1");
+    StartSettings start;
+    if (auto value = wholeNumber(portText)) {
+        start.port = *value;
+    } else {
+        message_(
+            QStringLiteral("\"%1\" is not a valid serial port number in %2; COM1 is used.")
+                .arg(QString::fromStdString(portText), QString::fromStdString(path_.string())));
+    }
+    start.rig1 = settings.readInt("OmniRig", "Rig1", 0) != 0;
+    start.rig2 = settings.readInt("OmniRig", "Rig2", 0) != 0;
+    // A "1" wins over the number read above, and rig 2's over rig 1's.
+    if (r1 == "1") {
+        start.rig1 = true;
+        start.rig2 = false;
+    }
+    if (r2 == "1") {
+        start.rig2 = true;
+        start.rig1 = false;
+    }
+    start.noRadio = r1 == "0" && r2 == "0";
+    return start;
+}
+
+void WindowSettings::save(const WindowState& state) {
+    ProfileFile settings(path_);
+    if (!settings.problem().empty()) {
+        reportUnusable(settings);
+        return;
+    }
+    if (state.answeringPort) {
+        settings.writeString("General", "Serialport", std::to_string(*state.answeringPort));
+    }
+    settings.writeString("OmniRig", "Rig1", state.rig1 ? "1" : "0");
+    settings.writeString("OmniRig", "Rig2", state.rig2 ? "1" : "0");
+    if (state.place) saveWindowPlace(settings, *state.place);
+    std::string error;
+    if (!settings.flush(&error)) {
+        std::fprintf(stderr, "settings: not saved: %s\n", error.c_str());
+        message_(QStringLiteral("The settings could not be saved: %1")
+                     .arg(QString::fromStdString(error)));
+    }
+}
+
+QPoint WindowSettings::place(QSize frame, const QList<QRect>& screens) const {
+    return chooseWindowPlace(loadWindowPlace(ProfileFile(path_)), frame, screens);
+}
+
+void WindowSettings::reportUnusable(const ProfileFile& settings) {
+    if (problemReported_) return;
+    problemReported_ = true;
+    const QString text =
+        QStringLiteral(
+            "The settings file %1 %2. The console runs on its defaults and does not "
+            "change the file.")
+            .arg(QString::fromStdString(settings.path().string()),
+                 QString::fromStdString(settings.problem()));
+    std::fprintf(stderr, "settings: %s\n", text.toUtf8().constData());
+    message_(text);
+}
+
+}  // namespace kt6
