@@ -368,20 +368,6 @@ void FmMain::refreshStatusBar() {
                                         "set it up in Cat Radio > Config Radio."));
 }
 
-// --- help ---
-
-void FmMain::ita2Click() {
-    help_->openManual(kItalianManual);
-}
-
-void FmMain::eng1Click() {
-    help_->openManual(kEnglishManual);
-}
-
-void FmMain::Website2Click() {
-    help_->openWebSite();
-}
-
 void FmMain::message(const QString& text, const QString& title) {
     dialogs_->message(this, title, text);
 }

@@ -12,8 +12,8 @@
 #include "console/window_controls.h"
 #include "console/window_settings.h"
 #include "core/port_session.h"
-#include "core/scheduler.h"
 #include "link/comm32.h"
+#include "link/scheduler.h"
 #include "radio/rig_tracker.h"
 
 namespace kt6 {
@@ -82,13 +82,6 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     // Every 2 s while the open port's device is gone: one attempt to open it again.
     void tmRetryTimer();
     void Radio1Click() { rigs_->Radio1Click(); }
-    void Radio21Click() { rigs_->Radio21Click(); }
-    void NoRadio1Click() { rigs_->NoRadio1Click(); }
-    void ConfigRadio1Click() { rigs_->ConfigRadio1Click(); }
-    void btSetOmniClick() { rigs_->btSetOmniClick(); }
-    void ita2Click();
-    void eng1Click();
-    void Website2Click();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -13,7 +13,9 @@
 #include <QShortcut>
 
 #include "console/colours.h"
+#include "console/documents_location.h"
 #include "console/fm_main.h"
+#include "console/help_pages.h"
 #include "console/panel/clickable_label.h"
 #include "console/panel/key_button.h"
 #include "console/panel/keyboard.h"
@@ -175,10 +177,10 @@ void FmMain::buildMenus() {
     ui_.NoRadio1 = radio->addAction(QStringLiteral("No Radio"));
     ui_.NoRadio1->setObjectName("NoRadio1");
     for (QAction* a : {ui_.Radio1, ui_.Radio21, ui_.NoRadio1}) a->setCheckable(true);
-    connect(config, &QAction::triggered, this, &FmMain::ConfigRadio1Click);
+    connect(config, &QAction::triggered, this, [this] { rigs_->ConfigRadio1Click(); });
     connect(ui_.Radio1, &QAction::triggered, this, &FmMain::Radio1Click);
-    connect(ui_.Radio21, &QAction::triggered, this, &FmMain::Radio21Click);
-    connect(ui_.NoRadio1, &QAction::triggered, this, &FmMain::NoRadio1Click);
+    connect(ui_.Radio21, &QAction::triggered, this, [this] { rigs_->Radio21Click(); });
+    connect(ui_.NoRadio1, &QAction::triggered, this, [this] { rigs_->NoRadio1Click(); });
 
     QMenu* help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName("Help1");
@@ -186,13 +188,14 @@ void FmMain::buildMenus() {
     manual->setObjectName("Manual1");
     QAction* ita = manual->addAction(QStringLiteral("ita"));
     ita->setObjectName("ita2");
-    connect(ita, &QAction::triggered, this, &FmMain::ita2Click);
+    // The manuals and the web page are the help pages' own handlers.
+    connect(ita, &QAction::triggered, this, [this] { help_->openManual(kItalianManual); });
     QAction* eng = manual->addAction(QStringLiteral("eng"));
     eng->setObjectName("eng1");
-    connect(eng, &QAction::triggered, this, &FmMain::eng1Click);
+    connect(eng, &QAction::triggered, this, [this] { help_->openManual(kEnglishManual); });
     QAction* web = help->addAction(QStringLiteral("Web site"));
     web->setObjectName("Website2");
-    connect(web, &QAction::triggered, this, &FmMain::Website2Click);
+    connect(web, &QAction::triggered, this, [this] { help_->openWebSite(); });
 }
 
 void FmMain::buildTopStrip(QWidget* client) {
@@ -212,7 +215,7 @@ void FmMain::buildTopStrip(QWidget* client) {
                                   QStringLiteral("Omnirig: use rig #2"));
     ui_.btSetOmni = make<QPushButton>(strip, "btSetOmni", QRect(610, 0, 90, 16),
                                       QStringLiteral("Setup Omnirig"));
-    connect(ui_.btSetOmni, &QPushButton::clicked, this, &FmMain::btSetOmniClick);
+    connect(ui_.btSetOmni, &QPushButton::clicked, this, [this] { rigs_->btSetOmniClick(); });
     // Out of sight, so out of the keyboard's reach too: Space must not toggle a rig unseen.
     for (QWidget* w : {static_cast<QWidget*>(ui_.ckOmni1), static_cast<QWidget*>(ui_.ckOmni2),
                        static_cast<QWidget*>(ui_.btSetOmni)}) {
@@ -500,7 +503,6 @@ void FmMain::wireViews() {
     panel.BPower_ON = ui_.BPower_ON;
     panel.btAggiorna = ui_.btAggiorna;
     panel.linkButtons = {ui_.btRicevi, ui_.btInvia, ui_.btImposta, ui_.btRetract};
-    panel.mmLog = ui_.mmLog;
     panel.lProgressFG = ui_.lProgressFG;
     panel.lProgressBG = ui_.lProgressBG;
     panel.frontKeys = ui_.frontKeys;

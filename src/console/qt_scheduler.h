@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "core/scheduler.h"
+#include "link/scheduler.h"
 
 namespace kt6 {
 

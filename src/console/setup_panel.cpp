@@ -267,6 +267,15 @@ void SetupPanel::build() {
 
 // --- shared steps ---
 
+void SetupPanel::attach(const ServiceStripControls& strip) {
+    strip_ = strip;
+    transfer_.setLogSink([this](std::string_view line) {
+        if (strip_.mmLog)
+            strip_.mmLog->appendPlainText(
+                QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+    });
+}
+
 void SetupPanel::clearLog() {
     transfer_.clearLog();
     if (strip_.mmLog) strip_.mmLog->clear();

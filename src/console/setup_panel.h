@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/scheduler.h"
+#include "link/scheduler.h"
 #include "memory/block_transfer.h"
 #include "memory/transfer_run.h"
 
@@ -60,7 +60,8 @@ class SetupPanel : public QFrame {
   public:
     SetupPanel(SetupPanelContext context, QWidget* parent, const QRect& geometry);
 
-    void attach(const ServiceStripControls& strip) { strip_ = strip; }
+    // The strip's controls; the setup log's lines go to its memo.
+    void attach(const ServiceStripControls& strip);
     // running() is true from a transfer's click until its outcome has been told, boxes and
     // dialogs included.
     BlockTransfer& transfer() { return transfer_; }

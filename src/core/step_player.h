@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "core/scheduler.h"
+#include "link/scheduler.h"
 #include "core/service_sequences.h"
 
 namespace kt6 {

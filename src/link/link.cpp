@@ -205,12 +205,6 @@ std::optional<Bytes> Link::takeKeptPollReply() {
     return engine_.takePollReply();
 }
 
-void Link::LogLine(std::string_view text) {
-    log_.append(text);
-    log_.append("\r\n");
-    if (observer_) observer_->logLine(text);
-}
-
 void Link::LinkTimerTick() {
     // Counted even with nobody painting: it is also what notices a device gone while idle.
     const bool inputWaiting = port_.InputCount() != 0;

@@ -30,9 +30,7 @@ class LinkObserver {
     virtual void rxLamp(NamedColour) {}
     // Every fifth link tick (250 ms): re-enable btAggiorna and step the moving indicator.
     virtual void blinkStep() {}
-    // A line was added to the log memo.
-    virtual void logLine(std::string_view) {}
-    // Something the link refused to do (never written to the log memo, which holds data).
+    // Something the link refused to do.
     virtual void linkWarning(std::string_view) {}
     // An exchange got its reply: the command sent and the controller's status byte (0 is
     // done). Told before SendCommand returns, whatever its caller does with the result.
@@ -92,8 +90,6 @@ class Link {
     // The reply to the last posted request, when an exchange received it while waiting for
     // its own (content with the checksum byte, as RxPayload holds it); taken once.
     std::optional<Bytes> takeKeptPollReply();
-    // Adds a line to the log memo's text.
-    void LogLine(std::string_view text);
     // The 50 ms link timer: lamps, the wait count, the 250 ms blink step.
     void LinkTimerTick();
 
@@ -142,9 +138,6 @@ class Link {
     void shutDown();
     bool isShutDown() const { return shutDown_; }
 
-    const std::string& logText() const { return log_; }
-    void clearLog() { log_.clear(); }
-
     // Link state, as the protocol names it. The sequence counters are the engine's.
     std::int32_t& TxSequence = engine_.sequences().tx;
     bool ExchangeEnabled = false;
@@ -179,7 +172,6 @@ class Link {
     Comm32& port_;
     EventPump& pump_;
     LinkObserver* observer_ = nullptr;
-    std::string log_;
     int depth_ = 0;
     int waiting_ = 0;
     bool exchanging_ = false;

@@ -14,13 +14,19 @@ BlockTransfer::BlockTransfer(Link& link, Pause pause)
                    : Pause([](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); })) {}
 
 void BlockTransfer::clearLog() {
-    link_.clearLog();
+    log_.clear();
     fileText_.clear();
     spacedTexts_.clear();
 }
 
+void BlockTransfer::appendLog(std::string_view line) {
+    log_.append(line);
+    log_.append("\r\n");
+    if (logSink_) logSink_(line);
+}
+
 void BlockTransfer::logLine(std::string_view line) {
-    link_.LogLine(line);
+    appendLog(line);
     fileText_.append(line);
     fileText_.append("\r\n");
 }
@@ -29,7 +35,7 @@ void BlockTransfer::logField(std::string_view section, std::string_view name,
                              std::string_view value, bool text) {
     std::string line(name);
     line.push_back('=');
-    link_.LogLine(line + std::string(value));
+    appendLog(line + std::string(value));
     fileText_.append(line);
     std::string fileValue(value);
     if (text && spaceLineBreaks(fileValue)) {

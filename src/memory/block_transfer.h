@@ -54,9 +54,12 @@ class BlockTransfer {
     void setUnits(UnitSelection units) { units_ = units; }
     const UnitSelection& units() const { return units_; }
 
-    // The setup log: cleared by each save, load and panel opening.
+    // The setup log, as CR LF lines: cleared by each save, load and panel opening.
     void clearLog();
-    const std::string& logText() const { return link_.logText(); }
+    const std::string& logText() const { return log_; }
+    // Told every line added to the setup log (the window shows them while a transfer runs).
+    using LogSink = std::function<void(std::string_view line)>;
+    void setLogSink(LogSink sink) { logSink_ = std::move(sink); }
     // The log's lines as the setup file holds them: texts quoted where INI reading would
     // otherwise change them.
     const std::string& fileText() const { return fileText_; }
@@ -109,6 +112,7 @@ class BlockTransfer {
     };
 
   private:
+    void appendLog(std::string_view line);
     void logLine(std::string_view line);
     void logField(std::string_view section, std::string_view name, std::string_view value,
                   bool text);
@@ -118,6 +122,8 @@ class BlockTransfer {
     Link& link_;
     Pause pause_;
     UnitSelection units_;
+    std::string log_;
+    LogSink logSink_;
     std::string fileText_;
     std::vector<std::string> spacedTexts_;
     std::unique_ptr<ProfileFile> source_;

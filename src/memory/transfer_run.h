@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/scheduler.h"
+#include "link/scheduler.h"
 #include "memory/block_transfer.h"
 
 namespace kt6 {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <map>
 
-#include "core/scheduler.h"
+#include "link/scheduler.h"
 
 namespace kt6::testing {
 

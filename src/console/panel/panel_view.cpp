@@ -139,11 +139,6 @@ void PanelView::blinkStep() {
     w_.moving->setVisible(step.showBanner);
 }
 
-void PanelView::logLine(std::string_view text) {
-    w_.mmLog->appendPlainText(
-        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-}
-
 void PanelView::linkWarning(std::string_view text) {
     qWarning("link: %.*s", static_cast<int>(text.size()), text.data());
 }

@@ -45,7 +45,6 @@ struct PanelWidgets {
     QPushButton* btAggiorna = nullptr;
     // btRicevi, btInvia, btImposta, btRetract: they need the controller.
     std::array<QPushButton*, 4> linkButtons{};
-    QPlainTextEdit* mmLog = nullptr;
     QLabel* lProgressFG = nullptr;
     QLabel* lProgressBG = nullptr;
     std::vector<KeyButton*> frontKeys;
@@ -90,7 +89,6 @@ class PanelView : public PollView, public LinkObserver {
     void txLamp(NamedColour c) override;
     void rxLamp(NamedColour c) override;
     void blinkStep() override;
-    void logLine(std::string_view text) override;
     void linkWarning(std::string_view text) override;
     void commandAnswered(std::uint8_t code, const Bytes& data, std::uint8_t status) override;
 

@@ -671,7 +671,7 @@ TEST_F(ConsoleWindowTest, progressBarShowsTheReportedSixtieths) {
 
 TEST_F(ConsoleWindowTest, missingManualIsReportedAndPresentOneOpened) {
     start();
-    window->eng1Click();
+    item("eng1")->trigger();
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_TRUE(dialogs->messages[0].contains("manual.pdf"));
     EXPECT_TRUE(dialogs->opened.empty());
@@ -679,7 +679,7 @@ TEST_F(ConsoleWindowTest, missingManualIsReportedAndPresentOneOpened) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("%PDF-1.4\n");
     f.close();
-    window->ita2Click();
+    item("ita2")->trigger();
     ASSERT_EQ(dialogs->opened.size(), 1u);
     EXPECT_TRUE(dialogs->opened[0].toLocalFile().endsWith("manuale.pdf"));
 }

@@ -377,12 +377,6 @@ TEST_F(ExchangeTest, linkTickPaintsLampsCountsAndBlinksEveryFifthTick) {
     link.setObserver(nullptr);
 }
 
-TEST_F(ExchangeTest, logLineAppendsWithCrLf) {
-    link.LogLine("[Block 1]");
-    link.LogLine("a=1");
-    EXPECT_EQ(link.logText(), "[Block 1]\r\na=1\r\n");
-}
-
 // comm32's own rules, on the in-memory device.
 TEST_F(ExchangeTest, writeWithoutRoomHandsNothingOverAndKeepsPortError) {
     wire.txQueueSize = 10;

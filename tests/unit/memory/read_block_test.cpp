@@ -9,7 +9,6 @@
 namespace kt6 {
 namespace {
 
-
 class ReadBlockTest : public ::testing::Test, protected testing::ScriptedTransfer {
   protected:
     // The next block read is answered with these data bytes.
@@ -18,9 +17,14 @@ class ReadBlockTest : public ::testing::Test, protected testing::ScriptedTransfe
 
 TEST_F(ReadBlockTest, FourByteFieldsWithTheTopBitSetAreLoggedNegative) {
     replyWith({0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x05, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4});
+    std::vector<std::string> shown;
+    transfer.setLogSink([&](std::string_view line) { shown.emplace_back(line); });
     ASSERT_FALSE(transfer.ReadBlockToLog(3, UseroffsLayout, "Useroffs1"));
     EXPECT_EQ(transfer.logText(),
               "[Useroffs1]\r\noffset1=-1\r\noffset2=5\r\noffset3=-2\r\noffset4=67305985\r\n\r\n");
+    // Whoever shows the log gets the same lines, without their line ends.
+    EXPECT_EQ(shown, (std::vector<std::string>{"[Useroffs1]", "offset1=-1", "offset2=5",
+                                               "offset3=-2", "offset4=67305985", ""}));
     // The request carried block 3 for the master.
     ASSERT_EQ(controller.commands(5).size(), 1u);
     EXPECT_EQ(controller.commands(5)[0], (Bytes{controller.commands(5)[0][0], 5, 3, 0}));

@@ -1,6 +1,7 @@
 #pragma once
-// One-shot timers of the event loop the console runs on, so the core can wait without
-// holding that loop: the window gives its own, tests a fake clock.
+// One-shot timers of the event loop the console runs on, so the core and the transfers can
+// wait without holding that loop: the window gives its own, tests a fake clock. It lives in
+// the lowest layer because memory/ waits on it too.
 #include <chrono>
 #include <functional>
 
