@@ -419,10 +419,8 @@ void SetupPanel::btImpostaClick() {
     }
     // Put back only when the panel does not open.
     beginTransfer([this] {
-        btRicevi_->setEnabled(true);
         context_.setPollRunning(true);
-        if (strip_.btImposta) strip_.btImposta->setEnabled(true);
-        btInvia_->setEnabled(true);
+        buttonsBack({btRicevi_, strip_.btImposta, btInvia_});
     });
     clearLog();
     context_.setPollRunning(false);
@@ -588,11 +586,9 @@ void SetupPanel::btChiudiClick() {
         QApplication::beep();
         return;
     }
-    btRicevi_->setEnabled(true);
-    context_.setPollRunning(true);
-    if (strip_.btImposta) strip_.btImposta->setEnabled(true);
-    btInvia_->setEnabled(true);
     hide();
+    context_.setPollRunning(true);
+    buttonsBack({btRicevi_, strip_.btImposta, btInvia_});
 }
 
 // --- setup file ---
@@ -605,10 +601,8 @@ void SetupPanel::btRiceviClick() {
     beginTransfer([this] {
         endProgress();
         if (strip_.mmLog) strip_.mmLog->hide();
-        btRicevi_->setEnabled(true);
         resumePoll();
-        if (strip_.btImposta) strip_.btImposta->setEnabled(true);
-        if (strip_.btRetract) strip_.btRetract->setEnabled(true);
+        buttonsBack({btRicevi_, strip_.btImposta, strip_.btRetract});
     });
     clearLog();
     btRicevi_->setEnabled(false);
@@ -678,9 +672,7 @@ void SetupPanel::btInviaClick() {
     beginTransfer([this] {
         endProgress();
         if (strip_.mmLog) strip_.mmLog->hide();
-        btInvia_->setEnabled(true);
-        if (strip_.btImposta) strip_.btImposta->setEnabled(true);
-        if (strip_.btRetract) strip_.btRetract->setEnabled(true);
+        buttonsBack({btInvia_, strip_.btImposta, strip_.btRetract});
         resumePoll();
         transfer_.freeSourceIni();
     });
@@ -711,6 +703,16 @@ void SetupPanel::loadEnded(const RestoreResult& result) {
     // The boxes showed the blocks as they were before the load; an update from them would
     // write the old values back.
     if (!isHidden()) refreshValues();
+}
+
+void SetupPanel::buttonsBack(std::initializer_list<QPushButton*> buttons) {
+    // A device lost meanwhile keeps them off: the poll's first reply after its return turns
+    // them on. "Setup..." stays off under the open panel, as it is from its opening to "Chiudi".
+    const bool linkThere = context_.link.port().IsOpen();
+    for (QPushButton* b : buttons) {
+        if (!b) continue;
+        b->setEnabled(linkThere && !(b == strip_.btImposta && !isHidden()));
+    }
 }
 
 void SetupPanel::resumePoll() {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -131,6 +132,8 @@ class SetupPanel : public QFrame {
     void loadEnded(const RestoreResult& result);
     // A transfer's end: the poll again, unless the panel is open.
     void resumePoll();
+    // Buttons a transfer or the panel switched off, back on when the port is there.
+    void buttonsBack(std::initializer_list<QPushButton*> buttons);
 
     // A transfer starts; restore puts back what it switches, on every path.
     void beginTransfer(std::function<void()> restore);

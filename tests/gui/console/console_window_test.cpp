@@ -527,7 +527,8 @@ TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollSt
     EXPECT_TRUE(find("btImposta")->isEnabled());
 }
 
-TEST_F(ConsoleWindowTest, aBackupCutByALostDeviceFailsAtTheBlockItReachedAndRestoresEverything) {
+TEST_F(ConsoleWindowTest,
+       aBackupCutByALostDeviceFailsWhereItWasAndLeavesTheLinkButtonsOffTillItIsBack) {
     start(transferOptions());
     controller.replyData[5] = Bytes(108, 0);
     pollTwice();
@@ -548,6 +549,18 @@ TEST_F(ConsoleWindowTest, aBackupCutByALostDeviceFailsAtTheBlockItReachedAndRest
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "older\r\n");
     EXPECT_TRUE(window->pollRunning());
     EXPECT_FALSE(window->setupPanel().transfer().running());
+    // Nothing to save from or send to while the device is gone.
+    for (const char* name : {"btRicevi", "btInvia", "btImposta", "btRetract"}) {
+        EXPECT_FALSE(find(name)->isEnabled()) << name;
+    }
+    wire.onWrite = answer;
+    wire.plugIn();
+    window->tmRetryTimer();
+    ASSERT_FALSE(window->portLost());
+    pollTwice();
+    for (const char* name : {"btRicevi", "btInvia", "btImposta", "btRetract"}) {
+        EXPECT_TRUE(find(name)->isEnabled()) << name;
+    }
 }
 
 TEST_F(ConsoleWindowTest, aRetryTickInsideAnExchangeReopensOnceTheLinkIsFreeNotTwoSecondsLater) {

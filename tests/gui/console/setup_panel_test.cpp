@@ -639,6 +639,18 @@ TEST_F(SetupPanelTest, AfterAnUpdateThePanelShowsTheValuesTheControllerTook) {
     EXPECT_EQ(edit("ed24vl1")->text(), "16053");
 }
 
+TEST_F(SetupPanelTest, SetupStaysOffUnderTheOpenPanelAfterABackupAndComesBackWithChiudi) {
+    start(Firmware::V1_13);
+    openPanel();
+    ASSERT_FALSE(find<QPushButton>("btImposta")->isEnabled());
+    backupText();
+    EXPECT_FALSE(find<QPushButton>("btImposta")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("btRicevi")->isEnabled());
+    click("btChiudi");
+    EXPECT_TRUE(find<QPushButton>("btImposta")->isEnabled());
+    EXPECT_TRUE(window->pollRunning());
+}
+
 TEST_F(SetupPanelTest, OnlyOneTransferRunsAtATime) {
     start(Firmware::V1_13);
     openPanel();
