@@ -13,6 +13,7 @@ namespace kt6 {
 
 void LinkWatch::portOpened(int comNumber, const QString& device) {
     state_ = State::Open;
+    back_ = false;
     com_ = comNumber;
     device_ = device;
     error_ = 0;
@@ -22,6 +23,7 @@ void LinkWatch::portOpened(int comNumber, const QString& device) {
 
 void LinkWatch::portClosed(int comNumber, const QString& device, std::int32_t error) {
     state_ = State::Closed;
+    back_ = false;
     com_ = comNumber;
     device_ = device;
     error_ = error;
@@ -36,12 +38,16 @@ void LinkWatch::portLost(int comNumber, const QString& device) {
 }
 
 void LinkWatch::portBack() {
-    if (state_ == State::Lost) state_ = State::Open;
+    if (state_ != State::Lost) return;
+    state_ = State::Open;
+    // The device on the reopened port has said nothing yet: "online" waits for its reply.
+    back_ = true;
 }
 
 void LinkWatch::replied(const StatusRecord& record) {
     // A reply proves the device is back, whatever was said of it before.
     if (state_ == State::Lost) state_ = State::Open;
+    back_ = false;
     answered_ = true;
     repliedThisTick_ = true;
     silentPolls_ = 0;
@@ -53,7 +59,7 @@ void LinkWatch::tickEnded() {
 }
 
 bool LinkWatch::stale() const {
-    return state_ != State::Open || silentPolls_ >= kSilentPolls;
+    return state_ != State::Open || back_ || silentPolls_ >= kSilentPolls;
 }
 
 QString LinkWatch::portName() const {
@@ -73,6 +79,7 @@ QString LinkWatch::text() const {
             break;
     }
     if (!answered_) return QStringLiteral("%1: no answer").arg(portName());
+    if (back_) return QStringLiteral("%1: device back, no answer yet").arg(portName());
     if (silentPolls_ >= kSilentPolls) {
         return QStringLiteral("%1: no answer for %2 s")
             .arg(portName())

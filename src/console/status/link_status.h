@@ -49,6 +49,8 @@ class LinkWatch {
     QString device_;
     std::int32_t error_ = 0;
     bool answered_ = false;
+    // Reopened after a loss, and not yet answered on the new open.
+    bool back_ = false;
     bool repliedThisTick_ = false;
     int silentPolls_ = 0;
     StatusRecord last_{};

@@ -519,11 +519,14 @@ TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollSt
     for (const char* name : {"btImposta", "btRetract"}) {
         EXPECT_FALSE(find(name)->isEnabled()) << name;
     }
+    // Nothing asked, nothing said: the field does not call it online.
+    EXPECT_EQ(window->consoleStatusBar()->linkText(), "COM1: device back, no answer yet");
 
     click("btChiudi");
     EXPECT_TRUE(window->pollTimer().isActive());
     pollTwice();
     EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_TRUE(window->consoleStatusBar()->linkText().startsWith("COM1 online"));
     EXPECT_TRUE(find("btImposta")->isEnabled());
 }
 
