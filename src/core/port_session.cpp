@@ -63,8 +63,10 @@ void PortSession::retryTick() {
     if (link_.isShutDown() || state_ == State::RetryQueued) return;
     // Never reopened under a frame being written or an exchange's wait; but the attempt is not
     // lost either. The 400 ms poll tick pumps events while it writes and the 2 s retry tick
-    // tends to fall in with it, so a skipped attempt would often cost another 2 s.
-    if (link_.busy()) {
+    // tends to fall in with it, so a skipped attempt would often cost another 2 s. A
+    // sequence's pause is no such moment: the motors' wait may be long, and the keys that end
+    // it need the port back.
+    if (link_.busy() && !link_.onlyPausing()) {
         if (state_ != State::Lost) return;
         state_ = State::RetryQueued;
         link_.whenIdle([this] {

@@ -122,8 +122,24 @@ class Link {
         Link& link_;
     };
 
+    // A sequence's deliberate pause: a wait with no frame and no exchange under way, during
+    // which the port itself may be closed and opened again (a lost device coming back).
+    class Pause {
+      public:
+        explicit Pause(Link& link) : wait_(link), link_(link) { ++link_.pausing_; }
+        ~Pause() { --link_.pausing_; }
+        Pause(const Pause&) = delete;
+        Pause& operator=(const Pause&) = delete;
+
+      private:
+        Wait wait_;
+        Link& link_;
+    };
+
     // True while an exchange (or a posted frame, or held work) is under way.
     bool busy() const { return depth_ > 0; }
+    // True while held work only pauses: no exchange and no frame of it is under way.
+    bool onlyPausing() const { return pausing_ > 0 && !exchanging_; }
     // True while an exchange or a held sequence's pause waits.
     bool waiting() const { return waiting_ > 0; }
     // True while a SendCommand is under way (not merely held work pausing between them).
@@ -174,6 +190,7 @@ class Link {
     LinkObserver* observer_ = nullptr;
     int depth_ = 0;
     int waiting_ = 0;
+    int pausing_ = 0;
     bool exchanging_ = false;
     bool shutDown_ = false;
     bool deferredPosted_ = false;

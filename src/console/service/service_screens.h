@@ -141,7 +141,7 @@ class ServiceScreens : public QObject, public ServiceActions {
     std::optional<Link::Hold> hold_;
     std::unique_ptr<InputBlock> block_;
     // A pause is a wait of the sequence holding the link: nothing else may send meanwhile.
-    std::optional<Link::Wait> pauseWait_;
+    std::optional<Link::Pause> pauseWait_;
     // The Events field counts a long wait down, once a second.
     QTimer countdown_;
     QString waitingFor_;

@@ -485,6 +485,31 @@ TEST_F(ServiceFunctionsTest, noFunctionActsBeforeTheControllerHasAnswered) {
     EXPECT_EQ(codesSince(from), std::vector<int>{13});
 }
 
+TEST_F(ServiceFunctionsTest, aDeviceBackDuringAWaitIsReopenedThenAndTheWaitsLastKeyReachesIt) {
+    start(Far::Script);
+    script.record.firmwareMinor = 13;
+    script.record.firmwareMajor = 1;
+    script.record.frequency = 14150;
+    poll();
+    ASSERT_TRUE(window->poll().Replied);
+    choose("Calibrate1");
+    const auto answered = mark();
+    find<QAbstractButton>("yes_cal")->click();
+    ASSERT_TRUE(window->sequenceRunning());
+    // The adapter is pulled and put back while the motors run.
+    wire.unplug();
+    window->tmTimerTimer();
+    ASSERT_TRUE(window->portLost());
+    wire.plugIn();
+    window->tmRetryTimer();
+    EXPECT_FALSE(window->portLost());
+    EXPECT_TRUE(window->sequenceRunning());
+    settle();
+    // The return key that ends the wait went out on the reopened port.
+    EXPECT_EQ(codesSince(answered), (std::vector<int>{6, 13, 13}));
+    EXPECT_TRUE(wire.open);
+}
+
 TEST(RetractWaitTable, boundsBelongToTheirWindowAndGapsGetTheLongestWait) {
     EXPECT_EQ(retractWait(13000), 22000ms);
     EXPECT_EQ(retractWait(15000), 22000ms);
