@@ -537,34 +537,24 @@ void SetupPanel::btAggiornaClick() {
             notify(kWriteError);
             return;
         }
-        writeFactory(blocks->factory, blocks->user);
+        writeSetupBlock(kWriteFactoryCommand, blocks->factory, [this, user = blocks->user] {
+            writeSetupBlock(kWriteUserCommand, user, [this] { refreshValues(); });
+        });
     });
 }
 
-void SetupPanel::writeFactory(const Bytes& factory, const Bytes& user) {
+void SetupPanel::writeSetupBlock(std::uint8_t command, const Bytes& block,
+                                 std::function<void()> then) {
     auto failed = std::make_shared<bool>(false);
-    walk(false, {[this, factory, failed] {
-             *failed = transfer_.WriteSetupBlock(kWriteFactoryCommand, factory);
+    walk(false, {[this, command, block, failed] {
+             *failed = transfer_.WriteSetupBlock(command, block);
              return true;
          }},
-         [this, failed, user](TransferEnd end) {
+         [this, failed, then = std::move(then)](TransferEnd end) {
              if (end == TransferEnd::Abandoned) return;
-             // The User block goes out once the operator has seen this.
+             // What comes next goes out once the operator has seen this.
              if (*failed) notify(kWriteError);
-             writeUser(user);
-         });
-}
-
-void SetupPanel::writeUser(const Bytes& user) {
-    auto failed = std::make_shared<bool>(false);
-    walk(false, {[this, user, failed] {
-             *failed = transfer_.WriteSetupBlock(kWriteUserCommand, user);
-             return true;
-         }},
-         [this, failed](TransferEnd end) {
-             if (end == TransferEnd::Abandoned) return;
-             if (*failed) notify(kWriteError);
-             refreshValues();
+             then();
          });
 }
 

@@ -125,9 +125,9 @@ class SetupPanel : public QFrame {
     bool readPanelBlock(int block, const char* section, PanelRead& read);
     // Reads blocks 0 and 1 again and shows them.
     void refreshValues();
-    // The update's writes, each its own walk so that a failure's box is up before the next.
-    void writeFactory(const Bytes& factory, const Bytes& user);
-    void writeUser(const Bytes& user);
+    // The update's writes: a Factory (6) or User (7) block in a walk of its own, so that a
+    // refusal's box is up before the next goes out; `then` runs either way.
+    void writeSetupBlock(std::uint8_t command, const Bytes& block, std::function<void()> then);
     void saveEnded(const BackupResult& result);
     void loadEnded(const RestoreResult& result);
     // A transfer's end: the poll again, unless the panel is open.

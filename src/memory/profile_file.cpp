@@ -334,6 +334,10 @@ bool ProfileFile::hasSection(std::string_view section) const {
     return impl_->named(section) != nullptr;
 }
 
+bool ProfileFile::hasKey(std::string_view section, std::string_view key) const {
+    return impl_->find(section, key) != nullptr;
+}
+
 void ProfileFile::eraseSection(std::string_view section) {
     if (!problem_.empty() || !hasSection(section)) return;
     const std::string name = lower(section);

@@ -37,6 +37,8 @@ class ProfileFile {
     std::vector<std::string> sectionKeys(std::string_view section) const;
     std::vector<std::string> sections() const;
     bool hasSection(std::string_view section) const;
+    // Whether the section has the key, names matched as readString matches them.
+    bool hasKey(std::string_view section, std::string_view key) const;
     // Removes every copy of the section: its header and every line up to the next header.
     void eraseSection(std::string_view section);
     // Replaces the file atomically with the edited text (creating its directory) when anything

@@ -1,7 +1,6 @@
 #include "memory/setup_file.h"
 
 #include <memory>
-#include <set>
 
 #include "memory/file_io.h"
 #include "memory/setup_log.h"
@@ -9,14 +8,6 @@
 namespace kt6 {
 
 namespace {
-
-std::string lowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
 
 // The walk over every block a transfer moves, in order, after the preamble: one step per block,
 // the walk ending at the first whose step says false.
@@ -107,14 +98,11 @@ std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t
     std::string lacking;
     for (int block : transferredBlocks(masterSlaveTicked)) {
         const auto info = blockInfo(block, firmwareVersion);
-        const auto keys = file.sectionKeys(info->section);
-        if (keys.empty()) continue;
-        std::set<std::string> present;
-        for (const auto& key : keys) present.insert(lowerAscii(key));
+        if (file.sectionKeys(info->section).empty()) continue;
         std::string missing;
         for (const LayoutField& field : layoutFields(info->layout)) {
             if (field.kind == FieldKind::Checksum) continue;
-            if (present.contains(lowerAscii(field.key()))) continue;
+            if (file.hasKey(info->section, field.key())) continue;
             missing += (missing.empty() ? "" : ", ") + std::string(field.key());
         }
         if (!missing.empty())
