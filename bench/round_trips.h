@@ -9,6 +9,7 @@
 
 #include "link/comm32.h"
 #include "link/link.h"
+#include "support/queued_pump.h"
 
 namespace kt6::bench {
 
@@ -21,7 +22,7 @@ inline bool openControllerPort(Comm32& port, const char* program) {
 }
 
 // Prints "BENCH <name>_median" and "BENCH <name>_p99" in ms; returns how many exchanges failed.
-inline int timeRoundTrips(Link& link, const std::string& name) {
+inline int timeRoundTrips(Link& link, testing::QueuedPump& pump, const std::string& name) {
     constexpr int kWarmUp = 50;
     constexpr int kExchanges = 1000;
     using clock = std::chrono::steady_clock;
@@ -31,7 +32,7 @@ inline int timeRoundTrips(Link& link, const std::string& name) {
     int failures = 0;
     for (int i = 0; i < kWarmUp + kExchanges; ++i) {
         const auto start = clock::now();
-        const std::uint8_t status = link.SendCommand(8, {5}, false, 4, 100);
+        const std::uint8_t status = pump.send(8, {5}, false, 4, 100);
         const auto took = std::chrono::duration<double, std::milli>(clock::now() - start).count();
         if (status != 0) ++failures;
         if (i >= kWarmUp) ms.push_back(took);

@@ -14,10 +14,10 @@ int run() {
     kt6::Comm32 port(kt6::makePlatformSerialBackend(),
                      kt6::comPortResolver([&](int) { return pty.slavePath(); }));
     kt6::testing::RealTimePump pump(port);
-    kt6::Link link(port, pump);
+    kt6::Link link(port);
     pump.attach(&link);
     if (!kt6::bench::openControllerPort(port, "bench_exchange")) return 1;
-    const int failures = kt6::bench::timeRoundTrips(link, "exchange_roundtrip");
+    const int failures = kt6::bench::timeRoundTrips(link, pump, "exchange_roundtrip");
     if (failures != 0) std::fprintf(stderr, "bench_exchange: %d exchanges failed\n", failures);
     return failures == 0 ? 0 : 1;
 }

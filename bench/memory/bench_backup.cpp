@@ -75,7 +75,7 @@ int run() {
                                  std::chrono::seconds(5));
     kt6::Comm32 port(kt6::makePlatformSerialBackend(), nullptr);
     kt6::testing::RealTimePump pump(port);
-    kt6::Link link(port, pump);
+    kt6::Link link(port);
     pump.attach(&link);
     if (port.OpenPort(sim.slavePath()) != 0 || port.SetPortParams(19200, 'n', 8, 1, 'N') != 0) {
         std::fprintf(stderr, "bench_backup: %s\n",

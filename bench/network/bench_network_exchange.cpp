@@ -27,11 +27,11 @@ bool measure(Accepter accepter, const fs::path& dir) {
     const std::string url = server.url();
     kt6::Comm32 port(kt6::makeSerialBackend(), kt6::comPortResolver([&](int) { return url; }));
     kt6::testing::RealTimePump pump(port);
-    kt6::Link link(port, pump);
+    kt6::Link link(port);
     pump.attach(&link);
     if (!kt6::bench::openControllerPort(port, "bench_network_exchange")) return false;
     const int failures =
-        kt6::bench::timeRoundTrips(link, std::string("exchange_roundtrip_") + name);
+        kt6::bench::timeRoundTrips(link, pump, std::string("exchange_roundtrip_") + name);
     port.ClosePort();
     if (failures != 0) {
         std::fprintf(stderr, "bench_network_exchange: %s: %d exchanges failed\n", name, failures);

@@ -97,8 +97,7 @@ int main(int argc, char** argv) {
     Comm32 port(std::move(backend), nullptr);
     port.OpenPort("bio1");
     port.SetPortParams(19200, 'n', 8, 1, 'N');
-    testing::QtLinkPump pump(port);
-    Link link(port, pump);
+    Link link(port);
     link.ExchangeEnabled = true;
     QTimer linkTimer;
     QObject::connect(&linkTimer, &QTimer::timeout, [&] { link.LinkTimerTick(); });

@@ -14,9 +14,9 @@
 #include "console/dialogs.h"
 #include "console/documents_location.h"
 #include "console/help_pages.h"
+#include "console/link_driver.h"
 #include "console/panel/key_button.h"
 #include "console/ports/port_menu.h"
-#include "console/qt_event_pump.h"
 #include "console/qt_scheduler.h"
 #include "console/service/element_editor.h"
 #include "console/service/service_screens.h"
@@ -33,16 +33,13 @@ namespace kt6 {
 namespace {
 
 constexpr int kTries = 4;
-constexpr int kKeyTimeoutMs = 100;
+constexpr std::chrono::milliseconds kKeyTimeout{100};
 // A status request answers within this on a controller that is there (19200 bit/s, ~40 bytes).
 constexpr int kFirstReplyLookMs = 150;
 
-std::unique_ptr<SerialBackend> backendFrom(const ConsoleOptions& options,
-                                           std::function<void()> keepAlive) {
+std::unique_ptr<SerialBackend> backendFrom(const ConsoleOptions& options) {
     if (options.makeSerialBackend) return options.makeSerialBackend();
-    NetworkOptions network;
-    network.keepAlive = std::move(keepAlive);
-    return makeSerialBackend(std::move(network));
+    return makeSerialBackend(NetworkOptions{});
 }
 
 }  // namespace
@@ -51,14 +48,9 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     : QMainWindow(parent),
       options_(std::move(options)),
       dialogs_(options_.dialogs ? options_.dialogs : std::make_shared<Dialogs>()),
-      // Connecting to a network port takes up to seconds; the window repaints meanwhile.
-      port_(backendFrom(options_,
-                        [this] {
-                            if (pump_) pump_->processEvents();
-                        }),
+      port_(backendFrom(options_),
             comPortResolver([this](int n) { return mappedComDevice(options_.settingsPath, n); })),
-      pump_(std::make_unique<QtEventPump>(port_)),
-      link_(port_, *pump_),
+      link_(port_),
       panel_(PanelViewContext{linkWatch_, dimmer_, [this] { return poll_.ElementsMoving; },
                               [this] { radio_->pollStep(); },
                               [this](const QString& text) { announce(text); },
@@ -84,6 +76,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
         link_, static_cast<RigView&>(*radio_), [this] { return poll_.ControllerOnline; },
         std::move(makeRigServer));
 
+    driver_ = new LinkDriver(link_, port_, this);
     tmTimer_.setObjectName("tmTimer");
     tmPoll_.setObjectName("tmPoll");
     connect(&tmTimer_, &QTimer::timeout, this, &FmMain::tmTimerTimer);
@@ -102,6 +95,8 @@ FmMain::~FmMain() {
     // it while the link is still there.
     if (setupPanel_) setupPanel_->abandonTransfer();
     if (services_) services_->stop();
+    // Every command still waiting ends now, while what its completion reaches is still there.
+    link_.shutDown();
     port_.setDeviceLostHandler(nullptr);
     rigs_.reset();
     link_.setObserver(nullptr);
@@ -268,9 +263,10 @@ void FmMain::EnableLengthSteppers() {
 
 // --- keys ---
 
-std::uint8_t FmMain::SendKey(std::uint8_t code, bool flag) {
+void FmMain::SendKey(std::uint8_t code, bool flag) {
     link_.ExchangeEnabled = true;
-    return link_.SendCommand(kt6::code(CommandCode::Key), {code}, flag, kTries, kKeyTimeoutMs);
+    link_.send(Command{kt6::code(CommandCode::Key), {code}, flag, kTries, kKeyTimeout}, {},
+               Link::Lane::Held);
 }
 
 void FmMain::SpeedButton1Click() {
@@ -296,15 +292,18 @@ void FmMain::lFreqClick() {
         return;
     }
     link_.ExchangeEnabled = true;
-    link_.SendCommand(
-        code(CommandCode::SetFrequency),
-        {static_cast<std::uint8_t>(*value & 0xFF), static_cast<std::uint8_t>((*value >> 8) & 0xFF)},
-        true, kTries, kKeyTimeoutMs);
+    link_.send(Command{code(CommandCode::SetFrequency),
+                       {static_cast<std::uint8_t>(*value & 0xFF),
+                        static_cast<std::uint8_t>((*value >> 8) & 0xFF)},
+                       true,
+                       kTries,
+                       kKeyTimeout},
+               {});
 }
 
 void FmMain::btRetractClick() {
     link_.ExchangeEnabled = true;
-    link_.SendCommand(code(CommandCode::Retract), {}, true, kTries, kKeyTimeoutMs);
+    link_.send(Command{code(CommandCode::Retract), {}, true, kTries, kKeyTimeout}, {});
 }
 
 void FmMain::btImpostaClick() {
@@ -328,15 +327,20 @@ void FmMain::ckSK2200Click() {
 
 void FmMain::lProgressFGClick() {
     link_.ExchangeEnabled = true;
-    if (link_.SendCommand(code(CommandCode::Progress), {}, true, kTries, kKeyTimeoutMs) != 0)
-        return;
-    panel_.showProgress(link_.RxPayload());
+    link_.send(Command{code(CommandCode::Progress), {}, true, kTries, kKeyTimeout},
+               [this](const Outcome& outcome) {
+                   if (outcome.status == 0) panel_.showProgress(outcome.reply);
+               });
 }
 
 // --- timers and the status bar ---
 
+void FmMain::serviceLink() {
+    link_.serviceInput();
+}
+
 void FmMain::tmTimerTimer() {
-    link_.LinkTimerTick();
+    driver_->tick();
 }
 
 void FmMain::tmPollTimer() {

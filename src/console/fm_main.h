@@ -22,7 +22,7 @@ class ConsoleStatusBar;
 class ElementEditor;
 class HelpPages;
 class PortMenu;
-class QtEventPump;
+class LinkDriver;
 class RadioPanel;
 class ServiceScreens;
 class SetupPanel;
@@ -71,7 +71,12 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     // The click of any front-panel key: its tag is the key code.
     void SpeedButton1Click();
     // A key press: command 8 with the code; the controller's status byte or 255.
-    std::uint8_t SendKey(std::uint8_t code, bool flag = false);
+    // Hands the port's input to the link now, as its readiness notifier does (tests drive the
+    // link on their own clock with it).
+    void serviceLink();
+    // A front-panel key press: command 8, the exchange enabled first. Sent on the held lane:
+    // input is dropped while work holds the link, so a key sent then is that work's own.
+    void SendKey(std::uint8_t code, bool flag = false);
     void lFreqClick();
     void btRetractClick();
     void btImpostaClick();
@@ -119,7 +124,6 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     ConsoleOptions options_;
     std::shared_ptr<Dialogs> dialogs_;
     Comm32 port_;
-    std::unique_ptr<QtEventPump> pump_;
     Link link_;
     LinkWatch linkWatch_;
     DisplayDimmer dimmer_;
@@ -142,6 +146,7 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     ServiceScreens* services_ = nullptr;
     ElementEditor* editor_ = nullptr;
     ConsoleStatusBar* statusBar_ = nullptr;
+    LinkDriver* driver_ = nullptr;
 };
 
 }  // namespace kt6

@@ -431,7 +431,6 @@ void FmMain::buildScreens() {
     ui_.Panel_Chiuso->hide();
 
     ServiceContext context{link_, poll_};
-    context.sendKey = [this](std::uint8_t code, bool flag) { return SendKey(code, flag); };
     context.announce = [this](const QString& text) { announce(text); };
     context.clearEvent = [this] { clearEvent(); };
     context.showFrontKeys = [this](bool shown) { shown ? ShowFrontKeys() : HideFrontKeys(); };
@@ -510,7 +509,7 @@ void FmMain::wireViews() {
 
     radio_ = new RadioPanel(
         RadioPanelContext{
-            ui_.ckOmni1, ui_.ckOmni2, ui_.Radio1, ui_.Radio21, ui_.NoRadio1, link_,
+            ui_.ckOmni1, ui_.ckOmni2, ui_.Radio1, ui_.Radio21, ui_.NoRadio1,
             [this](const QString& text, const QString& title) { message(text, title); },
             [this] { rigs_->RigPollStep(); }},
         this);

@@ -445,24 +445,32 @@ void SetupPanel::btImpostaClick() {
 }
 
 std::vector<TransferRun::BlockStep> SetupPanel::panelReadSteps(std::shared_ptr<PanelRead> read) {
-    return {[this, read] {
+    return {[this, read](TransferRun::StepDone done) {
                 read->version = context_.firmwareVersion();
                 clearLog();
-                return readPanelBlock(kFactoryBlock, "Factory", *read);
+                readPanelBlock(kFactoryBlock, "Factory", read, std::move(done));
             },
-            [this, read] { return readPanelBlock(kUserBlock, "User", *read); }};
+            [this, read](TransferRun::StepDone done) {
+                readPanelBlock(kUserBlock, "User", read, std::move(done));
+            }};
 }
 
-bool SetupPanel::readPanelBlock(int block, const char* section, PanelRead& read) {
-    const auto info = blockInfo(block, read.version);
-    if (transfer_.ReadBlockToLog(block, info->layout, section)) {
-        const FailedBlock failed{block, section,
-                                 transfer_.lastReadFault().value_or(BlockReadFault{})};
-        read.failure = QString::fromStdString(failedBlocksText({failed}));
-        return false;
-    }
-    (block == kFactoryBlock ? heldFactory_ : heldUser_) = transfer_.lastBlock();
-    return true;
+void SetupPanel::readPanelBlock(int block, const char* section, std::shared_ptr<PanelRead> read,
+                                TransferRun::StepDone done) {
+    const auto info = blockInfo(block, read->version);
+    transfer_.ReadBlockToLog(
+        block, info->layout, section,
+        [this, block, section, read, done = std::move(done)](bool failed) {
+            if (failed) {
+                const FailedBlock fault{block, section,
+                                        transfer_.lastReadFault().value_or(BlockReadFault{})};
+                read->failure = QString::fromStdString(failedBlocksText({fault}));
+                done(false);
+                return;
+            }
+            (block == kFactoryBlock ? heldFactory_ : heldUser_) = transfer_.lastBlock();
+            done(true);
+        });
 }
 
 void SetupPanel::showValues(std::uint16_t version) {
@@ -546,9 +554,11 @@ void SetupPanel::btAggiornaClick() {
 void SetupPanel::writeSetupBlock(std::uint8_t command, const Bytes& block,
                                  std::function<void()> then) {
     auto failed = std::make_shared<bool>(false);
-    walk(false, {[this, command, block, failed] {
-             *failed = transfer_.WriteSetupBlock(command, block);
-             return true;
+    walk(false, {[this, command, block, failed](TransferRun::StepDone done) {
+             transfer_.WriteSetupBlock(command, block, [failed, done = std::move(done)](bool f) {
+                 *failed = f;
+                 done(true);
+             });
          }},
          [this, failed, then = std::move(then)](TransferEnd end) {
              if (end == TransferEnd::Abandoned) return;

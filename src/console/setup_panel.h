@@ -122,7 +122,8 @@ class SetupPanel : public QFrame {
     };
     // The two block steps, the first clearing the log; the firmware version as it is then.
     std::vector<TransferRun::BlockStep> panelReadSteps(std::shared_ptr<PanelRead> read);
-    bool readPanelBlock(int block, const char* section, PanelRead& read);
+    void readPanelBlock(int block, const char* section, std::shared_ptr<PanelRead> read,
+                        TransferRun::StepDone done);
     // Reads blocks 0 and 1 again and shows them.
     void refreshValues();
     // The update's writes: a Factory (6) or User (7) block in a walk of its own, so that a

@@ -60,22 +60,10 @@ void PortSession::portWentAway() {
 }
 
 void PortSession::retryTick() {
-    if (link_.isShutDown() || state_ == State::RetryQueued) return;
-    // Never reopened under a frame being written or an exchange's wait; but the attempt is not
-    // lost either. The 400 ms poll tick pumps events while it writes and the 2 s retry tick
-    // tends to fall in with it, so a skipped attempt would often cost another 2 s. A
-    // sequence's pause is no such moment: the motors' wait may be long, and the keys that end
-    // it need the port back.
-    if (link_.busy() && !link_.onlyPausing()) {
-        if (state_ != State::Lost) return;
-        state_ = State::RetryQueued;
-        link_.whenIdle([this] {
-            if (state_ != State::RetryQueued) return;
-            state_ = State::Lost;
-            retryTick();
-        });
-        return;
-    }
+    if (link_.isShutDown()) return;
+    // An exchange cannot be under way on a lost port (the link ended it when the port
+    // closed), so the reopen may come at any tick, a sequence's pause included: the keys that
+    // end the motors' wait need the port back.
     attempt();
 }
 

@@ -32,11 +32,9 @@ class PortSessionObserver {
 class PortSession {
   public:
     enum class State {
-        Closed,       // nothing open: none chosen yet, or the chosen port did not open
-        Open,         // opened and configured
-        Lost,         // the device went away; an attempt every kRetryInterval
-        RetryQueued,  // lost, and a retry tick fell inside an exchange: it runs once the link is
-                      // free
+        Closed,  // nothing open: none chosen yet, or the chosen port did not open
+        Open,    // opened and configured
+        Lost,    // the device went away; an attempt every kRetryInterval
     };
     static constexpr std::chrono::milliseconds kRetryInterval = DeviceRecovery::kRetryInterval;
     // The device the settings map COMn to, if any; read afresh at every attempt.
@@ -68,7 +66,7 @@ class PortSession {
 
     State state() const { return state_; }
     // True while the open port's device is gone and attempts go on.
-    bool retrying() const { return state_ == State::Lost || state_ == State::RetryQueued; }
+    bool retrying() const { return state_ == State::Lost; }
     // The COM number chosen last; 0 when the last choice did not open.
     int portNumber() const { return portNumber_; }
     // Attempts made since the last loss.

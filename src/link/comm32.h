@@ -49,6 +49,9 @@ class Comm32 {
     std::int32_t PortError() const { return portError_; }
     std::uint16_t TxQueueSize() const { return txQueueSize_; }
     bool IsOpen() const { return backend_->isOpen(); }
+    // What an event loop may watch for this port's input; -1 when closed or when the device
+    // has nothing to watch (input is then looked for on a timer).
+    int ReadinessHandle() const { return backend_->isOpen() ? backend_->readinessHandle() : -1; }
     // True when the open device went away (unplugged, hung up, connection dropped): the port
     // was closed for it at once, and stays closed until the next OpenPort or ClosePort.
     bool DeviceLost() const { return lost_; }

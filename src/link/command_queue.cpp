@@ -17,18 +17,33 @@ void CommandQueue::requestPoll(LinkTime now) {
     startNext(now);
 }
 
-void CommandQueue::received(std::span<const std::uint8_t> bytes, LinkTime now) {
+int CommandQueue::received(std::span<const std::uint8_t> bytes, LinkTime now) {
     // Read before the time is looked at, as the wait step always did: a reply that is in
     // counts even when its try ran out a moment ago.
     Reception reception = engine_.received(bytes, now);
     if (reception.outcome) complete(*reception.outcome);
     checkTime(now);
     startNext(now);
+    return reception.goodFrames;
 }
 
 void CommandQueue::advance(LinkTime now) {
     checkTime(now);
     startNext(now);
+}
+
+void CommandQueue::cancelInFlight(LinkTime now) {
+    if (auto outcome = engine_.cancel()) complete(*outcome);
+    startNext(now);
+}
+
+void CommandQueue::dropWaiting() {
+    pollWaiting_ = false;
+    auto waiting = std::move(queue_);
+    queue_.clear();
+    for (Entry& entry : waiting) {
+        if (entry.done) entry.done(Outcome{});
+    }
 }
 
 void CommandQueue::checkTime(LinkTime now) {

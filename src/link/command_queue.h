@@ -40,11 +40,16 @@ class CommandQueue {
     // queued commands, and frees the link at once. Asking again while it waits adds nothing.
     void requestPoll(LinkTime now);
     // Bytes came in (any number): a reply completes its command, then what waits goes out. A
-    // try that ran out by now is ended after the bytes are read, never before.
-    void received(std::span<const std::uint8_t> bytes, LinkTime now);
+    // try that ran out by now is ended after the bytes are read, never before. The good frames
+    // the bytes completed, of any sequence.
+    int received(std::span<const std::uint8_t> bytes, LinkTime now);
     // Time passed (the link timer ticked): a try that ran out is retried, or its command
     // completes with 255 and what waits goes out.
     void advance(LinkTime now);
+    // Ends the exchange in flight unanswered (status 255), then sends what waits.
+    void cancelInFlight(LinkTime now);
+    // Ends every command waiting, unsent, with status 255; the one in flight stays.
+    void dropWaiting();
     // The reply to the last status request that went out, once it has come; taken once.
     std::optional<Bytes> takePollReply() { return engine_.takePollReply(); }
 

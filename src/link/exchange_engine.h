@@ -1,8 +1,8 @@
 #pragma once
 // The command exchange without I/O: bytes and time in; frames to write, outcomes and lamp
 // state out. It owns the sequence counters and the frame receiver, so every driver (the
-// window's nested wait today, the one event loop later, a tool waiting on the port) puts the
-// same frames on the wire at the same moments.
+// command queue on the window's event loop, a tool waiting on the port) puts the same frames
+// on the wire at the same moments.
 #include <chrono>
 #include <cstdint>
 #include <optional>

@@ -20,7 +20,7 @@ struct LineSettings {
 };
 
 class SerialBackend {
-public:
+  public:
     virtual ~SerialBackend() = default;
 
     // Opens the device exclusively for reading and writing; 0 or the system's error code.
@@ -44,6 +44,9 @@ public:
     // True once the device has gone away (hang-up, EIO or ENXIO, a network connection closed
     // or reset): nothing more will arrive and the port must be closed and opened again.
     virtual bool lost() const { return false; }
+    // What an event loop may watch for input on this device (a file descriptor); -1 when
+    // there is none, and the loop looks for input on a timer instead.
+    virtual int readinessHandle() const { return -1; }
 };
 
 // The backend of the platform this program was built for.

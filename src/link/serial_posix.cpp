@@ -185,6 +185,7 @@ class PosixSerialBackend final : public SerialBackend {
     }
 
     bool isOpen() const override { return fd_.valid(); }
+    int readinessHandle() const override { return fd_.valid() ? fd_.get() : -1; }
 
     // Linux does not tell the size of a tty's transmit buffer.
     std::uint32_t transmitQueueSize() override { return 0; }

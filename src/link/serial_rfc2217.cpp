@@ -55,6 +55,7 @@ class Rfc2217SerialBackend final : public SerialBackend {
     }
 
     bool isOpen() const override { return fd_.valid(); }
+    int readinessHandle() const override { return fd_.valid() ? fd_.get() : -1; }
     bool lost() const override { return lost_; }
     std::uint32_t transmitQueueSize() override { return 0; }
 

@@ -35,6 +35,7 @@ class TcpSerialBackend final : public SerialBackend {
     }
 
     bool isOpen() const override { return fd_.valid(); }
+    int readinessHandle() const override { return fd_.valid() ? fd_.get() : -1; }
     bool lost() const override { return lost_; }
 
     // The socket's buffer is far larger than any frame; the default queue size serves.

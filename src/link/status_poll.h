@@ -35,8 +35,8 @@ class StatusPoll {
 
     StatusPoll(Link& link, PollView& view) : link_(link), view_(view) {}
 
-    // One poll tick (tmPollTimer). Inside a waiting exchange its receive and post steps wait
-    // for that exchange to return, and then run at once.
+    // One poll tick (tmPollTimer): paints what the last reply said, takes the reply to the
+    // last request (or counts a silent tick), and asks for the next request.
     void tick();
     // A port was (re)opened or failed: the link counts as offline until the next reply.
     void portChanged() {
@@ -45,9 +45,6 @@ class StatusPoll {
     }
     // The device went away: offline at once, as after the last missed poll.
     void deviceLost();
-    // Ticks whose receive step waits for a running exchange, and count as silent if it finds
-    // nothing.
-    int pendingTicks() const { return pendingTicks_; }
 
     bool ControllerOnline = false;
     // A status record has come on the port as it is open now: until then nothing the fields
@@ -62,19 +59,12 @@ class StatusPoll {
     int shortReplies = 0;
 
   private:
-    enum class ReplyScan { NoGoodFrame, OtherSequence, Matching };
-    // The reply to the last request, kept by an exchange or read from what has arrived;
-    // its content (checksum byte last) in reply when Matching.
-    ReplyScan takeReply(Bytes& reply);
-    // Steps 5 and 6 of the tick, for every tick that came since they last ran.
-    void receiveAndPost();
     void goOffline();
     void readRecord(const StatusRecord& record);
 
     Link& link_;
     PollView& view_;
-    bool stepPending_ = false;
-    int pendingTicks_ = 0;
+    bool requestOut_ = false;
 };
 
 }  // namespace kt6

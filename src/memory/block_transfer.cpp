@@ -8,10 +8,25 @@ namespace {
 constexpr int kPreambleTimeoutMs = 200;
 }  // namespace
 
-BlockTransfer::BlockTransfer(Link& link, Pause pause)
-    : link_(link),
-      pause_(pause ? std::move(pause)
-                   : Pause([](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); })) {}
+namespace {
+BlockTransfer::Pause orSleep(BlockTransfer::Pause pause) {
+    if (pause) return pause;
+    return [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+}
+}  // namespace
+
+BlockTransfer::BlockTransfer(Link& link) : link_(link), pause_(orSleep({})) {}
+
+BlockTransfer::BlockTransfer(Link& link, PortWaiter& waiter, Pause pause)
+    : link_(link), waiter_(&waiter), pause_(orSleep(std::move(pause))) {}
+
+void BlockTransfer::exchange(Command command, Link::Completion done) {
+    if (waiter_) {
+        done(link_.SendCommandBlocking(command, *waiter_));
+        return;
+    }
+    link_.send(std::move(command), std::move(done), Link::Lane::Held);
+}
 
 void BlockTransfer::clearLog() {
     log_.clear();
@@ -50,8 +65,9 @@ bool BlockTransfer::dropStaleByte() {
     return link_.port().ReadByte(stale);
 }
 
-void BlockTransfer::checkLink() {
-    link_.SendCommand(1, {}, false, 1, kPreambleTimeoutMs);
+void BlockTransfer::checkLink(std::function<void()> done) {
+    exchange(Command{1, {}, false, 1, std::chrono::milliseconds(kPreambleTimeoutMs)},
+             [done = std::move(done)](const Outcome&) { done(); });
 }
 
 Bytes BlockTransfer::selectorBytes(int block) const {
@@ -73,11 +89,21 @@ std::string blockReadFaultText(const BlockReadFault& fault) {
     return "failed";
 }
 
-bool BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::string_view section) {
+void BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::string_view section,
+                                   Done done) {
     lastBlock_.clear();
     lastReadFault_.reset();
-    const std::uint8_t status = link_.SendCommand(kReadBlockCommand, selectorBytes(block), false,
-                                                  kBlockTries, kReadTimeoutMs);
+    exchange(Command{kReadBlockCommand, selectorBytes(block), false, kBlockTries,
+                     std::chrono::milliseconds(kReadTimeoutMs)},
+             [this, layout = std::string(layout), section = std::string(section),
+              done = std::move(done)](const Outcome& outcome) {
+                 done(logBlock(outcome, layout, section));
+             });
+}
+
+bool BlockTransfer::logBlock(const Outcome& outcome, std::string_view layout,
+                             std::string_view section) {
+    const std::uint8_t status = outcome.status;
     if (status != 0) {
         using Kind = BlockReadFault::Kind;
         if (!link_.port().IsOpen()) {
@@ -89,9 +115,8 @@ bool BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::stri
         }
         return true;
     }
-    // The reply data, without the frame's checksum byte that ends RxPayload.
-    const Bytes& rx = link_.RxPayload();
-    const std::size_t available = rx.empty() ? 0 : rx.size() - 1;
+    const Bytes& rx = outcome.reply;
+    const std::size_t available = rx.size();
     std::size_t next = 0;
     logLine(std::string("[").append(section).append("]"));
     std::string rest(layout);
@@ -127,39 +152,48 @@ bool BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::stri
     return false;
 }
 
-bool BlockTransfer::sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs) {
-    lastWriteStatus_ = link_.SendCommand(command, payload, true, kBlockTries, timeoutMs);
-    if (lastWriteStatus_ != 0) return true;
-    logLine("");
-    return false;
+void BlockTransfer::sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs,
+                              Done done) {
+    exchange(Command{command, payload, true, kBlockTries, std::chrono::milliseconds(timeoutMs)},
+             [this, done = std::move(done)](const Outcome& outcome) {
+                 lastWriteStatus_ = outcome.status;
+                 if (lastWriteStatus_ == 0) logLine("");
+                 done(lastWriteStatus_ != 0);
+             });
 }
 
-bool BlockTransfer::WriteBlockFromFile(int block, std::string_view layout,
-                                       std::string_view section) {
+void BlockTransfer::WriteBlockFromFile(int block, std::string_view layout, std::string_view section,
+                                       Done done) {
     lastError_.clear();
     if (!source_) {
         lastError_ = "no setup file is open";
-        return true;
+        done(true);
+        return;
     }
-    if (source_->sectionKeys(section).empty()) return false;
+    if (source_->sectionKeys(section).empty()) {
+        done(false);
+        return;
+    }
     const EncodedBlock encoded = encodeSection(layout, *source_, section, false);
     if (encoded.error) {
         lastError_ = encodeErrorText(*encoded.error);
-        return true;
+        done(true);
+        return;
     }
     Bytes payload = selectorBytes(block);
     payload.insert(payload.end(), encoded.bytes.begin(), encoded.bytes.end());
-    return sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs);
+    sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs, std::move(done));
 }
 
-bool BlockTransfer::WriteSetupBlock(std::uint8_t command, const Bytes& block) {
+void BlockTransfer::WriteSetupBlock(std::uint8_t command, const Bytes& block, Done done) {
     lastError_.clear();
     if (units_.linked && units_.index > 0) {
         Bytes payload = selectorBytes(command == kWriteFactoryCommand ? kFactoryBlock : kUserBlock);
         payload.insert(payload.end(), block.begin(), block.end());
-        return sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs);
+        sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs, std::move(done));
+        return;
     }
-    return sendBlock(command, block, kSetupWriteTimeoutMs);
+    sendBlock(command, block, kSetupWriteTimeoutMs, std::move(done));
 }
 
 }  // namespace kt6

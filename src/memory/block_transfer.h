@@ -46,9 +46,19 @@ class BlockTransfer {
     // transfers (command-line tools, benchmarks); a transfer on the window's loop waits on its
     // scheduler instead.
     using Pause = std::function<void(std::chrono::milliseconds)>;
+    // Told whether a block operation failed (true), as the block operations report.
+    using Done = std::function<void(bool failed)>;
 
-    explicit BlockTransfer(Link& link, Pause pause = {});
+    // Exchanges go through the link's queue, on the lane of the work that holds it: each
+    // operation's done runs when its reply has come.
+    explicit BlockTransfer(Link& link);
+    // The blocking form: every exchange waits on the port itself through waiter (done runs
+    // before the operation returns), and pauses are spent in pause (a sleep when empty).
+    BlockTransfer(Link& link, PortWaiter& waiter, Pause pause = {});
     const Pause& pause() const { return pause_; }
+    bool blocking() const { return waiter_ != nullptr; }
+    // Makes the exchanges wait on the port through waiter from now on (nullptr: the queue).
+    void setWaiter(PortWaiter* waiter) { waiter_ = waiter; }
 
     Link& link() { return link_; }
     void setUnits(UnitSelection units) { units_ = units; }
@@ -73,19 +83,20 @@ class BlockTransfer {
     void enableExchanges() { link_.ExchangeEnabled = true; }
     // True when a stale byte was there; it is dropped.
     bool dropStaleByte();
-    void checkLink();
+    void checkLink(std::function<void()> done);
 
-    // Each returns true on failure, as the block operations report.
-    bool ReadBlockToLog(int block, std::string_view layout, std::string_view section);
+    // Each tells done true on failure, as the block operations report.
+    void ReadBlockToLog(int block, std::string_view layout, std::string_view section, Done done);
     // Why the last ReadBlockToLog failed; nothing after one that succeeded.
     const std::optional<BlockReadFault>& lastReadFault() const { return lastReadFault_; }
     // The bytes of the last block read whole, cut to its layout's size.
     const Bytes& lastBlock() const { return lastBlock_; }
     // Sends nothing, successfully, for a section without keys (the controller keeps the block).
-    bool WriteBlockFromFile(int block, std::string_view layout, std::string_view section);
+    void WriteBlockFromFile(int block, std::string_view layout, std::string_view section,
+                            Done done);
     // Writes a whole Factory (command 6) or User (command 7) block as given; a linked unit
     // other than the master gets it through command 4 with its selector.
-    bool WriteSetupBlock(std::uint8_t command, const Bytes& block);
+    void WriteSetupBlock(std::uint8_t command, const Bytes& block, Done done);
 
     // The INI file block writes take their values from; exists only during a load or update.
     ProfileFile* SourceIni() { return source_.get(); }
@@ -117,9 +128,13 @@ class BlockTransfer {
     void logField(std::string_view section, std::string_view name, std::string_view value,
                   bool text);
     Bytes selectorBytes(int block) const;
-    bool sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs);
+    void exchange(Command command, Link::Completion done);
+    void sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs, Done done);
+    // Logs a block read's reply by its layout; true on failure (the reason in lastReadFault).
+    bool logBlock(const Outcome& outcome, std::string_view layout, std::string_view section);
 
     Link& link_;
+    PortWaiter* waiter_ = nullptr;
     Pause pause_;
     UnitSelection units_;
     std::string log_;

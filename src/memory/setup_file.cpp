@@ -1,6 +1,7 @@
 #include "memory/setup_file.h"
 
 #include <memory>
+#include <optional>
 
 #include "memory/file_io.h"
 #include "memory/setup_log.h"
@@ -17,19 +18,29 @@ std::vector<TransferRun::BlockStep> blockSteps(BlockTransfer& transfer,
     std::vector<TransferRun::BlockStep> steps;
     for (int block : transferredBlocks(transfer.units().linked)) {
         const BlockInfo info = *blockInfo(block, firmwareVersion);
-        steps.emplace_back([step, info] { return step(info); });
+        steps.emplace_back(
+            [step, info](TransferRun::StepDone done) { step(info, std::move(done)); });
     }
     return steps;
 }
 
-// Plays a walk that start puts on a run to its end on the calling thread.
+// Plays a walk that start puts on a run to its end on the calling thread; the transfer's
+// exchanges wait on the port themselves.
 template <typename Result, typename Start>
 Result playToEnd(BlockTransfer& transfer, Start start) {
+    // A transfer made for the queue waits on the port itself for as long as this walk runs:
+    // nothing here turns an event loop.
+    std::optional<SteadyPortWaiter> own;
+    if (!transfer.blocking()) {
+        own.emplace(transfer.link().port());
+        transfer.setWaiter(&*own);
+    }
     PausingScheduler scheduler(transfer.pause());
     TransferRun run(transfer, scheduler);
     Result out;
     start(run, [&out](const Result& result) { out = result; });
     scheduler.run();
+    if (own) transfer.setWaiter(nullptr);
     return out;
 }
 
@@ -42,14 +53,27 @@ bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, TransferProgre
     auto result = std::make_shared<BackupResult>();
     result->received = true;
     transfer.clearLog();
-    auto steps = blockSteps(transfer, firmwareVersion, [&transfer, result](const BlockInfo& info) {
-        if (!transfer.ReadBlockToLog(info.block, info.layout, info.section)) return true;
-        const BlockReadFault fault = transfer.lastReadFault().value_or(BlockReadFault{});
-        result->failed.push_back(FailedBlock{info.block, info.section, fault});
-        // Without these two the file could not be loaded; and a closed port answers no more.
-        if (info.block == kFactoryBlock || info.block == kUserBlock) result->received = false;
-        return result->received && fault.kind != BlockReadFault::Kind::PortClosed;
-    });
+    auto steps = blockSteps(
+        transfer, firmwareVersion,
+        [&transfer, result](const BlockInfo& info, TransferRun::StepDone done) {
+            transfer.ReadBlockToLog(
+                info.block, info.layout, info.section,
+                [&transfer, result, info, done = std::move(done)](bool failed) {
+                    if (!failed) {
+                        done(true);
+                        return;
+                    }
+                    const BlockReadFault fault =
+                        transfer.lastReadFault().value_or(BlockReadFault{});
+                    result->failed.push_back(FailedBlock{info.block, info.section, fault});
+                    // Without these two the file could not be loaded; and a closed port answers no
+                    // more.
+                    if (info.block == kFactoryBlock || info.block == kUserBlock) {
+                        result->received = false;
+                    }
+                    done(result->received && fault.kind != BlockReadFault::Kind::PortClosed);
+                });
+        });
     return run.start(true, std::move(steps), std::move(progress),
                      [&transfer, result, done = std::move(done)](TransferEnd end) {
                          result->abandoned = end == TransferEnd::Abandoned;
@@ -127,24 +151,32 @@ bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, TransferProgr
     BlockTransfer& transfer = run.transfer();
     auto result = std::make_shared<RestoreResult>();
     transfer.clearLog();
-    auto steps = blockSteps(transfer, firmwareVersion, [&transfer, result](const BlockInfo& info) {
-        const bool empty =
-            !transfer.SourceIni() || transfer.SourceIni()->sectionKeys(info.section).empty();
-        if (transfer.WriteBlockFromFile(info.block, info.layout, info.section)) {
-            result->failed = true;
-            result->failedBlock = info.block;
-            result->failedSection = info.section + " (block " + std::to_string(info.block) + ")";
-            const std::uint8_t status = transfer.lastWriteStatus();
-            result->reason = !transfer.link().port().IsOpen() ? "the port closed"
-                             : !transfer.lastError().empty()  ? transfer.lastError()
-                             : status == kNoReply
-                                 ? "it did not answer"
-                                 : "it was refused (status " + std::to_string(status) + ")";
-            return false;
-        }
-        ++(empty ? result->skipped : result->sent);
-        return true;
-    });
+    auto steps = blockSteps(
+        transfer, firmwareVersion,
+        [&transfer, result](const BlockInfo& info, TransferRun::StepDone done) {
+            const bool empty =
+                !transfer.SourceIni() || transfer.SourceIni()->sectionKeys(info.section).empty();
+            transfer.WriteBlockFromFile(
+                info.block, info.layout, info.section,
+                [&transfer, result, info, empty, done = std::move(done)](bool failed) {
+                    if (failed) {
+                        result->failed = true;
+                        result->failedBlock = info.block;
+                        result->failedSection =
+                            info.section + " (block " + std::to_string(info.block) + ")";
+                        const std::uint8_t status = transfer.lastWriteStatus();
+                        result->reason = !transfer.link().port().IsOpen() ? "the port closed"
+                                         : !transfer.lastError().empty()  ? transfer.lastError()
+                                         : status == kNoReply             ? "it did not answer"
+                                                              : "it was refused (status " +
+                                                                    std::to_string(status) + ")";
+                        done(false);
+                        return;
+                    }
+                    ++(empty ? result->skipped : result->sent);
+                    done(true);
+                });
+        });
     return run.start(true, std::move(steps), std::move(progress),
                      [result, done = std::move(done)](TransferEnd end) {
                          if (end == TransferEnd::Abandoned && !result->failed) {

@@ -21,7 +21,6 @@ bool TransferRun::start(bool preamble, std::vector<BlockStep> steps, TransferPro
     progress_ = std::move(progress);
     done_ = std::move(done);
     hold_.emplace(transfer_.link());
-    gap_.emplace(transfer_.link());
     if (progress_) progress_(0, static_cast<int>(steps_.size()));
     if (preamble) {
         transfer_.enableExchanges();
@@ -38,7 +37,6 @@ void TransferRun::cancel() {
     token_.reset();
     done_ = nullptr;
     progress_ = nullptr;
-    gap_.reset();
     hold_.reset();
 }
 
@@ -62,12 +60,10 @@ void TransferRun::drain() {
         return;
     }
     // The link check goes out in the turn that found the line quiet, as the drain's end.
-    gap_.reset();
-    const std::weak_ptr<int> alive = token_;
-    transfer_.checkLink();
-    if (alive.expired()) return;
-    gap_.emplace(transfer_.link());
-    schedule(std::chrono::milliseconds(0), &TransferRun::nextBlock);
+    transfer_.checkLink([this, alive = std::weak_ptr<int>(token_)] {
+        if (alive.expired()) return;
+        schedule(std::chrono::milliseconds(0), &TransferRun::nextBlock);
+    });
 }
 
 void TransferRun::nextBlock() {
@@ -79,16 +75,19 @@ void TransferRun::nextBlock() {
     // The step lives on this frame while it runs: a cancel from inside its exchange must not
     // destroy it under itself.
     const BlockStep step = std::move(steps_[next_++]);
-    const std::weak_ptr<int> alive = token_;
-    gap_.reset();
-    const bool goOn = step();
-    if (alive.expired()) return;
-    gap_.emplace(transfer_.link());
+    step([this, alive = std::weak_ptr<int>(token_)](bool goOn) {
+        if (alive.expired()) return;
+        blockDone(goOn);
+    });
+}
+
+void TransferRun::blockDone(bool goOn) {
     if (!goOn) {
         finish(TransferEnd::Stopped);
         return;
     }
     // Only a block that did not end the walk counts as done.
+    const std::weak_ptr<int> alive = token_;
     if (progress_) progress_(static_cast<int>(next_), static_cast<int>(steps_.size()));
     if (alive.expired()) return;
     schedule(std::chrono::milliseconds(0), &TransferRun::nextBlock);

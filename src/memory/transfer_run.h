@@ -24,8 +24,10 @@ enum class TransferEnd { Finished, Stopped, Abandoned };
 
 class TransferRun {
   public:
-    // One block's exchange; false ends the walk after it.
-    using BlockStep = std::function<bool()>;
+    // Told by a step when its exchange is over: false ends the walk after it.
+    using StepDone = std::function<void(bool goOn)>;
+    // One block's exchange; it tells its done once, whenever the reply has come.
+    using BlockStep = std::function<void(StepDone)>;
     using Done = std::function<void(TransferEnd)>;
 
     TransferRun(BlockTransfer& transfer, Scheduler& scheduler);
@@ -38,8 +40,9 @@ class TransferRun {
     // Starts the walk and returns at once: the preamble when asked (exchanges on, the settle
     // pause, the drain, the status request), then one step per turn of the scheduler's loop.
     // progress(0, steps) is told here and progress(n, steps) after each step. done runs in the
-    // walk's last turn, never inside this call. The link is held from here to the end: no other
-    // exchange goes out between the walk's own. False, and nothing started, while a walk runs.
+    // walk's last turn, never inside this call. The link is held from here to the end: other
+    // commands wait, none goes out between the walk's own. False, and nothing started, while a
+    // walk runs.
     bool start(bool preamble, std::vector<BlockStep> steps, TransferProgress progress, Done done);
     bool busy() const { return busy_; }
     // Ends the walk where it stands and lets the link go; no further step runs and done is
@@ -50,6 +53,7 @@ class TransferRun {
     void schedule(std::chrono::milliseconds delay, void (TransferRun::*turn)());
     void drain();
     void nextBlock();
+    void blockDone(bool goOn);
     // False, with the walk ended, when the link was shut down meanwhile.
     bool stillWanted();
     void finish(TransferEnd end);
@@ -62,9 +66,6 @@ class TransferRun {
     Done done_;
     bool busy_ = false;
     std::optional<Link::Hold> hold_;
-    // Held between the walk's turns (its pauses and the gaps between blocks), so an exchange
-    // started by anything else meanwhile is refused rather than sent between two blocks.
-    std::optional<Link::Wait> gap_;
     // Tells a timer of the current walk from one of an ended walk, or of a run that is gone.
     std::shared_ptr<int> token_;
 };

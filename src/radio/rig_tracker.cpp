@@ -70,15 +70,17 @@ void RigTracker::OpenRigClient() {
 
 void RigTracker::RigParamsChange(int rigNumber, int /*params*/) {
     if (!server_ || !validRig(rigNumber)) return;
-    // Never nested inside a running exchange: it owns the sequence counter and the reply.
-    if (link_.busy()) {
+    // One frequency of ours on the link at a time: reports meanwhile wait for its answer,
+    // so a radio tuned fast sends its latest frequency, not a backlog of old ones.
+    if (sending_) {
+        follow(rigNumber, false);
         defer(rigNumber);
         return;
     }
-    follow(rigNumber);
+    follow(rigNumber, true);
 }
 
-void RigTracker::follow(int rigNumber) {
+void RigTracker::follow(int rigNumber, bool send) {
     if (!view_.isTicked(rigNumber)) {
         paint(rigNumber, NamedColour::clBtnFace);
         return;
@@ -102,24 +104,25 @@ void RigTracker::follow(int rigNumber) {
     }
     paint(rigNumber, NamedColour::clLime);
     lampCountdown_ = kRigLampPolls;
-    if (!controllerOnline) return;
+    if (!controllerOnline || !send) return;
     const auto payload = frequencyPayload(*hz);
     if (!payload) return;
     ++framesSent_;
-    link_.SendCommand(kSetFrequencyCommand, *payload, true, kSetFrequencyTries,
-                      static_cast<int>(kSetFrequencyTimeout.count()));
+    sending_ = true;
+    link_.send(
+        Command{kSetFrequencyCommand, *payload, true, kSetFrequencyTries, kSetFrequencyTimeout},
+        [this, alive = std::weak_ptr<int>(alive_)](const Outcome&) {
+            if (alive.expired()) return;
+            sending_ = false;
+            if (pendingQueued_) runPending();
+        });
 }
 
 void RigTracker::defer(int rigNumber) {
     // The frequency is read when the deferred report runs, so one pending mark per rig
     // sends only the latest one.
     pending_[slot(rigNumber)] = true;
-    if (pendingQueued_) return;
     pendingQueued_ = true;
-    link_.whenIdle([this, alive = std::weak_ptr<int>(alive_)] {
-        if (alive.expired()) return;
-        runPending();
-    });
 }
 
 void RigTracker::runPending() {

@@ -63,8 +63,8 @@ class RigTracker : private RigServerListener {
     // when connecting fails. Then sends the ticked rig's frequency at once.
     void OpenRigClient();
     // A change report of a rig (also called by OpenRigClient): paints the lamp and, for a
-    // ticked online rig with the controller online, sends its frequency. Deferred while an
-    // exchange runs, keeping one pending report per rig.
+    // ticked online rig with the controller online, sends its frequency. Deferred while a
+    // frequency sent before waits for its answer, keeping one pending report per rig.
     void RigParamsChange(int rigNumber, int params);
     // The rig work of every status poll.
     void RigPollStep();
@@ -90,7 +90,8 @@ class RigTracker : private RigServerListener {
   private:
     void rigParamsChange(int rigNumber) override;
     void rigStatusChange(int rigNumber) override;
-    void follow(int rigNumber);
+    // Paints the rig's lamp from its state now and, when send is set, sends its frequency.
+    void follow(int rigNumber, bool send);
     void defer(int rigNumber);
     void runPending();
     void paint(int rigNumber, NamedColour colour);
@@ -115,6 +116,8 @@ class RigTracker : private RigServerListener {
     std::array<NamedColour, kRigCount> lamps_{NamedColour::clBtnFace, NamedColour::clBtnFace};
     std::array<bool, kRigCount> pending_{};
     bool pendingQueued_ = false;
+    // A frequency of ours is on the link, unanswered.
+    bool sending_ = false;
     int framesSent_ = 0;
     // Deferred work queued on the link outlives nothing: it checks this first.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -23,9 +23,9 @@
 #include "memory/profile_file.h"
 #include "memory/setup_file.h"
 #include "memory/setup_log.h"
-#include "support/fake_pump.h"
 #include "support/fake_serial.h"
 #include "support/scripted_controller.h"
+#include "support/scripted_transfer.h"
 
 namespace {
 
@@ -49,22 +49,11 @@ void put(const std::filesystem::path& path, std::string_view text) {
 
 // A block read by the console's own code from a controller stand-in that answers with the
 // bytes it is given; the setup file text builds up in the transfer.
-struct Controller {
-    Controller()
-        : port(std::make_unique<testing::FakeSerialBackend>(wire), nullptr),
-          link(port, pump),
-          transfer(link, [](std::chrono::milliseconds) {}) {
-        pump.attach(&link);
-        port.OpenPort("bio1");
-        link.ExchangeEnabled = true;
-    }
-
-    testing::FakeSerialState wire;
-    testing::ScriptedController answers{wire};
-    testing::FakePump pump;
-    Comm32 port;
-    Link link;
-    BlockTransfer transfer;
+using Controller = testing::ScriptedTransfer;
+testing::FakePump pump;
+Comm32 port;
+Link link;
+BlockTransfer transfer;
 };
 
 // The checksum byte is the controller's and a saved file never carries it.
@@ -114,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A backup of a controller holding those blocks, saved and loaded again.
     static Controller controller;
     controller.transfer.clearLog();
-    controller.answers.received.clear();
+    controller.controller.received.clear();
     controller.wire.written.clear();
     const std::vector<int> order = transferredBlocks(ticked);
     bool broken = false;
@@ -129,8 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 broken = true;
             }
         }
-        controller.answers.replyData[kReadBlockCommand] = reply;
-        check(!controller.transfer.ReadBlockToLog(order[i], info->layout, info->section));
+        controller.controller.replyData[kReadBlockCommand] = reply;
+        check(!controller.readBlock(order[i], info->layout, info->section));
     }
     check(controller.transfer.spacedTexts().empty() != broken);
     check(writeFileAtomically(saved, controller.transfer.fileText()));

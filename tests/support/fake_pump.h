@@ -1,6 +1,7 @@
 #pragma once
-// A pump whose clock only moves when an exchange waits: every 50 ms of fake time it runs the
-// link timer tick, plus whatever the test scheduled for that moment.
+// The window's loop on a fake clock that only moves when the loop waits: every 50 ms of fake
+// time it runs the link timer tick, plus whatever the test scheduled for that moment, and it
+// hands the port's input to the link on every turn.
 #include <chrono>
 #include <functional>
 #include <map>
@@ -11,10 +12,9 @@
 namespace kt6::testing {
 
 class FakePump : public QueuedPump {
-public:
+  public:
     using ms = std::chrono::milliseconds;
 
-    void attach(Link* link) { link_ = link; }
     // Runs action on the first processEvents at or after fake time `at`.
     void at(ms when, std::function<void()> action) { scheduled_.emplace(when, std::move(action)); }
 
@@ -34,6 +34,7 @@ public:
             action();
         }
         runPosted();
+        serviceInput();
     }
     void waitForInput(ms timeout) override {
         ++waits;
@@ -47,17 +48,35 @@ public:
     }
 
     ms now() const { return now_; }
+    // Moves fake time on a millisecond at a time, up to timeout, until input is waiting; no
+    // timer runs (an exchange that waits on the port itself).
+    void waitOnPort(ms timeout) {
+        for (ms waited{0}; waited < timeout && !(inputWaiting && inputWaiting()); ++waited) {
+            now_ += ms(1);
+        }
+    }
     int pumps = 0;
     int waits = 0;
     std::function<bool()> inputWaiting;
     std::function<void()> onTick;
 
-private:
-    Link* link_ = nullptr;
+  private:
     bool inTick_ = false;
     ms now_{0};
     ms nextTick_{kLinkTick};
     std::multimap<ms, std::function<void()>> scheduled_;
+};
+
+// The wait of an exchange that waits on the port itself, on the pump's clock: the blocking
+// forms of the transfers, as command-line tools run them.
+class FakePumpWaiter : public PortWaiter {
+  public:
+    explicit FakePumpWaiter(FakePump& pump) : pump_(pump) {}
+    LinkTime now() override { return pump_.now(); }
+    void waitForInput(std::chrono::milliseconds timeout) override { pump_.waitOnPort(timeout); }
+
+  private:
+    FakePump& pump_;
 };
 
 }  // namespace kt6::testing

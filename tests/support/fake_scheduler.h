@@ -42,6 +42,8 @@ class FakeScheduler : public Scheduler {
         return true;
     }
 
+    // Time passes with nothing scheduled in it (an exchange waiting for its reply).
+    void idle(ms by) { now_ += by; }
     // Runs the earliest task alone, the clock moved on to it: one turn of the loop, where
     // runNext also runs what that task scheduled for the same moment. False when nothing is
     // scheduled.

@@ -9,23 +9,32 @@
 #include <functional>
 
 #include "support/fake_scheduler.h"
+#include "support/link_stepper.h"
 
 namespace kt6::testing {
 
 // Runs until running() says the work is over; eachStep, when given, at every step the clock
-// takes (at most step long). A failure when the work would never end: nothing is scheduled
-// and nothing posted ends it.
-inline void settleOnLoop(FakeScheduler& scheduler, const std::function<bool()>& running,
+// takes (at most step long). The link takes every step too: an exchange under way is waited
+// for on the same clock. A failure when the work would never end: nothing is scheduled and
+// no exchange ends it within a minute of the test's clock.
+inline void settleOnLoop(FakeScheduler& scheduler, LinkStepper& link,
+                         const std::function<bool()>& running,
                          std::chrono::milliseconds step = std::chrono::milliseconds(10),
                          const std::function<void(std::chrono::milliseconds)>& eachStep = {}) {
-    for (;;) {
+    for (int idle = 0;;) {
         QCoreApplication::processEvents();
         if (!running()) return;
         if (!scheduler.pending()) {
-            ADD_FAILURE() << "the work waits for nothing that is scheduled";
-            return;
+            if (++idle * step > std::chrono::minutes(1)) {
+                ADD_FAILURE() << "the work waits for nothing that is scheduled";
+                return;
+            }
+            scheduler.idle(step);
+            link.step(step);
+            continue;
         }
         scheduler.runNext(step, [&](std::chrono::milliseconds taken) {
+            link.step(taken);
             if (eachStep) eachStep(taken);
             QCoreApplication::processEvents();
             return running();

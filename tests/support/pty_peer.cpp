@@ -157,6 +157,7 @@ RealTimePump::RealTimePump(Comm32& port)
 
 void RealTimePump::processEvents() {
     runPosted();
+    serviceInput();
     const auto now = std::chrono::steady_clock::now();
     if (now < nextTick_) return;
     nextTick_ += kLinkTick;

@@ -14,9 +14,8 @@
 
 #include "link/bytes.h"
 #include "link/comm32.h"
-#include "link/event_pump.h"
-#include "support/queued_pump.h"
 #include "link/link.h"
+#include "support/queued_pump.h"
 
 namespace kt6::testing {
 
@@ -84,14 +83,12 @@ class RealTimePump : public QueuedPump {
   public:
     explicit RealTimePump(Comm32& port);
 
-    void attach(Link* link) { link_ = link; }
     void processEvents() override;
     void waitForInput(std::chrono::milliseconds timeout) override;
     int ticks() const { return ticks_; }
 
   private:
     Comm32& port_;
-    Link* link_ = nullptr;
     std::chrono::steady_clock::time_point nextTick_;
     int ticks_ = 0;
 };

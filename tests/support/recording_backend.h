@@ -53,6 +53,7 @@ class RecordingBackend : public SerialBackend {
         return inner_->waitReadable(timeout);
     }
     bool lost() const override { return inner_->lost(); }
+    int readinessHandle() const override { return inner_->readinessHandle(); }
 
   private:
     std::unique_ptr<SerialBackend> inner_;

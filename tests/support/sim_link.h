@@ -24,14 +24,14 @@ struct SimLink {
             options, [this] { return sim::TimePoint{} + pump.now(); }, [](sim::TimePoint) {});
         backend = owned.get();
         port = std::make_unique<Comm32>(std::move(owned), nullptr);
-        link = std::make_unique<Link>(*port, pump);
+        link = std::make_unique<Link>(*port);
         pump.attach(link.get());
         pump.inputWaiting = [this] { return port->InputCount() > 0; };
         port->OpenPort("bio1");
         port->SetPortParams(19200, 'n', 8, 1, 'N');
         backend->model().setTrace([this](std::string_view line) { trace.emplace_back(line); });
         transfer = std::make_unique<BlockTransfer>(
-            *link, [this](std::chrono::milliseconds d) { pauses.push_back(d); });
+            *link, waiter, [this](std::chrono::milliseconds d) { pauses.push_back(d); });
     }
 
     sim::ControllerMemory& memory(int unit = 0) {
@@ -52,6 +52,8 @@ struct SimLink {
     }
 
     FakePump pump;
+    // The transfer's exchanges wait on the port themselves, on the pump's clock.
+    FakePumpWaiter waiter{pump};
     sim::SimulatedSerialBackend* backend = nullptr;
     std::unique_ptr<Comm32> port;
     std::unique_ptr<Link> link;

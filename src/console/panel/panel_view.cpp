@@ -32,8 +32,8 @@ void PanelView::showBandLamp() {
 }
 
 void PanelView::showProgress(const Bytes& rx) {
-    // Two words and the checksum byte; a shorter reply changes nothing.
-    if (rx.size() < 5) return;
+    // Two words; a shorter reply changes nothing.
+    if (rx.size() < 4) return;
     const int first = rx[0] | rx[1] << 8;
     const int second = rx[2] | rx[3] << 8;
     const int width = first == 0 ? 0 : w_.lProgressBG->width() * second / 60;

@@ -90,12 +90,9 @@ QString PortMenu::testPort(int n, const QString& device) {
         device.toStdString() == context_.port.DevicePath()) {
         return probeLink(context_.link);
     }
-    NetworkOptions network;
-    // A network port takes up to seconds to connect; the window repaints meanwhile.
-    network.keepAlive = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
     std::unique_ptr<SerialBackend> backend = context_.makeSerialBackend
                                                  ? context_.makeSerialBackend()
-                                                 : makeSerialBackend(std::move(network));
+                                                 : makeSerialBackend(NetworkOptions{});
     return probeDevice(std::move(backend), device.toStdString());
 }
 

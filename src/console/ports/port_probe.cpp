@@ -1,9 +1,6 @@
 #include "console/ports/port_probe.h"
 #include "link/commands.h"
 
-#include <QTimer>
-
-#include "console/qt_event_pump.h"
 #include "link/comm32.h"
 #include "link/link.h"
 #include "link/status.h"
@@ -14,25 +11,28 @@ namespace {
 constexpr int kTries = 4;
 constexpr int kTimeoutMs = 100;
 
-// The status request as one exchange, the reply rebuilt from its sequence byte on.
+// The status request as one exchange, waiting on the port itself: a Test is a deliberate
+// click, its wait bounded by the tries (under half a second with no answer).
 QString ask(Link& link, const QString& where) {
     link.ExchangeEnabled = true;
-    const std::uint8_t status =
-        link.SendCommand(code(CommandCode::Status), {}, false, kTries, kTimeoutMs);
-    if (status == kNoReply) {
+    SteadyPortWaiter waiter(link.port());
+    const Outcome outcome = link.SendCommandBlocking(
+        Command{
+            code(CommandCode::Status), {}, false, kTries, std::chrono::milliseconds(kTimeoutMs)},
+        waiter);
+    if (outcome.status == kNoReply) {
         return QStringLiteral(
                    "No answer on %1 after %2 tries: check that the controller is on "
                    "and that this is its cable.")
             .arg(where)
             .arg(kTries);
     }
-    const Bytes& rx = link.RxPayload();
-    // The sequence and status bytes, then the record without the frame's checksum byte.
+    // The sequence and status bytes, then the record.
     Bytes content;
-    content.reserve(rx.size() + 2);
+    content.reserve(outcome.reply.size() + 2);
     content.push_back(static_cast<std::uint8_t>(link.TxSequence));
-    content.push_back(status);
-    if (!rx.empty()) content.insert(content.end(), rx.begin(), rx.end() - 1);
+    content.push_back(outcome.status);
+    content.insert(content.end(), outcome.reply.begin(), outcome.reply.end());
     if (auto record = decodeStatusRecord(content)) return answerText(*record);
     return QStringLiteral(
                "Something answers on %1, but not with a status reply of this "
@@ -59,14 +59,8 @@ QString probeDevice(std::unique_ptr<SerialBackend> backend, const std::string& d
         port.ClosePort();
         return QString::fromStdString(portErrorText(error, device));
     }
-    QtEventPump pump(port);
-    Link link(port, pump);
-    // The link's own timer is what bounds its waits.
-    QTimer linkTimer;
-    QObject::connect(&linkTimer, &QTimer::timeout, [&link] { link.LinkTimerTick(); });
-    linkTimer.start(kLinkTick);
+    Link link(port);
     const QString answer = ask(link, where);
-    linkTimer.stop();
     port.ClosePort();
     return answer;
 }

@@ -118,12 +118,18 @@ ElementEditor::ElementEditor(ServiceScreens& services, const QLabel* frequencyLi
     Panel_Menu_->hide();
 }
 
-std::optional<ElementLengths> ElementEditor::ReadElementLengths(bool flag) {
-    Link& link = services_.link();
-    if (link.SendCommand(kElementLengthsCommand, {}, flag, kTries, kReadTimeoutMs) != 0) {
-        return std::nullopt;
-    }
-    return decodeElementLengths(link.RxPayload());
+void ElementEditor::ReadElementLengths(bool flag,
+                                       std::function<void(std::optional<ElementLengths>)> done) {
+    services_.exchange(
+        Command{
+            kElementLengthsCommand, {}, flag, kTries, std::chrono::milliseconds(kReadTimeoutMs)},
+        [done = std::move(done)](const Outcome& outcome) {
+            if (outcome.status != 0) {
+                done(std::nullopt);
+            } else {
+                done(decodeElementLengths(outcome.reply));
+            }
+        });
 }
 
 void ElementEditor::showLengths(const ElementLengths& lengths) {
@@ -158,7 +164,11 @@ void ElementEditor::showSteppers() {
         editorLabels(services_.poll().HeadingMode, services_.poll().CurrentFrequency);
     for (std::size_t c = 0; c < labels.size(); ++c) captions_[c]->setText(text(labels[c]));
 
-    if (auto lengths = ReadElementLengths(true)) showLengths(*lengths);
+    // Still inside the opening sequence: the read is its last exchange.
+    ReadElementLengths(true, [this, run = std::make_shared<ServiceScreens::Run>(services_)](
+                                 std::optional<ElementLengths> lengths) {
+        if (lengths) showLengths(*lengths);
+    });
 }
 
 void ElementEditor::EnableLengthSteppers() {
@@ -170,23 +180,27 @@ void ElementEditor::EnableLengthSteppers() {
 
 void ElementEditor::step(std::size_t column, bool up) {
     if (services_.running()) return;
-    ServiceScreens::Run run(services_);
+    // The key and the read that follows it are one sequence: no other click comes between.
+    auto run = std::make_shared<ServiceScreens::Run>(services_);
     const EditorColumn& col = kEditorColumns[column];
-    services_.key(up ? col.upKey : col.downKey, false, true);
     // The driver's "-" is the one step whose read goes out flagged.
     const bool flag = !up && column == 2;
-    const auto lengths = ReadElementLengths(flag);
-    if (!lengths) return;
-    edits_[column]->setText(QString::fromStdString(lengthText((*lengths).*col.word)));
-    b_cancel_->hide();
-    b_save_->show();
+    services_.key(up ? col.upKey : col.downKey, false, true, [this, run, column, flag] {
+        ReadElementLengths(flag, [this, run, column](std::optional<ElementLengths> lengths) {
+            if (!lengths) return;
+            const EditorColumn& c = kEditorColumns[column];
+            edits_[column]->setText(QString::fromStdString(lengthText((*lengths).*c.word)));
+            b_cancel_->hide();
+            b_save_->show();
+        });
+    });
 }
 
 void ElementEditor::b_saveClick() {
     if (services_.running()) return;
-    ServiceScreens::Run run(services_);
+    auto run = std::make_shared<ServiceScreens::Run>(services_);
     services_.showFrontKeys();
-    services_.key(8, false, true);
+    services_.key(8, false, true, [run] {});
     b_save_->hide();
     lfreq_mod_el_->setText(QStringLiteral("Do you want to save data?"));
     lband_mod_elem_->setText(QStringLiteral("Press YES to memorize"));
@@ -200,15 +214,13 @@ void ElementEditor::b_saveClick() {
 
 void ElementEditor::B_yesClick() {
     if (services_.running()) return;
-    ServiceScreens::Run run(services_);
-    services_.key(6, false, true);
+    services_.key(6, false, true, [run = std::make_shared<ServiceScreens::Run>(services_)] {});
     Panel_Menu_->hide();
 }
 
 void ElementEditor::B_noClick() {
     if (services_.running()) return;
-    ServiceScreens::Run run(services_);
-    services_.key(8, false, true);
+    services_.key(8, false, true, [run = std::make_shared<ServiceScreens::Run>(services_)] {});
     Panel_Menu_->hide();
 }
 

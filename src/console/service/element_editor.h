@@ -4,6 +4,7 @@
 // sets the step and the limits), and stores or discards the change.
 #include <QObject>
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "console/service/element_lengths.h"
@@ -31,8 +32,9 @@ class ElementEditor : public QObject {
     // Lets every "+" and "-" take clicks.
     void EnableLengthSteppers();
 
-    // Command 9: the lengths as the controller holds them now, or nothing.
-    std::optional<ElementLengths> ReadElementLengths(bool flag);
+    // Command 9, as part of the sequence under way: done gets the lengths as the controller
+    // holds them now, or nothing.
+    void ReadElementLengths(bool flag, std::function<void(std::optional<ElementLengths>)> done);
 
   public slots:
     void ModifyElemets1Click();

@@ -15,8 +15,7 @@ std::uint16_t word(const Bytes& b, std::size_t at) {
 }  // namespace
 
 std::optional<ElementLengths> decodeElementLengths(const Bytes& replyData) {
-    // The checksum byte follows the data and is not part of it.
-    if (replyData.size() < kDataBytes + 1) return std::nullopt;
+    if (replyData.size() < kDataBytes) return std::nullopt;
     return ElementLengths{word(replyData, 0), word(replyData, 2), word(replyData, 4),
                           word(replyData, 6)};
 }

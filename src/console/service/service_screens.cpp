@@ -279,18 +279,21 @@ void ServiceScreens::B_testact_YesClick() {
     answer(ServiceAnswer::TestActiveYes);
 }
 
-void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange) {
-    if (enableExchange) {
-        context_.sendKey(code, flag);
-    } else {
-        context_.link.SendCommand(kt6::code(CommandCode::Key), {code}, flag, kTries, kKeyTimeoutMs);
-    }
+void ServiceScreens::exchange(Command command, std::function<void(const Outcome&)> done) {
+    context_.link.send(std::move(command), std::move(done), Link::Lane::Held);
 }
 
 void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange,
                          std::function<void()> done) {
-    key(code, flag, enableExchange);
-    done();
+    if (enableExchange) context_.link.ExchangeEnabled = true;
+    exchange(Command{kt6::code(CommandCode::Key),
+                     {code},
+                     flag,
+                     kTries,
+                     std::chrono::milliseconds(kKeyTimeoutMs)},
+             [done = std::move(done)](const Outcome&) {
+                 if (done) done();
+             });
 }
 
 void ServiceScreens::returnKey() {
@@ -298,7 +301,6 @@ void ServiceScreens::returnKey() {
 }
 
 void ServiceScreens::pauseStarted(std::chrono::milliseconds duration) {
-    pauseWait_.emplace(context_.link);
     // Only a wait behind a "please wait" screen is counted down; the menu's short gaps are not.
     waitingFor_.clear();
     for (ServiceScreen s : {ServiceScreen::Calibrate_of_course, ServiceScreen::Retracting_of_course,
@@ -323,7 +325,6 @@ void ServiceScreens::showSecondsLeft() {
 }
 
 void ServiceScreens::pauseEnded() {
-    pauseWait_.reset();
     if (!countdown_.isActive()) return;
     countdown_.stop();
     context_.clearEvent();

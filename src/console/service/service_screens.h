@@ -28,8 +28,6 @@ struct ServiceContext {
     Link& link;
     // Read only: whether the controller answered, its frequency, its heading mode, motion.
     const StatusPoll& poll;
-    // A front-panel key press (command 8 with the exchange enabled); its status byte or 255.
-    std::function<std::uint8_t(std::uint8_t code, bool flag)> sendKey{};
     // The status bar's Events field: a text, or empty.
     std::function<void(const QString& text)> announce{};
     std::function<void()> clearEvent{};
@@ -57,8 +55,9 @@ class ServiceScreens : public QObject, public ServiceActions {
     void stackScreens(QWidget* editorPanel, QWidget* retracted, QWidget* portPanel);
 
     // A sequence under way: the link is held (no poll request, rig report or other exchange
-    // between its keys), input is dropped, and no other sequence may start. Run covers work
-    // done within one handler; runSequence keeps the same up across its pauses.
+    // between its keys), input is dropped, and no other sequence may start. A Run lasts as
+    // long as it lives (keep it in the completions of the exchanges it waits for);
+    // runSequence keeps the same up across its steps.
     class Run {
       public:
         explicit Run(ServiceScreens& screens) : screens_(screens) { screens_.begin(); }
@@ -92,8 +91,8 @@ class ServiceScreens : public QObject, public ServiceActions {
     // ServiceActions, on the window.
     void key(std::uint8_t code, bool flag, bool enableExchange,
              std::function<void()> done) override;
-    // A key press on its own, outside any step table.
-    void key(std::uint8_t code, bool flag, bool enableExchange);
+    // Sends a command as part of the sequence under way; done gets its outcome.
+    void exchange(Command command, std::function<void(const Outcome&)> done);
     void returnKey() override;
     void pauseStarted(std::chrono::milliseconds duration) override;
     void pauseEnded() override;
@@ -140,8 +139,6 @@ class ServiceScreens : public QObject, public ServiceActions {
     int depth_ = 0;
     std::optional<Link::Hold> hold_;
     std::unique_ptr<InputBlock> block_;
-    // A pause is a wait of the sequence holding the link: nothing else may send meanwhile.
-    std::optional<Link::Pause> pauseWait_;
     // The Events field counts a long wait down, once a second.
     QTimer countdown_;
     QString waitingFor_;

@@ -5,7 +5,6 @@
 #include <QTimer>
 
 #include "console/colours.h"
-#include "link/link.h"
 
 namespace kt6 {
 
@@ -13,18 +12,6 @@ RadioPanel::RadioPanel(RadioPanelContext context, QObject* parent)
     : QObject(parent), context_(std::move(context)) {}
 
 void RadioPanel::pollStep() {
-    // Inside a waiting exchange the step could open the rig client, whose error box would
-    // take user input in the middle of the exchange: it runs once the exchange is over.
-    if (context_.link.busy()) {
-        if (!stepDeferred_) {
-            stepDeferred_ = true;
-            context_.link.whenIdle([this] {
-                stepDeferred_ = false;
-                context_.trackerStep();
-            });
-        }
-        return;
-    }
     context_.trackerStep();
 }
 
@@ -80,14 +67,11 @@ void RadioPanel::setMenuCheck(RigMenuItem item, bool checked) {
 }
 
 void RadioPanel::showError(const std::string& text, const std::string& title) {
-    // From the event loop and with the link free: raised inside a poll tick (or inside the
-    // event pumping of its request), the box's own loop would hold that tick open and the
-    // poll timer with it.
-    QTimer::singleShot(
-        0, this,
-        [this, text = QString::fromStdString(text), title = QString::fromStdString(title)] {
-            context_.link.whenIdle([this, text, title] { context_.message(text, title); });
-        });
+    // From the event loop: raised inside a poll tick, the box's own loop would hold that
+    // tick open and the poll timer with it.
+    QTimer::singleShot(0, this,
+                       [this, text = QString::fromStdString(text),
+                        title = QString::fromStdString(title)] { context_.message(text, title); });
 }
 
 }  // namespace kt6

@@ -14,16 +14,12 @@ class QCheckBox;
 
 namespace kt6 {
 
-class Link;
-
 struct RadioPanelContext {
     QCheckBox* ckOmni1 = nullptr;
     QCheckBox* ckOmni2 = nullptr;
     QAction* Radio1 = nullptr;
     QAction* Radio21 = nullptr;
     QAction* NoRadio1 = nullptr;
-    // Error boxes and the deferred poll step wait for the link to be free.
-    Link& link;
     std::function<void(const QString& text, const QString& title)> message;
     // The tracker's own step of a poll.
     std::function<void()> trackerStep;
@@ -34,7 +30,7 @@ class RadioPanel : public QObject, public RigView {
   public:
     RadioPanel(RadioPanelContext context, QObject* parent);
 
-    // The radio's step of a poll; inside a waiting exchange it runs once the exchange is over.
+    // The radio's step of a poll.
     void pollStep();
     // What the status bar's radio field says of the followed rig, asked of the tracker now.
     RadioFacts facts(const RigTracker& rigs) const;
@@ -49,7 +45,6 @@ class RadioPanel : public QObject, public RigView {
     QCheckBox* rigBox(int rigNumber) const;
 
     RadioPanelContext context_;
-    bool stepDeferred_ = false;
 };
 
 }  // namespace kt6

@@ -25,6 +25,7 @@ class KeyboardTest : public WindowFixture {
     std::vector<int> keysFor(QKeyCombination keys) {
         controller.received.clear();
         QTest::keyClick(window.get(), keys.key(), keys.keyboardModifiers());
+        settleLink();
         return controller.keys();
     }
     QString accessibleName(QObject* o) {

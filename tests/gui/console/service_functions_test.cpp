@@ -154,6 +154,8 @@ TEST_F(ServiceFunctionsTest, yesReturnsAtOnceAndTheWaitIsCountedDownWhileTheLink
     // As a screen reader presses it: the handler returns with the motors still running.
     find<QAbstractButton>("yes_cal")->click();
     EXPECT_TRUE(window->sequenceRunning());
+    // The keys go out as the controller answers them, the wait screen after them.
+    driveLinkUntil([this] { return shown("Calibrate_of_course"); });
     EXPECT_TRUE(shown("Calibrate_of_course"));
     EXPECT_EQ(codesSince(answered), (std::vector<int>{6, 13}));
     EXPECT_EQ(window->consoleStatusBar()->eventText(), "Calibrating elements: 26 s left");
@@ -496,6 +498,7 @@ TEST_F(ServiceFunctionsTest, aDeviceBackDuringAWaitIsReopenedThenAndTheWaitsLast
     const auto answered = mark();
     find<QAbstractButton>("yes_cal")->click();
     ASSERT_TRUE(window->sequenceRunning());
+    driveLinkUntil([this] { return shown("Calibrate_of_course"); });
     // The adapter is pulled and put back while the motors run.
     wire.unplug();
     window->tmTimerTimer();

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <chrono>
 #include <fstream>
+#include <functional>
 
 #include "console/dialogs.h"
 #include "console/fm_main.h"
@@ -19,6 +20,7 @@
 #include "support/fake_rig_server.h"
 #include "support/fake_scheduler.h"
 #include "support/fake_serial.h"
+#include "support/link_stepper.h"
 #include "support/recording_backend.h"
 #include "support/scripted_controller.h"
 
@@ -100,16 +102,39 @@ class ServiceWindowTest : public ::testing::Test {
     }
     // Lets the running sequence's pauses pass, in steps as the window's loop would see them:
     // duringPause runs at each, and so do the events posted meanwhile.
+    // The link is driven on the same clock: its input looked at every step, its timer ticked
+    // every 50 ms, as the window's loop does.
     void settle() {
-        while (window && window->sequenceRunning() &&
-               scheduler->runNext(kStep, [this](std::chrono::milliseconds step) {
-                   slept += step;
-                   if (duringPause) duringPause();
-                   QCoreApplication::processEvents();
-                   return window->sequenceRunning();
-               })) {
+        for (int idle = 0; window && window->sequenceRunning() && idle < 2000;) {
+            const auto eachStep = [this](std::chrono::milliseconds step) {
+                slept += step;
+                stepLink(step);
+                if (duringPause) duringPause();
+                QCoreApplication::processEvents();
+                return window->sequenceRunning();
+            };
+            if (scheduler->pending()) {
+                scheduler->runNext(kStep, eachStep);
+                continue;
+            }
+            // An exchange waits for its reply: time passes for it alone.
+            ++idle;
+            linkStep();
         }
     }
+    // One step of the test's clock with nothing scheduled: the link's input and timer only.
+    void linkStep() {
+        now += kStep;
+        stepLink(kStep);
+        QCoreApplication::processEvents();
+    }
+    // Runs the link alone until done says so (a reply has come and what follows it ran).
+    void driveLinkUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 200 && !done(); ++i) linkStep();
+    }
+    void stepLink(std::chrono::milliseconds step) { link.step(step); }
+    testing::LinkStepper link{[this] { window->serviceLink(); },
+                              [this] { window->tmTimerTimer(); }};
     static constexpr std::chrono::milliseconds kStep{10};
     bool frontKeysShown() {
         for (const char* k : {"SpeedButton1", "SpeedButton8", "SpeedButton12", "Chiudi"}) {

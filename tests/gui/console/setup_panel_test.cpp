@@ -104,7 +104,7 @@ class SetupPanelTest : public ::testing::Test {
     }
     bool transferRunning() { return window && window->setupPanel().transfer().running(); }
     void settle() {
-        testing::settleOnLoop(*scheduler, [this] { return transferRunning(); });
+        testing::settleOnLoop(*scheduler, link, [this] { return transferRunning(); });
     }
     sim::ControllerMemory& memory() { return backend->model().controller().memory(); }
     QString result() { return find<QLabel>("lResult")->text(); }
@@ -149,6 +149,8 @@ class SetupPanelTest : public ::testing::Test {
     sim::TimePoint now{};
     std::shared_ptr<testing::FakeScheduler> scheduler =
         std::make_shared<testing::FakeScheduler>(now);
+    testing::LinkStepper link{[this] { window->serviceLink(); },
+                              [this] { window->tmTimerTimer(); }};
     sim::SimulatedSerialBackend* backend = nullptr;
     std::vector<std::string> trace;
     std::unique_ptr<FmMain> window;
@@ -773,8 +775,14 @@ TEST_F(SetupPanelTest, TheLinkCheckGoesOutAfterAHundredMillisecondsOfTheSchedule
     }
     EXPECT_EQ(waited, milliseconds(100 + 10 * stale));
     EXPECT_EQ(window->port().InputCount(), 0u);
+    // The first reads follow as the controller answers.
+    for (int i = 0; i < 100 && testing::framesReceived(trace).size() < 3; ++i) {
+        scheduler->idle(milliseconds(1));
+        link.step(milliseconds(1));
+        scheduler->runNext(milliseconds(1));
+    }
     const auto frames = testing::framesReceived(trace);
-    ASSERT_EQ(frames.size(), 3u);
+    ASSERT_GE(frames.size(), 3u);
     EXPECT_EQ(frames[0][1], 1);
     EXPECT_EQ(frames[1][1], 5);
     EXPECT_EQ(frames[2][1], 5);
@@ -792,7 +800,14 @@ TEST_F(SetupPanelTest, ClosingTheWindowMidTransferEndsItQuietlyWithEverythingPut
         trace.clear();
         find<QPushButton>(button)->click();
         const auto blocksMoved = [&] { return takeCommands(5).size() + takeCommands(4).size(); };
-        while (blocksMoved() < 10 && scheduler->runOne()) QCoreApplication::processEvents();
+        // Turn by turn, the link answering in between, until ten blocks have moved.
+        for (int turn = 0; blocksMoved() < 10 && turn < 10000; ++turn) {
+            if (!scheduler->runOne()) {
+                scheduler->idle(std::chrono::milliseconds(1));
+                link.step(std::chrono::milliseconds(1));
+            }
+            QCoreApplication::processEvents();
+        }
         ASSERT_TRUE(transferRunning()) << button;
         window->close();
         EXPECT_FALSE(transferRunning()) << button;

@@ -155,19 +155,23 @@ TEST_F(StatusBarTest, refusedCommandsAreToldAndAcceptedOnesAreNot) {
     controller.statusFor[3] = 3;
     dialogs->answer = "3600";
     QTest::mouseClick(find("lFreq"), Qt::LeftButton);
+    settleLink();
     EXPECT_EQ(event(), "3600 kHz refused by the controller (status 3)");
 
     rigServer.set(1, 21'100'000.0);
     rigServer.report(1);
+    settleLink();
     EXPECT_EQ(event(), "21100 kHz refused by the controller (status 3)");
 
     controller.statusFor[8] = 2;
     find<QAbstractButton>("SpeedButton10")->click();
+    settleLink();
     EXPECT_EQ(event(), "Key \"Frequency up\" refused by the controller (status 2)");
 
     controller.statusFor.clear();
     window->announce("earlier");
     find<QAbstractButton>("SpeedButton11")->click();
+    settleLink();
     EXPECT_EQ(event(), "earlier");
 }
 

@@ -75,9 +75,18 @@ class WindowFixture : public ::testing::Test {
         options.scheduler = scheduler;
         return options;
     }
+    // Lets the link finish what it was asked for: its replies read, its timer ticking, on
+    // the test's clock.
+    void settleLink() {
+        for (int i = 0; i < 1000 && window && window->link().busy(); ++i) {
+            scheduler->idle(std::chrono::milliseconds(10));
+            link.step(std::chrono::milliseconds(10));
+            QCoreApplication::processEvents();
+        }
+    }
     // Plays the block transfer under way to its end, boxes and dialogs included.
     void settleTransfer() {
-        settleOnLoop(*scheduler,
+        settleOnLoop(*scheduler, link,
                      [this] { return window && window->setupPanel().transfer().running(); });
     }
     template <typename W = QWidget>
@@ -98,6 +107,7 @@ class WindowFixture : public ::testing::Test {
     // The clock of the transfers' timers; nothing else in these tests reads it.
     std::chrono::steady_clock::time_point schedulerNow{};
     std::shared_ptr<FakeScheduler> scheduler = std::make_shared<FakeScheduler>(schedulerNow);
+    LinkStepper link{[this] { window->serviceLink(); }, [this] { window->tmTimerTimer(); }};
     std::unique_ptr<FmMain> window;
 };
 

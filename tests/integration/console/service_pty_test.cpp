@@ -64,12 +64,16 @@ TEST(ServiceFunctionsOverThePty, calibrateQuestionAndAnEditorStepReachTheSimulat
     ASSERT_TRUE(before.hasMatch()) << driver->text().toStdString();
     ASSERT_TRUE(screenIs(9));  // its editor
     window.findChild<QPushButton*>("B_up_3")->click();
+    // The step's key and the read after it go out as the controller answers.
+    ASSERT_TRUE(settled());
     const auto after = length.match(driver->text());
     ASSERT_TRUE(after.hasMatch());
     EXPECT_GT(after.captured(1).toInt(), before.captured(1).toInt());
     EXPECT_FALSE(window.findChild<QWidget*>("b_save")->isHidden());
     window.findChild<QPushButton*>("b_save")->click();
+    ASSERT_TRUE(settled());
     window.findChild<QPushButton*>("B_no")->click();
+    ASSERT_TRUE(settled());
     EXPECT_TRUE(window.findChild<QWidget*>("Panel_Menu")->isHidden());
     EXPECT_TRUE(screenIs(0));
     window.close();

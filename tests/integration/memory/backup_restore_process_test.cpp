@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 struct Console {
     explicit Console(const std::string& device)
-        : port(makePlatformSerialBackend(), nullptr), pump(port), link(port, pump), transfer(link) {
+        : port(makePlatformSerialBackend(), nullptr), pump(port), link(port), transfer(link) {
         pump.attach(&link);
         opened = port.OpenPort(device);
         if (opened == 0) opened = port.SetPortParams(19200, 'n', 8, 1, 'N');
@@ -29,14 +29,12 @@ struct Console {
         data.push_back(static_cast<std::uint8_t>(block));
         data.push_back(0);
         data.insert(data.end(), bytes.begin(), bytes.end());
-        return link.SendCommand(4, data, true, 4, 6000) == 0;
+        return pump.send(4, data, true, 4, 6000) == 0;
     }
     std::optional<Bytes> read(int block) {
-        if (link.SendCommand(5, {static_cast<std::uint8_t>(block), 0}, false, 4, 100) != 0)
+        if (pump.send(5, {static_cast<std::uint8_t>(block), 0}, false, 4, 100) != 0)
             return std::nullopt;
-        Bytes data = link.RxPayload();
-        data.pop_back();
-        return data;
+        return pump.lastReply;
     }
     Comm32 port;
     RealTimePump pump;

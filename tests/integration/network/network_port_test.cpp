@@ -37,7 +37,7 @@ struct Console {
                    return std::nullopt;
                })),
           pump(port),
-          link(port, pump) {
+          link(port) {
         pump.attach(&link);
         link.ExchangeEnabled = true;
     }
@@ -48,8 +48,8 @@ struct Console {
         return error != 0 ? error : port.PortError();
     }
     std::optional<StatusRecord> status() {
-        if (link.SendCommand(1, {}, false, 4, 200) != 0) return std::nullopt;
-        Bytes record = link.RxPayload();
+        if (pump.send(1, {}, false, 4, 200) != 0) return std::nullopt;
+        Bytes record = pump.lastReply;
         record.insert(record.begin(), 2, 0);
         return decodeStatusRecord(record);
     }
@@ -99,7 +99,7 @@ TEST_P(NetworkPort, statusAndKeyExchangesGoThroughTheServer) {
     EXPECT_EQ(status->firmwareMajor, 1);
     EXPECT_EQ(status->firmwareMinor, 13);
 
-    ASSERT_EQ(console.link.SendCommand(8, {7}, false, 4, 100), 0);
+    ASSERT_EQ(console.pump.send(8, {7}, false, 4, 100), 0);
     const auto after = console.status();
     ASSERT_TRUE(after);
     EXPECT_EQ(after->frequency, 7050);
@@ -126,7 +126,7 @@ TEST_P(NetworkPort, aKilledServerIsADeviceLossAndTheSamePortOpensAgainWhenItRetu
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(console.port.WaitForInput(60ms));
     EXPECT_GE(std::chrono::steady_clock::now() - start, 60ms);
-    EXPECT_EQ(console.link.SendCommand(8, {7}, false, 1, 100), kNoReply);
+    EXPECT_EQ(console.pump.send(8, {7}, false, 1, 100), kNoReply);
 
     // Reopened with nobody listening: the operator is told why.
     EXPECT_EQ(console.open(), ECONNREFUSED);
@@ -151,7 +151,7 @@ TEST_P(NetworkPort, aConnectionRefusedNamesHostAndPort) {
               0u);
     // Nothing to read and nothing lost on a port that never opened.
     EXPECT_FALSE(console.port.DeviceLost());
-    EXPECT_EQ(console.link.SendCommand(8, {7}, false, 1, 50), kNoReply);
+    EXPECT_EQ(console.pump.send(8, {7}, false, 1, 50), kNoReply);
 }
 
 TEST(PortReachabilityTest, aRefusedHostIsUnreachableAndADevicePathReachableAtOnce) {

@@ -65,8 +65,8 @@ bool accepts(int port) {
 }  // namespace
 
 std::optional<ChildProcess> startRigctld(int port) {
-    auto child = ChildProcess::spawn(
-        {"rigctld", "-m", "1", "-T", "127.0.0.1", "-t", std::to_string(port)});
+    auto child =
+        ChildProcess::spawn({"rigctld", "-m", "1", "-T", "127.0.0.1", "-t", std::to_string(port)});
     if (!child) return child;
     // A rig client that connects before rigctld listens sees an unreachable rig; tests that
     // start one mean a rig that is there.
@@ -103,14 +103,6 @@ int RecordingSimBackend::write(const std::uint8_t* data, std::size_t n, std::siz
 std::vector<FrequencyArrival> RecordingSimBackend::arrivals() const {
     std::lock_guard lock(mutex_);
     return arrivals_;
-}
-
-void QtLinkPump::processEvents() {
-    QCoreApplication::processEvents();
-}
-
-void QtLinkPump::post(std::function<void()> task) {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
 }
 
 }  // namespace kt6::testing

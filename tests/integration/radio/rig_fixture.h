@@ -14,7 +14,6 @@
 
 #include "link/bytes.h"
 #include "link/comm32.h"
-#include "link/event_pump.h"
 #include "link/frame.h"
 #include "link/serial_backend.h"
 #include "sim/simulated_serial_backend.h"
@@ -46,7 +45,6 @@ class ChildProcess {
     explicit ChildProcess(pid_t pid) : pid_(pid) {}
     pid_t pid_ = -1;
 };
-
 
 // rigctld serving Hamlib's dummy rig on 127.0.0.1:port.
 std::optional<ChildProcess> startRigctld(int port);
@@ -83,18 +81,6 @@ class RecordingSimBackend : public SerialBackend {
     FrameReceiver rx_;
     mutable std::mutex mutex_;
     std::vector<FrequencyArrival> arrivals_;
-};
-
-// The window's pump in miniature: Qt events run, waits end when the controller answers.
-class QtLinkPump : public EventPump {
-  public:
-    explicit QtLinkPump(Comm32& port) : port_(port) {}
-    void processEvents() override;
-    void waitForInput(std::chrono::milliseconds timeout) override { port_.WaitForInput(timeout); }
-    void post(std::function<void()> task) override;
-
-  private:
-    Comm32& port_;
 };
 
 }  // namespace kt6::testing

@@ -12,7 +12,7 @@
 #include "link/link.h"
 #include "link/status.h"
 #include "sim_process.h"
-#include "support/queued_pump.h"
+#include "support/pty_peer.h"
 
 namespace kt6::testing {
 namespace {
@@ -21,24 +21,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 // The console's event loop in miniature: the link timer on the real clock, waits on the port.
-class WallClockPump : public QueuedPump {
-  public:
-    WallClockPump(Comm32& port, Link& link) : port_(port), link_(link) {}
-    void processEvents() override {
-        runPosted();
-        const auto now = std::chrono::steady_clock::now();
-        while (next_ <= now) {
-            next_ += kLinkTick;
-            link_.LinkTimerTick();
-        }
-    }
-    void waitForInput(std::chrono::milliseconds timeout) override { port_.WaitForInput(timeout); }
-
-  private:
-    Comm32& port_;
-    Link& link_;
-    std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now() + kLinkTick;
-};
 
 class Kt6SimProcess : public ::testing::Test {
   protected:
@@ -54,19 +36,20 @@ class Kt6SimProcess : public ::testing::Test {
     // The console's side of the cable, on the symbolic link kt6-sim made.
     struct Console {
         explicit Console(const fs::path& device)
-            : port(makePlatformSerialBackend(), nullptr), pump(port, link), link(port, pump) {
+            : port(makePlatformSerialBackend(), nullptr), pump(port), link(port) {
+            pump.attach(&link);
             opened = port.OpenPort(device.string());
             if (opened == 0) opened = port.SetPortParams(19200, 'n', 8, 1, 'N');
             link.ExchangeEnabled = true;
         }
         std::optional<StatusRecord> status() {
-            if (link.SendCommand(1, {}, false, 4, 200) != 0) return std::nullopt;
-            Bytes record = link.RxPayload();
+            if (pump.send(1, {}, false, 4, 200) != 0) return std::nullopt;
+            Bytes record = pump.lastReply;
             record.insert(record.begin(), 2, 0);
             return decodeStatusRecord(record);
         }
         Comm32 port;
-        WallClockPump pump;
+        RealTimePump pump;
         Link link;
         int opened = -1;
     };
@@ -96,7 +79,7 @@ TEST_F(Kt6SimProcess, AnswersStatusAndKeysOverThePseudoTerminal) {
     EXPECT_EQ(status->firmwareMinor, 13);
     EXPECT_EQ(status->drivers, 3);
 
-    ASSERT_EQ(console.link.SendCommand(8, {7}, false, 4, 100), 0);
+    ASSERT_EQ(console.pump.send(8, {7}, false, 4, 100), 0);
     const auto after = console.status();
     ASSERT_TRUE(after);
     EXPECT_EQ(after->frequency, 7050);
@@ -131,7 +114,7 @@ TEST_F(Kt6SimProcess, MemoryWrittenOverTheLineIsInTheFileAfterExit) {
         data[0] = 7;
         data[3] = 0xD2;
         data[4] = 0x04;
-        ASSERT_EQ(console.link.SendCommand(4, data, true, 4, 6000), 0);
+        ASSERT_EQ(console.pump.send(4, data, true, 4, 6000), 0);
         console.port.ClosePort();
         ASSERT_EQ(sim.stop(SIGTERM, 5s), 0);
     }
@@ -140,9 +123,9 @@ TEST_F(Kt6SimProcess, MemoryWrittenOverTheLineIsInTheFileAfterExit) {
     // A new run starts from the saved memory.
     SimProcess again({"--link", link.string(), "--memory", memory.string()}, 10s);
     Console console(link);
-    ASSERT_EQ(console.link.SendCommand(5, {7, 0}, false, 4, 100), 0);
-    EXPECT_EQ(console.link.RxPayload().at(1), 0xD2);
-    EXPECT_EQ(console.link.RxPayload().at(2), 0x04);
+    ASSERT_EQ(console.pump.send(5, {7, 0}, false, 4, 100), 0);
+    EXPECT_EQ(console.pump.lastReply.at(1), 0xD2);
+    EXPECT_EQ(console.pump.lastReply.at(2), 0x04);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ class BlockingExchangeTest : public ::testing::Test {
   protected:
     BlockingExchangeTest()
         : port(std::make_unique<FakeSerialBackend>(wire), nullptr),
-          link(port, pump),
+          link(port),
           waiter(clock, [this] { return !wire.input.empty(); }),
           controller(clock, [this](const Bytes& bytes) { wire.feedReceived(bytes); }) {
         port.OpenPort("bio1");
@@ -62,7 +62,7 @@ TEST_F(BlockingExchangeTest, aSilentControllerGetsEveryTryOnTheClocksTicksThen25
 }
 
 TEST_F(BlockingExchangeTest, aReplyReadInOneGulpWithNoiseAndThePollsReplyCompletesIt) {
-    link.PostCommand(1, {});
+    link.requestPoll();
     const auto polled = static_cast<std::uint8_t>(link.LastPostedSequence);
     controller.script = [&](const Bytes& c) {
         if (c[1] == 1) return std::vector<Piece>{};
@@ -90,7 +90,7 @@ TEST_F(BlockingExchangeTest, aReplyReadInOneGulpWithNoiseAndThePollsReplyComplet
     EXPECT_EQ(answers.count, 1);
     EXPECT_EQ(link.MissedPolls, 0);
     EXPECT_TRUE(wire.input.empty());
-    const auto kept = link.takeKeptPollReply();
+    const auto kept = link.takePollReply();
     ASSERT_TRUE(kept);
     EXPECT_EQ((*kept)[0], polled);
 }
@@ -105,7 +105,7 @@ TEST_F(BlockingExchangeTest, aLateReplyToTheFirstTryCompletesTheSecond) {
     EXPECT_EQ(clock.now(), 190ms);
 }
 
-TEST_F(BlockingExchangeTest, itPutsTheSameFramesOnTheWireAsTheNestedExchange) {
+TEST_F(BlockingExchangeTest, itPutsTheSameFramesOnTheWireAsTheQueuedExchange) {
     controller.script = [](const Bytes& c) {
         return std::vector<Piece>{{20ms, replyFrame(c[0], 0)}};
     };
@@ -121,8 +121,9 @@ TEST_F(BlockingExchangeTest, itPutsTheSameFramesOnTheWireAsTheNestedExchange) {
         }
     };
     link.TxSequence = 126;
-    ASSERT_EQ(link.SendCommand(3, {0xF5, 0x1B}, true, 4, 100), 0);
-    ASSERT_EQ(link.SendCommand(8, {7}, false, 4, 100), 0);
+    pump.attach(&link);
+    ASSERT_EQ(pump.send(3, {0xF5, 0x1B}, true, 4, 100), 0);
+    ASSERT_EQ(pump.send(8, {7}, false, 4, 100), 0);
     wire.onWrite = [this](const Bytes& bytes) { controller.writeFrame(bytes); };
     link.TxSequence = 126;
     ASSERT_EQ(link.SendCommandBlocking(Command{3, {0xF5, 0x1B}, true, 4, 100ms}, waiter).status, 0);
@@ -137,22 +138,28 @@ TEST_F(BlockingExchangeTest, itPutsTheSameFramesOnTheWireAsTheNestedExchange) {
     EXPECT_EQ(controller.frames[1].content[0], 0x00);
 }
 
-TEST_F(BlockingExchangeTest, itKeepsTheGuardsOfTheNestedExchange) {
-    // Not while another exchange (or a held sequence's pause) waits: nothing moves.
-    {
-        Link::Wait pause(link);
-        EXPECT_EQ(link.SendCommandBlocking(Command{8, {1}, false, 4, 100ms}, waiter).status,
-                  kNoReply);
-    }
-    EXPECT_EQ(link.TxSequence, 12);
-    // Not enabled, or no port: the sequence advances, nothing goes out, no time passes.
-    link.ExchangeEnabled = false;
+TEST_F(BlockingExchangeTest, itKeepsTheGuardsOfTheQueuedExchange) {
+    // Not while a queued exchange is in flight: it would take that one's reply.
+    link.send(Command{8, {2}, false, 1, 100ms}, {});
+    const auto written = wire.written.size();
     EXPECT_EQ(link.SendCommandBlocking(Command{8, {1}, false, 4, 100ms}, waiter).status, kNoReply);
+    EXPECT_EQ(wire.written.size(), written);
     EXPECT_EQ(link.TxSequence, 13);
-    link.ExchangeEnabled = true;
-    port.ClosePort();
+    link.shutDown();
     EXPECT_EQ(link.SendCommandBlocking(Command{8, {1}, false, 4, 100ms}, waiter).status, kNoReply);
     EXPECT_EQ(link.TxSequence, 14);
+    wire.written.clear();
+    Link fresh(port);
+    fresh.ExchangeEnabled = true;
+    ASSERT_EQ(fresh.TxSequence, 12);
+    // Not enabled, or no port: the sequence advances, nothing goes out, no time passes.
+    fresh.ExchangeEnabled = false;
+    EXPECT_EQ(fresh.SendCommandBlocking(Command{8, {1}, false, 4, 100ms}, waiter).status, kNoReply);
+    EXPECT_EQ(fresh.TxSequence, 13);
+    fresh.ExchangeEnabled = true;
+    port.ClosePort();
+    EXPECT_EQ(fresh.SendCommandBlocking(Command{8, {1}, false, 4, 100ms}, waiter).status, kNoReply);
+    EXPECT_EQ(fresh.TxSequence, 14);
     EXPECT_TRUE(wire.written.empty());
     EXPECT_EQ(clock.now(), 0ms);
     EXPECT_EQ(waiter.waits, 0);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 #include "link/link.h"
 #include "support/fake_pump.h"
@@ -37,7 +38,7 @@ Bytes replyFrame(std::uint8_t seq, std::uint8_t status, Bytes data = {}) {
 
 class ExchangeTest : public ::testing::Test {
   protected:
-    ExchangeTest() : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port, pump) {
+    ExchangeTest() : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port) {
         pump.attach(&link);
         pump.inputWaiting = [this] { return !wire.input.empty(); };
         port.OpenPort("bio1");
@@ -66,7 +67,7 @@ class ExchangeTest : public ::testing::Test {
 
 TEST_F(ExchangeTest, replyWithTheSequenceByteEndsTheExchangeWithItsStatus) {
     answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
-    EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
+    EXPECT_EQ(pump.send(8, {5}, false, 4, 100), 0);
     EXPECT_EQ(wire.written,
               (Bytes{0xF5, 0x0D, 0x08, 0x05, frameChecksum(Bytes{0x0D, 0x08, 0x05}), 0xFA}));
     EXPECT_EQ(link.TxSequence, 13);
@@ -80,7 +81,7 @@ TEST_F(ExchangeTest, framesWithOtherSequencesAreDroppedAndTheWaitGoesOn) {
         return both;
     });
     link.MissedPolls = 5;
-    EXPECT_EQ(link.SendCommand(3, {0x58, 0x1B}, true, 4, 100), 3);
+    EXPECT_EQ(pump.send(3, {0x58, 0x1B}, true, 4, 100), 3);
     EXPECT_EQ(framesIn(wire.written).size(), 1u);
     EXPECT_EQ(link.MissedPolls, 0);
 }
@@ -92,7 +93,7 @@ TEST_F(ExchangeTest, lateReplyToAnEarlierTryOfTheSameCallIsAccepted) {
         if (++writes == 2)
             pump.at(pump.now() + 20ms, [&] { wire.feedReceived(replyFrame(0x0D, 0)); });
     };
-    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), 0);
+    EXPECT_EQ(pump.send(8, {13}, false, 4, 100), 0);
     auto frames = framesIn(wire.written);
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[0], frames[1]);
@@ -100,7 +101,7 @@ TEST_F(ExchangeTest, lateReplyToAnEarlierTryOfTheSameCallIsAccepted) {
 
 TEST_F(ExchangeTest, noControllerGivesFourIdenticalFramesThen255) {
     const auto start = pump.now();
-    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     auto frames = framesIn(wire.written);
     ASSERT_EQ(frames.size(), 4u);
     for (const auto& f : frames) EXPECT_EQ(f, (Bytes{0x0D, 0x08, 0x0D}));
@@ -113,7 +114,7 @@ TEST_F(ExchangeTest, noControllerGivesFourIdenticalFramesThen255) {
 TEST_F(ExchangeTest, tryEndsAtTheFirstTickThatExceedsTheTimeOut) {
     std::vector<std::chrono::milliseconds> sends;
     wire.onWrite = [&](const Bytes&) { sends.push_back(pump.now()); };
-    link.SendCommand(1, {}, false, 2, 200);
+    pump.send(1, {}, false, 2, 200);
     ASSERT_EQ(sends.size(), 2u);
     // Ticks every 50 ms: WaitedMs reaches 250 on the fifth tick after the send.
     EXPECT_GE(sends[1] - sends[0], 200ms);
@@ -122,7 +123,7 @@ TEST_F(ExchangeTest, tryEndsAtTheFirstTickThatExceedsTheTimeOut) {
 
 TEST_F(ExchangeTest, disabledExchangeSendsNothingButAdvancesTheSequence) {
     link.ExchangeEnabled = false;
-    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_TRUE(wire.written.empty());
     EXPECT_EQ(link.TxSequence, 13);
 }
@@ -130,7 +131,7 @@ TEST_F(ExchangeTest, disabledExchangeSendsNothingButAdvancesTheSequence) {
 TEST_F(ExchangeTest, closedPortGivesUpAtOnceButAdvancesTheSequence) {
     port.ClosePort();
     const auto start = pump.now();
-    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_EQ(pump.now(), start);
     EXPECT_EQ(link.TxSequence, 13);
     EXPECT_TRUE(wire.written.empty());
@@ -138,19 +139,19 @@ TEST_F(ExchangeTest, closedPortGivesUpAtOnceButAdvancesTheSequence) {
 
 TEST_F(ExchangeTest, clearingExchangeEnabledDuringAWaitEndsTheTries) {
     pump.at(30ms, [&] { link.ExchangeEnabled = false; });
-    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_EQ(framesIn(wire.written).size(), 1u);
 }
 
 TEST_F(ExchangeTest, sequenceWrapsAt127ForBothOperations) {
     link.TxSequence = 127;
-    link.SendCommand(8, {1}, false, 1, 0);
+    pump.send(8, {1}, false, 1, 0);
     EXPECT_EQ(link.TxSequence, 0);
     link.TxSequence = 127;
-    link.SendCommand(8, {1}, true, 1, 0);
+    pump.send(8, {1}, true, 1, 0);
     EXPECT_EQ(link.TxSequence, 0x80);
     link.TxSequence = 127;
-    link.PostCommand(1, {});
+    link.requestPoll();
     EXPECT_EQ(link.TxSequence, 128);
     EXPECT_EQ(link.LastPostedSequence, 128);
     EXPECT_EQ(link.LastPostedCommand, 1);
@@ -160,115 +161,99 @@ TEST_F(ExchangeTest, sequenceWrapsAt127ForBothOperations) {
     EXPECT_EQ(frames[1][0], 0x80);
     EXPECT_EQ(frames[2], (Bytes{0x80, 0x01}));
     // A flagged sequence is masked before the next choice.
-    link.PostCommand(1, {});
+    link.requestPoll();
     EXPECT_EQ(link.TxSequence, 1);
 }
 
-TEST_F(ExchangeTest, elementLengthReplyLeavesDataThenChecksumInRxPayload) {
+TEST_F(ExchangeTest, elementLengthReplyGivesItsDataWithoutTheChecksum) {
     const Bytes lengths{0x10, 0x27, 0x20, 0x4E, 0x30, 0x75, 0x40, 0x1F};
     answerWith([&](const Bytes& c) { return replyFrame(c[0], 0, lengths); });
-    ASSERT_EQ(link.SendCommand(9, {}, false, 4, 100), 0);
-    Bytes expected = lengths;
-    Bytes content{0x0D, 0x00};
-    content.insert(content.end(), lengths.begin(), lengths.end());
-    expected.push_back(frameChecksum(content));
-    EXPECT_EQ(link.RxPayload(), expected);
+    ASSERT_EQ(pump.send(9, {}, false, 4, 100), 0);
+    EXPECT_EQ(pump.lastReply, lengths);
 }
 
-TEST_F(ExchangeTest, postCommandSendsOnceWithoutWaiting) {
+TEST_F(ExchangeTest, thePollRequestGoesOutAtOnceWithoutWaiting) {
     link.ExchangeEnabled = false;
-    link.PostCommand(1, {});
+    EXPECT_TRUE(link.requestPoll());
     EXPECT_EQ(wire.written, (Bytes{0xF5, 0x0D, 0x01, 0x59, 0xFA}));
     EXPECT_EQ(pump.waits, 0);
+    EXPECT_FALSE(link.busy());
 }
 
-TEST_F(ExchangeTest, workAskedForDuringAWaitRunsAfterTheExchangeReturns) {
-    std::vector<std::string> order;
+TEST_F(ExchangeTest, aCommandAskedForDuringAnExchangeIsQueuedAndGoesOutAfterIt) {
     answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
-    wire.onWrite = [&, inner = wire.onWrite](const Bytes& b) {
-        order.push_back("write");
-        inner(b);
-    };
+    std::optional<std::uint8_t> queued;
     pump.at(0ms, [&] {
         EXPECT_TRUE(link.busy());
-        // A nested exchange is refused outright ...
-        EXPECT_EQ(link.SendCommand(3, {1, 2}, true, 4, 100), kNoReply);
-        // ... and deferred work waits for the running one.
-        link.whenIdle([&] {
-            order.push_back("deferred");
-            EXPECT_EQ(link.SendCommand(3, {1, 2}, true, 4, 100), 0);
-        });
+        link.send(Command{3, {1, 2}, true, 4, 100ms}, [&](const Outcome& o) { queued = o.status; });
     });
-    EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
-    order.push_back("returned");
-    EXPECT_EQ(link.deferredCount(), 1u);
+    EXPECT_EQ(pump.send(8, {5}, false, 4, 100), 0);
     pump.advance(50ms);
-    EXPECT_EQ(order, (std::vector<std::string>{"write", "returned", "deferred", "write"}));
-    EXPECT_EQ(link.deferredCount(), 0u);
-}
-
-TEST_F(ExchangeTest, heldSequenceSendsItsOwnKeysButNothingStartsInItsPauses) {
-    answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
-    bool deferredRan = false;
-    {
-        Link::Hold sequence(link);
-        EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), 0);
-        link.whenIdle([&] { deferredRan = true; });
-        {
-            // A pause of the sequence: whatever runs meanwhile may not send.
-            Link::Wait pause(link);
-            EXPECT_EQ(link.SendCommand(3, {1, 2}, true, 4, 100), kNoReply);
-        }
-        EXPECT_EQ(link.SendCommand(8, {8}, false, 4, 100), 0);
-        pump.advance(50ms);
-        EXPECT_FALSE(deferredRan);
-    }
-    pump.advance(50ms);
-    EXPECT_TRUE(deferredRan);
+    ASSERT_TRUE(queued);
+    EXPECT_EQ(*queued, 0);
     const auto frames = framesIn(wire.written);
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0][2], 13);
-    EXPECT_EQ(frames[1][2], 8);
+    EXPECT_EQ(frames[0][1], 8);
+    EXPECT_EQ(frames[1][1], 3);
+    EXPECT_FALSE(link.busy());
 }
 
-TEST_F(ExchangeTest, deferredExchangeTimesOutLikeAnyOther) {
-    // Nothing answers. Deferred work must not run inside a link tick, where the timer that
-    // times its own exchange out could not tick again.
-    bool ran = false;
-    std::uint8_t result = 0;
-    pump.at(0ms, [&] {
-        link.whenIdle([&] {
-            result = link.SendCommand(3, {1, 2}, true, 2, 100);
-            ran = true;
-        });
-    });
-    EXPECT_EQ(link.SendCommand(8, {5}, false, 1, 100), kNoReply);
-    EXPECT_FALSE(ran);
+TEST_F(ExchangeTest, heldWorkSendsItsOwnCommandsAndOthersWaitForItsEnd) {
+    answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
+    std::optional<std::uint8_t> other;
+    bool polled = true;
+    {
+        Link::Hold sequence(link);
+        EXPECT_EQ(pump.exchange(Command{8, {13}, false, 4, 100ms}, Link::Lane::Held).status, 0);
+        link.send(Command{3, {1, 2}, true, 4, 100ms}, [&](const Outcome& o) { other = o.status; });
+        polled = link.requestPoll();
+        EXPECT_EQ(pump.exchange(Command{8, {8}, false, 4, 100ms}, Link::Lane::Held).status, 0);
+        pump.advance(500ms);
+        EXPECT_FALSE(other);
+    }
+    EXPECT_FALSE(polled);
     pump.advance(50ms);
-    EXPECT_TRUE(ran);
-    EXPECT_EQ(result, kNoReply);
+    ASSERT_TRUE(other);
+    EXPECT_EQ(*other, 0);
+    const auto frames = framesIn(wire.written);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0][2], 13);
+    EXPECT_EQ(frames[1][2], 8);
+    EXPECT_EQ(frames[2][1], 3);
+}
+
+TEST_F(ExchangeTest, aQueuedCommandTimesOutLikeAnyOther) {
+    // Nothing answers: the queued command gets its own tries once the first has used up its.
+    std::optional<std::uint8_t> result;
+    pump.at(0ms, [&] {
+        link.send(Command{3, {1, 2}, true, 2, 100ms}, [&](const Outcome& o) { result = o.status; });
+    });
+    EXPECT_EQ(pump.send(8, {5}, false, 1, 100), kNoReply);
+    EXPECT_FALSE(result);
+    pump.advance(400ms);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(*result, kNoReply);
     EXPECT_EQ(framesIn(wire.written).size(), 3u);
 }
 
-TEST_F(ExchangeTest, shutDownRefusesExchangesAndDropsDeferredWork) {
-    answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
-    bool ran = false;
-    pump.at(0ms, [&] {
-        link.whenIdle([&] { ran = true; });
-        link.shutDown();
-    });
-    // The frame already on its way may still be answered; nothing after it runs.
-    link.SendCommand(8, {5}, false, 4, 100);
-    pump.advance(100ms);
-    EXPECT_FALSE(ran);
+TEST_F(ExchangeTest, shutDownEndsWaitingCommandsUnsentAndRefusesNewOnes) {
+    std::vector<std::uint8_t> ended;
+    link.send(Command{8, {5}, false, 4, 100ms},
+              [&](const Outcome& o) { ended.push_back(o.status); });
+    link.send(Command{8, {6}, false, 4, 100ms},
+              [&](const Outcome& o) { ended.push_back(o.status); });
     const auto sent = wire.written.size();
-    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
-    link.PostCommand(1, {});
+    link.shutDown();
+    EXPECT_EQ(ended, (std::vector<std::uint8_t>{kNoReply, kNoReply}));
+    EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_FALSE(link.requestPoll());
+    pump.advance(500ms);
     EXPECT_EQ(wire.written.size(), sent);
+    EXPECT_FALSE(link.busy());
 }
 
 TEST_F(ExchangeTest, thePollsReplyReceivedDuringAnExchangeIsKeptForThePoll) {
-    link.PostCommand(1, {});
+    link.requestPoll();
     const auto polled = static_cast<std::uint8_t>(link.LastPostedSequence);
     // The status reply comes in first, then the key's own reply.
     answerWith([&](const Bytes& c) {
@@ -277,15 +262,15 @@ TEST_F(ExchangeTest, thePollsReplyReceivedDuringAnExchangeIsKeptForThePoll) {
         both.insert(both.end(), mine.begin(), mine.end());
         return both;
     });
-    EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
-    auto kept = link.takeKeptPollReply();
+    EXPECT_EQ(pump.send(8, {5}, false, 4, 100), 0);
+    auto kept = link.takePollReply();
     ASSERT_TRUE(kept);
     EXPECT_EQ(*kept, (Bytes{polled, 0, 13, 1, frameChecksum(Bytes{polled, 0, 13, 1})}));
     // Taken once; and a newer request outdates a kept reply.
-    EXPECT_FALSE(link.takeKeptPollReply());
-    EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
-    link.PostCommand(1, {});
-    EXPECT_FALSE(link.takeKeptPollReply());
+    EXPECT_FALSE(link.takePollReply());
+    EXPECT_EQ(pump.send(8, {5}, false, 4, 100), 0);
+    link.requestPoll();
+    EXPECT_FALSE(link.takePollReply());
 }
 
 TEST_F(ExchangeTest, aDeviceLostDuringTheWaitClosesThePortAndEndsTheExchangeAtOnce) {
@@ -295,7 +280,7 @@ TEST_F(ExchangeTest, aDeviceLostDuringTheWaitClosesThePortAndEndsTheExchangeAtOn
         EXPECT_FALSE(port.IsOpen());
     });
     pump.at(20ms, [&] { wire.unplug(); });
-    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_EQ(losses, 1);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(port.DeviceLost());
@@ -305,7 +290,7 @@ TEST_F(ExchangeTest, aDeviceLostDuringTheWaitClosesThePortAndEndsTheExchangeAtOn
     // Later exchanges give up at once, without waiting or writing, and report nothing new.
     const auto waits = pump.waits;
     const auto written = wire.written.size();
-    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_EQ(pump.waits, waits);
     EXPECT_EQ(wire.written.size(), written);
     EXPECT_EQ(losses, 1);
@@ -317,26 +302,10 @@ TEST_F(ExchangeTest, aDeviceLostDuringTheWaitClosesThePortAndEndsTheExchangeAtOn
 
 TEST_F(ExchangeTest, aWriteThatFindsTheDeviceGoneEndsTheExchangeBeforeAnyWait) {
     wire.unplug();
-    EXPECT_EQ(link.SendCommand(8, {13}, false, 4, 100), kNoReply);
+    EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(port.DeviceLost());
     EXPECT_EQ(pump.waits, 0);
-}
-
-TEST_F(ExchangeTest, receiveFrameTakesOneFrameAtATime) {
-    wire.feedReceived(replyFrame(0x21, 0, {1}));
-    wire.feedReceived(replyFrame(0x22, 0, {2}));
-    ASSERT_TRUE(link.ReceiveFrame());
-    EXPECT_EQ(link.RxPayload()[0], 0x21);
-    ASSERT_TRUE(link.ReceiveFrame());
-    EXPECT_EQ(link.RxPayload()[0], 0x22);
-    EXPECT_FALSE(link.ReceiveFrame());
-}
-
-TEST_F(ExchangeTest, idleLinkRunsWorkAtOnce) {
-    bool ran = false;
-    link.whenIdle([&] { ran = true; });
-    EXPECT_TRUE(ran);
 }
 
 TEST_F(ExchangeTest, oversizedContentIsRefusedNotCut) {
@@ -348,7 +317,7 @@ TEST_F(ExchangeTest, oversizedContentIsRefusedNotCut) {
     EXPECT_FALSE(link.WriteFrame(Bytes(256, 0x01)));
     EXPECT_TRUE(wire.written.empty());
     EXPECT_EQ(warnings.count, 1);
-    EXPECT_EQ(link.SendCommand(4, Bytes(254, 0x01), true, 1, 0), kNoReply);
+    EXPECT_EQ(pump.send(4, Bytes(254, 0x01), true, 1, 0), kNoReply);
     EXPECT_TRUE(wire.written.empty());
     link.setObserver(nullptr);
 }
@@ -362,7 +331,7 @@ TEST_F(ExchangeTest, linkTickPaintsLampsCountsAndBlinksEveryFifthTick) {
         void blinkStep() override { ++blinks; }
     } paint;
     link.setObserver(&paint);
-    link.PostCommand(1, {});
+    link.requestPoll();
     EXPECT_EQ(paint.tx.back(), NamedColour::clLime);
     for (int i = 0; i < 4; ++i) link.LinkTimerTick();
     EXPECT_EQ(paint.blinks, 0);
@@ -373,7 +342,6 @@ TEST_F(ExchangeTest, linkTickPaintsLampsCountsAndBlinksEveryFifthTick) {
     EXPECT_EQ(paint.blinks, 1);
     EXPECT_EQ(link.BlinkTicks, 0);
     EXPECT_EQ(paint.rx.back(), NamedColour::clAqua);
-    EXPECT_EQ(link.WaitedMs, 250);
     link.setObserver(nullptr);
 }
 

@@ -1,6 +1,8 @@
 // Status decoding and the poll tick, on an in-memory port with a recording view.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <functional>
 
 #include "link/status_poll.h"
@@ -95,7 +97,7 @@ struct RecordingView : PollView {
 
 class PollTest : public ::testing::Test {
   protected:
-    PollTest() : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port, pump) {
+    PollTest() : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port) {
         pump.attach(&link);
         port.OpenPort("bio1");
         poll.emplace(link, view);
@@ -229,30 +231,25 @@ TEST_F(PollTest, shortReplyCountsAsAnswerButIsNotDecoded) {
     EXPECT_EQ(poll->shortReplies, 1);
 }
 
-TEST_F(PollTest, tickInsideAWaitingExchangeLeavesInputAndSequenceAlone) {
+TEST_F(PollTest, aTickDuringAnExchangeSendsItsRequestOnlyOnceTheExchangeIsOver) {
     link.ExchangeEnabled = true;
-    int ticksInside = 0;
-    std::int32_t sequenceInside = 0;
-    pump.at(std::chrono::milliseconds(20), [&] {
-        sequenceInside = link.TxSequence;
-        poll->tick();
-        ++ticksInside;
-        EXPECT_EQ(link.TxSequence, sequenceInside);
-        // The reply of the waiting exchange arrives; the poll must not take it.
-        wire.feedReceived(
-            encodeFrame(Bytes{static_cast<std::uint8_t>(link.TxSequence), 0}).value());
-        poll->tick();
-    });
-    EXPECT_EQ(link.SendCommand(8, {5}, false, 4, 100), 0);
-    EXPECT_EQ(ticksInside, 1);
+    std::optional<std::uint8_t> status;
+    link.send(Command{8, {5}, false, 4, std::chrono::milliseconds(100)},
+              [&](const Outcome& o) { status = o.status; });
+    const auto exchangeSequence = static_cast<std::uint8_t>(link.TxSequence);
+    const auto written = wire.written.size();
+    poll->tick();
+    // Nothing goes out under the exchange: its frame is the last on the wire.
+    EXPECT_EQ(wire.written.size(), written);
     EXPECT_EQ(view.calls.back(), "rig");
-    // Both ticks' receive and post steps run once the exchange has returned: one request.
-    EXPECT_EQ(poll->pendingTicks(), 2);
-    const auto before = link.TxSequence;
+    wire.feedReceived(encodeFrame(Bytes{exchangeSequence, 0}).value());
     pump.advance(std::chrono::milliseconds(0));
-    EXPECT_EQ(poll->pendingTicks(), 0);
-    EXPECT_EQ(link.TxSequence, (before & 0x7F) + 1);
-    EXPECT_EQ(link.LastPostedSequence, link.TxSequence);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status, 0);
+    // Then the request, at once, with the next sequence.
+    EXPECT_GT(wire.written.size(), written);
+    EXPECT_EQ(link.LastPostedSequence, (exchangeSequence & 0x7F) + 1);
+    EXPECT_FALSE(link.busy());
 }
 
 TEST_F(PollTest, ticksWhileHeldWorkPausesAreNotCountedAsSilent) {
@@ -264,7 +261,6 @@ TEST_F(PollTest, ticksWhileHeldWorkPausesAreNotCountedAsSilent) {
         // A service sequence holds the link through a long pause: 60 ticks go by.
         Link::Hold hold(link);
         for (int i = 0; i < 60; ++i) poll->tick();
-        EXPECT_EQ(poll->pendingTicks(), 0);
     }
     pump.advance(std::chrono::milliseconds(0));
     EXPECT_TRUE(poll->ControllerOnline);
@@ -327,7 +323,7 @@ class BusyPollTest : public PollTest {
         while (pump.now() < until) {
             if (pump.now() >= nextKey) {
                 nextKey += every;
-                link.SendCommand(8, {5}, false, 4, 100);
+                pump.send(8, {5}, false, 4, 100);
                 ++keys;
                 // The event loop between two clicks: posted work runs there.
                 pump.advance(ms(0));

@@ -4,7 +4,7 @@
 
 #include "memory/block_transfer.h"
 #include "memory/setup_log.h"
-#include "scripted_transfer.h"
+#include "support/scripted_transfer.h"
 
 namespace kt6 {
 namespace {
@@ -19,7 +19,7 @@ TEST_F(ReadBlockTest, FourByteFieldsWithTheTopBitSetAreLoggedNegative) {
     replyWith({0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x05, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4});
     std::vector<std::string> shown;
     transfer.setLogSink([&](std::string_view line) { shown.emplace_back(line); });
-    ASSERT_FALSE(transfer.ReadBlockToLog(3, UseroffsLayout, "Useroffs1"));
+    ASSERT_FALSE(readBlock(3, UseroffsLayout, "Useroffs1"));
     EXPECT_EQ(transfer.logText(),
               "[Useroffs1]\r\noffset1=-1\r\noffset2=5\r\noffset3=-2\r\noffset4=67305985\r\n\r\n");
     // Whoever shows the log gets the same lines, without their line ends.
@@ -38,13 +38,13 @@ TEST_F(ReadBlockTest, TextDropsZeroBytesWhereverTheyStand) {
     data[11] = 'C';
     data[20] = 0xE8;  // an 8-bit character stays a single byte
     replyWith(data);
-    ASSERT_FALSE(transfer.ReadBlockToLog(1, UserLayout1, "User"));
+    ASSERT_FALSE(readBlock(1, UserLayout1, "User"));
     EXPECT_NE(transfer.logText().find("\r\nwelcome=ABC\xE8\r\n"), std::string::npos);
 }
 
 TEST_F(ReadBlockTest, ChecksumIsReadButNeverLoggedAndExtraBytesAreIgnored) {
     replyWith({0x77, 1, 0, 2, 0, 3, 0, 4, 0, 0xAA, 0xBB, 0xCC});
-    ASSERT_FALSE(transfer.ReadBlockToLog(37, FactoryTuneLayout, "FactoryTune1"));
+    ASSERT_FALSE(readBlock(37, FactoryTuneLayout, "FactoryTune1"));
     EXPECT_EQ(transfer.logText(),
               "[FactoryTune1]\r\nTune1=1\r\nTune2=2\r\nTune3=3\r\nTune4=4\r\n\r\n");
 }
@@ -52,7 +52,7 @@ TEST_F(ReadBlockTest, ChecksumIsReadButNeverLoggedAndExtraBytesAreIgnored) {
 TEST_F(ReadBlockTest, AReplyOneByteShortLogsEveryFieldButTheLastThenTheDataError) {
     // Eight of the nine bytes: the frame's checksum byte must not stand in for the ninth.
     replyWith({0, 1, 0, 2, 0, 3, 0, 4});
-    EXPECT_TRUE(transfer.ReadBlockToLog(37, FactoryTuneLayout, "FactoryTune1"));
+    EXPECT_TRUE(readBlock(37, FactoryTuneLayout, "FactoryTune1"));
     EXPECT_EQ(transfer.logText(),
               "[FactoryTune1]\r\nTune1=1\r\nTune2=2\r\nTune3=3\r\nErrore nei dati.\r\n");
     EXPECT_EQ(transfer.fileText(), transfer.logText());
@@ -60,7 +60,7 @@ TEST_F(ReadBlockTest, AReplyOneByteShortLogsEveryFieldButTheLastThenTheDataError
 
 TEST_F(ReadBlockTest, AFailedReadLogsNothing) {
     controller.answering = false;
-    EXPECT_TRUE(transfer.ReadBlockToLog(0, FactoryLayout2, "Factory"));
+    EXPECT_TRUE(readBlock(0, FactoryLayout2, "Factory"));
     EXPECT_EQ(transfer.logText(), "");
     EXPECT_EQ(controller.commands(5).size(), 4u);  // four tries
 }
@@ -68,9 +68,9 @@ TEST_F(ReadBlockTest, AFailedReadLogsNothing) {
 TEST_F(ReadBlockTest, TheSelectorAddressesTheChosenUnitOnlyWhileLinked) {
     replyWith(Bytes(9, 0));
     transfer.setUnits({false, 2});
-    transfer.ReadBlockToLog(40, FactoryTuneLayout, "FactoryTune4");
+    readBlock(40, FactoryTuneLayout, "FactoryTune4");
     transfer.setUnits({true, 2});
-    transfer.ReadBlockToLog(40, FactoryTuneLayout, "FactoryTune4");
+    readBlock(40, FactoryTuneLayout, "FactoryTune4");
     const auto reads = controller.commands(5);
     ASSERT_EQ(reads.size(), 2u);
     EXPECT_EQ(Bytes(reads[0].begin() + 2, reads[0].end()), (Bytes{40, 0}));
@@ -86,7 +86,7 @@ TEST_F(ReadBlockTest, FileTextQuotesOnlyTextsThatReadingWouldChange) {
     const std::string message = "a \"b\" c";
     std::copy(message.begin(), message.end(), data.begin() + 88);
     replyWith(data);
-    ASSERT_FALSE(transfer.ReadBlockToLog(0, FactoryLayout2, "Factory"));
+    ASSERT_FALSE(readBlock(0, FactoryLayout2, "Factory"));
     // The log keeps the texts as they are: the panel shows them from there.
     EXPECT_EQ(LogText(transfer.logText(), "model"), "  KT6  ");
     EXPECT_NE(transfer.fileText().find("\r\nmodel=\"  KT6  \"\r\n"), std::string::npos);
@@ -101,7 +101,7 @@ TEST_F(ReadBlockTest, OnlyCarriageReturnAndLineFeedOfATextBecomeSpacesInTheFile)
     std::copy(model.begin(), model.end(), data.begin() + 35);
     data[45] = 0;  // a NUL inside the text is still dropped
     replyWith(data);
-    ASSERT_FALSE(transfer.ReadBlockToLog(0, FactoryLayout2, "Factory"));
+    ASSERT_FALSE(readBlock(0, FactoryLayout2, "Factory"));
     EXPECT_NE(transfer.fileText().find("\r\nmodel=A\x01\t\x1F\x7F\xFF  Z\x0B\x1A\xE8\r\n"),
               std::string::npos);
     // The log keeps the text as read: the panel shows it from there.

@@ -9,8 +9,8 @@
 
 #include "memory/setup_file.h"
 #include "memory/transfer_run.h"
-#include "scripted_transfer.h"
 #include "support/fake_scheduler.h"
+#include "support/scripted_transfer.h"
 #include "support/sim_link.h"
 
 namespace kt6 {
@@ -51,7 +51,7 @@ TEST_F(SteppedTransfer, ThePreambleWaitsAHundredMillisecondsThenTenPerStaleByteO
     int stepsRun = 0;
     std::optional<TransferEnd> ended;
     const auto started = now;
-    ASSERT_TRUE(run.start(true, {[&] { return ++stepsRun > 0; }}, {},
+    ASSERT_TRUE(run.start(true, {[&](TransferRun::StepDone done) { done(++stepsRun > 0); }}, {},
                           [&](TransferEnd end) { ended = end; }));
     // Exchanges are on at once; the settle pause is a timer, and nothing has been read.
     EXPECT_TRUE(s.link.ExchangeEnabled);
@@ -132,29 +132,29 @@ TEST_F(SteppedTransfer, ASecondWalkIsRefusedWhileOneRuns) {
 
 // --- the link, held ---
 
-TEST_F(SteppedTransfer, NothingElseReachesTheLinkBetweenTheWalksOwnExchanges) {
+TEST_F(SteppedTransfer, ACommandAskedForDuringTheWalkWaitsForItsEnd) {
     SimLink s(Firmware::V1_13);
     TransferRun run(*s.transfer, scheduler);
     ASSERT_TRUE(startBackup(run, s.version(), {}, {}));
-    bool deferredRan = false;
-    s.link->whenIdle([&] { deferredRan = true; });
-    // In the settle pause, and in the turn between two blocks: a key is refused, unsent.
-    EXPECT_EQ(s.link->SendCommand(8, {5}, false, 4, 100), kNoReply);
+    std::optional<std::uint8_t> key;
+    // In the settle pause, and in the turn between two blocks: a key waits, unsent.
+    s.link->send(Command{8, {5}, false, 4, 100ms}, [&](const Outcome& o) { key = o.status; });
     ASSERT_TRUE(fake.runOne());
     ASSERT_TRUE(fake.runOne());
-    EXPECT_EQ(s.link->SendCommand(8, {5}, false, 4, 100), kNoReply);
     s.pump.processEvents();
-    EXPECT_FALSE(deferredRan);
+    EXPECT_FALSE(key);
     EXPECT_EQ(s.codes(), std::vector<int>{5});
 
     while (fake.runNext(10ms)) {
     }
+    // The walk over, the key goes out after its last read.
+    for (int i = 0; i < 50 && !key; ++i) s.pump.advance(10ms);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(*key, 0);
+    std::vector<int> expected(68, 5);
+    expected.push_back(8);
+    EXPECT_EQ(s.codes(), expected);
     EXPECT_FALSE(s.link->busy());
-    s.pump.processEvents();
-    EXPECT_TRUE(deferredRan);
-    const std::vector<int> codes = s.codes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 8), 0);
-    EXPECT_EQ(codes.size(), 68u);
 }
 
 // --- ending early ---
@@ -164,10 +164,10 @@ TEST_F(SteppedTransfer, ACancelEndsTheWalkWhereItStandsEvenFromInsideAStep) {
     TransferRun run(*s.transfer, scheduler);
     int stepsRun = 0;
     bool told = false;
-    std::vector<TransferRun::BlockStep> steps(5, [&] {
+    std::vector<TransferRun::BlockStep> steps(5, [&](TransferRun::StepDone done) {
         // The third step's exchange is where a close would come in.
         if (++stepsRun == 3) run.cancel();
-        return true;
+        done(true);
     });
     ASSERT_TRUE(run.start(false, std::move(steps), {}, [&](TransferEnd) { told = true; }));
     while (fake.runNext(10ms)) {

@@ -6,7 +6,7 @@
 
 #include "memory/block_transfer.h"
 #include "memory/setup_log.h"
-#include "scripted_transfer.h"
+#include "support/scripted_transfer.h"
 
 namespace kt6 {
 namespace {
@@ -105,8 +105,8 @@ class WriteBlockTest : public ::testing::Test, protected testing::ScriptedTransf
 TEST_F(WriteBlockTest, ASectionWithoutKeysSendsNothingAndCountsAsDone) {
     const IniText ini("[Factory]\r\nmot_maxvel=1\r\n[Useroffs1]\r\n");
     transfer.setSourceIni(ini.open());
-    EXPECT_FALSE(transfer.WriteBlockFromFile(3, UseroffsLayout, "Useroffs1"));
-    EXPECT_FALSE(transfer.WriteBlockFromFile(4, UseroffsLayout, "Useroffs2"));
+    EXPECT_FALSE(writeBlock(3, UseroffsLayout, "Useroffs1"));
+    EXPECT_FALSE(writeBlock(4, UseroffsLayout, "Useroffs2"));
     EXPECT_TRUE(controller.received.empty());
     EXPECT_EQ(transfer.logText(), "");
 }
@@ -115,7 +115,7 @@ TEST_F(WriteBlockTest, AFileBlockGoesOutAddressedWithTheFlagAndLogsAnEmptyLine) 
     const IniText ini("[Useroffs1]\r\noffset1=-1\r\noffset4=2\r\n");
     transfer.setSourceIni(ini.open());
     transfer.setUnits({true, 1});
-    ASSERT_FALSE(transfer.WriteBlockFromFile(3, UseroffsLayout, "Useroffs1"));
+    ASSERT_FALSE(writeBlock(3, UseroffsLayout, "Useroffs1"));
     const auto writes = controller.commands(4);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_TRUE(writes[0][0] & 0x80);
@@ -128,7 +128,7 @@ TEST_F(WriteBlockTest, AWriteWithoutAnswerFailsAfterFourTries) {
     const IniText ini("[FactoryTune1]\r\nTune1=5\r\n");
     transfer.setSourceIni(ini.open());
     controller.answering = false;
-    EXPECT_TRUE(transfer.WriteBlockFromFile(37, FactoryTuneLayout, "FactoryTune1"));
+    EXPECT_TRUE(writeBlock(37, FactoryTuneLayout, "FactoryTune1"));
     EXPECT_EQ(controller.commands(4).size(), 4u);
     EXPECT_EQ(transfer.logText(), "");
 }
@@ -137,13 +137,13 @@ TEST_F(WriteBlockTest, SetupBlocksGoDirectToTheMasterAndAddressedToALinkedUnit) 
     Bytes factory(45, 0);
     Bytes user(35, 0);
     user[6] = 1;
-    ASSERT_FALSE(transfer.WriteSetupBlock(6, factory));
-    ASSERT_FALSE(transfer.WriteSetupBlock(7, user));
+    ASSERT_FALSE(writeSetup(6, factory));
+    ASSERT_FALSE(writeSetup(7, user));
     transfer.setUnits({true, 2});
-    ASSERT_FALSE(transfer.WriteSetupBlock(7, Bytes(42, 0)));
+    ASSERT_FALSE(writeSetup(7, Bytes(42, 0)));
     // Ticked but "Master": still the direct command.
     transfer.setUnits({true, 0});
-    ASSERT_FALSE(transfer.WriteSetupBlock(6, factory));
+    ASSERT_FALSE(writeSetup(6, factory));
     ASSERT_EQ(controller.commands(6).size(), 2u);
     ASSERT_EQ(controller.commands(7).size(), 1u);
     ASSERT_EQ(controller.commands(4).size(), 1u);
@@ -158,10 +158,10 @@ TEST_F(WriteBlockTest, SetupBlocksGoDirectToTheMasterAndAddressedToALinkedUnit) 
 TEST_F(WriteBlockTest, AllOnesOffsetReadAsMinusOneIsWrittenBackAsTheSameBytes) {
     const Bytes original{0x10, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0x80, 0, 0, 0, 0, 9, 9, 9, 9};
     controller.replyData[5] = original;
-    ASSERT_FALSE(transfer.ReadBlockToLog(3, UseroffsLayout, "Useroffs1"));
+    ASSERT_FALSE(readBlock(3, UseroffsLayout, "Useroffs1"));
     const IniText ini(transfer.fileText());
     transfer.setSourceIni(ini.open());
-    ASSERT_FALSE(transfer.WriteBlockFromFile(3, UseroffsLayout, "Useroffs1"));
+    ASSERT_FALSE(writeBlock(3, UseroffsLayout, "Useroffs1"));
     Bytes expected{3, 0};
     expected.insert(expected.end(), original.begin(), original.end());
     expected[2] = 0;  // the checksum byte is not in the file

@@ -20,7 +20,7 @@ class SimulatedPort : public ::testing::Test {
             ModelOptions{}, [this] { return TimePoint{} + pump.now(); }, [](TimePoint) {});
         backend = owned.get();
         port = std::make_unique<Comm32>(std::move(owned), nullptr);
-        link = std::make_unique<Link>(*port, pump);
+        link = std::make_unique<Link>(*port);
         pump.attach(link.get());
         pump.inputWaiting = [this] { return port->InputCount() > 0; };
         EXPECT_EQ(port->OpenPort("bio3"), 0);
@@ -40,9 +40,9 @@ TEST_F(SimulatedPort, AnyPortNameOpens) {
 }
 
 TEST_F(SimulatedPort, SendCommandGetsTheStatusRecord) {
-    ASSERT_EQ(link->SendCommand(1, {}, false, 1, 200), 0);
-    // RxPayload holds the reply data; the record counts from the sequence byte.
-    Bytes record = link->RxPayload();
+    ASSERT_EQ(pump.send(1, {}, false, 1, 200), 0);
+    // The record counts from the sequence byte.
+    Bytes record = pump.lastReply;
     record.insert(record.begin(), 2, 0);
     const auto status = decodeStatusRecord(record);
     ASSERT_TRUE(status);
@@ -51,11 +51,13 @@ TEST_F(SimulatedPort, SendCommandGetsTheStatusRecord) {
 }
 
 TEST_F(SimulatedPort, AKeyPressReachesTheController) {
-    ASSERT_EQ(link->SendCommand(8, {7}, false, 4, 100), 0);
+    ASSERT_EQ(pump.send(8, {7}, false, 4, 100), 0);
     EXPECT_EQ(backend->model().controller().frequency(), 7050);
 }
 
 TEST_F(SimulatedPort, RepliesAreReadableOnlyOnceDue) {
+    // Time alone passes: no link reads what arrives.
+    pump.attach(nullptr);
     const Bytes frame = encodeFrame(Bytes{0x05, 0x01}).value();
     std::size_t written = 0;
     ASSERT_EQ(backend->write(frame.data(), frame.size(), written), 0);
@@ -83,7 +85,7 @@ TEST_F(SimulatedPort, WaitReadableSleepsUntilTheNextDueByteOrTheTimeout) {
 }
 
 TEST_F(SimulatedPort, ClosingLosesPendingRepliesButNotTheControllerState) {
-    ASSERT_EQ(link->SendCommand(8, {7}, false, 4, 100), 0);
+    ASSERT_EQ(pump.send(8, {7}, false, 4, 100), 0);
     const Bytes frame = encodeFrame(Bytes{0x05, 0x01}).value();
     std::size_t written = 0;
     backend->write(frame.data(), frame.size(), written);

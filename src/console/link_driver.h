@@ -1,0 +1,39 @@
+#pragma once
+// Drives the link from the window's event loop: the port's input wakes it through a socket
+// notifier on the device (or, for a device with nothing to watch, a short timer while the port
+// is open), and the 50 ms link timer ticks it. It never waits.
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace kt6 {
+
+class Comm32;
+class Link;
+
+class LinkDriver : public QObject {
+    Q_OBJECT
+  public:
+    LinkDriver(Link& link, Comm32& port, QObject* parent);
+    ~LinkDriver() override;
+
+    // Follows the port as it is now: watches the device just opened, drops a closed one.
+    void sync();
+    // The link timer's tick.
+    void tick();
+
+  private:
+    void inputArrived();
+
+    Link& link_;
+    Comm32& port_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    int handle_ = -1;
+    // For devices without a handle (the built-in simulated controller): input is looked for
+    // this often, as a waiting exchange always looked.
+    QTimer tmInput_;
+};
+
+}  // namespace kt6
