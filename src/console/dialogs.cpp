@@ -1,7 +1,8 @@
 #include "console/dialogs.h"
 
 #include <QDesktopServices>
-#include <QFileDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -22,15 +23,30 @@ std::optional<QString> Dialogs::input(QWidget* parent, const QString& title, con
     return text;
 }
 
-namespace {
-std::optional<QString> chooseFile(QWidget* parent, QFileDialog::AcceptMode mode,
-                                  const QString& filter, const QString& defaultSuffix,
-                                  const QString& folder) {
-    QFileDialog dialog(parent, QString(), folder, filter);
+QString datedFileName(const QDate& day, const QString& suffix) {
+    return QStringLiteral("KT6 %1.%2").arg(day.toString(QStringLiteral("yyyy-MM-dd")), suffix);
+}
+
+void prepareFileDialog(QFileDialog& dialog, QFileDialog::AcceptMode mode, const QString& filter,
+                       const QString& defaultSuffix, const QString& folder, const QDate& day) {
+    dialog.setNameFilter(filter);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // A folder that is not there would be taken for a file in its parent, and its name offered
+    // as the file's.
+    const QString start = QFileInfo(folder).isDir() ? folder : QDir::homePath();
+    dialog.setDirectory(start);
+    if (mode == QFileDialog::AcceptSave) dialog.selectFile(datedFileName(day, defaultSuffix));
+}
+
+namespace {
+std::optional<QString> chooseFile(QWidget* parent, QFileDialog::AcceptMode mode,
+                                  const QString& filter, const QString& defaultSuffix,
+                                  const QString& folder) {
+    QFileDialog dialog(parent);
+    prepareFileDialog(dialog, mode, filter, defaultSuffix, folder, QDate::currentDate());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include "console/accessibility.h"
 #include "console/colours.h"
 #include "console/documents_location.h"
 #include "console/fm_main.h"
@@ -76,6 +77,7 @@ QPixmap glyph(const char* resource) {
 
 void FmMain::buildWindow() {
     setObjectName("fmMain");
+    installConsoleAccessibility();
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -112,7 +114,9 @@ void FmMain::buildWindow() {
 
 void FmMain::buildMenus() {
     QMenuBar* bar = menuBar();
-    QMenu* ports = bar->addMenu(QStringLiteral("Com port"));
+    // Each title and item has its mnemonic (Alt+letter, then the letter): the '&' only
+    // underlines, the captions read as they always did.
+    QMenu* ports = bar->addMenu(QStringLiteral("&Com port"));
     ports->setObjectName("Comport1");
     // There is no status bar: the device each item opens shows as its tool tip.
     ports->setToolTipsVisible(true);
@@ -120,7 +124,9 @@ void FmMain::buildMenus() {
         "com1", "com2", "com3",  "com4",  "COM5",  "COM6", "COM7",
         "COM8", "COM9", "COM10", "COM11", "COM12", "COM13"};
     for (int i = 0; i < kPortCount; ++i) {
-        QAction* item = ports->addAction(QStringLiteral("COM%1").arg(i + 1));
+        // COM1 to COM9 by their digit; the two-digit ports have no letter of their own.
+        QAction* item = ports->addAction(i < 9 ? QStringLiteral("COM&%1").arg(i + 1)
+                                               : QStringLiteral("COM%1").arg(i + 1));
         item->setObjectName(QString::fromLatin1(kPortNames[i]));
         item->setCheckable(true);
         ui_.portItems[static_cast<std::size_t>(i)] = item;
@@ -148,33 +154,33 @@ void FmMain::buildMenus() {
                 kPortSlots[i]);
     }
     ports->addSeparator();
-    QAction* assign = ports->addAction(QStringLiteral("Assign ports..."));
+    QAction* assign = ports->addAction(QStringLiteral("&Assign ports..."));
     assign->setObjectName("AssignPorts1");
     connect(assign, &QAction::triggered, this, &FmMain::AssignPorts1Click);
 
-    ui_.Functions1 = bar->addMenu(QStringLiteral("Functions"));
+    ui_.Functions1 = bar->addMenu(QStringLiteral("&Functions"));
     ui_.Functions1->setObjectName("Functions1");
     const std::pair<const char*, const char*> kFunctions[] = {
-        {"Calibrate1", "Calibrate"},
-        {"FactoryDefault1", "Factory Default"},
-        {"ModifyElemets1", "Modify elemets"},
-        {"Retract1", "Retract"},
-        {"estelements1", "Test elements"}};
+        {"Calibrate1", "&Calibrate"},
+        {"FactoryDefault1", "&Factory Default"},
+        {"ModifyElemets1", "&Modify elemets"},
+        {"Retract1", "&Retract"},
+        {"estelements1", "&Test elements"}};
     for (std::size_t i = 0; i < ui_.functionItems.size(); ++i) {
         const auto& [name, caption] = kFunctions[i];
         ui_.functionItems[i] = ui_.Functions1->addAction(QString::fromLatin1(caption));
         ui_.functionItems[i]->setObjectName(QString::fromLatin1(name));
     }
 
-    QMenu* radio = bar->addMenu(QStringLiteral("Cat Radio"));
+    QMenu* radio = bar->addMenu(QStringLiteral("Cat &Radio"));
     radio->setObjectName("CatRadio1");
-    QAction* config = radio->addAction(QStringLiteral("Config Radio"));
+    QAction* config = radio->addAction(QStringLiteral("&Config Radio"));
     config->setObjectName("ConfigRadio1");
-    ui_.Radio1 = radio->addAction(QStringLiteral("Radio 1"));
+    ui_.Radio1 = radio->addAction(QStringLiteral("Radio &1"));
     ui_.Radio1->setObjectName("Radio1");
-    ui_.Radio21 = radio->addAction(QStringLiteral("Radio 2"));
+    ui_.Radio21 = radio->addAction(QStringLiteral("Radio &2"));
     ui_.Radio21->setObjectName("Radio21");
-    ui_.NoRadio1 = radio->addAction(QStringLiteral("No Radio"));
+    ui_.NoRadio1 = radio->addAction(QStringLiteral("&No Radio"));
     ui_.NoRadio1->setObjectName("NoRadio1");
     for (QAction* a : {ui_.Radio1, ui_.Radio21, ui_.NoRadio1}) a->setCheckable(true);
     connect(config, &QAction::triggered, this, [this] { rigs_->ConfigRadio1Click(); });
@@ -182,24 +188,31 @@ void FmMain::buildMenus() {
     connect(ui_.Radio21, &QAction::triggered, this, [this] { rigs_->Radio21Click(); });
     connect(ui_.NoRadio1, &QAction::triggered, this, [this] { rigs_->NoRadio1Click(); });
 
-    QMenu* help = bar->addMenu(QStringLiteral("Help"));
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName("Help1");
-    QMenu* manual = help->addMenu(QStringLiteral("Manual"));
+    QMenu* manual = help->addMenu(QStringLiteral("&Manual"));
     manual->setObjectName("Manual1");
-    QAction* ita = manual->addAction(QStringLiteral("ita"));
+    QAction* ita = manual->addAction(QStringLiteral("&ita"));
     ita->setObjectName("ita2");
     // The manuals and the web page are the help pages' own handlers.
     connect(ita, &QAction::triggered, this, [this] { help_->openManual(kItalianManual); });
-    QAction* eng = manual->addAction(QStringLiteral("eng"));
+    QAction* eng = manual->addAction(QStringLiteral("&eng"));
     eng->setObjectName("eng1");
     connect(eng, &QAction::triggered, this, [this] { help_->openManual(kEnglishManual); });
-    QAction* web = help->addAction(QStringLiteral("Web site"));
+    QAction* web = help->addAction(QStringLiteral("&Web site"));
     web->setObjectName("Website2");
     connect(web, &QAction::triggered, this, [this] { help_->openWebSite(); });
+
+    // F10 opens the first menu, as on the desktops operators come from.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    f10->setObjectName("scMenuBar");
+    connect(f10, &QShortcut::activated, bar,
+            [bar, ports] { bar->setActiveAction(ports->menuAction()); });
 }
 
 void FmMain::buildTopStrip(QWidget* client) {
-    // One pixel high: its controls exist and are kept up to date, but are not seen.
+    // Its controls exist and are kept up to date for their state and handlers, but nobody sees
+    // them: the strip is hidden, and assistive technology neither reads nor presses them.
     auto* strip = make<QFrame>(client, "Panel1", QRect(0, 0, kClientSize.width(), 1));
     ui_.lStatus =
         make<QLabel>(strip, "lStatus", QRect(8, 0, 220, 16), QStringLiteral("Stato: non connesso"));
@@ -223,6 +236,8 @@ void FmMain::buildTopStrip(QWidget* client) {
     }
     setBackground(ui_.ckOmni1, NamedColour::clBtnFace);
     setBackground(ui_.ckOmni2, NamedColour::clBtnFace);
+    strip->hide();
+    keepFromAssistiveTechnology(strip);
 }
 
 void FmMain::buildServiceStrip(QWidget* client) {
@@ -317,16 +332,22 @@ void FmMain::buildFrontPanel(QWidget* client) {
     QFont bold = ui_.frontKeys[9]->font();
     bold.setBold(true);
     ui_.frontKeys[9]->setFont(bold);
-    ui_.frontKeys[8]->hide();  // SpeedButton9 lies outside the picture
     ui_.BPower_ON = addKey("BPower_ON", 12, {566, 264, 49, 49}, glyph(":/assets/key_power_on.png"));
     ui_.BPower_ON->hide();
+    ui_.BPower_ON->setLitFaceOf(ui_.frontKeys[12]);
+    listLitFacesAsTheirKeys(ui_.pnBlue);
     ui_.BLED_ON1 = addKey("BLED_ON1", 77, {776, 344, 41, 41}, lit);
     ui_.BLED_ON1->hide();
-    addKey("BLED_ON", 77, {600, 352, 41, 41}, lit)->hide();
-    addKey("BLED_MENU_ON", 77, {720, 352, 41, 41}, lit)->hide();
+    KeyButton* spareLamp = addKey("BLED_ON", 77, {600, 352, 41, 41}, lit);
+    KeyButton* menuLamp = addKey("BLED_MENU_ON", 77, {720, 352, 41, 41}, lit);
     ui_.SpeedButton14 =
         addKey("SpeedButton14", 13, {920, 368, 73, 22}, QPixmap(), QStringLiteral("Return"));
-    ui_.SpeedButton14->hide();
+    // Outside the picture (SpeedButton9 too, though ShowFrontKeys shows it): code presses
+    // them, nobody else.
+    for (KeyButton* key : {ui_.frontKeys[8], spareLamp, menuLamp, ui_.SpeedButton14}) {
+        key->hide();
+        keepFromAssistiveTechnology(key);
+    }
 
     const QFont small = pixelFont("MS Sans Serif", 11);
     ui_.l180 =
@@ -360,6 +381,12 @@ void FmMain::buildFrontPanel(QWidget* client) {
     ui_.mmLog->setReadOnly(true);
     ui_.mmLog->setFocusPolicy(Qt::NoFocus);
     ui_.mmLog->hide();
+    for (QWidget* below :
+         {static_cast<QWidget*>(ui_.lProgressBG), static_cast<QWidget*>(ui_.lProgressFG),
+          static_cast<QWidget*>(ui_.lSituaz), static_cast<QWidget*>(ui_.mmLog)}) {
+        below->hide();
+        keepFromAssistiveTechnology(below);
+    }
 
     const std::pair<const char*, QRect> kHidden[] = {{"Button1", {8, 376, 105, 25}},
                                                      {"Button2", {120, 376, 105, 25}},
@@ -374,6 +401,9 @@ void FmMain::buildFrontPanel(QWidget* client) {
                                     QString::fromLatin1(kCaptions[i]));
         b->setFocusPolicy(Qt::NoFocus);
         connect(b, &QPushButton::clicked, this, kOps[i]);
+        // Clicked from code only: no person may press one and take the front keys away.
+        b->hide();
+        keepFromAssistiveTechnology(b);
     }
 
     buildDisplay();
@@ -480,6 +510,15 @@ void FmMain::wireViews() {
     bindFrontPanel(this, front, [this] {
         if (!ui_.pnDisplay->isHidden()) lFreqClick();
     });
+    // Tab walks the panel as the shortcuts number it, then reaches the frequency line.
+    QWidget* previous = nullptr;
+    for (KeyButton* key : front.bound) {
+        key->takeKeyboardFocus();
+        if (previous) setTabOrder(previous, key);
+        previous = key;
+    }
+    ui_.lFreq->setFocusPolicy(Qt::TabFocus);
+    setTabOrder(previous, ui_.lFreq);
 
     PanelWidgets panel;
     panel.lStatus = ui_.lStatus;

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -81,6 +82,28 @@ class CodePageValidator : public QValidator {
     qsizetype allowed_ = 0;
 };
 
+// A group whose title sits on its frame's top line, where the desktop style would draw it above
+// the frame: the captions placed under the title then stand inside the frame, not across it.
+class LineTitledGroup : public QGroupBox {
+  public:
+    using QGroupBox::QGroupBox;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QFontMetrics metrics = fontMetrics();
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawRect(rect().adjusted(0, metrics.height() / 2, -1, -1));
+        const QRect titleArea(kTitleLeft, 0, metrics.horizontalAdvance(title()), metrics.height());
+        p.fillRect(titleArea, palette().color(QPalette::Window));
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, title());
+    }
+
+  private:
+    static constexpr int kTitleLeft = 8;
+};
+
 void showText(QLineEdit* edit, const QString& text) {
     if (auto* v = dynamic_cast<const CodePageValidator*>(edit->validator())) {
         const_cast<CodePageValidator*>(v)->allow(text.size());
@@ -129,7 +152,7 @@ QLabel* SetupPanel::addCaption(QWidget* group, const char* name, const QRect& pl
 
 void SetupPanel::build() {
     auto group = [this](const char* name, const QString& title, const QRect& place) {
-        auto* g = new QGroupBox(title, this);
+        auto* g = new LineTitledGroup(title, this);
         g->setObjectName(QString::fromLatin1(name));
         g->setGeometry(place);
         return g;
@@ -171,7 +194,7 @@ void SetupPanel::build() {
 
     // The movement formula.
     auto* formula =
-        group("gbFormula", QStringLiteral(" Formula per movimento "), {4, 104, 300, 92});
+        group("gbFormula", QStringLiteral(" Formula per movimento "), {4, 104, 300, 98});
     const std::pair<const char*, const char*> formulaRows[] = {
         {"edPP", "Numero passi (400) per conversione:"},
         {"edPD", "Distanza in mm per conversione:"},
@@ -188,15 +211,17 @@ void SetupPanel::build() {
 
     // The motors.
     auto* motors =
-        group("gbMotori", QStringLiteral(" Caratteristiche dei motori "), {308, 104, 311, 92});
+        group("gbMotori", QStringLiteral(" Caratteristiche dei motori "), {308, 104, 311, 98});
     const std::pair<const char*, const char*> motorRows[] = {
         {"edVelMin", "Vel. min"},        {"edVelMax", "Vel. max"},
         {"edAcc", "Accel 1..5"},         {"edPwmF", "PWM Freq 1..5"},
         {"edPwmR", "PWM rampa 0..255:"}, {"edPwmC", "PWM crociera 0..255:"}};
     QLineEdit** motorBoxes[] = {&edVelMin_, &edVelMax_, &edAcc_, &edPwmF_, &edPwmR_, &edPwmC_};
+    // The second row stands lower: "PWM Freq"'s note has the line under its caption.
+    constexpr int kMotorRows[] = {14, 44, 70};
     for (int i = 0; i < 6; ++i) {
         const bool left = i < 3;
-        const int y = 16 + 22 * (i % 3);
+        const int y = kMotorRows[i % 3];
         const QRect edit = left ? QRect(64, y, 52, 20) : QRect(246, y, 52, 20);
         const QRect caption = left ? QRect(8, y + 3, 55, 14) : QRect(124, y + 3, 120, 14);
         // The first two start at 0, the last four empty.
@@ -205,17 +230,17 @@ void SetupPanel::build() {
         addCaption(motors, (QByteArray("l") + (motorRows[i].first + 2)).constData(), caption,
                    QString::fromLatin1(motorRows[i].second), *motorBoxes[i]);
     }
-    auto* fullStep = addCaption(motors, "lPwmFNote", {124, 80, 180, 11},
+    auto* fullStep = addCaption(motors, "lPwmFNote", {124, 31, 120, 13},
                                 QStringLiteral("(+128=passo intero)"), nullptr);
     edPwmF_->setAccessibleDescription(fullStep->text());
 
     // The +24 V output.
-    auto* v24 = group("gbV24", QStringLiteral(" Gestione +24V "), {4, 198, 266, 128});
-    edV24msg_ = textBox(v24, "edV24msg", {8, 31, 250, 20}, 0);
-    addCaption(v24, "lV24msg", {8, 16, 250, 14}, QStringLiteral("Messaggio di +24V attivo"),
+    auto* v24 = group("gbV24", QStringLiteral(" Gestione +24V "), {4, 204, 266, 122});
+    edV24msg_ = textBox(v24, "edV24msg", {8, 28, 250, 20}, 0);
+    addCaption(v24, "lV24msg", {8, 14, 250, 14}, QStringLiteral("Messaggio di +24V attivo"),
                edV24msg_);
     for (int i = 0; i < 3; ++i) {
-        const int y = 56 + 24 * i;
+        const int y = 52 + 22 * i;
         const QByteArray row = QByteArray::number(i + 1);
         ed24vl_[i] =
             addEdit(v24, ("ed24vl" + row).constData(), {76, y, 60, 20}, QStringLiteral("0"));
@@ -342,7 +367,9 @@ std::optional<std::int32_t> SetupPanel::numberOf(const NumberBox& box) {
     const auto value = parseInteger(text.toStdString());
     QString problem;
     if (!value) {
-        problem = QStringLiteral("'%1' is not a valid integer value").arg(box.edit->text());
+        // Where it goes, as a setup file names it: every number box is a Factory field.
+        problem = QStringLiteral("'%1' is not a valid integer value in [Factory] %2")
+                      .arg(box.edit->text(), QString::fromLatin1(box.field));
     } else if (!fitsFieldWidth(*value, box.width)) {
         const auto caption = captions_.find(box.edit);
         problem = QStringLiteral("%1 %2 does not fit its %3-byte field (%4).")

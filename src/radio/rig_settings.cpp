@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
 
 #include "memory/profile_file.h"
 
@@ -38,14 +39,23 @@ RigSettings loadRigSettings(const ProfileFile& file) {
 
 namespace {
 
-// host:port with a port number from 1 to 65535.
-bool isHostPort(const std::string& text) {
+// The port number of host:port when the text has that form (a host, a colon, digits), as
+// typed; nothing otherwise.
+std::optional<std::string> hostPortNumber(const std::string& text) {
     const auto colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
-    const std::string digits = text.substr(colon + 1);
-    if (digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return false;
-    const int port = std::stoi(digits);
-    return port >= 1 && port <= 65535;
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return std::nullopt;
+    std::string digits = text.substr(colon + 1);
+    const auto isDigit = [](unsigned char c) { return std::isdigit(c) != 0; };
+    if (!std::all_of(digits.begin(), digits.end(), isDigit)) return std::nullopt;
+    return digits;
+}
+
+bool inPortRange(const std::string& digits) {
+    const auto first = digits.find_first_not_of('0');
+    if (first == std::string::npos) return false;  // 0
+    // Beyond five significant digits it is out of range, and would not fit an int.
+    if (digits.size() - first > 5) return false;
+    return std::stoi(digits.substr(first)) <= 65535;
 }
 
 }  // namespace
@@ -58,7 +68,10 @@ std::string rigPortProblem(const RigPortSettings& s) {
         if (!std::filesystem::exists(s.port, ec)) return s.port + ": no such device";
         return {};
     }
-    if (isHostPort(s.port)) return {};
+    if (const auto digits = hostPortNumber(s.port)) {
+        if (!inPortRange(*digits)) return "port " + *digits + " is out of range 1-65535";
+        return {};
+    }
     if (s.model == kNetRigctlModel) return "\"" + s.port + "\" needs a host and a port: host:port";
     return "\"" + s.port + "\" is neither a serial device (/dev/...) nor host:port";
 }

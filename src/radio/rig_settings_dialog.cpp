@@ -24,6 +24,14 @@ std::size_t slot(int rigNumber) {
     return static_cast<std::size_t>(rigNumber - 1);
 }
 
+// The text field inside an editable list, where typing and the focus go, has no caption of its
+// own: it carries the row's. The list gets it too, where a platform names a list by its caption
+// rather than by its entry.
+void nameAfterCaption(QComboBox* box, const QString& caption) {
+    box->setAccessibleName(caption);
+    box->lineEdit()->setAccessibleName(caption);
+}
+
 }  // namespace
 
 RigSettingsDialog::RigSettingsDialog(std::vector<RigModelInfo> models, QWidget* parent)
@@ -69,6 +77,7 @@ void RigSettingsDialog::buildRig(int rigNumber, QWidget* box) {
     c.model->completer()->setFilterMode(Qt::MatchContains);
     c.model->completer()->setCompletionMode(QCompleter::PopupCompletion);
     form->addRow(QStringLiteral("Model"), c.model);
+    nameAfterCaption(c.model, QStringLiteral("Model"));
 
     c.port = new QLineEdit(box);
     c.port->setObjectName(QStringLiteral("edPort%1").arg(rigNumber));
@@ -82,6 +91,7 @@ void RigSettingsDialog::buildRig(int rigNumber, QWidget* box) {
     c.speed->addItem(kDefaultSpeed, 0);
     for (int s : kSerialSpeeds) c.speed->addItem(QString::number(s), s);
     form->addRow(QStringLiteral("Speed"), c.speed);
+    nameAfterCaption(c.speed, QStringLiteral("Speed"));
 
     c.poll = new QSpinBox(box);
     c.poll->setObjectName(QStringLiteral("sePoll%1").arg(rigNumber));

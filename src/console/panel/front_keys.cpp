@@ -2,24 +2,16 @@
 
 namespace kt6 {
 
+QString bandOfKey(int code) {
+    static constexpr const char* kBands[] = {"6m", "10m", "12m", "15m", "17m", "20m", "30m", "40m"};
+    if (code < 0 || code > 7) return {};
+    return QString::fromLatin1(kBands[code]);
+}
+
 QString keyName(int code) {
+    if (const QString band = bandOfKey(code); !band.isEmpty())
+        return band + QStringLiteral(" band");
     switch (code) {
-        case 0:
-            return QStringLiteral("6m band");
-        case 1:
-            return QStringLiteral("10m band");
-        case 2:
-            return QStringLiteral("12m band");
-        case 3:
-            return QStringLiteral("15m band");
-        case 4:
-            return QStringLiteral("17m band");
-        case 5:
-            return QStringLiteral("20m band");
-        case 6:
-            return QStringLiteral("30m band");
-        case 7:
-            return QStringLiteral("40m band");
         case 9:
             return QStringLiteral("Direction");
         case 10:
@@ -31,7 +23,7 @@ QString keyName(int code) {
         case 13:
             return QStringLiteral("Return");
         case 77:
-            return QStringLiteral("Band lamp (lit band key)");
+            return QStringLiteral("Band lamp");
         default:
             return QStringLiteral("Key %1").arg(code);
     }

@@ -1,9 +1,11 @@
 #include "console/panel/keyboard.h"
 
 #include <QAbstractButton>
+#include <QEvent>
 #include <QKeySequence>
 #include <QShortcut>
 #include <QWidget>
+#include <algorithm>
 
 #include "console/panel/front_keys.h"
 #include "console/panel/key_button.h"
@@ -37,6 +39,43 @@ void describe(KeyButton* key, const QKeySequence& shortcut) {
     key->setToolTip(tip);
 }
 
+// Keeps the band lamp's name on the band it lights: "Band lamp: 20m", or "Band lamp" while it
+// lights none. It follows the lamp's moves and showing, whoever makes them.
+class BandLampName : public QObject {
+  public:
+    BandLampName(KeyButton* lamp, std::array<KeyButton*, 8> bandKeys)
+        : QObject(lamp), lamp_(lamp), bandKeys_(bandKeys) {
+        lamp->installEventFilter(this);
+        rename();
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type t = event->type();
+        if (watched == lamp_ &&
+            (t == QEvent::Move || t == QEvent::ShowToParent || t == QEvent::HideToParent))
+            rename();
+        return false;
+    }
+
+  private:
+    void rename() {
+        QString name = keyName(lamp_->tag());
+        if (!lamp_->isHidden()) {
+            for (const KeyButton* key : bandKeys_) {
+                if (key && key->pos() == lamp_->pos()) {
+                    name += QStringLiteral(": ") + bandOfKey(key->tag());
+                    break;
+                }
+            }
+        }
+        if (lamp_->accessibleName() != name) lamp_->setAccessibleName(name);
+    }
+
+    KeyButton* lamp_;
+    std::array<KeyButton*, 8> bandKeys_;
+};
+
 QShortcut* shortcutOn(QWidget* window, const QKeySequence& keys, std::function<void()> action) {
     auto* s = new QShortcut(keys, window);
     s->setContext(Qt::WindowShortcut);
@@ -65,8 +104,12 @@ void bindFrontPanel(QWidget* window, const FrontPanelControls& panel,
         });
     }
     if (panel.powerOn) describe(panel.powerOn, kShortcuts[kPowerKey]);
-    if (panel.bandLamp)
+    if (panel.bandLamp) {
         panel.bandLamp->setToolTip(QStringLiteral("The lit band key: the band in use"));
+        std::array<KeyButton*, 8> bandKeys{};
+        std::copy_n(panel.bound.begin(), bandKeys.size(), bandKeys.begin());
+        new BandLampName(panel.bandLamp, bandKeys);
+    }
 
     const NamedColour kLit[] = {NamedColour::clLime, NamedColour::clRed, NamedColour::clRed,
                                 NamedColour::clLime, NamedColour::clAqua};

@@ -16,9 +16,28 @@
 
 namespace kt6 {
 
+namespace {
+
+// While the display is off its lines are black on black: a screen reader says so instead of
+// reading them as if shown. While it is on, a line's name is its text.
+void nameLine(QLabel* line, const char* what, bool displayOff) {
+    const QString name =
+        displayOff ? QString::fromLatin1(what) + QStringLiteral(": display off") : QString();
+    if (line->accessibleName() != name) line->setAccessibleName(name);
+}
+
+}  // namespace
+
+void PanelView::nameDisplayLines(bool displayOff) {
+    nameLine(w_.lFreq, "Frequency", displayOff);
+    nameLine(w_.lBanda, "Band", displayOff);
+    nameLine(w_.Heading, "Heading", displayOff);
+}
+
 void PanelView::forgetDisplay() {
     context_.dimmer.setDimmed(false);
     for (QLabel* line : {w_.lFreq, w_.lBanda, w_.Heading}) line->clear();
+    nameDisplayLines(false);
     w_.BLED_ON1->hide();
 }
 
@@ -107,6 +126,7 @@ void PanelView::showRecord(const StatusRecord& r) {
     const DisplayFace face = displayFace(r.flags);
     setBackground(w_.pnDisplay, face.background);
     w_.BPower_ON->setVisible(face.powerKeyLit);
+    nameDisplayLines((r.flags & StatusRecord::kDisplayOff) != 0);
     setTextColour(w_.lFreq, kDisplayText);
     setTextColour(w_.lBanda, kDisplayText);
     if (face.headingInked) setTextColour(w_.Heading, kDisplayText);

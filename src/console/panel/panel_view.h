@@ -94,6 +94,8 @@ class PanelView : public PollView, public LinkObserver {
 
   private:
     KeyButton* keyWithCode(int code) const;
+    // The display lines' accessible names: their text, or that the display is off.
+    void nameDisplayLines(bool displayOff);
 
     PanelViewContext context_;
     PanelWidgets w_;

@@ -44,7 +44,6 @@ PortAssignDialog::PortAssignDialog(std::vector<SerialDevice> devices, Mapping ma
     cbDevice_->setEditable(true);
     cbDevice_->setInsertPolicy(QComboBox::NoInsert);
     cbDevice_->setMinimumContentsLength(34);
-    cbDevice_->setAccessibleName(QStringLiteral("Device"));
     cbDevice_->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0, tcp://host:port"));
     for (const SerialDevice& d : devices_) {
         cbDevice_->addItem(d.path);
@@ -108,6 +107,11 @@ void PortAssignDialog::showRow(int row) {
     if (row < 0) return;
     showing_ = true;
     lDevice_->setText(QStringLiteral("&Device for COM%1:").arg(row + 1));
+    // The text inside the editable list, where typing and the focus go, has no caption of its
+    // own: it carries this one, and so does the list where a platform names a list by it.
+    const QString name = QStringLiteral("Device for COM%1").arg(row + 1);
+    cbDevice_->setAccessibleName(name);
+    cbDevice_->lineEdit()->setAccessibleName(name);
     const QString& mapped = mapping_[static_cast<std::size_t>(row)];
     cbDevice_->setEditText(mapped.isEmpty() ? defaultDevice_(row + 1) : mapped);
     lTestResult_->clear();

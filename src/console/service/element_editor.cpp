@@ -85,8 +85,8 @@ ElementEditor::ElementEditor(ServiceScreens& services, const QLabel* frequencyLi
         captions_[c] = caption;
         edits_[c] = edit;
     }
-    // All four only show; nothing reads what is typed into the three that take typing.
-    edits_[0]->setReadOnly(true);
+    // All four only show what the controller holds: nothing typed into them could reach it.
+    for (QLineEdit* edit : edits_) edit->setReadOnly(true);
     for (std::size_t c = 0; c < kEditorColumns.size(); ++c) {
         const EditorColumn& col = kEditorColumns[c];
         up_[c] = button(Panel_Menu_, QString::fromLatin1(col.up),
@@ -111,6 +111,7 @@ ElementEditor::ElementEditor(ServiceScreens& services, const QLabel* frequencyLi
         button(Panel_Menu_, QStringLiteral("B_no"), QRect(144, 128, 49, 17), QStringLiteral("NO"));
     B_yes_->hide();
     B_no_->hide();
+    nameColumns(labels);
     connect(b_save_, &QPushButton::clicked, this, &ElementEditor::b_saveClick);
     connect(b_cancel_, &QPushButton::clicked, this, &ElementEditor::b_cancelClick);
     connect(B_yes_, &QPushButton::clicked, this, &ElementEditor::B_yesClick);
@@ -160,15 +161,23 @@ void ElementEditor::showSteppers() {
     b_cancel_->show();
     EnableLengthSteppers();
 
-    const auto labels =
-        editorLabels(services_.poll().HeadingMode, services_.poll().CurrentFrequency);
-    for (std::size_t c = 0; c < labels.size(); ++c) captions_[c]->setText(text(labels[c]));
+    nameColumns(editorLabels(services_.poll().HeadingMode, services_.poll().CurrentFrequency));
 
     // Still inside the opening sequence: the read is its last exchange.
     ReadElementLengths(true, [this, run = std::make_shared<ServiceScreens::Run>(services_)](
                                  std::optional<ElementLengths> lengths) {
         if (lengths) showLengths(*lengths);
     });
+}
+
+void ElementEditor::nameColumns(const std::array<std::string_view, 4>& labels) {
+    for (std::size_t c = 0; c < labels.size(); ++c) {
+        const QString caption = text(labels[c]);
+        captions_[c]->setText(caption);
+        // A screen reader tells the steppers apart by the element they step.
+        up_[c]->setAccessibleName(caption + QStringLiteral(" +"));
+        down_[c]->setAccessibleName(caption + QStringLiteral(" \u2212"));
+    }
 }
 
 void ElementEditor::EnableLengthSteppers() {

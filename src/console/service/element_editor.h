@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <string_view>
 
 #include "console/service/element_lengths.h"
 
@@ -55,6 +56,8 @@ class ElementEditor : public QObject {
     void step(std::size_t column, bool up);
     // The steppers, captions and lengths once the controller's editor is open.
     void showSteppers();
+    // The column captions, and the steppers' names after them ("Driver +", "Driver −").
+    void nameColumns(const std::array<std::string_view, 4>& labels);
     void showLengths(const ElementLengths& lengths);
 
     ServiceScreens& services_;

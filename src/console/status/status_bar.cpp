@@ -1,18 +1,41 @@
 #include "console/status/status_bar.h"
 
 #include <QAccessible>
+#include <QGridLayout>
 #include <QLabel>
+#include <algorithm>
 
 namespace kt6 {
+
+namespace {
+constexpr int kMinimumFieldWidth = 40;
+}  // namespace
 
 ConsoleStatusBar::ConsoleStatusBar(QWidget* parent) : QStatusBar(parent) {
     setObjectName("sbStatus");
     // The window has a fixed size: a grip would promise a resize that cannot happen.
     setSizeGripEnabled(false);
     setFixedHeight(kHeight);
-    link_ = field("sbLink", 3);
-    radio_ = field("sbRadio", 3);
-    events_ = field("sbEvents", 4);
+    auto* fields = new QWidget(this);
+    fields->setObjectName("sbFields");
+    // The texts never widen the fixed window: the fields take the width the window has.
+    fields->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* grid = new QGridLayout(fields);
+    grid->setContentsMargins(2, 0, 2, 0);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(0);
+    link_ = field(fields, "sbLink");
+    radio_ = field(fields, "sbRadio");
+    events_ = field(fields, "sbEvents");
+    // Link at the left and radio at the right, each as wide as its text: both are short when
+    // all is well, and while a closed port's reason is long the radio mostly waits for the
+    // controller. An event can be long whatever else is shown: it has the second row to itself.
+    grid->addWidget(link_, 0, 0);
+    grid->setColumnStretch(1, 1);
+    grid->addWidget(radio_, 0, 2);
+    grid->addWidget(events_, 1, 0, 1, 3);
+    events_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    addWidget(fields, 1);
     show(events_, QStringLiteral("Events"), QString());
     setLink(QStringLiteral("No port open"), QStringLiteral("Choose a port in the Com port menu."));
     setRadio(QStringLiteral("No radio"), QString());
@@ -41,19 +64,29 @@ void ConsoleStatusBar::clearEvent() {
     events_->setAccessibleDescription({});
 }
 
-QLabel* ConsoleStatusBar::field(const char* name, int stretch) {
-    auto* label = new QLabel(this);
+QLabel* ConsoleStatusBar::field(QWidget* row, const char* name) {
+    auto* label = new QLabel(row);
     label->setObjectName(QString::fromLatin1(name));
-    // Long reasons are cut, not allowed to widen the fixed window; the tool tip has them whole.
-    label->setMinimumWidth(40);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // As wide as its text while the row has room; a text longer than that is cut rather than
+    // let widen the window, and the tool tip has the details.
+    label->setMinimumWidth(kMinimumFieldWidth);
+    label->setFixedHeight(kRowHeight);
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    addWidget(label, stretch);
+    // Read by a screen reader as the state changes, never a stop for Tab.
+    label->setFocusPolicy(Qt::NoFocus);
     return label;
 }
 
 void ConsoleStatusBar::setLink(const QString& text, const QString& tip) {
     show(link_, QStringLiteral("Link"), text);
+    // Should the row be short of room, the radio field gives way: the link is what the
+    // operator looks for first.
+    // (From the text itself: a label's size hint grows with its minimum and would never shrink.)
+    const QMargins margins = link_->contentsMargins();
+    const int needed = link_->fontMetrics().horizontalAdvance(text) + margins.left() +
+                       margins.right() + 2 * link_->margin() + 2;
+    link_->setMinimumWidth(std::max(kMinimumFieldWidth, needed));
     link_->setToolTip(tip);
     link_->setAccessibleDescription(tip);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The bar under the front panel: the link, the followed radio, and the latest event, each
-// with its details as a tool tip.
+// The bar under the front panel, two rows: the link and the followed radio, then the latest
+// event; each field with its details as a tool tip.
 #include <QStatusBar>
 #include <QTimer>
 #include <chrono>
@@ -14,8 +14,10 @@ class ConsoleStatusBar : public QStatusBar {
   public:
     // How long an event stays in its field.
     static constexpr std::chrono::seconds kEventTime{10};
-    // Fixed, so the window's height does not depend on the style's idea of a status bar.
-    static constexpr int kHeight = 22;
+    // One row of text; the bar is two rows high. Fixed, so the window's height does not depend
+    // on the style's idea of a status bar.
+    static constexpr int kRowHeight = 17;
+    static constexpr int kHeight = 2 * kRowHeight + 4;
 
     explicit ConsoleStatusBar(QWidget* parent = nullptr);
 
@@ -31,7 +33,7 @@ class ConsoleStatusBar : public QStatusBar {
     QString eventText() const;
 
   private:
-    QLabel* field(const char* name, int stretch);
+    QLabel* field(QWidget* row, const char* name);
     // The field shows text, and a screen reader reads "<caption>: <text>" as its name.
     static void show(QLabel* field, const QString& caption, const QString& text);
 

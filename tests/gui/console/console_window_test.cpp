@@ -362,9 +362,7 @@ TEST_F(ConsoleWindowTest, bandKeyLightsEvenWhileRetractedUntilThePollHidesIt) {
 TEST_F(ConsoleWindowTest, keyboardCannotReachTheHiddenControls) {
     writeSettings("[OmniRig]\nRig1=0\nRig2=1\n");
     start();
-    window->show();
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    showActive();
     auto target = [&]() -> QWidget* {
         QWidget* focus = QApplication::focusWidget();
         return focus ? focus : window.get();

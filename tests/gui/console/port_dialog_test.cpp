@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
@@ -72,7 +74,7 @@ TEST_F(PortDialogTest, isTheLastItemOfTheComPortMenuAndListsAllThirteenPorts) {
     start();
     auto* menu = find<QMenu>("Comport1");
     ASSERT_TRUE(menu);
-    EXPECT_EQ(menu->actions().back()->text(), "Assign ports...");
+    EXPECT_EQ(caption(menu->actions().back()), "Assign ports...");
     auto* dialog = openDialog();
     ASSERT_TRUE(dialog);
     auto* list = dialog->findChild<QListWidget*>("lstPorts");
@@ -80,6 +82,32 @@ TEST_F(PortDialogTest, isTheLastItemOfTheComPortMenuAndListsAllThirteenPorts) {
     EXPECT_EQ(list->item(0)->text(), "COM1: /dev/ttyS0 (default)");
     EXPECT_EQ(list->item(2)->text(), "COM3: /dev/ttyUSB0");
     EXPECT_EQ(dialog->currentCom(), 1);  // the port in use
+}
+
+TEST_F(PortDialogTest, theDeviceFieldCarriesItsCaptionForTheChosenPort) {
+    start();
+    auto* dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    auto* device = dialog->findChild<QComboBox*>("cbDevice");
+    ASSERT_TRUE(device);
+    ASSERT_TRUE(device->lineEdit());
+    auto* caption = qobject_cast<QLabel*>([&]() -> QObject* {
+        for (auto* l : dialog->findChildren<QLabel*>())
+            if (l->buddy() == device) return l;
+        return nullptr;
+    }());
+    ASSERT_TRUE(caption);
+    for (int com : {1, 4, 13}) {
+        dialog->selectCom(com);
+        const QString name = QStringLiteral("Device for COM%1").arg(com);
+        EXPECT_EQ(QString(caption->text()).remove('&').remove(':'), name);
+        // The list is labelled by the caption; the text inside it, where typing goes and the
+        // focus with it, carries the caption as its name.
+        const auto labels = accessible(device)->relations(QAccessible::Label);
+        ASSERT_EQ(labels.size(), 1);
+        EXPECT_EQ(labels.first().first->object(), caption);
+        EXPECT_EQ(accessibleName(device->lineEdit()), name);
+    }
 }
 
 TEST_F(PortDialogTest, testAsksAControllerOnAPortOfItsOwn) {

@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -279,6 +282,90 @@ TEST_F(SetupPanelTest, EveryEditBoxHasItsCaptionAsBuddyAndTheGroupsTheirCaptions
     EXPECT_EQ(edit("ed24vl1")->text(), "0");
 }
 
+TEST_F(SetupPanelTest, GroupTitlesSitOnTheirFramesWithEveryControlInside) {
+    start(Firmware::V1_13);
+    openPanel();
+    for (auto* group : find("pnImposta")->findChildren<QGroupBox*>()) {
+        const std::string name = group->objectName().toStdString();
+        const QImage picture = group->grab().toImage();
+        const QColor face = group->palette().color(QPalette::Window);
+        // The frame's top line, looked for at the right, clear of the title.
+        const int x = picture.width() - 4;
+        int line = -1;
+        for (int y = 0; y < picture.height() && line < 0; ++y) {
+            if (picture.pixelColor(x, y) != face) line = y;
+        }
+        const int titleHeight = group->fontMetrics().height();
+        EXPECT_GT(line, 0) << name;
+        EXPECT_LT(line, titleHeight - 1) << name;
+        // The title's ink lies above and below that line.
+        bool above = false, below = false;
+        const int titleWidth = group->fontMetrics().horizontalAdvance(group->title());
+        for (int y = 0; y < titleHeight && y < picture.height(); ++y) {
+            for (int tx = 8; tx < titleWidth + 8 && tx < picture.width(); ++tx) {
+                if (picture.pixelColor(tx, y) == face) continue;
+                if (y < line) above = true;
+                if (y > line) below = true;
+            }
+        }
+        EXPECT_TRUE(above && below) << name;
+        for (auto* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            EXPECT_GT(child->y(), line) << name << " " << child->objectName().toStdString();
+            EXPECT_TRUE(group->rect().contains(child->geometry()))
+                << name << " " << child->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(SetupPanelTest, TheFullStepNoteStandsUnderPwmFreqAndCrossesNothing) {
+    start(Firmware::V1_13);
+    QWidget* note = find("lPwmFNote");
+    QWidget* caption = find("lPwmF");
+    EXPECT_EQ(note->parentWidget(), caption->parentWidget());
+    EXPECT_EQ(note->x(), caption->x());
+    const int gap = note->y() - caption->geometry().bottom();
+    EXPECT_GE(gap, 0);
+    EXPECT_LE(gap, 2);
+    // Its text fits its place, which no other control shares.
+    EXPECT_GE(note->width(),
+              note->fontMetrics().horizontalAdvance(find<QLabel>("lPwmFNote")->text()));
+    for (auto* other : note->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other == note) continue;
+        EXPECT_FALSE(other->geometry().intersects(note->geometry()))
+            << other->objectName().toStdString();
+    }
+}
+
+TEST_F(SetupPanelTest, TheSaveDialogProposesADatedNameInTheDocumentsFolderOrElseHome) {
+    const QDate day(2024, 5, 1);
+    EXPECT_EQ(datedFileName(day, "skarnel"), "KT6 2024-05-01.skarnel");
+    const QString documents = dir.path() + "/Documents";
+    auto prepared = [&](QFileDialog::AcceptMode mode) {
+        auto dialog = std::make_unique<QFileDialog>();
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
+        prepareFileDialog(*dialog, mode, "Skarnel setup data (*.skarnel)", "skarnel", documents,
+                          day);
+        return dialog;
+    };
+    // No documents folder: home, never "Documents" taken for the file's name.
+    auto save = prepared(QFileDialog::AcceptSave);
+    EXPECT_EQ(save->directory().absolutePath(), QDir::home().absolutePath());
+    ASSERT_EQ(save->selectedFiles().size(), 1);
+    EXPECT_EQ(save->selectedFiles().first(), QDir::home().filePath("KT6 2024-05-01.skarnel"));
+    EXPECT_EQ(prepared(QFileDialog::AcceptOpen)->directory().absolutePath(),
+              QDir::home().absolutePath());
+
+    ASSERT_TRUE(QDir().mkpath(documents));
+    save = prepared(QFileDialog::AcceptSave);
+    EXPECT_EQ(save->directory().absolutePath(), QDir(documents).absolutePath());
+    EXPECT_EQ(save->selectedFiles().first(), QDir(documents).filePath("KT6 2024-05-01.skarnel"));
+    EXPECT_EQ(save->defaultSuffix(), "skarnel");
+    EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
+    auto open = prepared(QFileDialog::AcceptOpen);
+    EXPECT_EQ(open->directory().absolutePath(), QDir(documents).absolutePath());
+    EXPECT_EQ(open->acceptMode(), QFileDialog::AcceptOpen);
+}
+
 TEST_F(SetupPanelTest, TabRunsThroughTheGroupsInOrderThenTheButtons) {
     start(Firmware::V1_13);
     const char* expected[] = {"edModel",   "edWelcome", "edMotori",   "edBande",   "edExtMin",
@@ -387,7 +474,8 @@ TEST_F(SetupPanelTest, ALetterInVelMaxSendsNothingWithTheParserMessage) {
     openPanel();
     edit("edVelMax")->setText("12a");
     click("btAggiorna");
-    EXPECT_EQ(dialogs->messages, std::vector<QString>{"'12a' is not a valid integer value"});
+    EXPECT_EQ(dialogs->messages,
+              std::vector<QString>{"'12a' is not a valid integer value in [Factory] mot_maxvel"});
     EXPECT_TRUE(takeCommands(6).empty());
     EXPECT_TRUE(takeCommands(7).empty());
     EXPECT_TRUE(edit("edVelMax")->hasFocus() || !window->isVisible());

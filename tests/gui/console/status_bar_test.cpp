@@ -23,13 +23,67 @@ class StatusBarTest : public WindowFixture {
     QColor colourOf(const char* name) { return textColourOf(find(name)); }
 };
 
-TEST_F(StatusBarTest, barSitsBelowThePanelWhichKeepsItsSize) {
+TEST_F(StatusBarTest, barSitsBelowThePanelWhichKeepsItsSizeLinkAndRadioAboveTheEvents) {
     start();
     window->show();
     auto* bar = window->consoleStatusBar();
     EXPECT_EQ(window->centralWidget()->size(), QSize(623, 330));
+    EXPECT_EQ(window->width(), 623);
     EXPECT_GE(bar->geometry().top(), window->centralWidget()->geometry().bottom());
-    EXPECT_GT(bar->height(), 0);
+    EXPECT_EQ(bar->height(), ConsoleStatusBar::kHeight);
+    QWidget* link = find("sbLink");
+    QWidget* radio = find("sbRadio");
+    QWidget* events = find("sbEvents");
+    EXPECT_EQ(link->y(), radio->y());
+    EXPECT_GT(radio->x(), link->geometry().right());
+    EXPECT_GT(events->y(), link->geometry().bottom());
+    for (QWidget* field : {link, radio, events}) {
+        const QRect inBar(field->mapTo(bar, QPoint(0, 0)), field->size());
+        EXPECT_TRUE(bar->rect().contains(inBar)) << field->objectName().toStdString();
+    }
+}
+
+TEST_F(StatusBarTest, everyTextShowsWholeAtTheWindowsWidth) {
+    writeSettings("[OmniRig]\nRig1=1\nRig2=0\n[Ports]\nCOM1=/dev/ttyUSB0\n");
+    wire.openResult = [](const std::string&) { return EACCES; };
+    start();
+    window->show();
+    auto whole = [&](const char* name) {
+        // The layout as it will be painted.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        auto* field = find<QLabel>(name);
+        return field->contentsRect().width() >=
+               field->fontMetrics().horizontalAdvance(field->text());
+    };
+    auto allWhole = [&] {
+        for (const char* name : {"sbLink", "sbRadio", "sbEvents"}) {
+            EXPECT_TRUE(whole(name)) << name << ": " << find<QLabel>(name)->text().toStdString();
+        }
+    };
+    // A port that cannot be opened, and the radio waiting for the controller.
+    tick(2);
+    ASSERT_EQ(link(),
+              "COM1 closed: /dev/ttyUSB0: permission denied (add yourself to the dialout group)");
+    ASSERT_EQ(radio(), "Radio 1: waiting for the controller");
+    ASSERT_EQ(event(), "Port COM1: permission denied (add yourself to the dialout group)");
+    allWhole();
+
+    // Online, with the radio beyond the antenna's bands.
+    wire.openResult = nullptr;
+    rigServer.set(1, 145'000'000.0);
+    window->SelectPort(1);
+    tick(3);
+    ASSERT_EQ(link(), "COM1 online, firmware 1.13, 3 drivers");
+    ASSERT_EQ(radio(), "Radio 1: 145.000000 MHz, outside the antenna's range, not followed");
+    allWhole();
+
+    // The radio out of reach.
+    rigServer.reason[0] = "localhost:4532: connection refused";
+    rigServer.statusReport(1, RigStatus::NotResponding);
+    tick();
+    ASSERT_EQ(radio(), "Radio 1: not reachable (localhost:4532: connection refused)");
+    window->announce("Backup saved to /home/operator/Documents/KT6 2024-05-01.skarnel");
+    allWhole();
 }
 
 TEST_F(StatusBarTest, eachFieldsAccessibleNameCarriesItsTextAndTheTipStaysTheDescription) {

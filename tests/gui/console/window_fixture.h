@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "console/dialogs.h"
 #include "console/fm_main.h"
@@ -98,6 +101,48 @@ class WindowFixture : public ::testing::Test {
     bool shown(const char* name) { return !find(name)->isHidden(); }
     QString text(const char* name) { return find<QLabel>(name)->text(); }
     QString tip(const char* name) { return find(name)->toolTip(); }
+    // On screen and active, so keys reach it and Tab moves its focus.
+    void showActive() {
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    // What assistive technology is told of a control.
+    static QAccessibleInterface* accessible(QObject* o) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+        EXPECT_TRUE(a);
+        return a;
+    }
+    static QString accessibleName(QObject* o) {
+        QAccessibleInterface* a = accessible(o);
+        return a ? a->text(QAccessible::Name) : QString();
+    }
+    // The names of everything assistive technology is told is on screen, the window down.
+    QStringList shownToAssistiveTechnology() {
+        QStringList names;
+        std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+            if (!node || node->state().invisible) return;
+            names << node->text(QAccessible::Name);
+            for (int i = 0; i < node->childCount(); ++i) walk(node->child(i));
+        };
+        walk(accessible(window.get()));
+        return names;
+    }
+    // Everything assistive technology finds walking the window, shown or not.
+    std::vector<QAccessibleInterface*> listedToAssistiveTechnology() {
+        std::vector<QAccessibleInterface*> listed;
+        std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+            if (!node) return;
+            listed.push_back(node);
+            for (int i = 0; i < node->childCount(); ++i) walk(node->child(i));
+        };
+        walk(accessible(window.get()));
+        return listed;
+    }
+    // A menu item's caption as the operator reads it: its mnemonic's '&' only underlines.
+    static QString caption(const QAction* item) {
+        return QString(item->text()).remove(QLatin1Char('&'));
+    }
 
     QTemporaryDir dir;
     FakeRigState rigServer;

@@ -31,9 +31,23 @@ TEST(RigPortChecks, portsAndSpeedsAreCheckedForTheirModel) {
         net.port = good;
         EXPECT_EQ(rigPortProblem(net), "") << good;
     }
-    for (const char* bad : {"localhost", "localhost:", "host:0", "host:70000", "host:45x"}) {
+    for (const char* bad : {"localhost", "localhost:", "host:45x", ":4532"}) {
         net.port = bad;
         EXPECT_NE(rigPortProblem(net), "") << bad;
+    }
+    // A port number out of range says so, in every form it may be typed.
+    const std::pair<const char*, const char*> kOutOfRange[] = {
+        {"host:0", "port 0 is out of range 1-65535"},
+        {"host:70000", "port 70000 is out of range 1-65535"},
+        {"localhost:99999", "port 99999 is out of range 1-65535"},
+        {"10.0.0.9:123456789012", "port 123456789012 is out of range 1-65535"}};
+    for (const auto& [port, problem] : kOutOfRange) {
+        net.port = port;
+        EXPECT_EQ(rigPortProblem(net), problem) << port;
+    }
+    for (const char* edge : {"host:1", "host:65535", "host:000080"}) {
+        net.port = edge;
+        EXPECT_EQ(rigPortProblem(net), "") << edge;
     }
     RigPortSettings serial{1035, "/dev/null", 38400};
     EXPECT_EQ(rigPortProblem(serial), "");
@@ -64,6 +78,11 @@ TEST(RigDialogChecks, wrongSettingsKeepTheDialogOpenWithTheReason) {
     EXPECT_TRUE(problems.contains("Rig 1: \"localhost\" needs a host and a port"))
         << problems.toStdString();
     EXPECT_TRUE(problems.contains("Rig 2: speed \"fast\"")) << problems.toStdString();
+    control<QLineEdit>(dialog, "edPort1")->setText("localhost:99999");
+    dialog.accept();
+    EXPECT_TRUE(control<QLabel>(dialog, "lRigProblems")
+                    ->text()
+                    .contains("Rig 1: port 99999 is out of range 1-65535"));
 
     control<QLineEdit>(dialog, "edPort1")->setText("localhost:4532");
     control<QComboBox>(dialog, "cbSpeed2")->setEditText("19200");

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QCompleter>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <algorithm>
 #include <filesystem>
 
 #include "memory/profile_file.h"
@@ -73,6 +76,37 @@ TEST(RigSettingsDialog, ModelsAreFoundByAnyPartOfTheirName) {
     completer->setCompletionPrefix("991");
     ASSERT_EQ(completer->completionCount(), 1);
     EXPECT_EQ(completer->currentCompletion(), "Yaesu FT-991 (#1035)");
+}
+
+TEST(RigSettingsDialog, ModelAndSpeedCarryTheirCaptionsWhereverTheFocusIs) {
+    RigSettingsDialog dialog(someModels());
+    dialog.setSettings(defaultRigSettings());
+    auto nameOf = [](QObject* o) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+        return a ? a->text(QAccessible::Name) : QString();
+    };
+    for (int rig = 1; rig <= 2; ++rig) {
+        const std::pair<std::string, QString> kFields[] = {
+            {"cbModel" + std::to_string(rig), QStringLiteral("Model")},
+            {"cbSpeed" + std::to_string(rig), QStringLiteral("Speed")}};
+        for (const auto& [name, caption] : kFields) {
+            auto* box = control<QComboBox>(dialog, name.c_str());
+            ASSERT_TRUE(box && box->lineEdit());
+            auto* label = qobject_cast<QLabel*>(
+                static_cast<QFormLayout*>(box->parentWidget()->layout())->labelForField(box));
+            ASSERT_TRUE(label) << name;
+            EXPECT_EQ(label->text(), caption);
+            EXPECT_EQ(label->buddy(), box);
+            // The list is labelled by its caption; the text inside it, where typing goes and
+            // the focus with it, carries the caption as its name instead of none.
+            const auto labels =
+                QAccessible::queryAccessibleInterface(box)->relations(QAccessible::Label);
+            EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [label](const auto& r) {
+                return r.first->object() == label;
+            })) << name;
+            EXPECT_EQ(nameOf(box->lineEdit()), caption) << name;
+        }
+    }
 }
 
 TEST(RigSettingsDialog, StatusLinesBelongToTheirRig) {

@@ -1,0 +1,22 @@
+#pragma once
+// What assistive technology may see of the window and do with it: a key is pressed through it
+// only while the key is on screen, and the helpers the window keeps for their state and handlers
+// (the hidden strip, the buttons below the picture) are neither shown to it nor pressed by it.
+class QWidget;
+
+namespace kt6 {
+
+// Puts the console's accessible interfaces in place; once per process is enough, and it must
+// come before a control of the window is first asked for its interface.
+void installConsoleAccessibility();
+
+// The widget and everything on it exist for their state and handlers only: the widget holding
+// it no longer lists it to assistive technology, which, asked about it all the same, finds it
+// invisible, with no children and no action to take. Code may still click it.
+void keepFromAssistiveTechnology(QWidget* widget);
+
+// A key and the lit face lying over it on panel (KeyButton::setLitFaceOf) are one key to
+// assistive technology: walking the panel meets the one standing for both, never the two.
+void listLitFacesAsTheirKeys(QWidget* panel);
+
+}  // namespace kt6
