@@ -10,7 +10,9 @@ namespace kt6 {
 
 namespace {
 constexpr std::chrono::milliseconds kInputLook{10};
-}
+// At 19200 bit/s a line carries 96 bytes in a 50 ms tick: ten times that is no controller.
+constexpr std::size_t kFloodBytesPerTick = 960;
+}  // namespace
 
 LinkDriver::LinkDriver(Link& link, Comm32& port, QObject* parent)
     : QObject(parent), link_(link), port_(port) {
@@ -29,20 +31,30 @@ void LinkDriver::sync() {
         if (handle_ >= 0) {
             notifier_ = std::make_unique<QSocketNotifier>(handle_, QSocketNotifier::Read);
             connect(notifier_.get(), &QSocketNotifier::activated, this, &LinkDriver::inputArrived);
+            flooded_ = false;
         }
     }
+    watch(!flooded_);
     const bool look = port_.IsOpen() && handle_ < 0;
     if (look && !tmInput_.isActive()) tmInput_.start();
     if (!look) tmInput_.stop();
 }
 
+void LinkDriver::watch(bool on) {
+    if (notifier_ && notifier_->isEnabled() != on) notifier_->setEnabled(on);
+}
+
 void LinkDriver::tick() {
     link_.LinkTimerTick();
+    // A flood is over once a tick's read leaves nothing behind.
+    if (flooded_ && port_.InputCount() == 0) flooded_ = false;
+    sinceTick_ = 0;
     sync();
 }
 
 void LinkDriver::inputArrived() {
-    link_.serviceInput();
+    sinceTick_ += link_.serviceInput();
+    if (sinceTick_ > kFloodBytesPerTick) flooded_ = true;
     // Reading may have found the device gone (and closed it): stop watching it at once, or a
     // hung-up device would wake the loop without end.
     sync();

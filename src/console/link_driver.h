@@ -26,11 +26,17 @@ class LinkDriver : public QObject {
 
   private:
     void inputArrived();
+    // Watches the device unless its input comes faster than any controller sends.
+    void watch(bool on);
 
     Link& link_;
     Comm32& port_;
     std::unique_ptr<QSocketNotifier> notifier_;
     int handle_ = -1;
+    // Bytes read on the notifier since the last tick, and whether the line is flooding: then
+    // the notifier rests and input is read on the ticks alone, a bounded piece at a time.
+    std::size_t sinceTick_ = 0;
+    bool flooded_ = false;
     // For devices without a handle (the built-in simulated controller): input is looked for
     // this often, as a waiting exchange always looked.
     QTimer tmInput_;

@@ -93,15 +93,15 @@ void Link::dropDeadExchange() {
     }
 }
 
-void Link::serviceInput() {
+std::size_t Link::serviceInput() {
     if (!port_.IsOpen()) {
         dropDeadExchange();
-        return;
+        return 0;
     }
     Bytes arrived;
     std::uint8_t b = 0;
     // The port reads what the driver holds in one call and hands it out from there.
-    while (port_.ReadByte(b)) arrived.push_back(b);
+    while (arrived.size() < kReadCap && port_.ReadByte(b)) arrived.push_back(b);
     if (!arrived.empty()) {
         // Any good frame tells the poll the controller is there; only one that came while an
         // exchange of ours waited clears the count of silent ticks, as the exchange's own wait
@@ -113,6 +113,7 @@ void Link::serviceInput() {
         }
     }
     dropDeadExchange();
+    return arrived.size();
 }
 
 Outcome Link::SendCommandBlocking(const Command& command, PortWaiter& waiter) {

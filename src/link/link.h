@@ -86,9 +86,13 @@ class Link : private FrameWriter {
     // waiting. Nothing while work holds the link: no request of ours may go out under it.
     // True when it was asked for.
     bool requestPoll();
-    // Reads everything that has arrived and gives it to the queue: replies complete their
-    // commands and what waits goes out. Called when the port has input, and on every tick.
-    void serviceInput();
+    // Reads what has arrived, up to kReadCap bytes, and gives it to the queue: replies
+    // complete their commands and what waits goes out. Called when the port has input, and on
+    // every tick. The bytes read.
+    std::size_t serviceInput();
+    // A controller sends under 100 bytes a tick; more than this at once is a line gone wild,
+    // and is taken a bounded piece at a time so the window stays its own.
+    static constexpr std::size_t kReadCap = 4096;
     // The 50 ms link timer: lamps, the wait count, the 250 ms blink step, the tries' time.
     void LinkTimerTick();
     // The same exchange for command-line tools and tests: waits on the port through waiter,

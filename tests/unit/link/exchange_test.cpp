@@ -345,6 +345,20 @@ TEST_F(ExchangeTest, linkTickPaintsLampsCountsAndBlinksEveryFifthTick) {
     link.setObserver(nullptr);
 }
 
+TEST_F(ExchangeTest, aFloodIsTakenABoundedPieceAtATimeAndAReplyInItStillCounts) {
+    std::optional<std::uint8_t> status;
+    link.send(Command{8, {5}, false, 4, 100ms}, [&](const Outcome& o) { status = o.status; });
+    Bytes noise(Link::kReadCap + 100, 0x42);
+    const Bytes reply = replyFrame(0x0D, 0);
+    noise.insert(noise.end(), reply.begin(), reply.end());
+    wire.feedReceived(noise);
+    EXPECT_EQ(link.serviceInput(), Link::kReadCap);
+    EXPECT_FALSE(status);
+    EXPECT_EQ(link.serviceInput(), 100 + reply.size());
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status, 0);
+}
+
 // comm32's own rules, on the in-memory device.
 TEST_F(ExchangeTest, writeWithoutRoomHandsNothingOverAndKeepsPortError) {
     wire.txQueueSize = 10;
