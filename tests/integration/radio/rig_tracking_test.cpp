@@ -77,9 +77,15 @@ class RigTrackingTest : public ::testing::Test {
         ASSERT_NE(server, nullptr);
     }
 
+    // Online at the server and seen so by the tracker (its lamp lit): a report still queued
+    // for the window would otherwise be read after whatever the test does next.
     bool waitOnline() {
-        return QTest::qWaitFor([this] { return server->status(1) == RigStatus::Online; },
-                               kDeadlineMs);
+        return QTest::qWaitFor(
+            [this] {
+                return server->status(1) == RigStatus::Online &&
+                       view.lamps[0] == NamedColour::clLime;
+            },
+            kDeadlineMs);
     }
     bool waitTuned(std::uint16_t kHz) {
         return QTest::qWaitFor([&] { return sim->model().controller().frequency() == kHz; },
