@@ -1,4 +1,4 @@
-// Round trip of one SendCommand (a key press) to an answering controller stand-in over a
+// Round trip of one command (a key press) through the link's queue to an answering controller stand-in over a
 // pseudo-terminal: frame out through comm32, reply decoded, status returned.
 #include <cstdio>
 #include <exception>
