@@ -6,109 +6,88 @@ namespace kt6 {
 
 bool StepPlayer::play(std::span<const ServiceStep> steps, ServiceActions& actions,
                       std::function<void()> done) {
-    if (busy_) return false;
-    steps_.assign(steps.begin(), steps.end());
-    next_ = 0;
+    if (runner_.busy()) return false;
     actions_ = &actions;
-    done_ = std::move(done);
-    busy_ = true;
-    ++generation_;
-    advance();
-    return true;
-}
-
-void StepPlayer::cancel() {
-    if (!busy_) return;
-    ++generation_;
-    busy_ = false;
-    done_ = nullptr;
-    if (std::exchange(pausing_, false)) actions_->pauseEnded();
-}
-
-std::function<void()> StepPlayer::resumer() {
-    return [this, generation = generation_] {
-        if (generation == generation_ && busy_) advance();
-    };
-}
-
-void StepPlayer::advance() {
-    if (stepping_) {
-        again_ = true;
-        return;
+    std::vector<StepRunner::Step> run;
+    run.reserve(steps.size());
+    for (const ServiceStep& s : steps) {
+        // The window closing ends the sequence before its next step, whatever that is.
+        run.push_back([this, &actions, inner = step(s, actions)](StepRunner::Next next) {
+            if (actions.abandoned()) {
+                cancel();
+                return;
+            }
+            inner(std::move(next));
+        });
     }
-    stepping_ = true;
-    do {
-        again_ = false;
-        if (!busy_) break;
-        if (actions_->abandoned()) {
-            cancel();
-            break;
-        }
-        runStep();
-    } while (again_);
-    stepping_ = false;
-}
-
-void StepPlayer::startPause(std::chrono::milliseconds duration) {
-    pausing_ = true;
-    actions_->pauseStarted(duration);
-    scheduler_.after(duration, [this, generation = generation_] {
-        if (generation != generation_ || !busy_) return;
-        pausing_ = false;
-        actions_->pauseEnded();
-        advance();
+    return runner_.run(std::move(run), [done = std::move(done)](StepRunner::End) {
+        if (done) done();
     });
 }
 
-void StepPlayer::finish() {
-    busy_ = false;
-    ++generation_;
-    if (auto done = std::exchange(done_, nullptr)) done();
+void StepPlayer::cancel() {
+    if (!runner_.busy()) return;
+    runner_.cancel();
+    ++pauseId_;
+    if (std::exchange(pausing_, false)) actions_->pauseEnded();
 }
 
-void StepPlayer::runStep() {
-    if (next_ >= steps_.size()) {
-        finish();
-        return;
-    }
+StepRunner::Step StepPlayer::pause(std::function<std::chrono::milliseconds()> duration,
+                                   ServiceActions& a) {
+    return [this, &a, duration = std::move(duration)](StepRunner::Next next) {
+        const std::chrono::milliseconds d = duration();
+        pausing_ = true;
+        const std::uint64_t id = ++pauseId_;
+        a.pauseStarted(d);
+        runner_.scheduler().after(d, [this, &a, id, next = std::move(next)] {
+            // A cancelled sequence has told its pause's end already; a later one has its own.
+            if (id != pauseId_ || !pausing_) return;
+            pausing_ = false;
+            a.pauseEnded();
+            next(true);
+        });
+    };
+}
+
+StepRunner::Step StepPlayer::step(const ServiceStep& s, ServiceActions& a) {
     using Op = ServiceStep::Op;
-    const ServiceStep s = steps_[next_++];
-    ServiceActions& a = *actions_;
+    // Steps that only change the screens go straight on to the next.
+    const auto now = [](std::function<void()> work) {
+        return [work = std::move(work)](StepRunner::Next next) {
+            work();
+            next(true);
+        };
+    };
     switch (s.op) {
         case Op::Key:
         case Op::KeyAsIs:
             // The key's own completion moves on, whenever the controller has answered.
-            a.key(static_cast<std::uint8_t>(s.value), s.flag, s.op == Op::Key, resumer());
-            return;
+            return [&a, s](StepRunner::Next next) {
+                a.key(static_cast<std::uint8_t>(s.value), s.flag, s.op == Op::Key,
+                      [next = std::move(next)] { next(true); });
+            };
         case Op::Pause:
-            startPause(std::chrono::milliseconds(s.value));
-            return;
+            return pause([ms = s.value] { return std::chrono::milliseconds(ms); }, a);
         case Op::RetractWait:
-            startPause(retractWait(a.currentFrequency()));
-            return;
+            return pause([&a] { return retractWait(a.currentFrequency()); }, a);
         case Op::ReturnKey:
-            a.returnKey();
-            break;
+            return now([&a] { a.returnKey(); });
         case Op::HideFrontKeys:
-            a.hideFrontKeys();
-            break;
+            return now([&a] { a.hideFrontKeys(); });
         case Op::ShowFrontKeys:
-            a.showFrontKeys();
-            break;
+            return now([&a] { a.showFrontKeys(); });
         case Op::HideQuestions:
-            for (ServiceScreen q : kQuestionScreens) a.hide(q);
-            break;
+            return now([&a] {
+                for (ServiceScreen q : kQuestionScreens) a.hide(q);
+            });
         case Op::Show:
-            a.show(s.screen);
-            break;
+            return now([&a, screen = s.screen] { a.show(screen); });
         case Op::Hide:
-            a.hide(s.screen);
-            break;
+            return now([&a, screen = s.screen] { a.hide(screen); });
         case Op::FactoryLines:
-            a.factoryLines();
-            break;
+            return now([&a] { a.factoryLines(); });
     }
-    again_ = true;
+    return now([] {});
 }
 
 }  // namespace kt6

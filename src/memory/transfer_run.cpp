@@ -5,7 +5,7 @@
 namespace kt6 {
 
 TransferRun::TransferRun(BlockTransfer& transfer, Scheduler& scheduler)
-    : transfer_(transfer), scheduler_(scheduler) {}
+    : transfer_(transfer), runner_(scheduler) {}
 
 TransferRun::~TransferRun() {
     cancel();
@@ -13,90 +13,74 @@ TransferRun::~TransferRun() {
 
 bool TransferRun::start(bool preamble, std::vector<BlockStep> steps, TransferProgress progress,
                         Done done) {
-    if (busy_) return false;
-    busy_ = true;
-    token_ = std::make_shared<int>(0);
-    steps_ = std::move(steps);
-    next_ = 0;
-    progress_ = std::move(progress);
+    if (runner_.busy()) return false;
+    ++walk_;
     done_ = std::move(done);
     hold_.emplace(transfer_.link());
-    if (progress_) progress_(0, static_cast<int>(steps_.size()));
+    const int total = static_cast<int>(steps.size());
+    if (progress) progress(0, total);
+    std::vector<StepRunner::Step> walk;
     if (preamble) {
         transfer_.enableExchanges();
-        schedule(kSettlePause, &TransferRun::drain);
-    } else {
-        schedule(std::chrono::milliseconds(0), &TransferRun::nextBlock);
+        walk.push_back(runner_.pause(kSettlePause));
+        walk.push_back([this](StepRunner::Next next) { drain(std::move(next)); });
+        // The link check goes out in the turn that found the line quiet, as the drain's end.
+        walk.push_back([this](StepRunner::Next next) {
+            transfer_.checkLink([next = std::move(next)] { next(true); });
+        });
     }
-    return true;
+    for (int n = 0; n < total; ++n) {
+        walk.push_back(runner_.turn());
+        walk.push_back([this, step = std::move(steps[static_cast<std::size_t>(n)]), n, total,
+                        progress](StepRunner::Next next) {
+            if (!stillWanted()) return;
+            step([this, walk = walk_, progress, n, total, next = std::move(next)](bool goOn) {
+                // A block that answers after its walk was cancelled tells nobody.
+                if (walk != walk_) return;
+                // Only a block that did not end the walk counts as done.
+                if (goOn && progress) progress(n + 1, total);
+                next(goOn);
+            });
+        });
+    }
+    // The end is told in a turn of its own, never inside the call that started the walk.
+    walk.push_back(runner_.turn());
+    walk.push_back([this](StepRunner::Next next) {
+        if (stillWanted()) next(true);
+    });
+    return runner_.run(std::move(walk), [this](StepRunner::End end) {
+        Done done = std::exchange(done_, nullptr);
+        hold_.reset();
+        if (done)
+            done(end == StepRunner::End::Finished ? TransferEnd::Finished : TransferEnd::Stopped);
+    });
 }
 
 void TransferRun::cancel() {
-    if (!busy_) return;
-    busy_ = false;
-    token_.reset();
+    ++walk_;
+    runner_.cancel();
     done_ = nullptr;
-    progress_ = nullptr;
     hold_.reset();
-}
-
-void TransferRun::schedule(std::chrono::milliseconds delay, void (TransferRun::*turn)()) {
-    scheduler_.after(delay, [this, turn, alive = std::weak_ptr<int>(token_)] {
-        if (alive.expired()) return;
-        (this->*turn)();
-    });
 }
 
 bool TransferRun::stillWanted() {
     if (!transfer_.link().isShutDown()) return true;
-    finish(TransferEnd::Abandoned);
+    Done done = std::exchange(done_, nullptr);
+    cancel();
+    if (done) done(TransferEnd::Abandoned);
     return false;
 }
 
-void TransferRun::drain() {
+void TransferRun::drain(StepRunner::Next next) {
     if (!stillWanted()) return;
     if (transfer_.dropStaleByte()) {
-        schedule(kDrainPause, &TransferRun::drain);
+        runner_.scheduler().after(kDrainPause,
+                                  [this, walk = walk_, next = std::move(next)]() mutable {
+                                      if (walk == walk_ && runner_.busy()) drain(std::move(next));
+                                  });
         return;
     }
-    // The link check goes out in the turn that found the line quiet, as the drain's end.
-    transfer_.checkLink([this, alive = std::weak_ptr<int>(token_)] {
-        if (alive.expired()) return;
-        schedule(std::chrono::milliseconds(0), &TransferRun::nextBlock);
-    });
-}
-
-void TransferRun::nextBlock() {
-    if (!stillWanted()) return;
-    if (next_ >= steps_.size()) {
-        finish(TransferEnd::Finished);
-        return;
-    }
-    // The step lives on this frame while it runs: a cancel from inside its exchange must not
-    // destroy it under itself.
-    const BlockStep step = std::move(steps_[next_++]);
-    step([this, alive = std::weak_ptr<int>(token_)](bool goOn) {
-        if (alive.expired()) return;
-        blockDone(goOn);
-    });
-}
-
-void TransferRun::blockDone(bool goOn) {
-    if (!goOn) {
-        finish(TransferEnd::Stopped);
-        return;
-    }
-    // Only a block that did not end the walk counts as done.
-    const std::weak_ptr<int> alive = token_;
-    if (progress_) progress_(static_cast<int>(next_), static_cast<int>(steps_.size()));
-    if (alive.expired()) return;
-    schedule(std::chrono::milliseconds(0), &TransferRun::nextBlock);
-}
-
-void TransferRun::finish(TransferEnd end) {
-    Done done = std::exchange(done_, nullptr);
-    cancel();
-    if (done) done(end);
+    next(true);
 }
 
 void PausingScheduler::after(std::chrono::milliseconds delay, std::function<void()> task) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/scheduler.h"
+#include "link/step_runner.h"
 #include "memory/block_transfer.h"
 
 namespace kt6 {
@@ -44,30 +45,23 @@ class TransferRun {
     // commands wait, none goes out between the walk's own. False, and nothing started, while a
     // walk runs.
     bool start(bool preamble, std::vector<BlockStep> steps, TransferProgress progress, Done done);
-    bool busy() const { return busy_; }
+    bool busy() const { return runner_.busy(); }
     // Ends the walk where it stands and lets the link go; no further step runs and done is
     // dropped. Safe from inside a step's exchange.
     void cancel();
 
   private:
-    void schedule(std::chrono::milliseconds delay, void (TransferRun::*turn)());
-    void drain();
-    void nextBlock();
-    void blockDone(bool goOn);
-    // False, with the walk ended, when the link was shut down meanwhile.
+    // The drain: a stale byte dropped, then a pause for any still on its way, until none.
+    void drain(StepRunner::Next next);
+    // False, with the walk ended as abandoned, when the link was shut down meanwhile.
     bool stillWanted();
-    void finish(TransferEnd end);
 
     BlockTransfer& transfer_;
-    Scheduler& scheduler_;
-    std::vector<BlockStep> steps_;
-    std::size_t next_ = 0;
-    TransferProgress progress_;
+    StepRunner runner_;
     Done done_;
-    bool busy_ = false;
     std::optional<Link::Hold> hold_;
-    // Tells a timer of the current walk from one of an ended walk, or of a run that is gone.
-    std::shared_ptr<int> token_;
+    // Tells a drain timer of the walk under way from one of a walk that ended.
+    std::uint64_t walk_ = 0;
 };
 
 // A scheduler for the blocking forms: plays its timers in order on the calling thread, each
