@@ -57,7 +57,6 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     bool pollRunning() const { return pollRunning_; }
     // Shows the service strip as a row below the front panel, the window growing by its height.
     void showServiceStrip(bool shown);
-
   public slots:
     // The start-up sequence; runs once, on the first activation.
     void FormActivate();
@@ -70,9 +69,7 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     void EnableLengthSteppers();
     // The click of any front-panel key: its tag is the key code.
     void SpeedButton1Click();
-    // A key press: command 8 with the code; the controller's status byte or 255.
-    // Hands the port's input to the link now, as its readiness notifier does (tests drive the
-    // link on their own clock with it).
+    // Hands the port's input to the link now, as its notifier does (tests drive it so).
     void serviceLink();
     // A front-panel key press: command 8, the exchange enabled first. Sent on the held lane:
     // input is dropped while work holds the link, so a key sent then is that work's own.
@@ -134,7 +131,7 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     WindowSettings settings_;
     std::unique_ptr<HelpPages> help_;
     RadioPanel* radio_ = nullptr;
-    // Declared after the link: it is destroyed first, deferred reports and all.
+    // Declared after the link: it is destroyed first, a frequency still waiting and all.
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_, tmPoll_, tmRetry_;
     bool started_ = false, settingsLoaded_ = false, centred_ = false, pollRunning_ = true;
