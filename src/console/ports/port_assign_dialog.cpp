@@ -1,5 +1,7 @@
 #include "console/ports/port_assign_dialog.h"
 
+#include <QPointer>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -143,10 +145,17 @@ void PortAssignDialog::test() {
     }
     lTestResult_->setText(QStringLiteral("Testing %1...").arg(device));
     btTest_->setEnabled(false);
-    lTestResult_->repaint();
-    const QString answer = tester_ ? tester_(com, device) : QString();
-    btTest_->setEnabled(true);
-    lTestResult_->setText(answer);
+    if (!tester_) {
+        btTest_->setEnabled(true);
+        lTestResult_->clear();
+        return;
+    }
+    // The dialog may be closed before the controller answers.
+    tester_(com, device, [dialog = QPointer<PortAssignDialog>(this)](const QString& answer) {
+        if (!dialog) return;
+        dialog->btTest_->setEnabled(true);
+        dialog->lTestResult_->setText(answer);
+    });
 }
 
 QString PortAssignDialog::testResult() const {

@@ -21,8 +21,9 @@ class PortAssignDialog : public QDialog {
     static constexpr int kPorts = 13;
     // Index 0 is COM1; an empty text is the port's default device.
     using Mapping = std::array<QString, kPorts>;
-    // Tests the device for COMn; returns what the operator is told.
-    using Tester = std::function<QString(int comNumber, const QString& device)>;
+    // Tests the device for COMn; answer gets what the operator is told, now or later.
+    using Tester = std::function<void(int comNumber, const QString& device,
+                                      std::function<void(const QString&)> answer)>;
 
     PortAssignDialog(std::vector<SerialDevice> devices, Mapping mapping,
                      std::function<QString(int)> defaultDevice, Tester tester,

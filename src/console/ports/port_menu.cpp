@@ -55,7 +55,10 @@ void PortMenu::AssignPorts1Click() {
         listSerialDevices(QString::fromStdString(context_.serialByIdDir.string()),
                           QString::fromStdString(context_.devDir.string())),
         mapping, [](int n) { return QString::fromStdString(defaultComDevice(n)); },
-        [this](int n, const QString& device) { return testPort(n, device); }, context_.window);
+        [this](int n, const QString& device, ProbeAnswer answer) {
+            testPort(n, device, std::move(answer));
+        },
+        context_.window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     const int chosen = context_.portNumber();
     dialog->selectCom(chosen >= 1 && chosen <= kComPortCount ? chosen : 1);
@@ -84,16 +87,17 @@ void PortMenu::AssignPorts1Click() {
     dialog->open();
 }
 
-QString PortMenu::testPort(int n, const QString& device) {
+void PortMenu::testPort(int n, const QString& device, ProbeAnswer answer) {
     // The device in use is held exclusively: ask on the open link instead of opening it again.
     if (n == context_.portNumber() && context_.port.IsOpen() &&
         device.toStdString() == context_.port.DevicePath()) {
-        return probeLink(context_.link);
+        probeLink(context_.link, std::move(answer));
+        return;
     }
     std::unique_ptr<SerialBackend> backend = context_.makeSerialBackend
                                                  ? context_.makeSerialBackend()
                                                  : makeSerialBackend(NetworkOptions{});
-    return probeDevice(std::move(backend), device.toStdString());
+    probeDevice(std::move(backend), device.toStdString(), this, std::move(answer));
 }
 
 }  // namespace kt6

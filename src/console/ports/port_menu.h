@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "console/ports/port_probe.h"
 #include "console/window_controls.h"
 
 class QAction;
@@ -75,7 +76,7 @@ class PortMenu : public QObject {
     void AssignPorts1Click();
 
   private:
-    QString testPort(int n, const QString& device);
+    void testPort(int n, const QString& device, ProbeAnswer answer);
 
     PortMenuContext context_;
 };

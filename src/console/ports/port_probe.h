@@ -1,8 +1,13 @@
 #pragma once
 // Asks a controller for one status reply, to tell the operator whether a port mapping works.
+// The answer comes from the event loop once the controller answered or its tries ran out; the
+// window goes on meanwhile.
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
+
+class QObject;
 
 namespace kt6 {
 
@@ -10,12 +15,17 @@ class Link;
 class SerialBackend;
 struct StatusRecord;
 
+// What the operator is told.
+using ProbeAnswer = std::function<void(const QString& answer)>;
+
 // "Controller answers: firmware 1.13, 3 drivers".
 QString answerText(const StatusRecord& record);
 // Opens the device on a port of its own with the controller's line settings (19200 8N1),
-// asks for a status reply and closes it again; the answer or the reason there was none.
-QString probeDevice(std::unique_ptr<SerialBackend> backend, const std::string& device);
-// The same on a link already open (the port in use).
-QString probeLink(Link& link);
+// asks for a status reply and closes it again; answer gets the reply or the reason there was
+// none (at once when the device does not open). The probe lives under owner and goes with it.
+void probeDevice(std::unique_ptr<SerialBackend> backend, const std::string& device, QObject* owner,
+                 ProbeAnswer answer);
+// The same on a link already open (the port in use), through its queue.
+void probeLink(Link& link, ProbeAnswer answer);
 
 }  // namespace kt6

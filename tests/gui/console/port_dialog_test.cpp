@@ -119,7 +119,14 @@ TEST_F(PortDialogTest, testAsksAControllerOnAPortOfItsOwn) {
     dialog->selectCom(4);
     dialog->setDevice("/dev/ttyUSB3");
     dialog->test();
-    EXPECT_EQ(dialog->testResult(), "Controller answers: firmware 1.13, 3 drivers");
+    // The window goes on while the controller is asked; the answer comes from the loop.
+    EXPECT_EQ(dialog->testResult(), "Testing /dev/ttyUSB3...");
+    EXPECT_FALSE(dialog->findChild<QWidget*>("btTest")->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return dialog->testResult() == "Controller answers: firmware 1.13, 3 drivers"; },
+        5000))
+        << dialog->testResult().toStdString();
+    EXPECT_TRUE(dialog->findChild<QWidget*>("btTest")->isEnabled());
 }
 
 TEST_F(PortDialogTest, testTellsWhyThereIsNoAnswer) {
@@ -146,6 +153,7 @@ TEST_F(PortDialogTest, testOnThePortInUseAsksOnTheOpenLink) {
     dialog->selectCom(1);
     controller.received.clear();
     dialog->test();
+    settleLink();
     EXPECT_EQ(dialog->testResult(), "Controller answers: firmware 1.13, 3 drivers");
     EXPECT_EQ(wire.openCount, opens);
     EXPECT_EQ(controller.commands(1).size(), 1u);
@@ -153,6 +161,7 @@ TEST_F(PortDialogTest, testOnThePortInUseAsksOnTheOpenLink) {
 
     controller.answering = false;
     dialog->test();
+    settleLink();
     EXPECT_TRUE(dialog->testResult().startsWith("No answer on the open port"));
 }
 
