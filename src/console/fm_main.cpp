@@ -10,7 +10,9 @@
 #include <QScreen>
 #include <QShortcut>
 #include <cstdio>
+#include <utility>
 
+#include "console/close_on_signal.h"
 #include "console/dialogs.h"
 #include "console/documents_location.h"
 #include "console/help_pages.h"
@@ -51,10 +53,12 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
       port_(backendFrom(options_),
             comPortResolver([this](int n) { return mappedComDevice(options_.settingsPath, n); })),
       link_(port_),
-      panel_(PanelViewContext{linkWatch_, dimmer_, [this] { return poll_.ElementsMoving; },
-                              [this] { radio_->pollStep(); },
-                              [this](const QString& text) { announce(text); },
-                              [this] { return PortNumber(); }}),
+      // Motion is known only from a live reply: a controller that went silent or a device
+      // that is gone may have stopped long ago, so nothing blinks until a reply says moving.
+      panel_(PanelViewContext{
+          linkWatch_, dimmer_, [this] { return poll_.ElementsMoving && !linkWatch_.stale(); },
+          [this] { radio_->pollStep(); }, [this](const QString& text) { announce(text); },
+          [this] { return PortNumber(); }}),
       poll_(link_, panel_),
       scheduler_(options_.scheduler ? options_.scheduler : std::make_shared<QtScheduler>(this)),
       session_(
@@ -133,11 +137,28 @@ void FmMain::FormActivate() {
     if (start.noRadio) ui_.NoRadio1->setChecked(true);
     settingsLoaded_ = true;
     session_.stopRetrying();
-    if (reopenPort(start.port)) ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
+    awaitingStartPort_ = false;
+    if (reopenPort(start.port)) {
+        ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
+        return;
+    }
+    // The saved port's adapter may be plugged in, or its server started, after the console:
+    // it is waited for as a lost device is, and the operator is asked for another meanwhile.
+    if (start.port < 1 || start.port > kPortCount) return;
+    if (!session_.retryUnopened(portCause_)) return;
+    awaitingStartPort_ = true;
+    linkWatch_.portRetried();
+    ui_.pnDisplay->hide();
+    ui_.Panel_Chiuso->show();
+    ui_.COM_VERIFY->show();
+    refreshStatusBar();
+    std::fprintf(stderr, "link: COM%d: retrying every %lld s\n", start.port,
+                 static_cast<long long>(PortSession::kRetryInterval.count() / 1000));
 }
 
 bool FmMain::reopenPort(int n) {
     const PortSession::Opened opened = session_.open(n);
+    portCause_ = opened.cause;
     ports_->refreshTips();
     portReason_ = opened.ok
                       ? QString()
@@ -161,6 +182,7 @@ bool FmMain::reopenPort(int n) {
 void FmMain::SelectPort(int n) {
     // The operator's choice ends any retrying of a lost port, whichever port it names.
     session_.stopRetrying();
+    awaitingStartPort_ = false;
     if (reopenPort(n)) {
         ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
         UncheckPortItems();
@@ -211,6 +233,12 @@ void FmMain::tmRetryTimer() {
 void FmMain::deviceBack() {
     ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
     linkWatch_.portBack();
+    if (std::exchange(awaitingStartPort_, false)) {
+        // The start's port is open at last: what a choice of it from the menu would do.
+        ui_.COM_VERIFY->hide();
+        ui_.Panel_Chiuso->hide();
+        ui_.SpeedButton14->click();
+    }
     refreshStatusBar();
     std::fprintf(stderr, "link: COM%d %s: device back\n", PortNumber(), port_.DevicePath().c_str());
     // Under the setup panel or a transfer the poll stays stopped: the port is back quietly, and
@@ -364,6 +392,8 @@ void FmMain::clearEvent() {
 }
 
 void FmMain::refreshStatusBar() {
+    // Motion just became unknown: the blink stops now rather than at its next step.
+    if (poll_.ElementsMoving && linkWatch_.stale()) panel_.blinkStep();
     statusBar_->setLink(linkWatch_.text(), linkWatch_.tip());
     // Dimmed only once something was shown: the empty display has nothing to grey.
     dimmer_.setDimmed(linkWatch_.answered() && linkWatch_.stale());
@@ -373,6 +403,10 @@ void FmMain::refreshStatusBar() {
 }
 
 void FmMain::message(const QString& text, const QString& title) {
+    // Every box is on stderr too: for the technician, and for a close on a signal, where
+    // nobody is there to press OK and the box would only keep the process alive.
+    std::fprintf(stderr, "skarnel-kt6: %s\n", text.toLocal8Bit().constData());
+    if (property(kClosingOnSignal).toBool()) return;
     dialogs_->message(this, title, text);
 }
 

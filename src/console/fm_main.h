@@ -138,10 +138,15 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_, tmPoll_, tmRetry_;
     bool started_ = false, settingsLoaded_ = false, centred_ = false, pollRunning_ = true;
+    // The port from the settings did not open at start and is being retried: its prompt
+    // over the display goes when it opens.
+    bool awaitingStartPort_ = false;
 
     WindowControls ui_;
     PortMenu* ports_ = nullptr;
     QString portReason_;
+    // Why the last open failed (its PortError), 0 after a success.
+    std::int32_t portCause_ = 0;
     SetupPanel* setupPanel_ = nullptr;
     ServiceScreens* services_ = nullptr;
     ElementEditor* editor_ = nullptr;
