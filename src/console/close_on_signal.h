@@ -5,7 +5,12 @@ class QWidget;
 
 namespace kt6 {
 
-// Installs the handlers; the window is closed from its own event loop, never from the signal.
+// Set on the window while a signal closes it: nobody is there to answer a box, so what the
+// close has to say goes to stderr.
+inline constexpr char kClosingOnSignal[] = "kt6ClosingOnSignal";
+
+// Installs the handlers; the window is closed from its own event loop, never from the signal,
+// and the process then ends even if a box was up.
 void closeOnTerminationSignals(QWidget* window);
 
 }  // namespace kt6

@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <csignal>
@@ -26,7 +27,13 @@ void closeOnTerminationSignals(QWidget* window) {
     QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
         char byte = 0;
         [[maybe_unused]] auto n = ::read(signalPipe[0], &byte, 1);
-        window->close();
+        if (!window->property(kClosingOnSignal).toBool()) {
+            window->setProperty(kClosingOnSignal, true);
+            window->close();
+        }
+        // A box that was up when the signal came runs a loop of its own and would keep the
+        // process alive for nobody: every loop ends now, the box's with the main one.
+        QCoreApplication::exit(0);
     });
     struct sigaction action {};
     action.sa_handler = onSignal;

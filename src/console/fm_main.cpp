@@ -10,7 +10,9 @@
 #include <QScreen>
 #include <QShortcut>
 #include <cstdio>
+#include <utility>
 
+#include "console/close_on_signal.h"
 #include "console/dialogs.h"
 #include "console/documents_location.h"
 #include "console/help_pages.h"
@@ -23,7 +25,6 @@
 #include "console/setup_panel.h"
 #include "console/status/radio_panel.h"
 #include "console/status/status_bar.h"
-#include "console/whole_number.h"
 #include "link/commands.h"
 #include "link/serial_network.h"
 #include "radio/hamlib_rig_server.h"
@@ -32,8 +33,6 @@ namespace kt6 {
 
 namespace {
 
-constexpr int kTries = 4;
-constexpr std::chrono::milliseconds kKeyTimeout{100};
 // A status request answers within this on a controller that is there (19200 bit/s, ~40 bytes).
 constexpr int kFirstReplyLookMs = 150;
 
@@ -51,10 +50,12 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
       port_(backendFrom(options_),
             comPortResolver([this](int n) { return mappedComDevice(options_.settingsPath, n); })),
       link_(port_),
-      panel_(PanelViewContext{linkWatch_, dimmer_, [this] { return poll_.ElementsMoving; },
-                              [this] { radio_->pollStep(); },
-                              [this](const QString& text) { announce(text); },
-                              [this] { return PortNumber(); }}),
+      // Motion is known only from a live reply: a controller that went silent or a device
+      // that is gone may have stopped long ago, so nothing blinks until a reply says moving.
+      panel_(PanelViewContext{
+          linkWatch_, dimmer_, [this] { return poll_.ElementsMoving && !linkWatch_.stale(); },
+          [this] { radio_->pollStep(); }, [this](const QString& text) { announce(text); },
+          [this] { return PortNumber(); }}),
       poll_(link_, panel_),
       scheduler_(options_.scheduler ? options_.scheduler : std::make_shared<QtScheduler>(this)),
       session_(
@@ -133,11 +134,28 @@ void FmMain::FormActivate() {
     if (start.noRadio) ui_.NoRadio1->setChecked(true);
     settingsLoaded_ = true;
     session_.stopRetrying();
-    if (reopenPort(start.port)) ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
+    awaitingStartPort_ = false;
+    if (reopenPort(start.port)) {
+        ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
+        return;
+    }
+    // The saved port's adapter may be plugged in, or its server started, after the console:
+    // it is waited for as a lost device is, and the operator is asked for another meanwhile.
+    if (start.port < 1 || start.port > kPortCount) return;
+    if (!session_.retryUnopened(portCause_)) return;
+    awaitingStartPort_ = true;
+    linkWatch_.portRetried();
+    ui_.pnDisplay->hide();
+    ui_.Panel_Chiuso->show();
+    ui_.COM_VERIFY->show();
+    refreshStatusBar();
+    std::fprintf(stderr, "link: COM%d: retrying every %lld s\n", start.port,
+                 static_cast<long long>(PortSession::kRetryInterval.count() / 1000));
 }
 
 bool FmMain::reopenPort(int n) {
     const PortSession::Opened opened = session_.open(n);
+    portCause_ = opened.cause;
     ports_->refreshTips();
     portReason_ = opened.ok
                       ? QString()
@@ -161,6 +179,7 @@ bool FmMain::reopenPort(int n) {
 void FmMain::SelectPort(int n) {
     // The operator's choice ends any retrying of a lost port, whichever port it names.
     session_.stopRetrying();
+    awaitingStartPort_ = false;
     if (reopenPort(n)) {
         ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
         UncheckPortItems();
@@ -211,6 +230,12 @@ void FmMain::tmRetryTimer() {
 void FmMain::deviceBack() {
     ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
     linkWatch_.portBack();
+    if (std::exchange(awaitingStartPort_, false)) {
+        // The start's port is open at last: what a choice of it from the menu would do.
+        ui_.COM_VERIFY->hide();
+        ui_.Panel_Chiuso->hide();
+        ui_.SpeedButton14->click();
+    }
     refreshStatusBar();
     std::fprintf(stderr, "link: COM%d %s: device back\n", PortNumber(), port_.DevicePath().c_str());
     // Under the setup panel or a transfer the poll stays stopped: the port is back quietly, and
@@ -233,9 +258,7 @@ void FmMain::closeEvent(QCloseEvent* event) {
                         ui_.ckOmni1->isChecked(), ui_.ckOmni2->isChecked(),
                         centred_ ? std::optional<QPoint>(pos()) : std::nullopt});
     }
-    // A close can come from inside a waiting exchange (a signal, the close box): end that
-    // exchange now and start no other (the rest of a band key, deferred rig reports). The
-    // link timer keeps running, it is what lets the wait see the end.
+    // Nothing more goes out: what waits on the link ends unsent.
     link_.shutDown();
     if (services_) services_->stop();
     tmPoll_.stop();
@@ -261,51 +284,6 @@ void FmMain::EnableLengthSteppers() {
     editor_->EnableLengthSteppers();
 }
 
-// --- keys ---
-
-void FmMain::SendKey(std::uint8_t code, bool flag) {
-    link_.ExchangeEnabled = true;
-    link_.send(Command{kt6::code(CommandCode::Key), {code}, flag, kTries, kKeyTimeout}, {},
-               Link::Lane::Held);
-}
-
-void FmMain::SpeedButton1Click() {
-    auto* key = qobject_cast<KeyButton*>(sender());
-    if (!key) return;
-    const int code = key->tag();
-    SendKey(static_cast<std::uint8_t>(code));
-    if (code >= keys::k6m && code <= keys::k40m) {
-        panel_.moveBandLamp(key);
-        ui_.SpeedButton14->click();
-        panel_.showBandLamp();
-    }
-}
-
-void FmMain::lFreqClick() {
-    const auto text =
-        dialogs_->input(this, QStringLiteral("Skarnel"), QStringLiteral("Nuova frequenza in Khz"),
-                        QStringLiteral("7000"));
-    if (!text) return;
-    const auto value = wholeNumber(text->trimmed().toStdString());
-    if (!value || *value < 0 || *value > 65535) {
-        message(QStringLiteral("\"%1\" is not a frequency in kHz from 0 to 65535.").arg(*text));
-        return;
-    }
-    link_.ExchangeEnabled = true;
-    link_.send(Command{code(CommandCode::SetFrequency),
-                       {static_cast<std::uint8_t>(*value & 0xFF),
-                        static_cast<std::uint8_t>((*value >> 8) & 0xFF)},
-                       true,
-                       kTries,
-                       kKeyTimeout},
-               {});
-}
-
-void FmMain::btRetractClick() {
-    link_.ExchangeEnabled = true;
-    link_.send(Command{code(CommandCode::Retract), {}, true, kTries, kKeyTimeout}, {});
-}
-
 void FmMain::btImpostaClick() {
     setupPanel_->btImpostaClick();
 }
@@ -323,14 +301,6 @@ void FmMain::setPollRunning(bool running) {
 
 void FmMain::ckSK2200Click() {
     ui_.cbSlave->setEnabled(ui_.ckSK2200->isChecked());
-}
-
-void FmMain::lProgressFGClick() {
-    link_.ExchangeEnabled = true;
-    link_.send(Command{code(CommandCode::Progress), {}, true, kTries, kKeyTimeout},
-               [this](const Outcome& outcome) {
-                   if (outcome.status == 0) panel_.showProgress(outcome.reply);
-               });
 }
 
 // --- timers and the status bar ---
@@ -364,6 +334,8 @@ void FmMain::clearEvent() {
 }
 
 void FmMain::refreshStatusBar() {
+    // Motion just became unknown: the blink stops now rather than at its next step.
+    if (poll_.ElementsMoving && linkWatch_.stale()) panel_.blinkStep();
     statusBar_->setLink(linkWatch_.text(), linkWatch_.tip());
     // Dimmed only once something was shown: the empty display has nothing to grey.
     dimmer_.setDimmed(linkWatch_.answered() && linkWatch_.stale());
@@ -373,6 +345,10 @@ void FmMain::refreshStatusBar() {
 }
 
 void FmMain::message(const QString& text, const QString& title) {
+    // Every box is on stderr too: for the technician, and for a close on a signal, where
+    // nobody is there to press OK and the box would only keep the process alive.
+    std::fprintf(stderr, "skarnel-kt6: %s\n", text.toLocal8Bit().constData());
+    if (property(kClosingOnSignal).toBool()) return;
     dialogs_->message(this, title, text);
 }
 

@@ -92,21 +92,15 @@ class FmMain : public QMainWindow, private PortSessionObserver {
 
   private:
     // The controls, their names and their wiring (fm_main_layout.cpp).
-    void buildWindow();
-    void buildMenus();
-    void buildTopStrip(QWidget* client);
-    void buildServiceStrip(QWidget* client);
-    void buildFrontPanel(QWidget* client);
-    void buildDisplay();
-    void buildScreens();
-    void buildSetupPanel(QWidget* client);
+    void buildWindow(), buildMenus(), buildDisplay(), buildScreens();
+    void buildTopStrip(QWidget*client), buildServiceStrip(QWidget*client);
+    void buildFrontPanel(QWidget*client), buildSetupPanel(QWidget*client);
     // The "Functions" items to the service screens and the element editor.
     void wireFunctions();
     // The keyboard's bindings, the panel view's and radio panel's controls, the port menu.
     void wireViews();
     KeyButton* addKey(const char* name, int tag, QRect place, const QPixmap& glyph,
                       const QString& caption = {});
-
     void setPollRunning(bool running);
     // Closes, opens and configures the port; true when PortError is 0 after the pair.
     bool reopenPort(int n);
@@ -135,10 +129,13 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_, tmPoll_, tmRetry_;
     bool started_ = false, settingsLoaded_ = false, centred_ = false, pollRunning_ = true;
+    // The start's port did not open and is retried: its prompt goes when it opens.
+    bool awaitingStartPort_ = false;
 
     WindowControls ui_;
     PortMenu* ports_ = nullptr;
     QString portReason_;
+    std::int32_t portCause_ = 0;  // why the last open failed (its PortError), 0 after a success
     SetupPanel* setupPanel_ = nullptr;
     ServiceScreens* services_ = nullptr;
     ElementEditor* editor_ = nullptr;

@@ -693,6 +693,9 @@ void SetupPanel::btInviaClick() {
     auto source = std::make_unique<ProfileFile>(name->toStdString());
     // The whole file is checked before the first block goes out.
     if (auto problem = checkSetupFile(*source, version, transfer_.units().linked)) {
+        // The last transfer's "sent" would read as this file's result: back to the line's
+        // blank of the start.
+        setResult(QStringLiteral("--"));
         notify(QString::fromStdString(*problem));
         return;
     }

@@ -1,5 +1,6 @@
 #include "core/port_session.h"
 
+#include <cerrno>
 #include <utility>
 
 namespace kt6 {
@@ -12,6 +13,14 @@ std::string portName(int n) {
 
 std::int32_t configure(Comm32& port) {
     return port.SetPortParams(19200, 'n', 8, 1, 'N');
+}
+
+// An adapter not plugged in yet, or a port server not started yet: what comes by itself.
+// Permission or a busy port needs the operator, and retrying would only hide that.
+bool deviceMissing(std::int32_t cause, bool network) {
+    if (cause == ENOENT || cause == ENODEV || cause == ENXIO) return true;
+    return network && (cause == ECONNREFUSED || cause == EHOSTUNREACH || cause == ENETUNREACH ||
+                       cause == ETIMEDOUT);
 }
 
 }  // namespace
@@ -57,6 +66,16 @@ void PortSession::portWentAway() {
     state_ = State::Lost;
     observer_.deviceLost();
     if (!link_.isShutDown()) observer_.runRetryTimer(true);
+}
+
+bool PortSession::retryUnopened(std::int32_t cause) {
+    if (state_ != State::Closed || portNumber_ == 0) return false;
+    if (!deviceMissing(cause, isNetworkPort(port_.DevicePath()))) return false;
+    recovery_.deviceLost();
+    reachability_.reset();
+    state_ = State::Lost;
+    if (!link_.isShutDown()) observer_.runRetryTimer(true);
+    return true;
 }
 
 void PortSession::retryTick() {

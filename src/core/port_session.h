@@ -34,7 +34,8 @@ class PortSession {
     enum class State {
         Closed,  // nothing open: none chosen yet, or the chosen port did not open
         Open,    // opened and configured
-        Lost,    // the device went away; an attempt every kRetryInterval
+        Lost,    // the device went away, or the start's port was not there; an attempt
+                 // every kRetryInterval
     };
     static constexpr std::chrono::milliseconds kRetryInterval = DeviceRecovery::kRetryInterval;
     // The device the settings map COMn to, if any; read afresh at every attempt.
@@ -61,6 +62,10 @@ class PortSession {
     // exchange, as soon as the link is free. A network host not yet known to take connections
     // is not opened at all, so its connect never holds the window.
     void retryTick();
+    // The port chosen at start did not open for cause: when that says its device is not
+    // there (yet), it is waited for as a lost device is, an attempt every kRetryInterval
+    // until it opens (deviceBack) or the operator chooses; true then.
+    bool retryUnopened(std::int32_t cause);
     // The chosen port did not open: no COM is selected any more.
     void forgetPortNumber() { portNumber_ = 0; }
 

@@ -84,7 +84,12 @@ std::string fieldRangeText(int width) {
 
 std::string encodeErrorText(const EncodeError& error) {
     if (error.kind == EncodeError::Kind::NotInteger) {
-        return "'" + error.value + "' is not a valid integer value";
+        std::string text = "'" + error.value + "' is not a valid integer value";
+        // A setup file holds many sections with the same keys: the operator needs both to
+        // find the line.
+        if (!error.section.empty()) text += " in [" + error.section + "]";
+        if (!error.key.empty()) text += " " + error.key;
+        return text;
     }
     return "The value " + error.value + " of " + error.key + " in [" + error.section +
            "] does not fit its " + std::to_string(error.width) + "-byte field (" +

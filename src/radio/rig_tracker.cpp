@@ -1,5 +1,6 @@
 #include "radio/rig_tracker.h"
 
+#include <cctype>
 #include <cmath>
 #include <utility>
 
@@ -41,8 +42,8 @@ NamedColour RigTracker::lamp(int rigNumber) const {
 
 void RigTracker::OpenRigClient() {
     if (clientCreated_) return;
-    // Set first: the error box below runs an event loop, and a poll tick inside it must not
-    // open a second client or show a second box.
+    // Set first: a poll tick while the error box is up must not open a second client or
+    // show a second box.
     clientCreated_ = true;
     bool connected = false;
     try {
@@ -60,7 +61,7 @@ void RigTracker::OpenRigClient() {
         connectError_ = "rig server failed while connecting";
     }
     if (!connected) {
-        connectionError();
+        connectionError(connectError_);
         return;
     }
     awaitingFirstStatus_ = true;
@@ -199,12 +200,26 @@ void RigTracker::firstStatus(int rigNumber, RigStatus status) {
     // Disabled is the state before the server's first look at the rig: no verdict yet.
     if (status == RigStatus::Disabled || server_->connecting(rigNumber)) return;
     awaitingFirstStatus_ = false;
-    if (status != RigStatus::Online) connectionError();
+    if (status == RigStatus::Online) return;
+    std::string reason;
+    try {
+        reason = server_->reason(rigNumber);
+    } catch (...) {
+        // The status said enough.
+    }
+    if (reason.empty()) {
+        const std::string_view text = rigStatusText(status);
+        reason.assign(text.begin(), text.end());
+        for (char& c : reason) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    connectionError(reason);
 }
 
-void RigTracker::connectionError() {
+void RigTracker::connectionError(const std::string& reason) {
     if (std::exchange(errorShown_, true)) return;
-    view_.showError(std::string(kRigConnectError), std::string(kRigErrorTitle));
+    std::string text(kRigConnectError);
+    if (!reason.empty()) text += "\n" + reason;
+    view_.showError(text, std::string(kRigErrorTitle));
 }
 
 void RigTracker::paint(int rigNumber, NamedColour colour) {

@@ -20,7 +20,7 @@
 namespace kt6 {
 
 inline constexpr std::string_view kRigConnectError =
-    "Error connecting to OmniRig - Check installation";
+    "Error connecting to the radio - Check Cat Radio > Config Radio";
 inline constexpr std::string_view kRigErrorTitle = "Skarnel Utility";
 inline constexpr int kRigLampPolls = 5;
 inline constexpr std::uint8_t kSetFrequencyCommand = code(CommandCode::SetFrequency);
@@ -41,7 +41,8 @@ class RigView {
     virtual void setTicked(int rigNumber, bool ticked) = 0;
     virtual void setLamp(int rigNumber, NamedColour colour) = 0;
     virtual void setMenuCheck(RigMenuItem item, bool checked) = 0;
-    // A modal box with one OK button.
+    // A box with one OK button, shown from the event loop: never inside the caller, so the
+    // poll that called goes on while it is up.
     virtual void showError(const std::string& text, const std::string& title) = 0;
 };
 
@@ -97,8 +98,8 @@ class RigTracker : private RigServerListener {
     void paint(int rigNumber, NamedColour colour);
     void choose(bool rig1, bool rig2);
     // The connection error box, once per run, for a client that cannot start or a followed
-    // rig that cannot be reached when the client first connects.
-    void connectionError();
+    // rig that cannot be reached when the client first connects; why, on its second line.
+    void connectionError(const std::string& reason);
     void firstStatus(int rigNumber, RigStatus status);
 
     Link& link_;

@@ -50,11 +50,6 @@ void put(const std::filesystem::path& path, std::string_view text) {
 // A block read by the console's own code from a controller stand-in that answers with the
 // bytes it is given; the setup file text builds up in the transfer.
 using Controller = testing::ScriptedTransfer;
-testing::FakePump pump;
-Comm32 port;
-Link link;
-BlockTransfer transfer;
-};
 
 // The checksum byte is the controller's and a saved file never carries it.
 bool sameValues(std::string_view layout, const Bytes& a, const Bytes& b) {

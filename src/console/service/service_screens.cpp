@@ -243,13 +243,25 @@ bool ServiceScreens::mayOpen(ServiceFunction function) {
     QAction* item = menuItem(function);
     if (running_) {
         if (item) setTip(item, kBusyTip);
+        tellRefusal(item, kBusyTip);
         return false;
     }
     const auto refusal = guardRefusal(function, guardState());
     for (const FunctionItem& i : kItems) {
         if (i.function == function && item) setTip(item, refusal.value_or(i.tip));
     }
+    if (refusal) tellRefusal(item, *refusal);
     return !refusal;
+}
+
+void ServiceScreens::tellRefusal(const QAction* item, std::string_view why) {
+    // A hover tip is read only by whoever thinks to hover: the operator who chose the item
+    // looks at the status bar for why nothing happened.
+    const QString reason = QString::fromLatin1(why.data(), static_cast<qsizetype>(why.size()));
+    const QString caption = item ? QString(item->text()).remove(QLatin1Char('&')) : QString();
+    if (!context_.announce) return;
+    context_.announce(
+        caption.isEmpty() ? reason : QStringLiteral("%1 not started: %2").arg(caption, reason));
 }
 
 void ServiceScreens::refreshTips() {
@@ -355,6 +367,10 @@ void ServiceScreens::factoryLines() {
     if (context_.bandLine)
         context_.bandLine->setText(QStringLiteral("Executed factory default data"));
     if (context_.headingLine) context_.headingLine->setText(QStringLiteral("have been recalled"));
+    // The display keeps the lines only until the next reply; the Events field keeps them
+    // for the operator who looked away.
+    if (context_.announce)
+        context_.announce(QStringLiteral("Executed factory default data have been recalled"));
 }
 
 std::uint32_t ServiceScreens::currentFrequency() const {

@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "console/qt_scheduler.h"
 #include "core/service_sequences.h"
@@ -125,6 +126,8 @@ class ServiceScreens : public QObject, public ServiceActions {
     void open(ServiceFunction function);
     void answer(ServiceAnswer a);
     QAction* menuItem(ServiceFunction function) const;
+    // The Events field says why the item the operator chose did nothing.
+    void tellRefusal(const QAction* item, std::string_view why);
 
     void begin();
     void end();

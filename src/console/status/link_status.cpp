@@ -14,6 +14,7 @@ namespace kt6 {
 void LinkWatch::portOpened(int comNumber, const QString& device) {
     state_ = State::Open;
     back_ = false;
+    retried_ = false;
     com_ = comNumber;
     device_ = device;
     error_ = 0;
@@ -24,11 +25,16 @@ void LinkWatch::portOpened(int comNumber, const QString& device) {
 void LinkWatch::portClosed(int comNumber, const QString& device, std::int32_t error) {
     state_ = State::Closed;
     back_ = false;
+    retried_ = false;
     com_ = comNumber;
     device_ = device;
     error_ = error;
     answered_ = false;
     silentPolls_ = 0;
+}
+
+void LinkWatch::portRetried() {
+    if (state_ == State::Closed) retried_ = true;
 }
 
 void LinkWatch::portLost(int comNumber, const QString& device) {
@@ -38,6 +44,12 @@ void LinkWatch::portLost(int comNumber, const QString& device) {
 }
 
 void LinkWatch::portBack() {
+    if (state_ == State::Closed && retried_) {
+        // Never open before: the controller on it has simply not answered yet.
+        state_ = State::Open;
+        retried_ = false;
+        return;
+    }
     if (state_ != State::Lost) return;
     state_ = State::Open;
     // The device on the reopened port has said nothing yet: "online" waits for its reply.
@@ -71,6 +83,10 @@ QString LinkWatch::text() const {
         case State::NoPort:
             return QStringLiteral("No port open");
         case State::Closed:
+            if (retried_) {
+                return QStringLiteral("%1: %2, retrying")
+                    .arg(portName(), shortPortReason(error_, device_));
+            }
             return QStringLiteral("%1 closed: %2")
                 .arg(portName(), shortPortReason(error_, device_));
         case State::Lost:
@@ -99,7 +115,11 @@ QString LinkWatch::tip() const {
             return QStringLiteral("Choose a port in the Com port menu.");
         case State::Closed:
             return device + QStringLiteral(".\n") +
-                   QString::fromStdString(portErrorText(error_, device_.toStdString()));
+                   QString::fromStdString(portErrorText(error_, device_.toStdString())) +
+                   (retried_ ? QStringLiteral("\nIt is tried again every 2 s and opened as soon "
+                                              "as it is there; or choose a port in the Com port "
+                                              "menu.")
+                             : QString());
         case State::Lost:
             return device + QStringLiteral(
                                 ".\nThe device went away (unplugged or connection dropped); it "

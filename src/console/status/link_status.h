@@ -22,9 +22,11 @@ class LinkWatch {
     void portOpened(int comNumber, const QString& device);
     // A port failed to open with this PortError.
     void portClosed(int comNumber, const QString& device, std::int32_t error);
+    // The port that failed to open is tried again until it opens (portBack).
+    void portRetried();
     // The open device went away; the link is retrying it.
     void portLost(int comNumber, const QString& device);
-    // The lost device is open again; the controller has not answered on it yet.
+    // The lost or retried device is open; the controller has not answered on it yet.
     void portBack();
     // A status reply was read on this tick.
     void replied(const StatusRecord& record);
@@ -48,6 +50,8 @@ class LinkWatch {
     int com_ = 0;
     QString device_;
     std::int32_t error_ = 0;
+    // Closed, and tried again every 2 s.
+    bool retried_ = false;
     bool answered_ = false;
     // Reopened after a loss, and not yet answered on the new open.
     bool back_ = false;

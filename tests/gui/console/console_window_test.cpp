@@ -753,7 +753,9 @@ TEST_F(ConsoleWindowTest, rigServerThatCannotStartIsReportedOnce) {
     EXPECT_TRUE(dialogs->messages.empty());
     QCoreApplication::processEvents();
     ASSERT_EQ(dialogs->messages.size(), 1u);
-    EXPECT_EQ(dialogs->messages[0], "Error connecting to OmniRig - Check installation");
+    EXPECT_EQ(dialogs->messages[0],
+              "Error connecting to the radio - Check Cat Radio > Config Radio\n"
+              "fake server refused");
     item("ConfigRadio1")->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(dialogs->messages.size(), 1u);

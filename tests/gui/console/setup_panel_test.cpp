@@ -643,6 +643,28 @@ TEST_F(SetupPanelTest, LoadOfABadFileSendsNothingAndLeavesTheStatusText) {
     expectRestored();
 }
 
+TEST_F(SetupPanelTest, ARefusedFileClearsTheLastResultAndNamesTheKeyThatIsNoInteger) {
+    start(Firmware::V1_13);
+    const std::string good = backupText();
+    std::ofstream(path("good.skarnel"), std::ios::binary) << good;
+    dialogs->openAnswer = QString::fromStdString(path("good.skarnel"));
+    click("btInvia");
+    ASSERT_EQ(result(), "Trasmissione dati eseguita correttamente.");
+
+    std::string text = good;
+    text.replace(text.find("lingua=1"), 8, "lingua=1x");
+    std::ofstream(path("bad.skarnel"), std::ios::binary) << text;
+    trace.clear();
+    dialogs->openAnswer = QString::fromStdString(path("bad.skarnel"));
+    click("btInvia");
+    EXPECT_EQ(dialogs->messages,
+              std::vector<QString>{"'1x' is not a valid integer value in [User] lingua"});
+    // The last load's success is not this file's.
+    EXPECT_EQ(result(), "--");
+    EXPECT_TRUE(takeCommands(4).empty());
+    expectRestored();
+}
+
 TEST_F(SetupPanelTest, ALoadThatFailsHalfWaySaysSoAndRestoresEverything) {
     start(Firmware::V1_13, 2);
     std::ofstream(path("in.skarnel"), std::ios::binary) << backupText();

@@ -287,7 +287,9 @@ TEST_F(StatusBarTest, rigUnreachableAtFirstConnectIsToldOnceFromTheEventLoopWhil
     start(std::move(options));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs->messages.empty(); }, 5000));
     ASSERT_EQ(dialogs->messages.size(), 1u);
-    EXPECT_EQ(dialogs->messages[0], "Error connecting to OmniRig - Check installation");
+    EXPECT_EQ(dialogs->messages[0],
+              "Error connecting to the radio - Check Cat Radio > Config Radio\n"
+              "localhost:4532: connection refused");
     EXPECT_EQ(dialogs->titles[0], "Skarnel Utility");
     EXPECT_GE(pollsUnderTheBox, 3u);
     EXPECT_EQ(radio(), "Radio 1: not reachable (localhost:4532: connection refused)");

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -72,7 +73,15 @@ protected:
         std::vector<char*> argv{const_cast<char*>(binary.c_str()), const_cast<char*>("--settings"),
                                 const_cast<char*>(settingsArg.c_str()), nullptr};
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        ASSERT_EQ(::posix_spawn(&pid, binary.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        errors = dir / "stderr.txt";
+        posix_spawn_file_actions_t actions;
+        ASSERT_EQ(::posix_spawn_file_actions_init(&actions), 0);
+        ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                           O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int spawned =
+            ::posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ASSERT_EQ(spawned, 0);
         ASSERT_TRUE(waitFor([&] { return catches(pid, GetParam()); }, 20s));
     }
     // Signals the console and waits for a clean exit.
@@ -92,7 +101,12 @@ protected:
         if (master >= 0) ::close(master);
         std::filesystem::remove_all(dir);
     }
-    std::filesystem::path dir, settings;
+    // What the console wrote on stderr so far.
+    std::string stderrText() const {
+        std::ifstream in(errors);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::filesystem::path dir, settings, errors;
     std::string slave;
     int master = -1;
     pid_t pid = -1;
@@ -118,6 +132,40 @@ TEST_P(ConsoleProcess, signalDuringStartUpLosesNoSettings) {
     EXPECT_EQ(saved.readString("OmniRig", "Rig1", ""), "1");
     EXPECT_EQ(saved.readString("OmniRig", "Rig2", ""), "0");
     EXPECT_EQ(saved.readString("General", "Serialport", ""), "7");
+}
+
+TEST_P(ConsoleProcess, signalWhileTheSettingsCannotBeSavedEndsWithTheReasonOnStderr) {
+    // The settings' folder turns into a file under the running console (root may write
+    // anywhere, so no mode bit would do): the close cannot save.
+    const auto folder = dir / "gone";
+    std::filesystem::create_directories(folder);
+    std::filesystem::rename(settings, folder / "skarnel.ini");
+    settings = folder / "skarnel.ini";
+    launch();
+    ASSERT_TRUE(waitFor([&] { return holds(pid, slave); }, 20s));
+    std::filesystem::remove_all(folder);
+    std::ofstream(folder) << "not a folder\n";
+    // A box asking for OK would keep the process for nobody: it must end by itself.
+    stop();
+    // Why, on stderr, where the box would have said it.
+    const std::string said = stderrText();
+    EXPECT_NE(said.find("skarnel-kt6: The settings file " + (folder / "skarnel.ini").string()),
+              std::string::npos)
+        << said;
+}
+
+TEST_P(ConsoleProcess, signalWhileABoxIsUpStillEndsTheConsole) {
+    // A port that is no number is told in a box at start-up, before the port is opened.
+    std::ofstream(settings) << "[General]\nSerialport=seven\n[Ports]\nCOM1=" << slave
+                            << "\n[OmniRig]\nRig1=1\nRig2=0\n";
+    launch();
+    // Every box is on stderr as it opens.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return stderrText().find("is not a valid serial port number") != std::string::npos;
+        },
+        20s));
+    stop();
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, ConsoleProcess, ::testing::Values(SIGTERM, SIGINT));

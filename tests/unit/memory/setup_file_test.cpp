@@ -417,10 +417,10 @@ TEST_F(RestoreTest, AValueThatDoesNotFitSendsNothingAndSaysWhere) {
     EXPECT_TRUE(s.received().empty());
 }
 
-TEST_F(RestoreTest, ALetterInAnIntegerSendsNothingWithTheParserMessage) {
+TEST_F(RestoreTest, ALetterInAnIntegerSendsNothingAndSaysWhere) {
     std::string text = expectedBackup(Firmware::V1_30);
     text.replace(text.find("offset3=25"), 10, "offset3=2x");
-    EXPECT_EQ(load(text), "'2x' is not a valid integer value");
+    EXPECT_EQ(load(text), "'2x' is not a valid integer value in [Useroffs9] offset3");
     EXPECT_TRUE(s.received().empty());
 }
 

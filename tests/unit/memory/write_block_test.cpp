@@ -68,11 +68,11 @@ TEST(EncodeSection, NamesMatchWithoutRegardToCaseAndQuotedTextsComeBackWhole) {
     EXPECT_EQ(std::string(block.begin() + 29, block.begin() + 37), "  KT 6  ");
 }
 
-TEST(EncodeSection, AValueThatIsNoIntegerIsRefusedWithTheParserMessage) {
+TEST(EncodeSection, AValueThatIsNoIntegerIsRefusedNamingItsSectionAndKey) {
     const IniText ini("[User]\r\nlingua=due\r\n");
     const auto result = encodeSection(UserLayout2, *ini.open(), "User", false);
     ASSERT_TRUE(result.error);
-    EXPECT_EQ(encodeErrorText(*result.error), "'due' is not a valid integer value");
+    EXPECT_EQ(encodeErrorText(*result.error), "'due' is not a valid integer value in [User] lingua");
 }
 
 TEST(EncodeSection, CheckingFitRefusesWhatTheFieldCannotHold) {

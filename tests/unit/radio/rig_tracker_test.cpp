@@ -251,7 +251,9 @@ TEST_F(RigTrackerTest, ConnectionErrorShowsOncePerRunAndChangesAreNotFollowed) {
     tracker.btSetOmniClick();
 
     ASSERT_EQ(view.errors.size(), 1u);
-    EXPECT_EQ(view.errors[0].first, "Error connecting to OmniRig - Check installation");
+    EXPECT_EQ(view.errors[0].first,
+              "Error connecting to the radio - Check Cat Radio > Config Radio\n"
+              "fake server refused");
     EXPECT_EQ(view.errors[0].second, "Skarnel Utility");
     EXPECT_EQ(serversMade, 1);
     EXPECT_EQ(rig.connectCalls, 1);
@@ -261,6 +263,26 @@ TEST_F(RigTrackerTest, ConnectionErrorShowsOncePerRunAndChangesAreNotFollowed) {
     EXPECT_EQ(rig.dialogsShown, 2);
     EXPECT_EQ(rig.listener, nullptr);
     EXPECT_TRUE(frequencyFrames().empty());
+}
+
+TEST_F(RigTrackerTest, AnUnreachableRigAtFirstConnectIsToldWithTheServersReasonOrItsStatus) {
+    rig.status[0] = RigStatus::NotResponding;
+    rig.reason[0] = "localhost:4534: connection refused";
+    followRig1();
+    ASSERT_EQ(view.errors.size(), 1u);
+    EXPECT_EQ(view.errors[0].first,
+              "Error connecting to the radio - Check Cat Radio > Config Radio\n"
+              "localhost:4534: connection refused");
+    EXPECT_EQ(view.errors[0].second, "Skarnel Utility");
+}
+
+TEST_F(RigTrackerTest, AnUnreachableRigWithoutAReasonIsToldByItsStatus) {
+    rig.status[0] = RigStatus::PortBusy;
+    followRig1();
+    ASSERT_EQ(view.errors.size(), 1u);
+    EXPECT_EQ(view.errors[0].first,
+              "Error connecting to the radio - Check Cat Radio > Config Radio\n"
+              "port busy or missing");
 }
 
 TEST_F(RigTrackerTest, ConnectionErrorAlsoWhenNoServerCanBeMade) {
