@@ -86,9 +86,26 @@ class HolderAccessible : public QAccessibleWidget {
                 continue;
             if (const auto* key = qobject_cast<KeyButton*>(w); key && standsAside(key)) continue;
             if (litByFace.contains(w)) continue;
+            if (covered(w)) continue;
             out << w;
         }
         return out;
+    }
+    // A sibling stacked above it and shown covers it whole: an operator cannot see it, so a
+    // screen reader does not meet it either. A lit face only stands in for its key.
+    bool covered(const QWidget* w) const {
+        const QObjectList& siblings = widget()->children();
+        for (qsizetype i = siblings.indexOf(const_cast<QWidget*>(w)) + 1; i < siblings.size();
+             ++i) {
+            const auto* above = qobject_cast<const QWidget*>(siblings[i]);
+            if (!above || above->isWindow() || !above->isVisibleTo(widget()) ||
+                above->property(kInert).toBool())
+                continue;
+            if (const auto* face = qobject_cast<const KeyButton*>(above); face && face->litFaceOf())
+                continue;
+            if (above->geometry().contains(w->geometry())) return true;
+        }
+        return false;
     }
 };
 
@@ -172,6 +189,10 @@ void keepFromAssistiveTechnology(QWidget* widget) {
 
 void listLitFacesAsTheirKeys(QWidget* panel) {
     sortChildren(panel);
+}
+
+void listOnlyWhatShows(QWidget* holder) {
+    sortChildren(holder);
 }
 
 }  // namespace kt6

@@ -19,4 +19,9 @@ void keepFromAssistiveTechnology(QWidget* widget);
 // assistive technology: walking the panel meets the one standing for both, never the two.
 void listLitFacesAsTheirKeys(QWidget* panel);
 
+// A child of holder that a shown sibling stacked above it covers whole is not listed to
+// assistive technology: only the top screen, and what it leaves uncovered, is met.
+// (listLitFacesAsTheirKeys does the same for the panel it sorts.)
+void listOnlyWhatShows(QWidget* holder);
+
 }  // namespace kt6

@@ -279,6 +279,8 @@ void FmMain::buildSetupPanel(QWidget* client) {
         [this](const QString& text) { announce(text); },
     };
     setupPanel_ = new SetupPanel(std::move(context), client, kMainArea);
+    // Open, the panel covers the keys: they are not met under it.
+    listOnlyWhatShows(client);
     ui_.pnImposta = setupPanel_;
     ui_.btRicevi = setupPanel_->btRicevi();
     ui_.btInvia = setupPanel_->btInvia();
@@ -464,6 +466,17 @@ void FmMain::buildScreens() {
     context.announce = [this](const QString& text) { announce(text); };
     context.clearEvent = [this] { clearEvent(); };
     context.showFrontKeys = [this](bool shown) { shown ? ShowFrontKeys() : HideFrontKeys(); };
+    context.focusPanel = [this] {
+        // The panel's Tab order starts at its first key; the frequency line when none shows.
+        for (QWidget* w = ui_.lFreq->nextInFocusChain(); w && w != ui_.lFreq;
+             w = w->nextInFocusChain()) {
+            if (qobject_cast<KeyButton*>(w) && w->isVisibleTo(this) && w->isEnabled()) {
+                w->setFocus(Qt::OtherFocusReason);
+                return;
+            }
+        }
+        ui_.lFreq->setFocus(Qt::OtherFocusReason);
+    };
     context.returnKey = ui_.SpeedButton14;
     context.portPrompt = ui_.COM_VERIFY;
     context.bandLine = ui_.lBanda;

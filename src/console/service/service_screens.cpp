@@ -1,4 +1,7 @@
 #include "console/service/service_screens.h"
+
+#include <algorithm>
+
 #include "link/commands.h"
 
 #include <QAbstractButton>
@@ -352,14 +355,32 @@ void ServiceScreens::hideFrontKeys() {
 
 void ServiceScreens::showFrontKeys() {
     context_.showFrontKeys(true);
+    // Focus left on nothing, or on something gone from sight, comes back to the panel.
+    const QWidget* focus = screen(ServiceScreen::Panel_calibrate)->window()->focusWidget();
+    if ((!focus || !focus->isVisibleTo(focus->window())) && context_.focusPanel) {
+        context_.focusPanel();
+    }
 }
 
 void ServiceScreens::show(ServiceScreen s) {
     screen(s)->show();
+    // A question takes the keyboard: its first button has the focus, as a dialog's would.
+    if (std::find(std::begin(kQuestionScreens), std::end(kQuestionScreens), s) ==
+        std::end(kQuestionScreens))
+        return;
+    for (QAbstractButton* b : screen(s)->findChildren<QAbstractButton*>()) {
+        if (b->isVisibleTo(screen(s)) && b->isEnabled()) {
+            b->setFocus(Qt::OtherFocusReason);
+            break;
+        }
+    }
 }
 
 void ServiceScreens::hide(ServiceScreen s) {
+    const bool hadFocus = screen(s)->isAncestorOf(screen(s)->window()->focusWidget());
     screen(s)->hide();
+    // Never left on a hidden control: back to the front panel.
+    if (hadFocus && context_.focusPanel) context_.focusPanel();
 }
 
 void ServiceScreens::factoryLines() {

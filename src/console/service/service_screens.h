@@ -34,6 +34,8 @@ struct ServiceContext {
     std::function<void()> clearEvent{};
     // Shows or hides the front panel's keys (SpeedButton1..12 and Chiudi).
     std::function<void(bool shown)> showFrontKeys{};
+    // Gives the keyboard focus to the front panel (its first key on screen).
+    std::function<void()> focusPanel{};
     // SpeedButton14, the key that returns the controller to its display.
     QAbstractButton* returnKey = nullptr;
     // COM_VERIFY: while it shows, no function may open.

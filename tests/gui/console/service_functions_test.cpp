@@ -1,5 +1,6 @@
 // The "Functions" menu against the simulated controller on a fake clock: the keys, flags and
 // pauses on the line, the screens shown and hidden, the front keys, and the guards.
+#include <QAccessible>
 #include <QApplication>
 #include <QFrame>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "console/panel/key_button.h"
 #include "console/service/service_screens.h"
 #include "console/status/status_bar.h"
 #include "core/service_sequences.h"
@@ -325,6 +327,41 @@ TEST_F(ServiceFunctionsTest, retractNoSendsFiveOnly) {
     EXPECT_EQ(codesSince(from), std::vector<int>{5});
     EXPECT_FALSE(shown("Panel_Retract"));
     EXPECT_TRUE(frontKeysShown());
+}
+
+TEST_F(ServiceFunctionsTest, aQuestionTakesTheKeyboardAndGivesItBackToTheFrontPanel) {
+    startTuned();
+    window->show();
+    window->activateWindow();
+    QCoreApplication::processEvents();
+    choose("Retract1");
+    ASSERT_TRUE(shown("Panel_Retract"));
+    const QWidget* focus = window->focusWidget();
+    ASSERT_TRUE(focus);
+    EXPECT_TRUE(find("Panel_Retract")->isAncestorOf(focus)) << focus->objectName().toStdString();
+    EXPECT_TRUE(qobject_cast<const QAbstractButton*>(focus));
+    click("B_retract_2");
+    focus = window->focusWidget();
+    ASSERT_TRUE(focus);
+    EXPECT_TRUE(focus->isVisible()) << focus->objectName().toStdString();
+    EXPECT_TRUE(qobject_cast<const KeyButton*>(focus)) << focus->objectName().toStdString();
+}
+
+TEST_F(ServiceFunctionsTest, aScreenCoveredWholeIsNotMetByAScreenReader) {
+    startTuned();
+    const auto listed = [this](const char* name) {
+        QAccessibleInterface* holder = QAccessible::queryAccessibleInterface(find("pnBlue"));
+        for (int i = 0; i < holder->childCount(); ++i) {
+            if (holder->child(i)->object() == find(name)) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(listed("pnDisplay"));
+    choose("ModifyElemets1");
+    ASSERT_TRUE(shown("Panel_Menu"));
+    // The editor lies over the display: only the editor is there to read.
+    EXPECT_FALSE(listed("pnDisplay"));
+    EXPECT_TRUE(listed("Panel_Menu"));
 }
 
 TEST_F(ServiceFunctionsTest, testElementsRunsOnlyWithTheElementsRetracted) {
