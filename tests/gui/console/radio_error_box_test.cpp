@@ -20,12 +20,7 @@ class RadioErrorBoxTest : public WindowFixture {
     // The window on its own poll timer; while a box is up, the status requests that go out
     // under it are counted.
     void startPolling() {
-        dialogs->whileShown = [this] {
-            const std::size_t at = controller.commands(1).size();
-            // Checked below through the count; a box that holds the poll back never gets there.
-            (void)QTest::qWaitFor([&] { return controller.commands(1).size() >= at + 3; }, 5000);
-            pollsUnderTheBox = controller.commands(1).size() - at;
-        };
+        countPollsUnderBoxes();
         ConsoleOptions options = baseOptions();
         options.runPollTimer = true;
         start(std::move(options));
@@ -43,8 +38,6 @@ class RadioErrorBoxTest : public WindowFixture {
         EXPECT_GE(pollsUnderTheBox, 3u);
     }
     QAction* item(const char* name) { return find<QAction>(name); }
-
-    std::size_t pollsUnderTheBox = 0;
 };
 
 TEST_F(RadioErrorBoxTest, configRadioWithAServerThatCannotStartLeavesThePollRunning) {

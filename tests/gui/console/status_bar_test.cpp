@@ -274,14 +274,7 @@ TEST_F(StatusBarTest, rigUnreachableAtFirstConnectIsToldOnceFromTheEventLoopWhil
     writeSettings("[OmniRig]\nRig1=1\nRig2=0\n");
     rigServer.status[0] = RigStatus::NotResponding;
     rigServer.reason[0] = "localhost:4532: connection refused";
-    std::size_t pollsUnderTheBox = 0;
-    dialogs->whileShown = [&] {
-        const std::size_t at = controller.commands(1).size();
-        // The box's own loop: the poll timer must keep ticking under it.
-        // Its result is checked below, by the count of polls.
-        (void)QTest::qWaitFor([&] { return controller.commands(1).size() >= at + 3; }, 5000);
-        pollsUnderTheBox = controller.commands(1).size() - at;
-    };
+    countPollsUnderBoxes();
     ConsoleOptions options = baseOptions();
     options.runPollTimer = true;
     start(std::move(options));

@@ -87,6 +87,17 @@ class WindowFixture : public ::testing::Test {
             QCoreApplication::processEvents();
         }
     }
+    // While a box is up, counts the status requests that go out under it (up to three, or
+    // five seconds): a box that held the poll back would let none through.
+    void countPollsUnderBoxes() {
+        dialogs->whileShown = [this] {
+            const std::size_t at = controller.commands(1).size();
+            // Checked by the test through the count.
+            (void)QTest::qWaitFor([&] { return controller.commands(1).size() >= at + 3; }, 5000);
+            pollsUnderTheBox = controller.commands(1).size() - at;
+        };
+    }
+    std::size_t pollsUnderTheBox = 0;
     // Plays the block transfer under way to its end, boxes and dialogs included.
     void settleTransfer() {
         settleOnLoop(*scheduler, link,
