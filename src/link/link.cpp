@@ -93,15 +93,20 @@ void Link::dropDeadExchange() {
     }
 }
 
+Bytes Link::readArrived() {
+    Bytes arrived;
+    std::uint8_t b = 0;
+    // The port reads what the driver holds in one call and hands it out from there.
+    while (arrived.size() < kReadCap && port_.ReadByte(b)) arrived.push_back(b);
+    return arrived;
+}
+
 std::size_t Link::serviceInput() {
     if (!port_.IsOpen()) {
         dropDeadExchange();
         return 0;
     }
-    Bytes arrived;
-    std::uint8_t b = 0;
-    // The port reads what the driver holds in one call and hands it out from there.
-    while (arrived.size() < kReadCap && port_.ReadByte(b)) arrived.push_back(b);
+    const Bytes arrived = readArrived();
     if (!arrived.empty()) {
         // Any good frame tells the poll the controller is there; only one that came while an
         // exchange of ours waited clears the count of silent ticks, as the exchange's own wait
@@ -135,9 +140,7 @@ Outcome Link::SendCommandBlocking(const Command& command, PortWaiter& waiter) {
         }
         engine_.sent(waiter.now());
         for (;;) {
-            Bytes arrived;
-            std::uint8_t b = 0;
-            while (port_.ReadByte(b)) arrived.push_back(b);
+            const Bytes arrived = readArrived();
             const LinkTime now = waiter.now();
             const Reception reception = engine_.received(arrived, now);
             if (reception.goodFrames > 0) {

@@ -148,6 +148,8 @@ class Link : private FrameWriter {
     };
 
     void writeFrame(const Bytes& frame) override;
+    // What the port holds now, kReadCap bytes at most.
+    Bytes readArrived();
     void release();
     bool mayGoOut(const Command& command) const;
     // Wraps a completion so the observer hears of every answer first.
