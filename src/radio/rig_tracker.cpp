@@ -115,7 +115,7 @@ void RigTracker::follow(int rigNumber, bool send) {
         [this, alive = std::weak_ptr<int>(alive_)](const Outcome&) {
             if (alive.expired()) return;
             sending_ = false;
-            if (pendingQueued_) runPending();
+            runPending();
         });
 }
 
@@ -123,11 +123,9 @@ void RigTracker::defer(int rigNumber) {
     // The frequency is read when the deferred report runs, so one pending mark per rig
     // sends only the latest one.
     pending_[slot(rigNumber)] = true;
-    pendingQueued_ = true;
 }
 
 void RigTracker::runPending() {
-    pendingQueued_ = false;
     for (int n = 1; n <= kRigCount; ++n) {
         if (!std::exchange(pending_[slot(n)], false)) continue;
         RigParamsChange(n, 0);

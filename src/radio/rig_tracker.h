@@ -116,7 +116,6 @@ class RigTracker : private RigServerListener {
     int lampCountdown_ = 0;
     std::array<NamedColour, kRigCount> lamps_{NamedColour::clBtnFace, NamedColour::clBtnFace};
     std::array<bool, kRigCount> pending_{};
-    bool pendingQueued_ = false;
     // A frequency of ours is on the link, unanswered.
     bool sending_ = false;
     int framesSent_ = 0;
