@@ -54,7 +54,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
       // that is gone may have stopped long ago, so nothing blinks until a reply says moving.
       panel_(PanelViewContext{
           linkWatch_, dimmer_, [this] { return poll_.ElementsMoving && !linkWatch_.stale(); },
-          [this] { radio_->pollStep(); }, [this](const QString& text) { announce(text); },
+          [this] { rigs_->RigPollStep(); }, [this](const QString& text) { announce(text); },
           [this] { return PortNumber(); }}),
       poll_(link_, panel_),
       scheduler_(options_.scheduler ? options_.scheduler : std::make_shared<QtScheduler>(this)),

@@ -562,8 +562,7 @@ void FmMain::wireViews() {
     radio_ = new RadioPanel(
         RadioPanelContext{
             ui_.ckOmni1, ui_.ckOmni2, ui_.Radio1, ui_.Radio21, ui_.NoRadio1,
-            [this](const QString& text, const QString& title) { message(text, title); },
-            [this] { rigs_->RigPollStep(); }},
+            [this](const QString& text, const QString& title) { message(text, title); }},
         this);
     ports_->refreshTips();
 }

@@ -11,10 +11,6 @@ namespace kt6 {
 RadioPanel::RadioPanel(RadioPanelContext context, QObject* parent)
     : QObject(parent), context_(std::move(context)) {}
 
-void RadioPanel::pollStep() {
-    context_.trackerStep();
-}
-
 RadioFacts RadioPanel::facts(const RigTracker& rigs) const {
     RadioFacts radio;
     radio.rig = context_.ckOmni1->isChecked() ? 1 : context_.ckOmni2->isChecked() ? 2 : 0;

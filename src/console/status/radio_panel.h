@@ -1,7 +1,6 @@
 #pragma once
 // The window's side of the rig tracker: the two rig boxes and their lamps, the Cat Radio
-// menu's checks, its error boxes, the radio's step of each poll, and what the status bar's
-// radio field is told.
+// menu's checks, its error boxes, and what the status bar's radio field is told.
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -21,8 +20,6 @@ struct RadioPanelContext {
     QAction* Radio21 = nullptr;
     QAction* NoRadio1 = nullptr;
     std::function<void(const QString& text, const QString& title)> message;
-    // The tracker's own step of a poll.
-    std::function<void()> trackerStep;
 };
 
 class RadioPanel : public QObject, public RigView {
@@ -30,8 +27,6 @@ class RadioPanel : public QObject, public RigView {
   public:
     RadioPanel(RadioPanelContext context, QObject* parent);
 
-    // The radio's step of a poll.
-    void pollStep();
     // What the status bar's radio field says of the followed rig, asked of the tracker now.
     RadioFacts facts(const RigTracker& rigs) const;
 
