@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
     options.documentsDir = folders[0];
     options.installedDocumentsDir = folders[1];
     options.serviceStrip = line.parser.isSet(line.service);
+    options.serveInterface = true;
     kt6::FmMain window(std::move(options));
     kt6::closeOnTerminationSignals(&window);
     window.show();

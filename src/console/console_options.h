@@ -33,6 +33,9 @@ struct ConsoleOptions {
     std::shared_ptr<Scheduler> scheduler;
     // Show the service strip from the start (--service).
     bool serviceStrip = false;
+    // Serve the local control interface as the settings' "Api" section says; the console's
+    // own start turns it on, tests where they need it.
+    bool serveInterface = false;
 };
 
 }  // namespace kt6

@@ -16,6 +16,7 @@
 #include "console/dialogs.h"
 #include "console/documents_location.h"
 #include "console/help_pages.h"
+#include "console/interface_host.h"
 #include "console/link_driver.h"
 #include "console/panel/key_button.h"
 #include "console/ports/port_menu.h"
@@ -89,9 +90,15 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     connect(&tmRetry_, &QTimer::timeout, this, &FmMain::tmRetryTimer);
     tmTimer_.start(kLinkTimerInterval);
     if (options_.runPollTimer) tmPoll_.start(kPollInterval);
+    interface_ = std::make_unique<InterfaceHost>(InterfaceStationContext{
+        poll_, linkWatch_, *statusBar_, *services_, *setupPanel_, [this] { return portLost(); },
+        [this](std::uint8_t code, Link::Completion done) { pressKey(code, std::move(done)); },
+        [this](std::uint32_t khz, Link::Completion done) { sendFrequency(khz, std::move(done)); }});
+    link_.setPollReplyListener([this](const Bytes& reply) { interface_->replyArrived(reply); });
 }
 
 FmMain::~FmMain() {
+    interface_->close();
     // Destroyed without a close (tests, a failed start-up): what holds the link lets go of
     // it while the link is still there.
     if (setupPanel_) setupPanel_->abandonTransfer();
@@ -101,6 +108,7 @@ FmMain::~FmMain() {
     port_.setDeviceLostHandler(nullptr);
     rigs_.reset();
     link_.setObserver(nullptr);
+    link_.setPollReplyListener(nullptr);
 }
 
 // --- start-up, port selection, shut-down ---
@@ -133,6 +141,7 @@ void FmMain::FormActivate() {
     if (start.port >= 1 && start.port <= kPortCount) ports_->check(start.port);
     if (start.noRadio) ui_.NoRadio1->setChecked(true);
     settingsLoaded_ = true;
+    startInterface();
     session_.stopRetrying();
     awaitingStartPort_ = false;
     if (reopenPort(start.port)) {
@@ -164,6 +173,7 @@ bool FmMain::reopenPort(int n) {
     ui_.lPortError->setText(portReason_);
     const QString device = QString::fromStdString(port_.DevicePath());
     panel_.forgetDisplay();
+    interface_->forget();
     if (opened.ok) {
         linkWatch_.portOpened(n, device);
     } else {
@@ -258,6 +268,7 @@ void FmMain::closeEvent(QCloseEvent* event) {
                         ui_.ckOmni1->isChecked(), ui_.ckOmni2->isChecked(),
                         centred_ ? std::optional<QPoint>(pos()) : std::nullopt});
     }
+    interface_->close();
     // Nothing more goes out: what waits on the link ends unsent.
     link_.shutDown();
     if (services_) services_->stop();
@@ -323,6 +334,7 @@ void FmMain::tmPollTimer() {
 
 void FmMain::announce(const QString& text) {
     statusBar_->announce(text);
+    if (interface_) interface_->changed();
 }
 
 bool FmMain::sequenceRunning() const {
@@ -331,6 +343,15 @@ bool FmMain::sequenceRunning() const {
 
 void FmMain::clearEvent() {
     statusBar_->clearEvent();
+    if (interface_) interface_->changed();
+}
+
+void FmMain::startInterface() {
+    if (!options_.serveInterface) return;
+    const QString why = interface_->start(options_.settingsPath);
+    if (why.isEmpty()) return;
+    std::fprintf(stderr, "interface: not started: %s\n", why.toUtf8().constData());
+    announce(QStringLiteral("Interface not started: %1").arg(why));
 }
 
 void FmMain::refreshStatusBar() {
@@ -342,6 +363,7 @@ void FmMain::refreshStatusBar() {
     statusBar_->setRadio(radioFieldText(radio_->facts(*rigs_)),
                          QStringLiteral("The radio the antenna follows: choose it in Cat Radio, "
                                         "set it up in Cat Radio > Config Radio."));
+    if (interface_) interface_->changed();
 }
 
 void FmMain::message(const QString& text, const QString& title) {

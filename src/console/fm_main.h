@@ -21,6 +21,7 @@ namespace kt6 {
 class ConsoleStatusBar;
 class ElementEditor;
 class HelpPages;
+class InterfaceHost;
 class PortMenu;
 class LinkDriver;
 class RadioPanel;
@@ -74,6 +75,11 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     // A front-panel key press: command 8, the exchange enabled first. Sent on the held lane:
     // input is dropped while work holds the link, so a key sent then is that work's own.
     void SendKey(std::uint8_t code, bool flag = false);
+    // A key pressed from outside the window, as its button would press it (band keys move the
+    // band lamp and return the display), after any work that holds the link.
+    void pressKey(std::uint8_t code, Link::Completion done);
+    // Command 3, as "lFreq" sends it.
+    void sendFrequency(std::uint32_t khz, Link::Completion done);
     void lFreqClick();
     void btRetractClick();
     void btImpostaClick();
@@ -102,6 +108,9 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     KeyButton* addKey(const char* name, int tag, QRect place, const QPixmap& glyph,
                       const QString& caption = {});
     void setPollRunning(bool running);
+    void bandKeyPressed(KeyButton* key);
+    // The local control interface, as the settings' "Api" section sets it up.
+    void startInterface();
     // Closes, opens and configures the port; true when PortError is 0 after the pair.
     bool reopenPort(int n);
     void portClosed() override { poll_.portChanged(); }
@@ -141,6 +150,7 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     ElementEditor* editor_ = nullptr;
     ConsoleStatusBar* statusBar_ = nullptr;
     LinkDriver* driver_ = nullptr;
+    std::unique_ptr<InterfaceHost> interface_;
 };
 
 }  // namespace kt6

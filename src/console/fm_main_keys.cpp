@@ -25,10 +25,26 @@ void FmMain::SpeedButton1Click() {
     if (!key) return;
     const int code = key->tag();
     SendKey(static_cast<std::uint8_t>(code));
-    if (code >= keys::k6m && code <= keys::k40m) {
-        panel_.moveBandLamp(key);
-        ui_.SpeedButton14->click();
-        panel_.showBandLamp();
+    bandKeyPressed(key);
+}
+
+void FmMain::bandKeyPressed(KeyButton* key) {
+    if (key->tag() < keys::k6m || key->tag() > keys::k40m) return;
+    panel_.moveBandLamp(key);
+    ui_.SpeedButton14->click();
+    panel_.showBandLamp();
+}
+
+void FmMain::pressKey(std::uint8_t code, Link::Completion done) {
+    // Not the held lane: a caller outside the window waits for work that holds the link.
+    link_.ExchangeEnabled = true;
+    link_.send(Command{kt6::code(CommandCode::Key), {code}, false, kTries, kKeyTimeout},
+               std::move(done));
+    for (KeyButton* key : ui_.frontKeys) {
+        if (key->tag() == code) {
+            bandKeyPressed(key);
+            break;
+        }
     }
 }
 
@@ -42,14 +58,18 @@ void FmMain::lFreqClick() {
         message(QStringLiteral("\"%1\" is not a frequency in kHz from 0 to 65535.").arg(*text));
         return;
     }
+    sendFrequency(static_cast<std::uint32_t>(*value), {});
+}
+
+void FmMain::sendFrequency(std::uint32_t khz, Link::Completion done) {
     link_.ExchangeEnabled = true;
     link_.send(Command{code(CommandCode::SetFrequency),
-                       {static_cast<std::uint8_t>(*value & 0xFF),
-                        static_cast<std::uint8_t>((*value >> 8) & 0xFF)},
+                       {static_cast<std::uint8_t>(khz & 0xFF),
+                        static_cast<std::uint8_t>((khz >> 8) & 0xFF)},
                        true,
                        kTries,
                        kKeyTimeout},
-               {});
+               std::move(done));
 }
 
 void FmMain::btRetractClick() {

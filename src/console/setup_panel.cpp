@@ -42,6 +42,8 @@ const QString kWriteError = QStringLiteral("Errore in scrittura dati.");
 const QString kBackupSaved = QStringLiteral("Backup saved to %1");
 const QString kBackupNotSaved = QStringLiteral("Backup not saved: %1");
 const QString kRestoreStopped = QStringLiteral("Restore stopped at %1: %2");
+const QString kTransferBusy = QStringLiteral("busy: a backup or restore is running");
+const QString kAbandoned = QStringLiteral("the console closed before the transfer ended");
 const QString kUpdateNotSent = QStringLiteral("Update not sent: %1");
 const QString kPanelNotOpened = QStringLiteral("Setup not read: %1");
 const QString kNotRefreshed = QStringLiteral("Setup values not read back: %1");
@@ -625,6 +627,16 @@ void SetupPanel::btRiceviClick() {
         QApplication::beep();
         return;
     }
+    startSave(nullptr);
+}
+
+QString SetupPanel::saveTo(RemoteTransfer remote) {
+    if (transfer_.running()) return kTransferBusy;
+    startSave(std::make_shared<RemoteTransfer>(std::move(remote)));
+    return {};
+}
+
+void SetupPanel::startSave(std::shared_ptr<RemoteTransfer> remote) {
     beginTransfer([this] {
         endProgress();
         if (strip_.mmLog) strip_.mmLog->hide();
@@ -641,34 +653,52 @@ void SetupPanel::btRiceviClick() {
     dropInput();
     startBackup(
         run_, context_.firmwareVersion(),
-        [this](int done, int total) { showProgress(done, total); },
-        [this](const BackupResult& result) { afterTurn([this, result] { saveEnded(result); }); });
+        [this, remote](int done, int total) {
+            showProgress(done, total);
+            if (remote && remote->progress) remote->progress(done, total);
+        },
+        [this, remote](const BackupResult& result) {
+            afterTurn([this, result, remote] { saveEnded(result, remote); });
+        });
 }
 
-void SetupPanel::saveEnded(const BackupResult& result) {
+void SetupPanel::saveEnded(const BackupResult& result, std::shared_ptr<RemoteTransfer> remote) {
     endProgress();
-    if (result.abandoned) return;
+    auto tellRemote = [&remote](const QString& error) {
+        if (remote && remote->done) remote->done(error);
+    };
+    if (result.abandoned) {
+        tellRemote(kAbandoned);
+        return;
+    }
     if (!result.complete()) {
         // Nothing is written: a file without every block would pass for a backup later, and
         // an older whole one at that path is worth more.
         const QString why =
             kBackupNotSaved.arg(QString::fromStdString(failedBlocksText(result.failed)));
-        notify(result.received ? why : kReceiveError);
+        // Whoever asked through the interface hears it there: no box for the operator.
+        if (!remote) notify(result.received ? why : kReceiveError);
         setResult(result.received ? why : kReceiveFailed);
         // Replaces any earlier "saved" still showing, which would now mislead.
         announce(why);
+        tellRemote(result.received ? why : kBackupNotSaved.arg(kReceiveError));
         return;
     }
     setResult(kReceived);
-    const auto name = context_.dialogs.saveFileName(
-        this, kFilter, QString::fromLatin1(kSetupFileExtension.data()), lastFolder_);
+    const auto name = remote ? std::optional<QString>(QString::fromStdString(remote->path.string()))
+                             : context_.dialogs.saveFileName(
+                                   this, kFilter, QString::fromLatin1(kSetupFileExtension.data()),
+                                   lastFolder_);
     if (!name) return;
-    lastFolder_ = QFileInfo(*name).absolutePath();
+    if (!remote) lastFolder_ = QFileInfo(*name).absolutePath();
     std::string error;
     if (!writeFileAtomically(name->toStdString(), transfer_.fileText(), &error)) {
-        notify(
-            QStringLiteral("The setup file was not saved: %1").arg(QString::fromStdString(error)));
-        announce(kBackupNotSaved.arg(QString::fromStdString(error)));
+        const QString why = kBackupNotSaved.arg(QString::fromStdString(error));
+        if (!remote)
+            notify(QStringLiteral("The setup file was not saved: %1")
+                       .arg(QString::fromStdString(error)));
+        announce(why);
+        tellRemote(why);
         return;
     }
     QString saved = kBackupSaved.arg(QDir::toNativeSeparators(*name));
@@ -676,6 +706,7 @@ void SetupPanel::saveEnded(const BackupResult& result) {
     if (const std::string note = spacedTextsNote(result); !note.empty())
         saved += QStringLiteral("; ") + QString::fromStdString(note);
     announce(saved);
+    tellRemote({});
 }
 
 void SetupPanel::btInviaClick() {
@@ -688,17 +719,28 @@ void SetupPanel::btInviaClick() {
     // The dialog's own event loop may have let another transfer start.
     if (!name || transfer_.running()) return;
     lastFolder_ = QFileInfo(*name).absolutePath();
-    syncUnits();
-    const std::uint16_t version = context_.firmwareVersion();
-    auto source = std::make_unique<ProfileFile>(name->toStdString());
-    // The whole file is checked before the first block goes out.
-    if (auto problem = checkSetupFile(*source, version, transfer_.units().linked)) {
+    if (const QString problem = startLoad(name->toStdString(), nullptr); !problem.isEmpty()) {
         // The last transfer's "sent" would read as this file's result: back to the line's
         // blank of the start.
         setResult(QStringLiteral("--"));
-        notify(QString::fromStdString(*problem));
-        return;
+        notify(problem);
     }
+}
+
+QString SetupPanel::loadFrom(RemoteTransfer remote) {
+    if (transfer_.running()) return kTransferBusy;
+    const std::filesystem::path path = remote.path;
+    return startLoad(path, std::make_shared<RemoteTransfer>(std::move(remote)));
+}
+
+QString SetupPanel::startLoad(const std::filesystem::path& path,
+                              std::shared_ptr<RemoteTransfer> remote) {
+    syncUnits();
+    const std::uint16_t version = context_.firmwareVersion();
+    auto source = std::make_unique<ProfileFile>(path);
+    // The whole file is checked before the first block goes out.
+    if (auto problem = checkSetupFile(*source, version, transfer_.units().linked))
+        return QString::fromStdString(*problem);
     beginTransfer([this] {
         endProgress();
         if (strip_.mmLog) strip_.mmLog->hide();
@@ -715,24 +757,40 @@ void SetupPanel::btInviaClick() {
     transfer_.setSourceIni(std::move(source));
     dropInput();
     startRestore(
-        run_, version, [this](int done, int total) { showProgress(done, total); },
-        [this](const RestoreResult& result) { afterTurn([this, result] { loadEnded(result); }); });
+        run_, version,
+        [this, remote](int done, int total) {
+            showProgress(done, total);
+            if (remote && remote->progress) remote->progress(done, total);
+        },
+        [this, remote](const RestoreResult& result) {
+            afterTurn([this, result, remote] { loadEnded(result, remote); });
+        });
+    return {};
 }
 
-void SetupPanel::loadEnded(const RestoreResult& result) {
+void SetupPanel::loadEnded(const RestoreResult& result, std::shared_ptr<RemoteTransfer> remote) {
     endProgress();
-    if (context_.link.isShutDown()) return;
+    auto tellRemote = [&remote](const QString& error) {
+        if (remote && remote->done) remote->done(error);
+    };
+    if (context_.link.isShutDown()) {
+        tellRemote(kAbandoned);
+        return;
+    }
     if (result.failed) {
-        notify(kSendError);
+        const QString why = kRestoreStopped.arg(QString::fromStdString(result.failedSection),
+                                                QString::fromStdString(result.reason));
+        if (!remote) notify(kSendError);
         setResult(kSendFailed);
-        announce(kRestoreStopped.arg(QString::fromStdString(result.failedSection),
-                                     QString::fromStdString(result.reason)));
+        announce(why);
+        tellRemote(why);
         return;
     }
     setResult(kSent);
     // The boxes showed the blocks as they were before the load; an update from them would
     // write the old values back.
     if (!isHidden()) refreshValues();
+    tellRemote({});
 }
 
 void SetupPanel::buttonsBack(std::initializer_list<QPushButton*> buttons) {

@@ -56,6 +56,15 @@ struct ServiceStripControls {
     QPlainTextEdit* mmLog = nullptr;
 };
 
+// A backup or restore asked for through the local interface: the file is given, and what the
+// window would say in boxes goes back to the one who asked.
+struct RemoteTransfer {
+    std::filesystem::path path;
+    std::function<void(int done, int total)> progress;
+    // Empty when it went through; else why not.
+    std::function<void(const QString& error)> done;
+};
+
 class SetupPanel : public QFrame {
     Q_OBJECT
   public:
@@ -84,6 +93,10 @@ class SetupPanel : public QFrame {
     void btInviaClick();
 
   public:
+    // "Salva..." into remote's file, without a dialog; empty when it started, else why not.
+    QString saveTo(RemoteTransfer remote);
+    // "Carica..." from remote's file, checked whole first; empty when it started, else why not.
+    QString loadFrom(RemoteTransfer remote);
     // The window goes away: a transfer under way ends here, quietly, before the link does.
     void abandonTransfer();
 
@@ -129,8 +142,12 @@ class SetupPanel : public QFrame {
     // The update's writes: a Factory (6) or User (7) block in a walk of its own, so that a
     // refusal's box is up before the next goes out; `then` runs either way.
     void writeSetupBlock(std::uint8_t command, const Bytes& block, std::function<void()> then);
-    void saveEnded(const BackupResult& result);
-    void loadEnded(const RestoreResult& result);
+    // The walks behind the buttons and the interface; remote is null for the buttons.
+    void startSave(std::shared_ptr<RemoteTransfer> remote);
+    // Why the file cannot be loaded (nothing started), or empty.
+    QString startLoad(const std::filesystem::path& path, std::shared_ptr<RemoteTransfer> remote);
+    void saveEnded(const BackupResult& result, std::shared_ptr<RemoteTransfer> remote);
+    void loadEnded(const RestoreResult& result, std::shared_ptr<RemoteTransfer> remote);
     // A transfer's end: the poll again, unless the panel is open.
     void resumePoll();
     // Buttons a transfer or the panel switched off, back on when the port is there.

@@ -87,7 +87,10 @@ void ExchangeEngine::handleGoodFrame(Reception& reception) {
     }
     // The poll's reply, come in while an exchange waits or while none does: dropping it would
     // leave the display stale, and the link offline, for as long as keys go.
-    if (rx[0] == static_cast<std::uint8_t>(sequences_.lastPosted)) pollReply_ = rx;
+    if (rx[0] == static_cast<std::uint8_t>(sequences_.lastPosted)) {
+        pollReply_ = rx;
+        ++pollReplies_;
+    }
 }
 
 std::optional<Bytes> ExchangeEngine::due(LinkTime now) {

@@ -85,6 +85,9 @@ class ExchangeEngine {
     // The reply to the last posted request, as the receiver assembled it (sequence byte first,
     // checksum byte last), when it came since that request; taken once.
     std::optional<Bytes> takePollReply();
+    // The reply takePollReply would give, left in place; and how many have come in all.
+    const std::optional<Bytes>& pollReply() const { return pollReply_; }
+    std::uint64_t pollReplies() const { return pollReplies_; }
 
     bool inFlight() const { return exchange_.has_value(); }
     // When the try in flight runs out; nothing when no exchange is in flight.
@@ -114,6 +117,7 @@ class ExchangeEngine {
     FrameReceiver receiver_;
     std::optional<Exchange> exchange_;
     std::optional<Bytes> pollReply_;
+    std::uint64_t pollReplies_ = 0;
     std::optional<LinkTime> lastFrameAt_;
     // The ticks that show the last two arrivals of bytes.
     std::optional<LinkTime> bytesShownAt_;

@@ -116,6 +116,10 @@ std::size_t Link::serviceInput() {
             if (exchanging) MissedPolls = 0;
             frameSeen_ = true;
         }
+        if (engine_.pollReplies() != pollRepliesTold_) {
+            pollRepliesTold_ = engine_.pollReplies();
+            if (pollReplyListener_ && engine_.pollReply()) pollReplyListener_(*engine_.pollReply());
+        }
     }
     dropDeadExchange();
     return arrived.size();

@@ -129,6 +129,12 @@ class Link : private FrameWriter {
     // The reply to the last status request, once it came (content with the sequence byte
     // first and the checksum byte last); taken once.
     std::optional<Bytes> takePollReply() { return queue_.takePollReply(); }
+    // Told of each status reply the moment it is read, before the poll's tick takes it: for
+    // those who report the controller's state outside the window (content with the sequence
+    // byte first and the checksum byte last).
+    void setPollReplyListener(std::function<void(const Bytes&)> listener) {
+        pollReplyListener_ = std::move(listener);
+    }
     // True when a good frame, of any sequence, came since the last call.
     bool takeFrameSeen() { return std::exchange(frameSeen_, false); }
 
@@ -166,6 +172,8 @@ class Link : private FrameWriter {
     bool shutDown_ = false;
     bool frameSeen_ = false;
     std::deque<Waiting> heldBack_;
+    std::function<void(const Bytes&)> pollReplyListener_;
+    std::uint64_t pollRepliesTold_ = 0;
     // The link timer's ticks as time, kLinkTick each: the queue's clock, so a try ends on the
     // very tick that took its wait past its time-out.
     LinkTime tickClock_{0};

@@ -288,6 +288,26 @@ void ServiceScreens::answer(ServiceAnswer a) {
     runSequence(answerSteps(a));
 }
 
+std::string ServiceScreens::runConfirmed(ServiceFunction function, std::function<void()> done) {
+    if (function == ServiceFunction::ModifyElements) return "the element editor needs the window";
+    if (running_) return std::string(kBusyTip);
+    // The same guard as the menu item's, with its tip and the Events field told alike.
+    if (!mayOpen(function)) {
+        const auto refusal = guardRefusal(function, guardState());
+        return refusal ? std::string(*refusal) : std::string(kBusyTip);
+    }
+    ServiceAnswer yes = ServiceAnswer::CalibrateYes;
+    if (function == ServiceFunction::FactoryDefault) yes = ServiceAnswer::FactoryYes;
+    if (function == ServiceFunction::Retract) yes = ServiceAnswer::RetractYes;
+    if (function == ServiceFunction::TestElements) yes = ServiceAnswer::TestYes;
+    // The question's screen shows as the menu leaves it, and is answered at once: the caller
+    // confirmed already.
+    runSequence(openingSteps(function), [this, yes, done = std::move(done)]() mutable {
+        runSequence(answerSteps(yes), std::move(done));
+    });
+    return {};
+}
+
 void ServiceScreens::B_testact_YesClick() {
     // The test's elements retract only from where the test put them, at frequency 0.
     if (context_.poll.CurrentFrequency != 0) return;

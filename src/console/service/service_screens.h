@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "console/qt_scheduler.h"
@@ -86,6 +87,9 @@ class ServiceScreens : public QObject, public ServiceActions {
     Link& link() { return context_.link; }
     // True when the function may open now; else the menu item's status tip says why.
     bool mayOpen(ServiceFunction function);
+    // The function as its menu item and then its "Yes" run it, for a caller that confirmed
+    // already; done when the sequence ends. Empty when it started, else why not.
+    std::string runConfirmed(ServiceFunction function, std::function<void()> done);
     // Sets each "Functions" item's status tip to what it does or why it cannot now.
     void refreshTips();
 

@@ -64,6 +64,7 @@ void LinkWatch::replied(const StatusRecord& record) {
     repliedThisTick_ = true;
     silentPolls_ = 0;
     last_ = record;
+    ++records_;
 }
 
 void LinkWatch::tickEnded() {

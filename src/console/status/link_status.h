@@ -35,6 +35,12 @@ class LinkWatch {
 
     // True once the controller has answered on the port now in use.
     bool answered() const { return answered_; }
+    // The last status record, once the controller answered on the port now in use.
+    const StatusRecord* record() const { return answered_ ? &last_ : nullptr; }
+    // Status records read since the start.
+    std::uint64_t records() const { return records_; }
+    // "COM1", or the port's network name.
+    QString port() const { return portName(); }
     // True while what the display shows is not live: silent, closed or lost.
     bool stale() const;
     // "COM1 online, firmware 1.13, 3 drivers", "COM1: no answer" ...
@@ -58,6 +64,7 @@ class LinkWatch {
     bool repliedThisTick_ = false;
     int silentPolls_ = 0;
     StatusRecord last_{};
+    std::uint64_t records_ = 0;
 };
 
 // "/dev/ttyUSB0: permission denied (add yourself to the dialout group)": a PortError in a

@@ -1,0 +1,100 @@
+#include "console/interface_station.h"
+
+#include "console/service/service_screens.h"
+#include "console/setup_panel.h"
+#include "console/status/link_status.h"
+#include "console/status/status_bar.h"
+#include "link/status_poll.h"
+
+namespace kt6 {
+
+namespace {
+
+std::function<void(const Outcome&)> statusOf(std::function<void(std::uint8_t)> done) {
+    return [done = std::move(done)](const Outcome& outcome) {
+        if (done) done(outcome.status);
+    };
+}
+
+}  // namespace
+
+api::StationStatus InterfaceStation::status() const {
+    api::StationStatus s;
+    const StatusPoll& poll = context_.poll;
+    s.online = poll.ControllerOnline;
+    s.port = context_.linkWatch.port().toStdString();
+    if (const StatusRecord* r = latest_ ? &*latest_ : context_.linkWatch.record()) {
+        s.firmware = std::to_string(r->firmwareMajor) + "." + std::to_string(r->firmwareMinor);
+        s.drivers = r->drivers;
+        s.frequency = r->frequency;
+        if (r->band < BandNames.size()) s.band = std::string(BandNames[r->band]);
+        if (auto h = api::headingOf(r->heading)) s.heading = std::string(api::headingName(*h));
+        s.power = (r->flags & StatusRecord::kDisplayOff) == 0;
+        // Motion is known only from a live reply, as the window's blink is.
+        s.moving = r->moving && !context_.linkWatch.stale();
+    }
+    s.link = context_.statusBar.linkText().toStdString();
+    s.radio = context_.statusBar.radioText().toStdString();
+    s.events = context_.statusBar.eventText().toStdString();
+    return s;
+}
+
+api::LinkState InterfaceStation::linkState() const {
+    if (context_.portLost && context_.portLost()) return api::LinkState::Lost;
+    return context_.poll.ControllerOnline ? api::LinkState::Online : api::LinkState::Offline;
+}
+
+std::uint64_t InterfaceStation::records() const {
+    return records_;
+}
+
+void InterfaceStation::replyArrived(const Bytes& reply) {
+    if (reply.empty()) return;
+    // The checksum byte follows the record and is not part of it.
+    if (auto record = decodeStatusRecord(Bytes(reply.begin(), reply.end() - 1))) {
+        latest_ = *record;
+        ++records_;
+    }
+}
+
+std::string InterfaceStation::busy() const {
+    if (context_.services.running()) return "busy: a service function is running";
+    if (context_.setupPanel.transfer().running()) return "busy: a backup or restore is running";
+    return {};
+}
+
+void InterfaceStation::pressKey(std::uint8_t code, std::function<void(std::uint8_t)> done) {
+    context_.pressKey(code, statusOf(std::move(done)));
+}
+
+void InterfaceStation::setFrequency(std::uint32_t khz, std::function<void(std::uint8_t)> done) {
+    context_.setFrequency(khz, statusOf(std::move(done)));
+}
+
+std::string InterfaceStation::runFunction(ServiceFunction function, Done done) {
+    return context_.services.runConfirmed(function, [done = std::move(done)] {
+        if (done) done({});
+    });
+}
+
+std::string InterfaceStation::backup(const std::string& path, Progress progress, Done done) {
+    if (std::string why = busy(); !why.empty()) return why;
+    return context_.setupPanel
+        .saveTo(RemoteTransfer{path, std::move(progress),
+                               [done = std::move(done)](const QString& error) {
+                                   if (done) done(error.toStdString());
+                               }})
+        .toStdString();
+}
+
+std::string InterfaceStation::restore(const std::string& path, Progress progress, Done done) {
+    if (std::string why = busy(); !why.empty()) return why;
+    return context_.setupPanel
+        .loadFrom(RemoteTransfer{path, std::move(progress),
+                                 [done = std::move(done)](const QString& error) {
+                                     if (done) done(error.toStdString());
+                                 }})
+        .toStdString();
+}
+
+}  // namespace kt6

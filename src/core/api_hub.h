@@ -1,0 +1,127 @@
+#pragma once
+// The local control interface without its sockets: each client's lines in, reply and event
+// lines out. The server only moves bytes; what a request does, who may ask, who hears which
+// event, all is decided here, on the console's one loop, against a Station.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/api_protocol.h"
+
+namespace kt6::api {
+
+// What the interface acts on: the console over its window, tests over fakes. Every operation
+// returns at once; what takes time answers through its callback, on the same loop.
+class Station {
+  public:
+    // Empty when the operation went through; else why not, for the reply's "error".
+    using Done = std::function<void(const std::string& error)>;
+    using Progress = std::function<void(int block, int blocks)>;
+
+    virtual ~Station() = default;
+    virtual StationStatus status() const = 0;
+    virtual LinkState linkState() const = 0;
+    // Status records read so far: a direction request looks at the first one after its key.
+    virtual std::uint64_t records() const = 0;
+    // Why nothing may be pressed, tuned or run now (a service function or a transfer under
+    // way); empty when the controller is free.
+    virtual std::string busy() const = 0;
+    // Command 8 with this key through the window's own queue; done gets the status byte
+    // (255: no answer after every try).
+    virtual void pressKey(std::uint8_t code, std::function<void(std::uint8_t status)> done) = 0;
+    // Command 3 with this frequency; done gets the status byte.
+    virtual void setFrequency(std::uint32_t khz,
+                              std::function<void(std::uint8_t status)> done) = 0;
+    // The function as its menu item and its "Yes" run it: the same guard, the same steps.
+    // Empty when it started (done comes when its sequence ends); else why it did not.
+    virtual std::string runFunction(ServiceFunction function, Done done) = 0;
+    // Every block into the file at path, as "Salva..." saves it; the file is written only when
+    // every block came. Empty when it started; else why not.
+    virtual std::string backup(const std::string& path, Progress progress, Done done) = 0;
+    // The setup file at path back into the controller, checked whole first, as "Carica...".
+    virtual std::string restore(const std::string& path, Progress progress, Done done) = 0;
+};
+
+struct HubOptions {
+    // Bound to anything but loopback: every client authenticates first.
+    bool tokenRequired = false;
+    std::string token;
+};
+
+class Hub {
+  public:
+    using ClientId = int;
+    // Writes one line to a client; close ends the connection once what was written is out.
+    struct Output {
+        std::function<void(ClientId, std::string_view line)> write;
+        std::function<void(ClientId)> close;
+    };
+
+    Hub(Station& station, HubOptions options, Output output);
+    ~Hub();
+    Hub(const Hub&) = delete;
+    Hub& operator=(const Hub&) = delete;
+
+    // A connection came: its id, or nothing when kMaxClients are served (the newcomer is told
+    // why and closed).
+    std::optional<ClientId> connect();
+    // A connection ended: what it asked for still runs, its answers go nowhere.
+    void disconnect(ClientId id);
+    // One line from a client, without its line end. A line over kMaxLine closes the client.
+    void line(ClientId id, std::string_view text);
+    // A line grew past kMaxLine before its end came: the client is told and closed.
+    void overlong(ClientId id);
+    // The station's state may have changed: watchers hear what did, and direction requests
+    // look at the heading.
+    void changed();
+    // The console closes: every client hears it and is closed.
+    void closing();
+
+    int clients() const { return static_cast<int>(clients_.size()); }
+
+  private:
+    struct Client {
+        bool authed = false;
+        bool watching = false;
+    };
+    // A direction request pressing the key until the heading shows.
+    struct Turn {
+        ClientId client;
+        std::string id;
+        Heading wanted;
+        int presses = 0;
+        // A press is out: its answer has not come.
+        bool keyOut = false;
+        // records() when the last press was answered.
+        std::uint64_t answeredAt = 0;
+    };
+
+    void handle(ClientId id, const Request& request);
+    void send(ClientId id, std::string_view line);
+    // Events go to every watcher and, for progress, also to the one who asked.
+    void toWatchers(std::string_view line, std::optional<ClientId> also = std::nullopt);
+    // Replies after a key or frequency command, by its status byte.
+    void statusReply(ClientId id, const std::string& requestId, std::uint8_t status);
+    bool refusedWhenBusy(ClientId id, const std::string& requestId);
+    void startTransfer(ClientId id, const Request& request);
+    void pressForTurn(std::shared_ptr<Turn> turn);
+    void lookAtTurns();
+    // Callbacks that outlive the hub (a backup's end after the window closed) do nothing.
+    std::function<bool()> alive() const;
+
+    Station& station_;
+    HubOptions options_;
+    Output output_;
+    std::map<ClientId, Client> clients_;
+    ClientId nextId_ = 1;
+    std::optional<StationStatus> lastStatus_;
+    std::optional<LinkState> lastLink_;
+    std::vector<std::shared_ptr<Turn>> turns_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace kt6::api

@@ -1,0 +1,162 @@
+// The local interface served by the window: the status the operator sees, keys and transfers
+// through the window's own queue and walks, answers while work holds the link.
+#include <fstream>
+#include <iterator>
+
+#include "console/status/status_bar.h"
+#include "link/commands.h"
+#include "support/interface_client.h"
+#include "window_fixture.h"
+
+namespace kt6::testing {
+namespace {
+
+class InterfaceWindowTest : public WindowFixture {
+  protected:
+    void startServing(ConsoleOptions options) {
+        port = freeTcpPort();
+        writeSettings("[Api]\r\nPort=" + std::to_string(port) + "\r\n");
+        options.serveInterface = true;
+        start(std::move(options));
+        ASSERT_TRUE(client.connectTo(port));
+    }
+    void pollTwice() {
+        tick();
+        settleLink();
+        tick();
+    }
+    std::string fileText(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    quint16 port = 0;
+    InterfaceClient client;
+};
+
+TEST_F(InterfaceWindowTest, statusTellsWhatTheWindowShows) {
+    startServing(baseOptions());
+    pollTwice();
+    const auto reply = client.request(R"({"id":1,"cmd":"status"})");
+    ASSERT_TRUE(reply.is_object()) << reply;
+    EXPECT_EQ(reply["id"], 1);
+    EXPECT_EQ(reply["online"], true);
+    EXPECT_EQ(reply["port"], "COM1");
+    EXPECT_EQ(reply["firmware"], "1.13");
+    EXPECT_EQ(reply["drivers"], 3);
+    EXPECT_EQ(reply["frequency"], 7157);
+    EXPECT_EQ(reply["band"], "40m");
+    EXPECT_EQ(reply["link"], window->consoleStatusBar()->linkText().toStdString());
+    EXPECT_EQ(reply["radio"], window->consoleStatusBar()->radioText().toStdString());
+}
+
+TEST_F(InterfaceWindowTest, aBandRequestPressesTheKeyAsItsButtonDoesAndWatchersSeeTheNewBand) {
+    startServing(baseOptions());
+    pollTwice();
+    ASSERT_EQ(client.request(R"({"cmd":"watch"})")["ok"], true);
+    ASSERT_EQ(client.next()["event"], "status");
+    controller.received.clear();
+    client.send(R"({"id":2,"cmd":"band","band":"20m"})");
+    settleLink();
+    const auto reply = client.next();
+    EXPECT_EQ(reply["id"], 2);
+    EXPECT_EQ(reply["ok"], true) << reply;
+    // The band key, then the return key its button sends after it.
+    const auto keys = controller.commands(8);
+    ASSERT_GE(keys.size(), 2u);
+    EXPECT_EQ(keys[0].back(), keys::k20m);
+    EXPECT_EQ(keys[1].back(), keys::kReturn);
+
+    controller.record.band = 8;
+    controller.record.frequency = 14074;
+    pollTwice();
+    const auto event = client.nextWhere([](const nlohmann::json& j) { return j["event"] == "status" && j["band"] == "20m"; });
+    EXPECT_EQ(event["frequency"], 14074);
+}
+
+TEST_F(InterfaceWindowTest, duringABackupRequestsAreAnsweredAtOnceAndKeysRefusedWithTheReason) {
+    startServing(transferOptions());
+    controller.replyData[5] = Bytes(108, 0);
+    pollTwice();
+    find<QAbstractButton>("btRicevi")->click();
+    ASSERT_TRUE(window->setupPanel().transfer().running());
+    const auto status = client.request(R"({"id":1,"cmd":"status"})");
+    EXPECT_EQ(status["ok"], true);
+    const auto key = client.request(R"({"id":2,"cmd":"key","key":"up"})");
+    EXPECT_EQ(key["ok"], false);
+    EXPECT_EQ(key["error"], "busy: a backup or restore is running");
+    settleTransfer();
+}
+
+TEST_F(InterfaceWindowTest, aFunctionRunsItsSequenceAndIsAnsweredAtItsEndWhileOthersAreServed) {
+    startServing(transferOptions());
+    pollTwice();
+    InterfaceClient other;
+    ASSERT_TRUE(other.connectTo(port));
+    controller.received.clear();
+    client.send(R"({"id":9,"cmd":"function","name":"retract","confirm":true})");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->sequenceRunning(); }, 5000));
+    // Deep in the retract wait: the window and the interface still answer.
+    settleOnLoop(*scheduler, link, [this] { return controller.commands(8).size() < 4; });
+    ASSERT_TRUE(window->sequenceRunning());
+    EXPECT_EQ(other.request(R"({"id":1,"cmd":"status"})")["ok"], true);
+    const auto refused = other.request(R"({"id":2,"cmd":"key","key":"up"})");
+    EXPECT_EQ(refused["error"], "busy: a service function is running");
+    settleOnLoop(*scheduler, link, [this] { return window->sequenceRunning(); });
+    const auto reply = client.next();
+    EXPECT_EQ(reply["id"], 9);
+    EXPECT_EQ(reply["ok"], true) << reply;
+}
+
+TEST_F(InterfaceWindowTest, aBackupThroughTheInterfaceIsTheWindowsFileByteForByte) {
+    startServing(transferOptions());
+    controller.replyData[5] = Bytes(108, 0);
+    pollTwice();
+    const std::string byWindow = dir.filePath("window.skarnel").toStdString();
+    const std::string byInterface = dir.filePath("interface.skarnel").toStdString();
+    dialogs->saveAnswer = QString::fromStdString(byWindow);
+    find<QAbstractButton>("btRicevi")->click();
+    settleTransfer();
+    ASSERT_FALSE(fileText(byWindow).empty());
+
+    client.send(R"({"id":5,"cmd":"backup","path":")" + byInterface + R"("})");
+    QTest::qWaitFor([this] { return window->setupPanel().transfer().running(); }, 5000);
+    settleTransfer();
+    nlohmann::json reply;
+    int progress = 0;
+    for (;;) {
+        reply = client.next();
+        if (!reply.contains("event")) break;
+        EXPECT_EQ(reply["event"], "progress");
+        ++progress;
+    }
+    EXPECT_EQ(reply["id"], 5);
+    EXPECT_EQ(reply["ok"], true) << reply;
+    EXPECT_GT(progress, 0);
+    EXPECT_EQ(fileText(byInterface), fileText(byWindow));
+    // The operator's boxes are for the operator's own clicks.
+    EXPECT_EQ(dialogs->saves, 1);
+}
+
+TEST_F(InterfaceWindowTest, closingTheWindowSaysSoToEveryClient) {
+    startServing(baseOptions());
+    InterfaceClient second;
+    ASSERT_TRUE(second.connectTo(port));
+    ASSERT_EQ(second.request(R"({"cmd":"status"})")["ok"], true);
+    window->close();
+    EXPECT_EQ(client.next()["event"], "closing");
+    EXPECT_EQ(second.next()["event"], "closing");
+    EXPECT_TRUE(client.closedByPeer());
+}
+
+TEST_F(InterfaceWindowTest, aNonLoopbackBindWithoutATokenIsNotServedAndTheOperatorIsTold) {
+    writeSettings("[Api]\r\nBind=0.0.0.0\r\nPort=" + std::to_string(freeTcpPort()) + "\r\n");
+    ConsoleOptions options = baseOptions();
+    options.serveInterface = true;
+    start(std::move(options));
+    EXPECT_TRUE(window->consoleStatusBar()->eventText().contains("needs a token"))
+        << window->consoleStatusBar()->eventText().toStdString();
+}
+
+}  // namespace
+}  // namespace kt6::testing

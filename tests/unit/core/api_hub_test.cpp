@@ -1,0 +1,362 @@
+// The interface's requests, events and rules on a fake station: no sockets, no window.
+#include "core/api_hub.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <vector>
+
+#include "link/commands.h"
+
+namespace kt6::api {
+namespace {
+
+using nlohmann::json;
+
+class FakeStation : public Station {
+  public:
+    StationStatus status() const override { return now; }
+    LinkState linkState() const override { return link; }
+    std::uint64_t records() const override { return recordCount; }
+    std::string busy() const override { return busyWhy; }
+    void pressKey(std::uint8_t code, std::function<void(std::uint8_t)> done) override {
+        keys.push_back(code);
+        keyDone.push_back(std::move(done));
+    }
+    void setFrequency(std::uint32_t khz, std::function<void(std::uint8_t)> done) override {
+        freqs.push_back(khz);
+        freqDone = std::move(done);
+    }
+    std::string runFunction(ServiceFunction function, Done done) override {
+        if (!functionRefusal.empty()) return functionRefusal;
+        functions.push_back(function);
+        functionDone = std::move(done);
+        return {};
+    }
+    std::string backup(const std::string& path, Progress progress, Done done) override {
+        transferPath = path;
+        transferProgress = std::move(progress);
+        transferDone = std::move(done);
+        return {};
+    }
+    std::string restore(const std::string& path, Progress progress, Done done) override {
+        return backup(path, std::move(progress), std::move(done));
+    }
+
+    // A status record arrives with this heading.
+    void record(std::string heading) {
+        now.heading = std::move(heading);
+        ++recordCount;
+    }
+
+    StationStatus now{true, "COM1", "1.13", 3, 14074, "20m", "normal", false, true,
+                      "Link: COM1 online", "Radio: No radio", ""};
+    LinkState link = LinkState::Online;
+    std::uint64_t recordCount = 1;
+    std::string busyWhy;
+    std::string functionRefusal;
+    std::vector<std::uint8_t> keys;
+    std::vector<std::function<void(std::uint8_t)>> keyDone;
+    std::vector<std::uint32_t> freqs;
+    std::function<void(std::uint8_t)> freqDone;
+    std::vector<ServiceFunction> functions;
+    Done functionDone;
+    std::string transferPath;
+    Progress transferProgress;
+    Done transferDone;
+};
+
+class HubTest : public ::testing::Test {
+  protected:
+    void make(HubOptions options = {}) {
+        hub = std::make_unique<Hub>(
+            station, options,
+            Hub::Output{[this](Hub::ClientId id, std::string_view line) {
+                            ASSERT_FALSE(line.empty());
+                            ASSERT_EQ(line.back(), '\n');
+                            lines[id].push_back(json::parse(line));
+                        },
+                        [this](Hub::ClientId id) { closed.insert(id); }});
+    }
+    Hub::ClientId client() {
+        auto id = hub->connect();
+        EXPECT_TRUE(id);
+        return id.value_or(-1);
+    }
+    // The lines a client got since the last look.
+    std::vector<json> take(Hub::ClientId id) { return std::exchange(lines[id], {}); }
+
+    FakeStation station;
+    std::unique_ptr<Hub> hub;
+    std::map<Hub::ClientId, std::vector<json>> lines;
+    std::set<Hub::ClientId> closed;
+};
+
+TEST_F(HubTest, statusRepliesWithEveryFieldAndEchoesTheId) {
+    make();
+    const auto c = client();
+    hub->line(c, R"({"id":7,"cmd":"status"})");
+    hub->line(c, R"({"id":"a","cmd":"status"})");
+    hub->line(c, R"({"cmd":"status"})");
+    auto got = take(c);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0]["id"], 7);
+    EXPECT_EQ(got[0]["ok"], true);
+    EXPECT_EQ(got[0]["online"], true);
+    EXPECT_EQ(got[0]["frequency"], 14074);
+    EXPECT_EQ(got[0]["band"], "20m");
+    EXPECT_EQ(got[0]["heading"], "normal");
+    EXPECT_EQ(got[0]["firmware"], "1.13");
+    EXPECT_EQ(got[0]["drivers"], 3);
+    EXPECT_EQ(got[0]["link"], "Link: COM1 online");
+    EXPECT_EQ(got[1]["id"], "a");
+    EXPECT_FALSE(got[2].contains("id"));
+}
+
+TEST_F(HubTest, aBadLineIsAnsweredWithAnErrorAndTheConnectionStays) {
+    make();
+    const auto c = client();
+    hub->line(c, "not json");
+    hub->line(c, R"({"id":3,"cmd":"fly"})");
+    hub->line(c, R"({"id":4,"cmd":"status"})");
+    auto got = take(c);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0]["ok"], false);
+    EXPECT_FALSE(got[0]["error"].get<std::string>().empty());
+    EXPECT_EQ(got[1]["id"], 3);
+    EXPECT_EQ(got[1]["ok"], false);
+    EXPECT_EQ(got[2]["ok"], true);
+    EXPECT_TRUE(closed.empty());
+}
+
+TEST_F(HubTest, watchersHearStatusThenMovingStartAndStopAndLinkChanges) {
+    make();
+    const auto watcher = client();
+    const auto other = client();
+    hub->changed();
+    hub->line(watcher, R"({"id":1,"cmd":"watch"})");
+    auto got = take(watcher);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0]["ok"], true);
+    EXPECT_EQ(got[1]["event"], "status");
+
+    hub->changed();  // nothing changed: nothing said
+    EXPECT_TRUE(take(watcher).empty());
+
+    station.now.band = "40m";
+    station.now.moving = true;
+    hub->changed();
+    station.now.moving = false;
+    hub->changed();
+    station.link = LinkState::Lost;
+    station.now.online = false;
+    hub->changed();
+    got = take(watcher);
+    ASSERT_EQ(got.size(), 6u);
+    EXPECT_EQ(got[0]["event"], "status");
+    EXPECT_EQ(got[0]["band"], "40m");
+    EXPECT_EQ(got[1], json::parse(R"({"event":"moving","moving":true})"));
+    EXPECT_EQ(got[2]["event"], "status");
+    EXPECT_EQ(got[3], json::parse(R"({"event":"moving","moving":false})"));
+    EXPECT_EQ(got[4], json::parse(R"({"event":"link","state":"lost"})"));
+    EXPECT_EQ(got[5]["online"], false);
+    EXPECT_TRUE(take(other).empty());
+}
+
+TEST_F(HubTest, keysAndTuningAreRefusedWithTheReasonWhileBusyOrOffline) {
+    make();
+    const auto c = client();
+    station.busyWhy = "busy: a service function is running";
+    hub->line(c, R"({"id":1,"cmd":"key","key":"up"})");
+    hub->line(c, R"({"id":2,"cmd":"freq","khz":14074})");
+    station.busyWhy.clear();
+    station.link = LinkState::Offline;
+    hub->line(c, R"({"id":3,"cmd":"band","band":"20m"})");
+    auto got = take(c);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0]["error"], "busy: a service function is running");
+    EXPECT_EQ(got[1]["error"], "busy: a service function is running");
+    EXPECT_EQ(got[2]["ok"], false);
+    EXPECT_TRUE(station.keys.empty());
+    EXPECT_TRUE(station.freqs.empty());
+}
+
+TEST_F(HubTest, aKeyIsAnsweredWhenTheControllerAnswersIt) {
+    make();
+    const auto c = client();
+    hub->line(c, R"({"id":1,"cmd":"key","key":"up"})");
+    hub->line(c, R"({"id":2,"cmd":"band","band":"20m"})");
+    hub->line(c, R"({"id":3,"cmd":"freq","khz":7050})");
+    ASSERT_EQ(station.keys, (std::vector<std::uint8_t>{keys::kUp, keys::k20m}));
+    ASSERT_EQ(station.freqs, std::vector<std::uint32_t>{7050});
+    EXPECT_TRUE(take(c).empty());  // nothing before the controller answers
+    station.keyDone[0](0);
+    station.keyDone[1](255);
+    station.freqDone(0);
+    auto got = take(c);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0]["id"], 1);
+    EXPECT_EQ(got[0]["status"], 0);
+    EXPECT_EQ(got[1]["ok"], false);
+    EXPECT_EQ(got[1]["error"], "the controller did not answer");
+    EXPECT_EQ(got[2]["ok"], true);
+}
+
+TEST_F(HubTest, directionPressesTheKeyUntilTheStatusShowsTheHeading) {
+    make();
+    const auto c = client();
+    hub->line(c, R"({"id":1,"cmd":"direction","heading":"bidir"})");
+    ASSERT_EQ(station.keys.size(), 1u);
+    EXPECT_EQ(station.keys[0], keys::kDirection);
+    station.keyDone[0](0);
+    hub->changed();  // no record since the answer: not looked at yet
+    EXPECT_EQ(station.keys.size(), 1u);
+    station.record("180");
+    hub->changed();
+    ASSERT_EQ(station.keys.size(), 2u);
+    station.keyDone[1](0);
+    station.record("bidir");
+    hub->changed();
+    auto got = take(c);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0]["ok"], true);
+    EXPECT_EQ(got[0]["presses"], 2);
+
+    // Already there: nothing pressed.
+    hub->line(c, R"({"id":2,"cmd":"direction","heading":"bidir"})");
+    EXPECT_EQ(station.keys.size(), 2u);
+    EXPECT_EQ(take(c)[0]["presses"], 0);
+}
+
+TEST_F(HubTest, directionGivesUpAfterThreePresses) {
+    make();
+    const auto c = client();
+    hub->line(c, R"({"id":1,"cmd":"direction","heading":"180"})");
+    for (std::size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(station.keys.size(), i + 1);
+        station.keyDone[i](0);
+        station.record("normal");
+        hub->changed();
+    }
+    EXPECT_EQ(station.keys.size(), 3u);
+    auto got = take(c);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0]["ok"], false);
+}
+
+TEST_F(HubTest, aFunctionNeedsConfirmAndIsAnsweredWhenItsSequenceEnds) {
+    make();
+    const auto c = client();
+    hub->line(c, R"({"id":1,"cmd":"function","name":"retract"})");
+    EXPECT_TRUE(station.functions.empty());
+    hub->line(c, R"({"id":2,"cmd":"function","name":"retract","confirm":true})");
+    ASSERT_EQ(station.functions, std::vector<ServiceFunction>{ServiceFunction::Retract});
+    auto got = take(c);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0]["id"], 1);
+    EXPECT_EQ(got[0]["ok"], false);
+    station.functionDone({});
+    got = take(c);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0]["id"], 2);
+    EXPECT_EQ(got[0]["ok"], true);
+
+    station.functionRefusal = "The elements are moving: wait until they stop.";
+    hub->line(c, R"({"id":3,"cmd":"function","name":"calibrate","confirm":true})");
+    EXPECT_EQ(take(c)[0]["error"], station.functionRefusal);
+}
+
+TEST_F(HubTest, transfersCheckTheirPathAndReportProgressToTheAskerAndWatchers) {
+    make();
+    const auto asker = client();
+    const auto watcher = client();
+    const auto bystander = client();
+    hub->line(watcher, R"({"cmd":"watch"})");
+    take(watcher);
+    hub->line(asker, R"({"id":1,"cmd":"backup","path":"relative.skarnel"})");
+    hub->line(asker, R"({"id":2,"cmd":"backup","path":"/no/such/folder/x.skarnel"})");
+    hub->line(asker, R"({"id":3,"cmd":"restore","path":"/no/such/file.skarnel"})");
+    auto got = take(asker);
+    ASSERT_EQ(got.size(), 3u);
+    for (const json& reply : got) EXPECT_EQ(reply["ok"], false) << reply;
+    EXPECT_TRUE(station.transferPath.empty());
+
+    const auto path = (std::filesystem::temp_directory_path() / "hub_test.skarnel").string();
+    hub->line(asker, R"({"id":4,"cmd":"backup","path":")" + path + R"("})");
+    ASSERT_EQ(station.transferPath, path);
+    station.transferProgress(1, 68);
+    station.transferDone({});
+    got = take(asker);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0], json::parse(R"({"event":"progress","block":1,"blocks":68})"));
+    EXPECT_EQ(got[1]["id"], 4);
+    EXPECT_EQ(got[1]["ok"], true);
+    ASSERT_EQ(take(watcher).size(), 1u);
+    EXPECT_TRUE(take(bystander).empty());
+}
+
+TEST_F(HubTest, aNonLoopbackListenerServesOnlyWhoSendsTheToken) {
+    make(HubOptions{true, "s3cret"});
+    const auto stranger = client();
+    hub->line(stranger, R"({"id":1,"cmd":"status"})");
+    EXPECT_EQ(take(stranger)[0]["ok"], false);
+    EXPECT_TRUE(closed.count(stranger));
+
+    const auto guesser = client();
+    hub->line(guesser, R"({"cmd":"auth","token":"s3creT"})");
+    EXPECT_EQ(take(guesser)[0]["ok"], false);
+    EXPECT_TRUE(closed.count(guesser));
+
+    const auto friendly = client();
+    hub->line(friendly, R"({"cmd":"auth","token":"s3cret"})");
+    hub->line(friendly, R"({"id":2,"cmd":"status"})");
+    auto got = take(friendly);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0]["ok"], true);
+    EXPECT_EQ(got[1]["online"], true);
+    EXPECT_FALSE(closed.count(friendly));
+}
+
+TEST_F(HubTest, theSeventeenthClientAndAnOverlongLineAreTurnedAway) {
+    make();
+    std::vector<Hub::ClientId> ids;
+    for (int i = 0; i < kMaxClients; ++i) ids.push_back(client());
+    EXPECT_FALSE(hub->connect());
+    hub->disconnect(ids[0]);
+    EXPECT_TRUE(hub->connect());
+
+    hub->line(ids[1], std::string(kMaxLine + 1, ' '));
+    EXPECT_TRUE(closed.count(ids[1]));
+    EXPECT_EQ(take(ids[1])[0]["ok"], false);
+}
+
+TEST_F(HubTest, answersForAClientThatLeftOrAfterTheHubWentGoNowhere) {
+    make();
+    const auto c = client();
+    hub->line(c, R"({"id":1,"cmd":"key","key":"up"})");
+    hub->line(c, R"({"id":2,"cmd":"key","key":"down"})");
+    hub->disconnect(c);
+    station.keyDone[0](0);
+    EXPECT_TRUE(take(c).empty());
+    hub.reset();
+    station.keyDone[1](0);  // must not reach the destroyed hub
+    EXPECT_TRUE(take(c).empty());
+}
+
+TEST_F(HubTest, closingTellsEveryClientAndClosesThem) {
+    make();
+    const auto a = client();
+    const auto b = client();
+    hub->closing();
+    EXPECT_EQ(take(a)[0], json::parse(R"({"event":"closing"})"));
+    EXPECT_EQ(take(b)[0], json::parse(R"({"event":"closing"})"));
+    EXPECT_EQ(closed, (std::set<Hub::ClientId>{a, b}));
+    EXPECT_EQ(hub->clients(), 0);
+}
+
+}  // namespace
+}  // namespace kt6::api
