@@ -138,7 +138,7 @@ void FmMain::FormActivate() {
     ui_.ckOmni1->setChecked(start.rig1);
     ui_.ckOmni2->setChecked(start.rig2);
     UncheckPortItems();
-    if (start.port >= 1 && start.port <= kPortCount) ports_->check(start.port);
+    if (start.port >= 1 && start.port <= kComPortCount) ports_->check(start.port);
     if (start.noRadio) ui_.NoRadio1->setChecked(true);
     settingsLoaded_ = true;
     startInterface();
@@ -150,7 +150,7 @@ void FmMain::FormActivate() {
     }
     // The saved port's adapter may be plugged in, or its server started, after the console:
     // it is waited for as a lost device is, and the operator is asked for another meanwhile.
-    if (start.port < 1 || start.port > kPortCount) return;
+    if (start.port < 1 || start.port > kComPortCount) return;
     if (!session_.retryUnopened(portCause_)) return;
     awaitingStartPort_ = true;
     linkWatch_.portRetried();

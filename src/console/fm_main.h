@@ -33,7 +33,6 @@ class FmMain : public QMainWindow, private PortSessionObserver {
   public:
     static constexpr std::chrono::milliseconds kLinkTimerInterval{50};
     static constexpr std::chrono::milliseconds kPollInterval{400};
-    static constexpr int kPortCount = kComPortCount;
 
     explicit FmMain(ConsoleOptions options, QWidget* parent = nullptr);
     ~FmMain() override;
@@ -50,8 +49,7 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     bool sequenceRunning() const;
     // Tells the operator something in the status bar's events field ("Backup saved to ...").
     void announce(const QString& text);
-    // Empties the status bar's event field.
-    void clearEvent();
+    void clearEvent();  // empties the status bar's event field
     ConsoleStatusBar* consoleStatusBar() const { return statusBar_; }
     SetupPanel& setupPanel() { return *setupPanel_; }
     // Whether the status poll is meant to run (block transfers stop it).
@@ -75,11 +73,6 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     // A front-panel key press: command 8, the exchange enabled first. Sent on the held lane:
     // input is dropped while work holds the link, so a key sent then is that work's own.
     void SendKey(std::uint8_t code, bool flag = false);
-    // A key pressed from outside the window, as its button would press it (band keys move the
-    // band lamp and return the display), after any work that holds the link.
-    void pressKey(std::uint8_t code, Link::Completion done);
-    // Command 3, as "lFreq" sends it.
-    void sendFrequency(std::uint32_t khz, Link::Completion done);
     void lFreqClick();
     void btRetractClick();
     void btImpostaClick();
@@ -89,7 +82,6 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     void tmPollTimer();
     // Every 2 s while the open port's device is gone: one attempt to open it again.
     void tmRetryTimer();
-    void Radio1Click() { rigs_->Radio1Click(); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -108,9 +100,11 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     KeyButton* addKey(const char* name, int tag, QRect place, const QPixmap& glyph,
                       const QString& caption = {});
     void setPollRunning(bool running);
-    void bandKeyPressed(KeyButton* key);
-    // The local control interface, as the settings' "Api" section sets it up.
+    // For the local interface: keys as their buttons press them, command 3 as "lFreq" sends it.
+    void pressKey(std::uint8_t code, Link::Completion done);
+    void sendFrequency(std::uint32_t khz, Link::Completion done);
     void startInterface();
+    void bandKeyPressed(KeyButton* key);
     // Closes, opens and configures the port; true when PortError is 0 after the pair.
     bool reopenPort(int n);
     void portClosed() override { poll_.portChanged(); }
@@ -138,8 +132,7 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_, tmPoll_, tmRetry_;
     bool started_ = false, settingsLoaded_ = false, centred_ = false, pollRunning_ = true;
-    // The start's port did not open and is retried: its prompt goes when it opens.
-    bool awaitingStartPort_ = false;
+    bool awaitingStartPort_ = false;  // the start's port is retried: its prompt goes when open
 
     WindowControls ui_;
     PortMenu* ports_ = nullptr;

@@ -120,10 +120,10 @@ void FmMain::buildMenus() {
     ports->setObjectName("Comport1");
     // There is no status bar: the device each item opens shows as its tool tip.
     ports->setToolTipsVisible(true);
-    static constexpr const char* kPortNames[kPortCount] = {
+    static constexpr const char* kPortNames[kComPortCount] = {
         "com1", "com2", "com3",  "com4",  "COM5",  "COM6", "COM7",
         "COM8", "COM9", "COM10", "COM11", "COM12", "COM13"};
-    for (int i = 0; i < kPortCount; ++i) {
+    for (int i = 0; i < kComPortCount; ++i) {
         // COM1 to COM9 by their digit; the two-digit ports have no letter of their own.
         QAction* item = ports->addAction(i < 9 ? QStringLiteral("COM&%1").arg(i + 1)
                                                : QStringLiteral("COM%1").arg(i + 1));
@@ -144,12 +144,12 @@ void FmMain::buildMenus() {
                             [this](const QString& text) { announce(text); },
                             this};
     ports_ = new PortMenu(std::move(context), this);
-    void (PortMenu::*const kPortSlots[kPortCount])() = {
+    void (PortMenu::*const kPortSlots[kComPortCount])() = {
         &PortMenu::com1Click, &PortMenu::com2Click,  &PortMenu::com3Click,  &PortMenu::com4Click,
         &PortMenu::COM5Click, &PortMenu::COM6Click,  &PortMenu::COM7Click,  &PortMenu::COM8Click,
         &PortMenu::COM9Click, &PortMenu::COM10Click, &PortMenu::COM11Click, &PortMenu::COM12Click,
         &PortMenu::COM13Click};
-    for (int i = 0; i < kPortCount; ++i) {
+    for (int i = 0; i < kComPortCount; ++i) {
         connect(ui_.portItems[static_cast<std::size_t>(i)], &QAction::triggered, ports_,
                 kPortSlots[i]);
     }
@@ -184,7 +184,7 @@ void FmMain::buildMenus() {
     ui_.NoRadio1->setObjectName("NoRadio1");
     for (QAction* a : {ui_.Radio1, ui_.Radio21, ui_.NoRadio1}) a->setCheckable(true);
     connect(config, &QAction::triggered, this, [this] { rigs_->ConfigRadio1Click(); });
-    connect(ui_.Radio1, &QAction::triggered, this, &FmMain::Radio1Click);
+    connect(ui_.Radio1, &QAction::triggered, this, [this] { rigs_->Radio1Click(); });
     connect(ui_.Radio21, &QAction::triggered, this, [this] { rigs_->Radio21Click(); });
     connect(ui_.NoRadio1, &QAction::triggered, this, [this] { rigs_->NoRadio1Click(); });
 

@@ -252,7 +252,7 @@ TEST_F(StatusBarTest, radioFieldTellsTheFollowedRig) {
     tick(2);
     EXPECT_EQ(radio(), "No radio");
 
-    window->Radio1Click();
+    find<QAction>("Radio1")->trigger();
     rigServer.set(1, 14'074'000.0);
     tick(2);
     EXPECT_EQ(radio(), "Radio 1: 14.074000 MHz");
