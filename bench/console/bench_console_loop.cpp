@@ -23,6 +23,7 @@
 
 #include "console/dialogs.h"
 #include "console/fm_main.h"
+#include "link/frame.h"
 #include "link/status.h"
 #include "support/fake_dialogs.h"
 #include "support/pty_peer.h"
@@ -52,7 +53,8 @@ struct Controller {
             r.frequency = 14074;
             r.band = 8;
             r.drivers = 3;
-            return kt6::encodeStatusRecord(r);
+            // The stand-in writes what it is given as it is: the frame, not just its content.
+            return kt6::encodeFrame(kt6::encodeStatusRecord(r)).value();
         }
         return kt6::testing::statusZeroReply(content);
     }
@@ -118,6 +120,8 @@ int clicksAndPoll(const QTemporaryDir& dir) {
         const std::size_t mark = controller.count();
         const auto clicked = Clock::now();
         key20m->click();
+        // The stand-in records the frame on its own thread: look once it has had the time.
+        runFor(std::chrono::milliseconds(20));
         for (const auto& a : controller.since(mark)) {
             if (a.code == 8) {
                 clickMs.push_back(
@@ -125,7 +129,6 @@ int clicksAndPoll(const QTemporaryDir& dir) {
                 break;
             }
         }
-        runFor(std::chrono::milliseconds(20));
     }
     if (clickMs.size() < 150) {
         std::fprintf(stderr, "bench_console_loop: only %zu of 200 clicks reached the controller\n",
