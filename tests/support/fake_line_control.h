@@ -34,6 +34,8 @@ struct FakeLineState {
 class FakeLineControl : public LineControl {
   public:
     explicit FakeLineControl(FakeLineState& state) : s_(state) {}
+    // As the platform's: the device is let go with its control.
+    ~FakeLineControl() override { close(); }
 
     int open(const std::string& path) override {
         s_.log.push_back("open " + path);

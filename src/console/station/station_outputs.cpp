@@ -124,7 +124,8 @@ void StationOutputs::endPulse(std::uint64_t id) {
 }
 
 void StationOutputs::report(const std::string& text) {
-    std::fprintf(stderr, "station: %s\n", text.c_str());
+    // Every text starts with "Station", for the technician reading stderr too.
+    std::fprintf(stderr, "%s\n", text.c_str());
     emit failed(QString::fromStdString(text));
 }
 

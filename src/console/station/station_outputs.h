@@ -65,6 +65,8 @@ class StationOutputs : public QObject {
     // the outputs drive back to them); empty, or why the line could not be driven.
     QString testPulse(const StationSettings& settings);
     bool pulsing() const { return pulse_ != nullptr; }
+    // The dialog while it is open.
+    StationDialog* dialog() const { return dialog_; }
 
     const StationSettings& settings() const { return settings_; }
     const MovingOutputs& outputs() const { return outputs_; }

@@ -21,8 +21,8 @@ StationSettings readStationSettings(const ProfileFile& file, std::string* proble
     if (auto parsed = parseModemLine(line)) {
         s.line = *parsed;
     } else if (problem) {
-        *problem = "Line=" + line + " in [" + kStationSection +
-                   "] is neither RTS nor DTR; no inhibit line is driven.";
+        *problem = "Station line: Line=" + line + " in [" + kStationSection +
+                   "] is neither RTS nor DTR; no line is driven.";
     }
     s.activeLow = file.readInt(kStationSection, "ActiveLow", 0) != 0;
     s.command = file.readString(kStationSection, "Command", "");
