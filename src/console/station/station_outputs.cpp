@@ -90,6 +90,10 @@ void StationOutputs::openDialog(QWidget* parent) {
     dialog->open();
 }
 
+StationDialog* StationOutputs::dialog() const {
+    return dialog_;
+}
+
 QString StationOutputs::testPulse(const StationSettings& settings) {
     if (outputs_.closed()) return QStringLiteral("The console is closing.");
     if (blank(settings.port)) {

@@ -66,7 +66,7 @@ class StationOutputs : public QObject {
     QString testPulse(const StationSettings& settings);
     bool pulsing() const { return pulse_ != nullptr; }
     // The dialog while it is open.
-    StationDialog* dialog() const { return dialog_; }
+    StationDialog* dialog() const;
 
     const StationSettings& settings() const { return settings_; }
     const MovingOutputs& outputs() const { return outputs_; }

@@ -205,18 +205,6 @@ TEST_F(StationTest, reloadKeepsAnUnchangedLineOpenAndRunsOnlyAChangedCommand) {
     EXPECT_THAT(lineLog(), ElementsAre("close"));
 }
 
-TEST_F(StationTest, closeLeavesAnUnknownLineAssertedAndDrivesNothingAfter) {
-    writeSettings("[Inhibit]\nPort=/dev/ttyUSB3\n");
-    start();
-    station->statusSeen(false);
-    station->linkOffline();
-    lineLog();
-    station->close();
-    station->statusSeen(false);
-    EXPECT_TRUE(lineLog().empty());
-    EXPECT_TRUE(line.on("/dev/ttyUSB3", ModemLine::Rts));
-}
-
 // --- the Test pulse ---
 
 TEST_F(StationTest, testAssertsTheLineNowAndReleasesItOneSecondLater) {

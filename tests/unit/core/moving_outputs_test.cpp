@@ -253,17 +253,6 @@ TEST_F(MovingOutputsTest, hookFailuresReachTheEventsFieldWithTheCommand) {
     EXPECT_EQ(hooks.runs.size(), 4u);
 }
 
-TEST(HookFailureText, namesHowTheHookEnded) {
-    HookOutcome ok;
-    EXPECT_EQ(hookFailureText("x", ok), "");
-    HookOutcome killed;
-    killed.end = HookOutcome::End::Killed;
-    EXPECT_EQ(hookFailureText("x", killed), "Station hook failed: x: killed");
-    HookOutcome notStarted;
-    notStarted.end = HookOutcome::End::NotStarted;
-    EXPECT_EQ(hookFailureText("x", notStarted), "Station hook failed: x: cannot start");
-}
-
 TEST_F(MovingOutputsTest, aCommandThatDoesNotSplitIsReportedAndNeverRun) {
     outputs.setCommand("inhibit 'USB 3");
     ASSERT_EQ(reports.size(), 1u);

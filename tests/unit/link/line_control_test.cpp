@@ -1,17 +1,14 @@
 // The names a station's line is given in the settings: its port (a COM name or a device) and
-// its line, and what its errors say.
+// its line.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <map>
 
 #include "link/line_control.h"
 
 namespace kt6 {
 namespace {
-
-using ::testing::HasSubstr;
 
 TEST(LineDevicePath, comNamesInAnyCaseOpenTheirMappingOrTheirDefault) {
     const std::map<int, std::string> map{{3, "/dev/ttyUSB3"}};
@@ -45,16 +42,6 @@ TEST(ModemLineNames, rtsAndDtrInAnyCaseAndNothingElse) {
     }
     EXPECT_EQ(modemLineName(ModemLine::Rts), "RTS");
     EXPECT_EQ(modemLineName(ModemLine::Dtr), "DTR");
-}
-
-TEST(LineErrorReason, saysWhatToDoAboutTheCommonFailures) {
-    EXPECT_THAT(lineErrorReason(EACCES), HasSubstr("dialout"));
-    EXPECT_THAT(lineErrorReason(ENOENT), HasSubstr("plugged in"));
-    EXPECT_THAT(lineErrorReason(EBUSY), HasSubstr("another program"));
-    EXPECT_THAT(lineErrorReason(ENOTTY), HasSubstr("not a serial device"));
-    EXPECT_THAT(lineErrorReason(kNoModemLines), HasSubstr("no RTS or DTR"));
-    EXPECT_TRUE(lineDeviceGone(EIO));
-    EXPECT_FALSE(lineDeviceGone(kNoModemLines));
 }
 
 }  // namespace
