@@ -16,7 +16,6 @@
 #include "console/dialogs.h"
 #include "console/documents_location.h"
 #include "console/help_pages.h"
-#include "console/interface_host.h"
 #include "console/link_driver.h"
 #include "console/panel/key_button.h"
 #include "console/ports/port_menu.h"
@@ -24,6 +23,7 @@
 #include "console/service/element_editor.h"
 #include "console/service/service_screens.h"
 #include "console/setup_panel.h"
+#include "console/station/station_host.h"
 #include "console/status/radio_panel.h"
 #include "console/status/status_bar.h"
 #include "link/commands.h"
@@ -90,15 +90,21 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     connect(&tmRetry_, &QTimer::timeout, this, &FmMain::tmRetryTimer);
     tmTimer_.start(kLinkTimerInterval);
     if (options_.runPollTimer) tmPoll_.start(kPollInterval);
-    interface_ = std::make_unique<InterfaceHost>(InterfaceStationContext{
-        poll_, linkWatch_, *statusBar_, *services_, *setupPanel_, [this] { return portLost(); },
-        [this](std::uint8_t code, Link::Completion done) { pressKey(code, std::move(done)); },
-        [this](std::uint32_t khz, Link::Completion done) { sendFrequency(khz, std::move(done)); }});
-    link_.setPollReplyListener([this](const Bytes& reply) { interface_->replyArrived(reply); });
+    station_ = std::make_unique<StationHost>(StationHostContext{
+        InterfaceStationContext{
+            poll_, linkWatch_, *statusBar_, *services_, *setupPanel_, [this] { return portLost(); },
+            [this](std::uint8_t code, Link::Completion done) { pressKey(code, std::move(done)); },
+            [this](std::uint32_t khz, Link::Completion done) {
+                sendFrequency(khz, std::move(done));
+            }},
+        options_.settingsPath, [this] { return port_.IsOpen(); },
+        [this] { return sequenceRunning() || !pollRunning_; },
+        [this](const QString& text) { announce(text); }});
+    link_.setPollReplyListener([this](const Bytes& reply) { station_->replyArrived(reply); });
 }
 
 FmMain::~FmMain() {
-    interface_->close();
+    station_->close();
     // Destroyed without a close (tests, a failed start-up): what holds the link lets go of
     // it while the link is still there.
     if (setupPanel_) setupPanel_->abandonTransfer();
@@ -141,7 +147,10 @@ void FmMain::FormActivate() {
     if (start.port >= 1 && start.port <= kComPortCount) ports_->check(start.port);
     if (start.noRadio) ui_.NoRadio1->setChecked(true);
     settingsLoaded_ = true;
-    startInterface();
+    if (const QString why = station_->start(options_.serveInterface); !why.isEmpty()) {
+        std::fprintf(stderr, "interface: not started: %s\n", why.toUtf8().constData());
+        announce(QStringLiteral("Interface not started: %1").arg(why));
+    }
     session_.stopRetrying();
     awaitingStartPort_ = false;
     if (reopenPort(start.port)) {
@@ -173,7 +182,7 @@ bool FmMain::reopenPort(int n) {
     ui_.lPortError->setText(portReason_);
     const QString device = QString::fromStdString(port_.DevicePath());
     panel_.forgetDisplay();
-    interface_->forget();
+    station_->forget();
     if (opened.ok) {
         linkWatch_.portOpened(n, device);
     } else {
@@ -268,7 +277,7 @@ void FmMain::closeEvent(QCloseEvent* event) {
                         ui_.ckOmni1->isChecked(), ui_.ckOmni2->isChecked(),
                         centred_ ? std::optional<QPoint>(pos()) : std::nullopt});
     }
-    interface_->close();
+    station_->close();
     // Nothing more goes out: what waits on the link ends unsent.
     link_.shutDown();
     if (services_) services_->stop();
@@ -301,6 +310,8 @@ void FmMain::btImpostaClick() {
 
 void FmMain::setPollRunning(bool running) {
     pollRunning_ = running;
+    // A transfer's held poll leaves motion unknown to the station's outputs.
+    if (station_) station_->changed();
     // A transfer that ends while the window closes must not start the poll again.
     if (!options_.runPollTimer || link_.isShutDown()) return;
     if (running) {
@@ -334,7 +345,7 @@ void FmMain::tmPollTimer() {
 
 void FmMain::announce(const QString& text) {
     statusBar_->announce(text);
-    if (interface_) interface_->changed();
+    if (station_) station_->changed();
 }
 
 bool FmMain::sequenceRunning() const {
@@ -343,16 +354,9 @@ bool FmMain::sequenceRunning() const {
 
 void FmMain::clearEvent() {
     statusBar_->clearEvent();
-    if (interface_) interface_->changed();
+    if (station_) station_->changed();
 }
 
-void FmMain::startInterface() {
-    if (!options_.serveInterface) return;
-    const QString why = interface_->start(options_.settingsPath);
-    if (why.isEmpty()) return;
-    std::fprintf(stderr, "interface: not started: %s\n", why.toUtf8().constData());
-    announce(QStringLiteral("Interface not started: %1").arg(why));
-}
 
 void FmMain::refreshStatusBar() {
     // Motion just became unknown: the blink stops now rather than at its next step.
@@ -363,7 +367,7 @@ void FmMain::refreshStatusBar() {
     statusBar_->setRadio(radioFieldText(radio_->facts(*rigs_)),
                          QStringLiteral("The radio the antenna follows: choose it in Cat Radio, "
                                         "set it up in Cat Radio > Config Radio."));
-    if (interface_) interface_->changed();
+    if (station_) station_->changed();
 }
 
 void FmMain::message(const QString& text, const QString& title) {

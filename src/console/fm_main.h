@@ -21,12 +21,12 @@ namespace kt6 {
 class ConsoleStatusBar;
 class ElementEditor;
 class HelpPages;
-class InterfaceHost;
 class PortMenu;
 class LinkDriver;
 class RadioPanel;
 class ServiceScreens;
 class SetupPanel;
+class StationHost;
 
 class FmMain : public QMainWindow, private PortSessionObserver {
     Q_OBJECT
@@ -103,7 +103,6 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     // For the local interface: keys as their buttons press them, command 3 as "lFreq" sends it.
     void pressKey(std::uint8_t code, Link::Completion done);
     void sendFrequency(std::uint32_t khz, Link::Completion done);
-    void startInterface();
     void bandKeyPressed(KeyButton* key);
     // Closes, opens and configures the port; true when PortError is 0 after the pair.
     bool reopenPort(int n);
@@ -143,7 +142,7 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     ElementEditor* editor_ = nullptr;
     ConsoleStatusBar* statusBar_ = nullptr;
     LinkDriver* driver_ = nullptr;
-    std::unique_ptr<InterfaceHost> interface_;
+    std::unique_ptr<StationHost> station_;
 };
 
 }  // namespace kt6

@@ -22,6 +22,8 @@
 #include "console/panel/keyboard.h"
 #include "console/panel/lamp.h"
 #include "console/ports/port_menu.h"
+#include "console/station/station_host.h"
+#include "console/station/station_outputs.h"
 #include "console/service/element_editor.h"
 #include "console/service/service_screens.h"
 #include "console/setup_panel.h"
@@ -154,6 +156,9 @@ void FmMain::buildMenus() {
                 kPortSlots[i]);
     }
     ports->addSeparator();
+    ports_->addStationItem(ports);
+    connect(ports_, &PortMenu::stationRequested, this,
+            [this] { station_->outputs().openDialog(this); });
     QAction* assign = ports->addAction(QStringLiteral("&Assign ports..."));
     assign->setObjectName("AssignPorts1");
     connect(assign, &QAction::triggered, this, &FmMain::AssignPorts1Click);

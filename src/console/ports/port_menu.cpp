@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QMenu>
 
 #include "console/ports/port_assign_dialog.h"
 #include "console/ports/port_probe.h"
@@ -43,6 +44,15 @@ void PortMenu::refreshTips() {
         item->setStatusTip(QString::fromStdString(device));
         item->setToolTip(QString::fromStdString(device));
     }
+}
+
+QAction* PortMenu::addStationItem(QMenu* menu) {
+    QAction* item = menu->addAction(QStringLiteral("&Station..."));
+    item->setObjectName("Station1");
+    item->setToolTip(
+        QStringLiteral("The line and command that tell the station the elements move"));
+    connect(item, &QAction::triggered, this, &PortMenu::stationRequested);
+    return item;
 }
 
 void PortMenu::AssignPorts1Click() {

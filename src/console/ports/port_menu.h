@@ -15,6 +15,7 @@
 #include "console/window_controls.h"
 
 class QAction;
+class QMenu;
 class QWidget;
 
 namespace kt6 {
@@ -57,6 +58,12 @@ class PortMenu : public QObject {
     void check(int n);
     // Each item's tip names the device it opens now.
     void refreshTips();
+    // Adds "Station..." to the menu, whose choice emits stationRequested().
+    QAction* addStationItem(QMenu* menu);
+
+  signals:
+    // "Station...": the station outputs' dialog is asked for.
+    void stationRequested();
 
   public slots:
     void com1Click() { context_.select(1); }

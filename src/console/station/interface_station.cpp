@@ -1,4 +1,4 @@
-#include "console/interface_station.h"
+#include "console/station/interface_station.h"
 
 #include "console/service/service_screens.h"
 #include "console/setup_panel.h"

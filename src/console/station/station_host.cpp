@@ -1,0 +1,66 @@
+#include "console/station/station_host.h"
+
+#include <QObject>
+
+#include "api/interface_server.h"
+#include "console/station/station_outputs.h"
+#include "console/status/link_status.h"
+#include "core/api_settings.h"
+#include "link/status_poll.h"
+#include "memory/profile_file.h"
+
+namespace kt6 {
+
+StationHost::StationHost(StationHostContext context)
+    : context_(std::move(context)),
+      station_(context_.interface),
+      server_(std::make_unique<api::InterfaceServer>(station_)),
+      outputs_(std::make_unique<StationOutputs>(
+          StationContext{context_.settingsPath, {}, {}, {}})) {
+    QObject::connect(outputs_.get(), &StationOutputs::failed, outputs_.get(),
+                     [this](const QString& text) {
+                         if (context_.announce) context_.announce(text);
+                     });
+}
+
+StationHost::~StationHost() = default;
+
+QString StationHost::start(bool serveInterface) {
+    outputs_->reload();
+    if (!serveInterface) return {};
+    const api::ApiSettings settings = api::loadApiSettings(ProfileFile(context_.settingsPath));
+    if (!settings.enabled) return {};
+    return server_->listen(settings);
+}
+
+void StationHost::replyArrived(const Bytes& reply) {
+    station_.replyArrived(reply);
+    server_->changed();
+}
+
+void StationHost::changed() {
+    server_->changed();
+    const InterfaceStationContext& window = context_.interface;
+    if (window.portLost && window.portLost()) {
+        outputs_->linkLost();
+    } else if (!context_.portOpen() || context_.pollHeldBack() ||
+               (window.linkWatch.answered() && window.linkWatch.stale())) {
+        // Closed, silent, or the poll held back: motion is not known live.
+        outputs_->linkOffline();
+    } else if (!window.linkWatch.answered()) {
+        outputs_->linkOnline();
+    } else {
+        outputs_->statusSeen(window.poll.ElementsMoving);
+    }
+}
+
+void StationHost::close() {
+    server_->close();
+    outputs_->close();
+}
+
+quint16 StationHost::port() const {
+    return server_->listening() ? server_->port() : 0;
+}
+
+}  // namespace kt6
