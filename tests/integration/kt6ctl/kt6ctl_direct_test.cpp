@@ -235,6 +235,26 @@ TEST_F(Kt6ctlDirect, aControllerThatDoesNotAnswerExits3) {
                          "this port.\n");
 }
 
+TEST_F(Kt6ctlDirect, aConfirmedRetractionRunsAsTheConsolesAndLeavesTheElementsIn) {
+    // The simulator starts on 20 m with the elements still: the retraction may run at once.
+    startSim({"--trace", (dir / "trace.txt").string()});
+    const ProgramResult r = onSim({"retract", "--yes"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // 20 m retracts in 22 s, waited for behind the controller's "please wait".
+    EXPECT_EQ(r.out, "retract: waiting 22 s for the elements\nretract done\n");
+    EXPECT_GE(r.took, 22s);
+    EXPECT_EQ(status().frequency, 0u);
+    // The console's walk: return, return, menu, service, retract, yes.
+    std::string keys;
+    std::istringstream trace(readFile(dir / "trace.txt"));
+    for (std::string line; std::getline(trace, line);) {
+        if (const auto at = line.find(" key ");
+            at != std::string::npos && line.find(" IN ") != std::string::npos)
+            keys += line.substr(at + 5) + ",";
+    }
+    EXPECT_EQ(keys, "13,13,8,6,7,6,");
+}
+
 TEST_F(Kt6ctlDirect, aFunctionTheControllerCannotRunNowIsRefused) {
     startSim();
     // The elements are out: a test needs them retracted first.
