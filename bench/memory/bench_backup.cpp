@@ -9,62 +9,19 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "memory/setup_file.h"
 #include "sim_process.h"
 #include "support/pty_peer.h"
+#include "wire_time.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-constexpr double kByteSeconds = 10.0 / 19200.0;
-
-struct TraceLine {
-    double seconds = 0;
-    bool in = false;
-    std::size_t bytes = 0;
-};
-
-std::vector<TraceLine> readTrace(const fs::path& path) {
-    std::vector<TraceLine> lines;
-    std::ifstream file(path);
-    std::string text;
-    while (std::getline(file, text)) {
-        std::istringstream in(text);
-        TraceLine line;
-        std::string direction, hex;
-        in >> line.seconds >> direction;
-        line.in = direction == "IN";
-        while (in >> hex && hex.size() == 2) ++line.bytes;
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// Wire time of the trace lines from `first` on: each exchange's bytes both ways plus the
-// controller's time between them. The simulator stamps a command with the arrival of its end
-// byte and a reply with the start of its first, so the difference is turnaround and memory
-// time only.
-double wireSeconds(const std::vector<TraceLine>& lines, std::size_t first) {
-    double seconds = 0;
-    const TraceLine* command = nullptr;
-    for (std::size_t i = first; i < lines.size(); ++i) {
-        const TraceLine& l = lines[i];
-        seconds += static_cast<double>(l.bytes) * kByteSeconds;
-        if (l.in) {
-            command = &l;
-        } else if (command) {
-            seconds += l.seconds - command->seconds;
-            command = nullptr;
-        }
-    }
-    return seconds;
-}
+using kt6::bench::readTrace;
+using kt6::bench::wireSeconds;
 
 int run() {
     const fs::path dir =

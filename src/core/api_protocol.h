@@ -61,10 +61,11 @@ std::optional<std::uint8_t> keyByName(std::string_view name);
 std::string_view keyName(std::uint8_t code);
 // Band names "40m" ... "6m" to their band key; nothing for any other name.
 std::optional<std::uint8_t> bandKeyByName(std::string_view name);
-std::optional<ServiceFunction> functionByName(
-    std::string_view name);  // "calibrate", "factory", "retract", "test"
+// Function names "calibrate", "factory", "retract", "test"; nothing for any other name.
+std::optional<ServiceFunction> functionByName(std::string_view name);
 // The name functionByName takes; empty for functions the interface does not offer.
 std::string_view functionName(ServiceFunction function);
+// "normal", "180" or "bidir", and back; nothing for any other name.
 std::string_view headingName(Heading heading);
 std::optional<Heading> headingByName(std::string_view name);
 // The heading byte of a status record as the interface names it; nothing for values the

@@ -1,14 +1,20 @@
 #pragma once
-// Loopback ports for tests: a free port number, and a listening socket that never says a word, for network failure cases: in Silent
-// mode it takes connections (the kernel completes them from its backlog); in Unanswering mode
-// its accept queue is full, so further connects get no answer at all, as from a host that is
-// down or drops packets.
+// Loopback ports for tests: a free port number, and a listening socket that never says a word, for
+// network failure cases: in Silent mode it takes connections (the kernel completes them from its
+// backlog); in Unanswering mode its accept queue is full, so further connects get no answer at all,
+// as from a host that is down or drops packets. And a line server that answers as a test's script
+// says, for clients of the console's local interface.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace kt6::testing {
@@ -63,6 +69,7 @@ class LoopbackListener {
     LoopbackListener& operator=(const LoopbackListener&) = delete;
 
     int port() const { return port_; }
+    int fd() const { return fd_; }
     // Stops listening: connections to the port are refused from now on, and those it never
     // accepted are reset.
     void close() {
@@ -76,6 +83,104 @@ class LoopbackListener {
     int fd_ = -1;
     int port_ = -1;
     std::vector<int> clients_;
+};
+
+// A JSON-lines server such as the console's local interface, played by a test: it takes one
+// connection at a time on a loopback port, keeps every line it receives, and answers each with
+// the lines the script gives, closing the connection after them when the script says so. Its
+// thread ends with it.
+class LoopbackLineServer {
+  public:
+    struct Answer {
+        std::vector<std::string> lines;  // sent as they are: each needs its own '\n'
+        bool close = false;
+    };
+    // Called on the server's thread with each line received, its line end removed.
+    using Script = std::function<Answer(const std::string& line)>;
+
+    explicit LoopbackLineServer(Script script)
+        : listener_(LoopbackListener::Mode::Silent), script_(std::move(script)) {
+        if (::pipe(stop_) != 0) return;
+        thread_ = std::thread([this] { run(); });
+    }
+    ~LoopbackLineServer() {
+        if (thread_.joinable()) {
+            const char byte = 0;
+            (void)!::write(stop_[1], &byte, 1);
+            thread_.join();
+        }
+        for (int fd : stop_) {
+            if (fd >= 0) ::close(fd);
+        }
+    }
+    LoopbackLineServer(const LoopbackLineServer&) = delete;
+    LoopbackLineServer& operator=(const LoopbackLineServer&) = delete;
+
+    int port() const { return listener_.port(); }
+    // Every line received so far, in order, over every connection.
+    std::vector<std::string> received() const {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+    int connections() const {
+        std::lock_guard lock(mutex_);
+        return connections_;
+    }
+
+  private:
+    // True when the stop pipe spoke, or fd is ready.
+    bool waitFor(int fd, bool& stopped) const {
+        pollfd p[2] = {{fd, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0) return false;
+        stopped = p[1].revents != 0;
+        return !stopped && p[0].revents != 0;
+    }
+
+    void run() {
+        bool stopped = false;
+        while (!stopped) {
+            if (!waitFor(listener_.fd(), stopped)) continue;
+            const int client = ::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0) continue;
+            {
+                std::lock_guard lock(mutex_);
+                ++connections_;
+            }
+            serve(client, stopped);
+            ::close(client);
+        }
+    }
+
+    void serve(int client, bool& stopped) {
+        std::string buffer;
+        while (waitFor(client, stopped)) {
+            char chunk[4096];
+            const ssize_t got = ::recv(client, chunk, sizeof chunk, 0);
+            if (got <= 0) return;
+            buffer.append(chunk, static_cast<std::size_t>(got));
+            for (auto end = buffer.find('\n'); end != std::string::npos; end = buffer.find('\n')) {
+                const std::string line = buffer.substr(0, end);
+                buffer.erase(0, end + 1);
+                {
+                    std::lock_guard lock(mutex_);
+                    received_.push_back(line);
+                }
+                const Answer answer = script_(line);
+                for (const std::string& out : answer.lines) {
+                    if (::send(client, out.data(), out.size(), MSG_NOSIGNAL) < 0) return;
+                }
+                if (answer.close) return;
+            }
+        }
+    }
+
+    LoopbackListener listener_;
+    Script script_;
+    int stop_[2] = {-1, -1};
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> received_;
+    int connections_ = 0;
 };
 
 }  // namespace kt6::testing

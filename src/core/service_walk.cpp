@@ -1,0 +1,114 @@
+#include "core/service_walk.h"
+
+#include <utility>
+
+#include "core/step_player.h"
+#include "link/commands.h"
+
+namespace kt6 {
+
+namespace {
+// As the window presses its keys.
+constexpr int kKeyTries = 4;
+constexpr std::chrono::milliseconds kKeyTimeout{100};
+constexpr std::chrono::milliseconds kToldPause{1000};
+}  // namespace
+
+ServiceWalk::ServiceWalk(Link& link, PortWaiter& waiter, Sleep sleep,
+                         std::uint32_t currentFrequency, PauseSink pauses)
+    : link_(link),
+      waiter_(waiter),
+      sleep_(std::move(sleep)),
+      frequency_(currentFrequency),
+      pauses_(std::move(pauses)) {}
+
+ServiceWalkResult ServiceWalk::play(std::span<const ServiceStep> steps) {
+    result_ = {};
+    StepPlayer player(*this);
+    player.play(steps, *this);
+    while (!timers_.empty()) {
+        auto first = timers_.begin();
+        const LinkTime due = first->first;
+        std::function<void()> task = std::move(first->second);
+        timers_.erase(first);
+        // A return key asked for before the pause goes out during it, as the window's does.
+        sendPendingReturn();
+        const LinkTime now = waiter_.now();
+        // Once the port has closed the rest of the walk only ends itself: nothing to wait for.
+        if (due > now && !result_.portClosed && sleep_) sleep_(due - now);
+        task();
+    }
+    sendPendingReturn();
+    return result_;
+}
+
+void ServiceWalk::key(std::uint8_t code, bool flag, bool enableExchange,
+                      std::function<void()> done) {
+    // The window's queue sends the return key first: it was asked for first.
+    sendPendingReturn();
+    if (enableExchange) link_.ExchangeEnabled = true;
+    send(code, flag);
+    if (done) done();
+}
+
+void ServiceWalk::returnKey() {
+    sendPendingReturn();
+    pendingReturn_ = waiter_.now();
+}
+
+void ServiceWalk::pauseStarted(std::chrono::milliseconds duration) {
+    if (pauses_ && duration >= kToldPause) pauses_(duration);
+}
+
+void ServiceWalk::after(std::chrono::milliseconds delay, std::function<void()> task) {
+    // The window sets this timer while the return key's exchange is still out: it counts from
+    // when that key was asked for, not from its answer.
+    const LinkTime from = pendingReturn_.value_or(waiter_.now());
+    timers_.emplace(from + delay, std::move(task));
+}
+
+void ServiceWalk::send(std::uint8_t code, bool flag) {
+    if (result_.portClosed) return;
+    ++result_.keys;
+    const Outcome outcome = link_.SendCommandBlocking(
+        Command{kt6::code(CommandCode::Key), {code}, flag, kKeyTries, kKeyTimeout}, waiter_);
+    if (outcome.status == kNoReply) ++result_.unanswered;
+    if (!link_.port().IsOpen()) result_.portClosed = true;
+}
+
+void ServiceWalk::sendPendingReturn() {
+    if (!pendingReturn_) return;
+    pendingReturn_.reset();
+    send(keys::kReturn, false);
+}
+
+std::optional<ServiceAnswer> yesAnswer(ServiceFunction function) {
+    switch (function) {
+        case ServiceFunction::Calibrate:
+            return ServiceAnswer::CalibrateYes;
+        case ServiceFunction::FactoryDefault:
+            return ServiceAnswer::FactoryYes;
+        case ServiceFunction::Retract:
+            return ServiceAnswer::RetractYes;
+        case ServiceFunction::TestElements:
+            return ServiceAnswer::TestYes;
+        case ServiceFunction::ModifyElements:
+            break;
+    }
+    return std::nullopt;
+}
+
+ServiceWalkResult runServiceFunction(ServiceWalk& walk, ServiceFunction function) {
+    const auto answer = yesAnswer(function);
+    if (!answer) return {};
+    ServiceWalkResult opened = walk.play(openingSteps(function));
+    if (opened.portClosed) return opened;
+    const ServiceWalkResult answered = walk.play(answerSteps(*answer));
+    ServiceWalkResult total = answered;
+    total.keys += opened.keys;
+    total.unanswered += opened.unanswered;
+    total.factoryRecalled = opened.factoryRecalled || answered.factoryRecalled;
+    return total;
+}
+
+}  // namespace kt6

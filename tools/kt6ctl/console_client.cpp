@@ -1,0 +1,89 @@
+#include "console_client.h"
+
+namespace kt6::ctl {
+
+namespace {
+
+constexpr const char* kClosed = "the console closed the connection before answering";
+
+// Reads lines until the reply with this id; events meanwhile go to onEvent with their line.
+// Nothing when the connection closed first.
+template <typename OnEvent>
+std::optional<std::pair<api::Message, std::string>> awaitReply(LineSocket& socket,
+                                                               const std::string& id,
+                                                               OnEvent onEvent) {
+    while (auto line = socket.readLine()) {
+        auto message = api::parseMessage(*line);
+        // A line this client cannot read is no answer to it: a newer console's, perhaps.
+        if (!message) continue;
+        if (message->kind == api::Message::Kind::Event) {
+            onEvent(*message, *line);
+            continue;
+        }
+        if (message->id == id) return std::make_pair(std::move(*message), std::move(*line));
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int runThroughConsole(LineSocket& socket, const CtlOptions& options, Printer& printer) {
+    int nextId = 1;
+    const auto ignore = [](const api::Message&, const std::string&) {};
+    if (options.token) {
+        api::Request auth;
+        auth.cmd = api::Cmd::Auth;
+        auth.token = *options.token;
+        auth.id = std::to_string(nextId++);
+        if (!socket.send(api::requestLine(auth))) return printer.failed(3, kClosed);
+        const auto reply = awaitReply(socket, auth.id, ignore);
+        if (!reply) return printer.failed(3, kClosed);
+        if (!reply->first.ok) {
+            if (printer.json()) printer.line(reply->second);
+            printer.complain("the console refused the token: " + reply->first.error);
+            return 1;
+        }
+    }
+
+    api::Request request = options.request;
+    request.id = std::to_string(nextId++);
+    const bool watching = request.cmd == api::Cmd::Watch;
+    if (!socket.send(api::requestLine(request))) return printer.failed(3, kClosed);
+
+    // Progress is for the transfer this connection asked for; other events only for a watch.
+    const auto show = [&printer](const api::Message& m, const std::string& line) {
+        if (printer.json()) {
+            printer.line(line);
+        } else {
+            printer.line(eventText(m));
+        }
+    };
+    const auto reply =
+        awaitReply(socket, request.id, [&show](const api::Message& m, const std::string& line) {
+            if (m.event == "progress") show(m, line);
+        });
+    if (!reply) return printer.failed(3, kClosed);
+    const auto& [message, line] = *reply;
+    if (!message.ok) {
+        if (printer.json()) printer.line(line);
+        printer.complain(message.error.empty() ? "the console refused the request" : message.error);
+        return 1;
+    }
+    if (printer.json()) {
+        printer.line(line);
+    } else if (request.cmd == api::Cmd::Status && message.status) {
+        printer.status(*message.status);
+    } else {
+        printer.say(doneText(request));
+    }
+    if (!watching) return 0;
+    // The console ends a watch by closing the connection, after its "closing" event.
+    while (auto event = socket.readLine()) {
+        if (auto m = api::parseMessage(*event); m && m->kind == api::Message::Kind::Event) {
+            show(*m, *event);
+        }
+    }
+    return 0;
+}
+
+}  // namespace kt6::ctl

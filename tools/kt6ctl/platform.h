@@ -1,0 +1,48 @@
+#pragma once
+// What kt6ctl needs of the operating system beyond the link: a line connection to the
+// console's local interface and the folder of its own executable. One file per platform
+// (platform_posix.cpp today; a Win32 one drops in beside it).
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/unique_fd.h"
+
+namespace kt6::ctl {
+
+class LineSocket {
+  public:
+    enum class State { Connected, Refused, Failed };
+
+    // Connects to host:port, giving up after 3 s. Refused when nothing listens there (no
+    // console running); Failed, with the reason, for anything else.
+    LineSocket(const std::string& host, std::uint16_t port);
+    LineSocket(const LineSocket&) = delete;
+    LineSocket& operator=(const LineSocket&) = delete;
+
+    State state() const { return state_; }
+    const std::string& reason() const { return reason_; }
+
+    // Sends the whole line; false once the connection is gone.
+    bool send(std::string_view line);
+    // The next line, without its line end; waits as long as it takes. Nothing once the
+    // console has closed the connection (or a line grew past any the console sends).
+    std::optional<std::string> readLine();
+
+    // Longer than any line the console sends: a status reply is a few hundred bytes.
+    static constexpr std::size_t kMaxLine = 1 << 20;
+
+  private:
+    UniqueFd fd_;
+    State state_ = State::Failed;
+    std::string reason_;
+    std::string buffer_;
+};
+
+// The folder this program's executable is in; empty when the system does not tell.
+std::filesystem::path executableDir();
+
+}  // namespace kt6::ctl
