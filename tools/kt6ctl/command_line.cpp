@@ -234,8 +234,8 @@ Commands:
 
 Options:
   --host HOST          the console's host (default 127.0.0.1)
-  --port N             the console's port (default 4550)
-  --token TOKEN        the console's access token, when it asks for one
+  --port N             the console's port (default: Port= in the settings' [Api], else 4550)
+  --token TOKEN        the console's access token (default: Token= in [Api], if any)
   --json               print the console's reply and event lines as they are
   --device PATH        without a console: the controller's port, a device path,
                        tcp://HOST:PORT, rfc2217://HOST:PORT or COMn

@@ -13,7 +13,8 @@ namespace kt6::ctl {
 
 struct CtlOptions {
     std::string host = "127.0.0.1";
-    std::uint16_t port = api::kDefaultPort;
+    // The console's port and token: the settings' [Api] section supplies what is not given.
+    std::optional<std::uint16_t> port;
     std::optional<std::string> token;
     bool json = false;  // print the console's lines as they are
     // The controller's port when no console runs: a device, a tcp:// or rfc2217:// port, or

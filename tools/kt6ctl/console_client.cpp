@@ -58,9 +58,9 @@ int runThroughConsole(LineSocket& socket, const CtlOptions& options, Printer& pr
             printer.line(eventText(m));
         }
     };
-    const auto reply =
-        awaitReply(socket, request.id, [&show](const api::Message& m, const std::string& line) {
-            if (m.event == "progress") show(m, line);
+    const auto reply = awaitReply(
+        socket, request.id, [&printer](const api::Message& m, const std::string&) {
+            if (m.event == "progress") printer.progress(m.block, m.blocks);
         });
     if (!reply) return printer.failed(3, kClosed);
     const auto& [message, line] = *reply;

@@ -54,7 +54,7 @@ class DirectRun {
         }
         if (const std::int32_t error = open(); error != 0) {
             return printer_.failed(3, "no console answers on " + options_.host + ":" +
-                                          std::to_string(options_.port) +
+                                          std::to_string(options_.port.value_or(api::kDefaultPort)) +
                                           ", and the controller's port does not open: " +
                                           portErrorText(error, where_.device));
         }

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "command_line.h"
+#include "console/settings_location.h"
+#include "core/api_settings.h"
+#include "memory/profile_file.h"
 #include "console_client.h"
 #include "direct_mode.h"
 #include "kt6_build_info.h"
@@ -37,8 +40,14 @@ int main(int argc, char** argv) {
         if (!ec) request.path = absolute.lexically_normal().string();
     }
 
+    // The console's own settings say where it listens and what it asks for.
+    const kt6::api::ApiSettings api = kt6::api::loadApiSettings(
+        kt6::ProfileFile(kt6::locateSettingsFile(executableDir(), options.settings)));
+    if (!options.port) options.port = api.port;
+    if (!options.token && !api.token.empty()) options.token = api.token;
+
     Printer printer(options.json, stdout, stderr);
-    LineSocket console(options.host, options.port);
+    LineSocket console(options.host, *options.port);
     switch (console.state()) {
         case LineSocket::State::Connected:
             return runThroughConsole(console, options, printer);

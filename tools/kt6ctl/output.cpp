@@ -1,5 +1,7 @@
 #include "output.h"
 
+#include "platform.h"
+
 namespace kt6::ctl {
 
 namespace {
@@ -53,7 +55,7 @@ std::string doneText(const api::Request& r) {
         case Cmd::Function:
             return std::string(api::functionName(r.function)) + " done";
         case Cmd::Backup:
-            return "saved " + r.path;
+            return "Backup saved to " + r.path;
         case Cmd::Restore:
             return "loaded " + r.path;
     }
@@ -103,7 +105,16 @@ void Printer::status(const api::StationStatus& s) {
 }
 
 void Printer::progress(int block, int blocks) {
-    line(json_ ? api::progressEvent(block, blocks) : progressText(block, blocks));
+    if (json_) {
+        line(api::progressEvent(block, blocks));
+        return;
+    }
+    // For a person at a terminal, one line that counts up; a script or cron gets only the
+    // outcome.
+    if (!isTerminal(err_)) return;
+    std::fprintf(err_, "\rblock %d/%d", block, blocks);
+    if (block >= blocks) std::fputc('\n', err_);
+    std::fflush(err_);
 }
 
 int Printer::done(std::string_view text) {

@@ -4,6 +4,7 @@
 // (platform_posix.cpp today; a Win32 one drops in beside it).
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -44,5 +45,8 @@ class LineSocket {
 
 // The folder this program's executable is in; empty when the system does not tell.
 std::filesystem::path executableDir();
+
+// True when the stream is a terminal a person reads, not a pipe or a file.
+bool isTerminal(std::FILE* stream);
 
 }  // namespace kt6::ctl

@@ -84,4 +84,8 @@ std::filesystem::path executableDir() {
     return exe.parent_path();
 }
 
+bool isTerminal(std::FILE* stream) {
+    return stream && ::isatty(::fileno(stream)) == 1;
+}
+
 }  // namespace kt6::ctl

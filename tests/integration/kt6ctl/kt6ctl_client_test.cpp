@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "core/api_protocol.h"
 #include "support/loopback_listener.h"
@@ -55,9 +56,32 @@ Answer consoleAnswer(const std::string& line) {
     }
 }
 
+// A settings file of the test's own, so no [Api] section of the machine's gets in.
+std::filesystem::path noSettings() {
+    return std::filesystem::temp_directory_path() /
+           ("kt6ctl-none-" + std::to_string(::getpid()) + ".ini");
+}
+
 ProgramResult ctl(int port, std::vector<std::string> args) {
-    args.insert(args.begin(), {"--port", std::to_string(port)});
+    args.insert(args.begin(), {"--port", std::to_string(port), "--settings", noSettings().string()});
     return runProgram(KT6CTL_PATH, args, 30s);
+}
+
+TEST(Kt6ctlClient, findsTheConsolesPortAndTokenInItsSettings) {
+    LoopbackLineServer console(consoleAnswer);
+    const auto settings = std::filesystem::temp_directory_path() /
+                          ("kt6ctl-api-" + std::to_string(::getpid()) + ".ini");
+    {
+        std::ofstream f(settings);
+        f << "[Api]\r\nPort=" << console.port() << "\r\nToken=tok\r\n";
+    }
+    const ProgramResult r =
+        runProgram(KT6CTL_PATH, {"--settings", settings.string(), "status"}, 30s);
+    std::filesystem::remove(settings);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(console.received(),
+              (std::vector<std::string>{R"({"id":1,"cmd":"auth","token":"tok"})",
+                                        R"({"id":2,"cmd":"status"})"}));
 }
 
 TEST(Kt6ctlClient, sendsTheTokenFirstThenTheRequestEachWithItsId) {
@@ -104,7 +128,8 @@ TEST(Kt6ctlClient, aBackupPrintsItsProgressAndNamesTheFileInFull) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(console.received(),
               std::vector<std::string>{R"({"id":1,"cmd":"backup","path":")" + absolute + "\"}"});
-    EXPECT_EQ(r.out, "block 1/68\nblock 68/68\nsaved " + absolute + "\n");
+    // Progress counts up on a terminal only: piped, just the outcome.
+    EXPECT_EQ(r.out, "Backup saved to " + absolute + "\n");
 
     // --json: the console's own lines, the reply last.
     LoopbackLineServer again(consoleAnswer);
@@ -145,7 +170,7 @@ TEST(Kt6ctlClient, aConsoleThatClosesBeforeReplyingExits3) {
     });
     const ProgramResult r = ctl(console.port(), {"restore", "/tmp/a.skarnel"});
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_EQ(r.out, "block 3/68\n");
+    EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "kt6ctl: the console closed the connection before answering\n");
 }
 

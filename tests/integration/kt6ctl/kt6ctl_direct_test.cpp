@@ -125,10 +125,7 @@ TEST_F(Kt6ctlDirect, aBackupIsTheConsolesFileAndRestoresTheControllerToIt) {
     const fs::path first = dir / "first.skarnel";
     ProgramResult r = onSim({"backup", first.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("block 1/68\n"), std::string::npos);
-    EXPECT_NE(r.out.find("block 68/68\nBackup saved to " + first.string() + "\n"),
-              std::string::npos)
-        << r.out;
+    EXPECT_EQ(r.out, "Backup saved to " + first.string() + "\n");
     const std::string saved = readFile(first);
 
     // The bytes the console's own code makes of the same controller.
@@ -155,9 +152,7 @@ TEST_F(Kt6ctlDirect, aBackupIsTheConsolesFileAndRestoresTheControllerToIt) {
     std::ofstream(second, std::ios::binary) << changed;
     r = onSim({"restore", second.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("block 68/68\nloaded " + second.string() + ": 68 blocks sent\n"),
-              std::string::npos)
-        << r.out;
+    EXPECT_EQ(r.out, "loaded " + second.string() + ": 68 blocks sent\n");
     const fs::path check = dir / "check.skarnel";
     ASSERT_EQ(onSim({"backup", check.string()}).exitCode, 0);
     EXPECT_EQ(readFile(check), changed);
