@@ -7,6 +7,8 @@
 namespace kt6 {
 
 class Dialogs;
+class HookLauncher;
+class LineControl;
 class RigServer;
 class Scheduler;
 class SerialBackend;
@@ -36,6 +38,9 @@ struct ConsoleOptions {
     // Serve the local control interface as the settings' "Api" section says; the console's
     // own start turns it on, tests where they need it.
     bool serveInterface = false;
+    // The station's inhibit line and hook processes; the platform's and QProcess when empty.
+    std::function<std::unique_ptr<LineControl>()> makeLineControl;
+    std::function<std::unique_ptr<HookLauncher>()> makeHookLauncher;
 };
 
 }  // namespace kt6

@@ -97,7 +97,8 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
             [this](std::uint32_t khz, Link::Completion done) {
                 sendFrequency(khz, std::move(done));
             }},
-        options_.settingsPath, [this] { return port_.IsOpen(); },
+        options_.settingsPath, options_.makeLineControl, options_.makeHookLauncher,
+        [this] { return port_.IsOpen(); },
         [this] { return sequenceRunning() || !pollRunning_; },
         [this](const QString& text) { announce(text); }});
     link_.setPollReplyListener([this](const Bytes& reply) { station_->replyArrived(reply); });

@@ -16,7 +16,8 @@ StationHost::StationHost(StationHostContext context)
       station_(context_.interface),
       server_(std::make_unique<api::InterfaceServer>(station_)),
       outputs_(std::make_unique<StationOutputs>(
-          StationContext{context_.settingsPath, {}, {}, {}})) {
+          StationContext{context_.settingsPath, {}, context_.makeLineControl,
+                         context_.makeHookLauncher})) {
     QObject::connect(outputs_.get(), &StationOutputs::failed, outputs_.get(),
                      [this](const QString& text) {
                          if (context_.announce) context_.announce(text);

@@ -14,12 +14,17 @@ namespace kt6 {
 namespace api {
 class InterfaceServer;
 }
+class HookLauncher;
+class LineControl;
 class StationOutputs;
 
 // What the moving outputs need beyond what the interface reads.
 struct StationHostContext {
     InterfaceStationContext interface;
     std::filesystem::path settingsPath;
+    // The inhibit line's device layer and the hook's launcher; the platform's when empty.
+    std::function<std::unique_ptr<LineControl>()> makeLineControl;
+    std::function<std::unique_ptr<HookLauncher>()> makeHookLauncher;
     // The port is open.
     std::function<bool()> portOpen;
     // The poll is held back (a sequence, a transfer, the setup panel): no live reply comes.

@@ -5,6 +5,7 @@
 
 #include "console/status/status_bar.h"
 #include "link/commands.h"
+#include "support/fake_line_control.h"
 #include "support/interface_client.h"
 #include "window_fixture.h"
 
@@ -156,6 +157,68 @@ TEST_F(InterfaceWindowTest, aNonLoopbackBindWithoutATokenIsNotServedAndTheOperat
     start(std::move(options));
     EXPECT_TRUE(window->consoleStatusBar()->eventText().contains("needs a token"))
         << window->consoleStatusBar()->eventText().toStdString();
+}
+
+}  // namespace
+}  // namespace kt6::testing
+
+namespace kt6::testing {
+namespace {
+
+// The inhibit line as the window drives it from what the poll reads.
+class StationWindowTest : public WindowFixture {
+  protected:
+    void startWithLine() {
+        writeSettings("[Inhibit]\r\nPort=/dev/ttyUSB3\r\nLine=RTS\r\n");
+        ConsoleOptions options = baseOptions();
+        options.makeLineControl = [this] { return std::make_unique<FakeLineControl>(line); };
+        start(std::move(options));
+    }
+    void pollTwice() {
+        tick();
+        settleLink();
+        tick();
+    }
+    bool inhibited() const { return line.on("/dev/ttyUSB3", ModemLine::Rts); }
+
+    FakeLineState line;
+};
+
+TEST_F(StationWindowTest, theInhibitLineFollowsMotionAndHoldsWhileItIsUnknown) {
+    startWithLine();
+    // Nothing said yet: the elements may be moving.
+    EXPECT_TRUE(inhibited());
+    pollTwice();
+    EXPECT_FALSE(inhibited());
+
+    controller.record.moving = true;
+    pollTwice();
+    EXPECT_TRUE(inhibited());
+    controller.record.moving = false;
+    pollTwice();
+    EXPECT_FALSE(inhibited());
+
+    // The device gone: motion is unknown again.
+    wire.unplug();
+    window->tmTimerTimer();
+    ASSERT_TRUE(window->portLost());
+    EXPECT_TRUE(inhibited());
+}
+
+TEST_F(StationWindowTest, aTransferHoldsTheLineAssertedWhileThePollIsHeldBack) {
+    writeSettings("[Inhibit]\r\nPort=/dev/ttyUSB3\r\nLine=RTS\r\n");
+    ConsoleOptions options = transferOptions();
+    options.makeLineControl = [this] { return std::make_unique<FakeLineControl>(line); };
+    start(std::move(options));
+    controller.replyData[5] = Bytes(108, 0);
+    pollTwice();
+    ASSERT_FALSE(inhibited());
+    dialogs->saveAnswer = dir.filePath("held.skarnel");
+    find<QAbstractButton>("btRicevi")->click();
+    EXPECT_TRUE(inhibited());
+    settleTransfer();
+    pollTwice();
+    EXPECT_FALSE(inhibited());
 }
 
 }  // namespace
