@@ -181,6 +181,36 @@ TEST_F(NetworkPortWindowTest, aTcpPortThatOpensAMomentLaterPollsAndGoesOnline) {
     EXPECT_EQ(linkText(), QStringLiteral("COM2 online, firmware 1.13, 3 drivers"));
 }
 
+// What the controller on the old port said is not shown as live while the next one connects.
+TEST_F(NetworkPortWindowTest, whileAPortConnectsTheOldPortsDisplayIsGoneAndTheTipSaysWhy) {
+    StatusRecord record;
+    record.firmwareMajor = 1;
+    record.firmwareMinor = 13;
+    record.frequency = 7157;
+    record.band = 10;
+    testing::LoopbackController controller(record);
+    LoopbackListener silent;
+    start("[General]\nSerialport=2\n[Ports]\nCOM2=" + controller.url() +
+          "\nCOM3=" + url("rfc2217", silent.port()) + "\n");
+    window->SelectPort(2);
+    ASSERT_TRUE(waitForOutcome());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            window->tmPollTimer();
+            return !text("lFreq").isEmpty();
+        },
+        5000));
+
+    window->SelectPort(3);
+    EXPECT_TRUE(text("lFreq").isEmpty());
+    EXPECT_FALSE(window->poll().ControllerOnline);
+    const QString tip = window->consoleStatusBar()->findChild<QLabel*>("sbLink")->toolTip();
+    EXPECT_TRUE(tip.startsWith(
+        QStringLiteral("COM3 is %1.").arg(QString::fromStdString(url("rfc2217", silent.port())))))
+        << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("connecting"))) << tip.toStdString();
+}
+
 TEST_F(NetworkPortWindowTest, aChoiceMadeWhileAnotherConnectsWinsAndTheEarlierIsLetGoUnsaid) {
     LoopbackListener silent;
     StatusRecord record;
