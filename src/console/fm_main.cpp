@@ -18,6 +18,7 @@
 #include "console/help_pages.h"
 #include "console/link_driver.h"
 #include "console/panel/key_button.h"
+#include "console/ports/port_choice.h"
 #include "console/ports/port_menu.h"
 #include "console/qt_scheduler.h"
 #include "console/service/element_editor.h"
@@ -37,9 +38,10 @@ namespace {
 // A status request answers within this on a controller that is there (19200 bit/s, ~40 bytes).
 constexpr int kFirstReplyLookMs = 150;
 
-std::unique_ptr<SerialBackend> backendFrom(const ConsoleOptions& options) {
+std::unique_ptr<SerialBackend> backendFrom(const ConsoleOptions& options,
+                                           std::function<bool()> cancelled = {}) {
     if (options.makeSerialBackend) return options.makeSerialBackend();
-    return makeSerialBackend(NetworkOptions{});
+    return makeSerialBackend(NetworkOptions{std::move(cancelled)});
 }
 
 }  // namespace
@@ -59,13 +61,20 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
           [this] { return PortNumber(); }}),
       poll_(link_, panel_),
       scheduler_(options_.scheduler ? options_.scheduler : std::make_shared<QtScheduler>(this)),
-      session_(
-          port_, link_, [this](int n) { return mappedComDevice(options_.settingsPath, n); }, *this),
+      // A network port opens on a backend of its own, away from the window's thread.
+      session_(port_, link_, *this,
+               [this](std::function<bool()> cancelled) {
+                   return backendFrom(options_, std::move(cancelled));
+               }),
       settings_(options_.settingsPath, [this](const QString& text) { message(text); }),
       help_(std::make_unique<HelpPages>(
           std::vector<std::filesystem::path>{options_.documentsDir, options_.installedDocumentsDir},
           *dialogs_, [this](const QString& text) { message(text); })) {
     buildWindow();
+    choice_ = std::make_unique<PortChoice>(PortChoiceContext{
+        session_, port_, linkWatch_, *ports_, panel_, ui_.lStatus, ui_.lPortError, ui_.COM_VERIFY,
+        ui_.Panel_Chiuso, ui_.pnDisplay, ui_.SpeedButton14, [this] { station_->forget(); },
+        [this](const QString& text) { announce(text); }, [this] { refreshStatusBar(); }});
     link_.setObserver(&panel_);
     auto makeRigServer = options_.makeRigServer;
     if (!makeRigServer) {
@@ -83,8 +92,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     tmPoll_.setObjectName("tmPoll");
     connect(&tmTimer_, &QTimer::timeout, this, &FmMain::tmTimerTimer);
     connect(&tmPoll_, &QTimer::timeout, this, &FmMain::tmPollTimer);
-    // A timer of its own, not the link timer: reopening a network port may take seconds,
-    // and the link timer must go on ticking meanwhile.
+    // A timer of its own, not the link timer: it runs only while a port is lost.
     tmRetry_.setObjectName("tmRetry");
     tmRetry_.setInterval(PortSession::kRetryInterval);
     connect(&tmRetry_, &QTimer::timeout, this, &FmMain::tmRetryTimer);
@@ -152,74 +160,11 @@ void FmMain::FormActivate() {
         std::fprintf(stderr, "interface: not started: %s\n", why.toUtf8().constData());
         announce(QStringLiteral("Interface not started: %1").arg(why));
     }
-    session_.stopRetrying();
-    awaitingStartPort_ = false;
-    if (reopenPort(start.port)) {
-        ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
-        return;
-    }
-    // The saved port's adapter may be plugged in, or its server started, after the console:
-    // it is waited for as a lost device is, and the operator is asked for another meanwhile.
-    if (start.port < 1 || start.port > kComPortCount) return;
-    if (!session_.retryUnopened(portCause_)) return;
-    awaitingStartPort_ = true;
-    linkWatch_.portRetried();
-    ui_.pnDisplay->hide();
-    ui_.Panel_Chiuso->show();
-    ui_.COM_VERIFY->show();
-    refreshStatusBar();
-    std::fprintf(stderr, "link: COM%d: retrying every %lld s\n", start.port,
-                 static_cast<long long>(PortSession::kRetryInterval.count() / 1000));
-}
-
-bool FmMain::reopenPort(int n) {
-    const PortSession::Opened opened = session_.open(n);
-    portCause_ = opened.cause;
-    ports_->refreshTips();
-    portReason_ = opened.ok
-                      ? QString()
-                      : QString::fromStdString(portErrorText(opened.cause, port_.DevicePath()));
-    if (!opened.ok) std::fprintf(stderr, "link: COM%d %s\n", n, portReason_.toUtf8().constData());
-    ui_.lPortError->setText(portReason_);
-    const QString device = QString::fromStdString(port_.DevicePath());
-    panel_.forgetDisplay();
-    station_->forget();
-    if (opened.ok) {
-        linkWatch_.portOpened(n, device);
-    } else {
-        linkWatch_.portClosed(n, device, opened.cause);
-        QString why = shortPortReason(opened.cause, device);
-        if (why.startsWith(device + QStringLiteral(": "))) why = why.mid(device.size() + 2);
-        announce(QStringLiteral("Port COM%1: %2").arg(n).arg(why));
-    }
-    refreshStatusBar();
-    return opened.ok;
+    choice_->start(start.port);
 }
 
 void FmMain::SelectPort(int n) {
-    // The operator's choice ends any retrying of a lost port, whichever port it names.
-    session_.stopRetrying();
-    awaitingStartPort_ = false;
-    if (reopenPort(n)) {
-        ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
-        UncheckPortItems();
-        ui_.SpeedButton14->click();
-        ports_->check(n);
-        ui_.COM_VERIFY->hide();
-        ui_.Panel_Chiuso->hide();
-        return;
-    }
-    session_.forgetPortNumber();
-    ui_.lStatus->setText(QStringLiteral("Stato: non connesso (porta chiusa)."));
-    ui_.lStatus->setToolTip(portReason_);
-    panel_.setLinkButtonsEnabled(false);
-    ui_.pnDisplay->hide();
-    if (n != 1) {
-        ui_.Panel_Chiuso->show();
-        ui_.COM_VERIFY->show();
-    }
-    UncheckPortItems();
-    ports_->check(n);
+    choice_->select(n);
 }
 
 void FmMain::AssignPorts1Click() {
@@ -250,12 +195,7 @@ void FmMain::tmRetryTimer() {
 void FmMain::deviceBack() {
     ui_.lStatus->setText(QStringLiteral("Stato: in connessione..."));
     linkWatch_.portBack();
-    if (std::exchange(awaitingStartPort_, false)) {
-        // The start's port is open at last: what a choice of it from the menu would do.
-        ui_.COM_VERIFY->hide();
-        ui_.Panel_Chiuso->hide();
-        ui_.SpeedButton14->click();
-    }
+    choice_->deviceBack();
     refreshStatusBar();
     std::fprintf(stderr, "link: COM%d %s: device back\n", PortNumber(), port_.DevicePath().c_str());
     // Under the setup panel or a transfer the poll stays stopped: the port is back quietly, and
@@ -333,6 +273,8 @@ void FmMain::serviceLink() {
 }
 
 void FmMain::tmTimerTimer() {
+    // An open's outcome first, so the link's tick already watches the port it brought.
+    session_.tick();
     driver_->tick();
 }
 

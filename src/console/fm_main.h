@@ -21,6 +21,7 @@ namespace kt6 {
 class ConsoleStatusBar;
 class ElementEditor;
 class HelpPages;
+class PortChoice;
 class PortMenu;
 class LinkDriver;
 class RadioPanel;
@@ -104,8 +105,6 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     void pressKey(std::uint8_t code, Link::Completion done);
     void sendFrequency(std::uint32_t khz, Link::Completion done);
     void bandKeyPressed(KeyButton* key);
-    // Closes, opens and configures the port; true when PortError is 0 after the pair.
-    bool reopenPort(int n);
     void portClosed() override { poll_.portChanged(); }
     void deviceLost() override;
     void runRetryTimer(bool running) override;
@@ -131,12 +130,10 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     std::unique_ptr<RigTracker> rigs_;
     QTimer tmTimer_, tmPoll_, tmRetry_;
     bool started_ = false, settingsLoaded_ = false, centred_ = false, pollRunning_ = true;
-    bool awaitingStartPort_ = false;  // the start's port is retried: its prompt goes when open
 
     WindowControls ui_;
     PortMenu* ports_ = nullptr;
-    QString portReason_;
-    std::int32_t portCause_ = 0;  // why the last open failed (its PortError), 0 after a success
+    std::unique_ptr<PortChoice> choice_;  // the port choices and what their outcomes show
     SetupPanel* setupPanel_ = nullptr;
     ServiceScreens* services_ = nullptr;
     ElementEditor* editor_ = nullptr;

@@ -1,18 +1,22 @@
 #pragma once
 // The console's port: which COM is open, opened and configured once per choice; a device that
 // goes away is tried again every 2 s, quietly, until it is back or the operator chooses a port.
-// No Qt and no timer of its own: the window's retry timer calls retryTick(), and the session
-// says through its observer when that timer should run and when the device is back.
+// A device path opens at once; a network port, whose lookup, connect and negotiation may take
+// seconds, opens on a thread of its own and its outcome is taken up on a later tick, so neither
+// a choice nor a retry ever holds the caller's loop.
+// No Qt and no timer of its own: the window's retry timer calls retryTick(), its link timer
+// tick(), and the session says through its observer when the retry timer should run and when
+// the device is back.
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 
+#include "link/background_open.h"
 #include "link/comm32.h"
 #include "link/device_recovery.h"
 #include "link/link.h"
-#include "link/serial_network.h"
 
 namespace kt6 {
 
@@ -32,14 +36,13 @@ class PortSessionObserver {
 class PortSession {
   public:
     enum class State {
-        Closed,  // nothing open: none chosen yet, or the chosen port did not open
-        Open,    // opened and configured
-        Lost,    // the device went away, or the start's port was not there; an attempt
-                 // every kRetryInterval
+        Closed,   // nothing open: none chosen yet, or the chosen port did not open
+        Opening,  // the chosen network port is being opened in the background
+        Open,     // opened and configured
+        Lost,     // the device went away, or the start's port was not there; an attempt
+                  // every kRetryInterval
     };
     static constexpr std::chrono::milliseconds kRetryInterval = DeviceRecovery::kRetryInterval;
-    // The device the settings map COMn to, if any; read afresh at every attempt.
-    using MappedDevice = std::function<std::optional<std::string>(int)>;
 
     // What opening a chosen port came to.
     struct Opened {
@@ -47,20 +50,28 @@ class PortSession {
         // Why it failed: the open's own error, or the configure's when the open succeeded.
         std::int32_t cause = 0;
     };
+    using OpenDone = std::function<void(const Opened&)>;
 
-    // Installs itself as the port's device-lost handler until destroyed.
-    PortSession(Comm32& port, Link& link, MappedDevice mappedDevice, PortSessionObserver& observer);
+    // Installs itself as the port's device-lost handler until destroyed. Network ports open on
+    // backends from makeBackend (the network transports when empty).
+    PortSession(Comm32& port, Link& link, PortSessionObserver& observer,
+                BackgroundOpen::MakeBackend makeBackend = {});
+    // An open still under way is given up, never waited for.
     ~PortSession();
     PortSession(const PortSession&) = delete;
     PortSession& operator=(const PortSession&) = delete;
 
-    // Closes whatever is open, then opens and configures COMn (19200 8N1) once.
-    Opened open(int n);
+    // Closes whatever is open and gives up an open under way, then opens and configures COMn
+    // (19200 8N1) once; done gets the outcome: before this returns for a device path, from a
+    // later tick() for a network port (Opening meanwhile). A newer open drops it unsaid.
+    void open(int n, OpenDone done);
+    // The link timer's tick: takes up the outcome of a network port's open once it is in.
+    void tick();
     // The operator chose a port (or the window starts afresh): a lost port is tried no more.
     void stopRetrying();
     // The retry timer fired: one quiet attempt on the lost port's mapping, now or, inside an
-    // exchange, as soon as the link is free. A network host not yet known to take connections
-    // is not opened at all, so its connect never holds the window.
+    // exchange, as soon as the link is free. A network port's attempt runs in the background;
+    // while it runs, ticks make no other.
     void retryTick();
     // The port chosen at start did not open for cause: when that says its device is not
     // there (yet), it is waited for as a lost device is, an attempt every kRetryInterval
@@ -74,6 +85,8 @@ class PortSession {
     bool retrying() const { return state_ == State::Lost; }
     // The COM number chosen last; 0 when the last choice did not open.
     int portNumber() const { return portNumber_; }
+    // The device path COMn maps to now.
+    std::string pathOf(int n) const;
     // Attempts made since the last loss.
     int attempts() const { return recovery_.attempts(); }
 
@@ -81,15 +94,22 @@ class PortSession {
     void portWentAway();
     bool reopenLost();
     void attempt();
+    // Starts opening path in the background: a choice's (Opening) or a quiet retry's (Lost).
+    void openInBackground(const std::string& path, OpenDone done);
+    void abandonOpen();
 
     Comm32& port_;
     Link& link_;
-    MappedDevice mappedDevice_;
     PortSessionObserver& observer_;
+    BackgroundOpen::MakeBackend makeBackend_;
     DeviceRecovery recovery_;
-    PortReachability reachability_;
     State state_ = State::Closed;
     int portNumber_ = 0;
+    // The network open under way (a choice's while Opening, else a quiet retry's), and whom a
+    // choice's outcome goes to. Replacing it gives the old one up, so a late outcome of an
+    // earlier choice has nowhere to go.
+    std::unique_ptr<BackgroundOpen> opening_;
+    OpenDone openDone_;
 };
 
 }  // namespace kt6

@@ -27,6 +27,13 @@ class Comm32 {
 
     // Opens the named port, closing any open one first; 0 or the error code (also PortError).
     std::int32_t OpenPort(std::string_view name);
+    // Takes over a port opened and configured elsewhere (a network port, opened away from the
+    // loop) for the named port, closing any open one first: the port, DevicePath and PortError
+    // are as OpenPort and SetPortParams would have left them, the adopted backend in use until
+    // the next OpenPort or ClosePort. 0 or the error code.
+    std::int32_t AdoptPort(std::string_view name, OpenedPort port);
+    // The device path OpenPort would open for the name.
+    std::string ResolvePort(std::string_view name) const;
     // Applies speed, parity letter, data bits, stop bits and flow letter, then purges.
     std::int32_t SetPortParams(std::uint32_t speed, char parity, std::uint8_t dataBits,
                                std::uint8_t stopBits, char flow);
@@ -48,10 +55,10 @@ class Comm32 {
 
     std::int32_t PortError() const { return portError_; }
     std::uint16_t TxQueueSize() const { return txQueueSize_; }
-    bool IsOpen() const { return backend_->isOpen(); }
+    bool IsOpen() const { return io().isOpen(); }
     // What an event loop may watch for this port's input; -1 when closed or when the device
     // has nothing to watch (input is then looked for on a timer).
-    int ReadinessHandle() const { return backend_->isOpen() ? backend_->readinessHandle() : -1; }
+    int ReadinessHandle() const { return io().isOpen() ? io().readinessHandle() : -1; }
     // True when the open device went away (unplugged, hung up, connection dropped): the port
     // was closed for it at once, and stays closed until the next OpenPort or ClosePort.
     bool DeviceLost() const { return lost_; }
@@ -62,9 +69,13 @@ class Comm32 {
     const std::string& DevicePath() const { return devicePath_; }
 
   private:
+    // The backend in use: an adopted one while there is one, else the port's own.
+    SerialBackend& io() const { return adopted_ ? *adopted_ : *backend_; }
     // After every backend call: a device that went away is closed at once, so nothing waits
     // on it or writes to it again, and whoever retries has a closed port to reopen.
     void checkLost();
+    // A port just opened: its queue size and counts start afresh.
+    void opened();
     // Takes everything the driver holds into the read-ahead; false when nothing came.
     bool fillBuffer();
     void dropBuffered();
@@ -72,6 +83,7 @@ class Comm32 {
     static constexpr std::size_t kReadChunk = 4096;
 
     std::unique_ptr<SerialBackend> backend_;
+    std::unique_ptr<SerialBackend> adopted_;
     PortResolver resolver_;
     std::int32_t portError_ = 0;
     std::uint16_t txQueueSize_ = 0;

@@ -18,7 +18,8 @@ class DeviceRecovery {
 
     // The device went away: retry from now on, the first attempt one interval from now.
     void deviceLost();
-    // The operator chose a port: whatever was being retried is forgotten.
+    // Retrying ends: the operator chose a port, or an attempt made elsewhere brought the port
+    // back. Whatever was being retried is forgotten.
     void cancel();
     // Time passed; makes the attempts that fell due. True when this call reopened the port.
     bool elapse(std::chrono::milliseconds time);

@@ -1,5 +1,5 @@
-// What the network transports share: reading a tcp:// or rfc2217:// address, connecting
-// without freezing the window, and telling a dropped connection from a quiet one.
+// What the network transports share: reading a tcp:// or rfc2217:// address, connecting in
+// steps that can be given up, and telling a dropped connection from a quiet one.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/sockios.h>
@@ -24,8 +24,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long one step of a wait may block before the window gets its turn again.
-constexpr std::chrono::milliseconds kKeepAliveStep{15};
+// How long one step of a wait may block before it asks whether the open was given up.
+constexpr std::chrono::milliseconds kStep{15};
 // Unacknowledged data older than this drops the connection: the poll writes every 400 ms, so a
 // cable pulled at the far end is noticed within seconds, not after the system's many minutes.
 constexpr unsigned kUserTimeoutMs = 10000;
@@ -43,20 +43,23 @@ std::optional<std::string_view> schemeOf(std::string_view path) {
     return path.substr(0, colon);
 }
 
-// Blocks at most one keep-alive step, then runs keepAlive; false once the deadline passed.
-bool stepWait(int fd, short events, Clock::time_point deadline, const NetworkOptions& options,
-              short& revents) {
+bool givenUp(const NetworkOptions& options) {
+    return options.cancelled && options.cancelled();
+}
+
+// Blocks at most one step: 0, or ETIMEDOUT once the deadline passed, or ECANCELED.
+int stepWait(int fd, short events, Clock::time_point deadline, const NetworkOptions& options,
+             short& revents) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
+    if (left.count() <= 0) return ETIMEDOUT;
     pollfd p{fd, events, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(std::min(left, kKeepAliveStep).count()));
+    const int ready = ::poll(&p, 1, static_cast<int>(std::min(left, kStep).count()));
     revents = ready > 0 ? p.revents : 0;
-    if (options.keepAlive) options.keepAlive();
-    return true;
+    return givenUp(options) ? ECANCELED : 0;
 }
 
 // Name resolution may ask a DNS or mDNS server that takes seconds; it runs in the background
-// while the window goes on.
+// so that the open can be given up meanwhile, and a quiet retry never waits for it.
 struct Resolution {
     std::string host;
     std::string service;
@@ -109,8 +112,11 @@ int resolve(const NetworkAddress& address, Clock::time_point deadline,
             return state == 0 ? 0 : kHostNotFound;
         }
         if (Clock::now() >= deadline) break;
-        std::this_thread::sleep_for(kKeepAliveStep);
-        if (options.keepAlive) options.keepAlive();
+        std::this_thread::sleep_for(kStep);
+        if (givenUp(options)) {
+            abandon(job);
+            return ECANCELED;
+        }
     }
     abandon(job);
     return ETIMEDOUT;
@@ -125,7 +131,9 @@ int connectOne(const addrinfo& ai, Clock::time_point deadline, const NetworkOpti
         if (errno != EINPROGRESS && errno != EINTR) return errno;
         for (;;) {
             short revents = 0;
-            if (!stepWait(fd.get(), POLLOUT, deadline, options, revents)) return ETIMEDOUT;
+            if (const int error = stepWait(fd.get(), POLLOUT, deadline, options, revents)) {
+                return error;
+            }
             if (revents != 0) break;
         }
         int error = 0;
@@ -194,98 +202,10 @@ int connectStream(const NetworkAddress& address, const NetworkOptions& options, 
     int error = kHostNotFound;
     for (const addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
         error = connectOne(*ai, deadline, options, out);
-        if (error == 0 || error == ETIMEDOUT) break;
+        if (error == 0 || error == ETIMEDOUT || error == ECANCELED) break;
     }
     ::freeaddrinfo(found);
     return error;
-}
-
-struct PortReachability::Attempt {
-    ~Attempt() {
-        if (lookup != nullptr) abandon(lookup);
-        if (found != nullptr) ::freeaddrinfo(found);
-    }
-    Resolution* lookup = nullptr;
-    addrinfo* found = nullptr;
-    const addrinfo* next = nullptr;  // the address to try once the current connect failed
-    UniqueFd fd;                     // the connect under way
-    int checks = 0;
-};
-
-PortReachability::PortReachability() = default;
-PortReachability::~PortReachability() = default;
-
-void PortReachability::reset() {
-    attempt_.reset();
-}
-
-PortReachability::State PortReachability::check(std::string_view path) {
-    if (path != path_) {
-        reset();
-        path_ = std::string(path);
-    }
-    if (!isNetworkPort(path)) return State::Reachable;
-    const auto address = parseNetworkAddress(path);
-    if (!address) return State::Unreachable;
-    if (!attempt_) {
-        attempt_ = std::make_unique<Attempt>();
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-        const std::string service = std::to_string(address->port);
-        if (::getaddrinfo(address->host.c_str(), service.c_str(), &hints, &attempt_->found) == 0) {
-            attempt_->next = attempt_->found;
-        } else {
-            attempt_->found = nullptr;
-            attempt_->lookup = startLookup(*address);
-            if (attempt_->lookup == nullptr) {
-                reset();
-                return State::Unreachable;
-            }
-        }
-    } else if (++attempt_->checks > kPatience) {
-        // The host drops packets: the kernel would retry this SYN for minutes.
-        reset();
-        return State::Unreachable;
-    }
-    const State state = advance();
-    if (state != State::Pending) reset();
-    return state;
-}
-
-PortReachability::State PortReachability::advance() {
-    Attempt& a = *attempt_;
-    if (a.lookup != nullptr) {
-        const int state = ::gai_error(&a.lookup->request);
-        if (state == EAI_INPROGRESS) return State::Pending;
-        a.found = state == 0 ? a.lookup->request.ar_result : nullptr;
-        delete a.lookup;
-        a.lookup = nullptr;
-        if (a.found == nullptr) return State::Unreachable;
-        a.next = a.found;
-    }
-    for (;;) {
-        if (a.fd.valid()) {
-            pollfd p{a.fd.get(), POLLOUT, 0};
-            if (::poll(&p, 1, 0) == 0) return State::Pending;
-            int error = 0;
-            socklen_t size = sizeof error;
-            if (::getsockopt(a.fd.get(), SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0) {
-                return State::Reachable;
-            }
-            a.fd = UniqueFd();
-        }
-        if (a.next == nullptr) return State::Unreachable;
-        const addrinfo& ai = *a.next;
-        a.next = ai.ai_next;
-        UniqueFd fd(
-            ::socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai.ai_protocol));
-        if (!fd.valid()) continue;
-        if (::connect(fd.get(), ai.ai_addr, ai.ai_addrlen) == 0) return State::Reachable;
-        // A connect under way is looked at once right away: on a near host it is done already.
-        if (errno == EINPROGRESS || errno == EINTR) a.fd = std::move(fd);
-    }
 }
 
 bool connectionGone(int error) {

@@ -49,6 +49,14 @@ class SerialBackend {
     virtual int readinessHandle() const { return -1; }
 };
 
+// A port opened and configured on a backend of its own (away from the loop), or why not.
+struct OpenedPort {
+    // Open and configured; empty when error is not 0.
+    std::unique_ptr<SerialBackend> backend;
+    // The open's error, else the configure's; 0 when both succeeded.
+    std::int32_t error = 0;
+};
+
 // The backend of the platform this program was built for.
 std::unique_ptr<SerialBackend> makePlatformSerialBackend();
 

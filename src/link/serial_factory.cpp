@@ -13,19 +13,13 @@ class DispatchingSerialBackend final : public SerialBackend {
     explicit DispatchingSerialBackend(NetworkOptions options) : options_(std::move(options)) {}
 
     int open(const std::string& path) override {
-        // Connecting keeps the window alive, so a timer can ask for a port while one is being
-        // opened: that request waits for the running one instead of pulling it down.
-        if (busy_) return EALREADY;
-        Busy busy(busy_);
         if (active_ && active_->isOpen()) active_->close();
         active_ = make(path);
         return active_->open(path);
     }
 
     int close() override {
-        if (busy_) return EALREADY;
         if (!active_) return EBADF;
-        Busy busy(busy_);
         return active_->close();
     }
 
@@ -37,9 +31,7 @@ class DispatchingSerialBackend final : public SerialBackend {
     }
 
     int configure(const LineSettings& settings) override {
-        if (busy_) return EALREADY;
         if (!active_) return EBADF;
-        Busy busy(busy_);
         return active_->configure(settings);
     }
 
@@ -58,12 +50,6 @@ class DispatchingSerialBackend final : public SerialBackend {
     }
 
   private:
-    struct Busy {
-        explicit Busy(bool& flag) : flag_(flag) { flag_ = true; }
-        ~Busy() { flag_ = false; }
-        bool& flag_;
-    };
-
     std::unique_ptr<SerialBackend> make(const std::string& path) const {
         if (const auto address = parseNetworkAddress(path)) {
             if (address->scheme == "rfc2217") return makeRfc2217SerialBackend(options_);
@@ -77,7 +63,6 @@ class DispatchingSerialBackend final : public SerialBackend {
 
     NetworkOptions options_;
     std::unique_ptr<SerialBackend> active_;
-    bool busy_ = false;
 };
 
 }  // namespace

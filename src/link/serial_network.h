@@ -22,8 +22,10 @@ inline constexpr int kNoPortControl = -22;
 inline constexpr int kLineSettingsRefused = -23;
 
 struct NetworkOptions {
-    // Run while connecting and negotiating, every few milliseconds, so the window stays alive.
-    std::function<void()> keepAlive;
+    // Asked between the steps of a lookup, a connect or a negotiation (15 ms apart at most):
+    // true gives the open up with ECANCELED, its socket closed. An open given up in the
+    // background so lets go of the server at once rather than when its time runs out.
+    std::function<bool()> cancelled;
     // Connecting and, for RFC 2217, the option exchange each give up after this long.
     std::chrono::milliseconds limit{3000};
 };
@@ -41,8 +43,8 @@ bool isNetworkPort(std::string_view path);
 // The parts of a network port; nothing when the text is not a well-formed one.
 std::optional<NetworkAddress> parseNetworkAddress(std::string_view path);
 
-// Resolves and connects without blocking for longer than a few milliseconds at a time,
-// running keepAlive in between; TCP_NODELAY on. 0 with the socket in out, or the error.
+// Resolves and connects, asking options.cancelled every few milliseconds; TCP_NODELAY on. 0
+// with the socket in out, or the error.
 int connectStream(const NetworkAddress& address, const NetworkOptions& options, UniqueFd& out);
 
 // Errors on a connected stream that mean the connection is gone for good.
@@ -51,33 +53,6 @@ bool connectionGone(int error);
 std::uint32_t unsentBytes(int fd);
 // True when the peer has closed or reset the connection and nothing is left to read.
 bool peerClosed(int fd);
-
-// Whether a port's host takes connections, found out without ever waiting: each check starts a
-// non-blocking connect or looks, without blocking, at the one the last check started. A quiet
-// retry asks this before it opens a network port, so a host that is down or drops packets never
-// holds the window. Device paths are always reachable: opening them is instant.
-class PortReachability {
-  public:
-    enum class State { Pending, Reachable, Unreachable };
-    // A connect still pending after this many further checks is given up and started afresh.
-    static constexpr int kPatience = 2;
-
-    PortReachability();
-    ~PortReachability();
-    PortReachability(const PortReachability&) = delete;
-    PortReachability& operator=(const PortReachability&) = delete;
-
-    // Never blocks. A different path than last time drops what runs for the old one.
-    State check(std::string_view path);
-    // Drops the attempt that runs, if any.
-    void reset();
-
-  private:
-    struct Attempt;
-    State advance();
-    std::string path_;
-    std::unique_ptr<Attempt> attempt_;
-};
 
 std::unique_ptr<SerialBackend> makeTcpSerialBackend(NetworkOptions options);
 std::unique_ptr<SerialBackend> makeRfc2217SerialBackend(NetworkOptions options);

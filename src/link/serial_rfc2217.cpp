@@ -16,7 +16,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::chrono::milliseconds kKeepAliveStep{15};
+// How long one step of a wait may block before it asks whether the open was given up.
+constexpr std::chrono::milliseconds kStep{15};
 // Received data is held here until read; a console that stops reading must not make it grow
 // without end, so the socket is left to hold the rest.
 constexpr std::size_t kMaxBuffered = 64 * 1024;
@@ -39,8 +40,10 @@ class Rfc2217SerialBackend final : public SerialBackend {
         flush();
         // A server that will not set the line (a plain Telnet or raw accepter) would leave the
         // controller at whatever speed it has: better to say so now than to poll in vain.
-        waitUntil([this] { return codec_.portControlAgreed() || codec_.portControlRefused(); });
+        const int waited =
+            waitUntil([this] { return codec_.portControlAgreed() || codec_.portControlRefused(); });
         if (lost_) return reset(ECONNRESET);
+        if (waited == ECANCELED) return reset(ECANCELED);
         if (!codec_.portControlAgreed()) return reset(kNoPortControl);
         return 0;
     }
@@ -69,12 +72,12 @@ class Rfc2217SerialBackend final : public SerialBackend {
         pendingOut_.insert(pendingOut_.end(), commands.begin(), commands.end());
         flush();
         // The server answers each setting with the value the line now has.
-        const bool answered = waitUntil([this] {
+        const int waited = waitUntil([this] {
             return codec_.answer(telnet::SET_BAUDRATE) && codec_.answer(telnet::SET_DATASIZE) &&
                    codec_.answer(telnet::SET_STOPSIZE) && codec_.answer(telnet::PURGE_DATA);
         });
         if (lost_) return ECONNRESET;
-        if (!answered) return ETIMEDOUT;
+        if (waited != 0) return waited;
         const Bytes speed = *codec_.answer(telnet::SET_BAUDRATE);
         const Bytes size = *codec_.answer(telnet::SET_DATASIZE);
         if (speed.size() != 4 || size.size() != 1 || size[0] != settings.dataBits ||
@@ -185,19 +188,20 @@ class Rfc2217SerialBackend final : public SerialBackend {
         return lost_ ? ECONNRESET : 0;
     }
 
-    // Pumps until done() holds, the connection drops or the time limit passes, keeping the
-    // window alive meanwhile; true when done() held.
+    // Pumps until done() holds (0), the connection drops (ECONNRESET), the time limit passes
+    // (ETIMEDOUT) or the open is given up (ECANCELED).
     template <typename Done>
-    bool waitUntil(Done done) {
+    int waitUntil(Done done) {
         const auto deadline = Clock::now() + options_.limit;
         for (;;) {
             pump();
-            if (done()) return true;
-            if (lost_ || Clock::now() >= deadline) return false;
+            if (done()) return 0;
+            if (lost_) return ECONNRESET;
+            if (Clock::now() >= deadline) return ETIMEDOUT;
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             pollfd p{fd_.get(), POLLIN, 0};
-            ::poll(&p, 1, static_cast<int>(std::min(left, kKeepAliveStep).count()));
-            if (options_.keepAlive) options_.keepAlive();
+            ::poll(&p, 1, static_cast<int>(std::min(left, kStep).count()));
+            if (options_.cancelled && options_.cancelled()) return ECANCELED;
         }
     }
 

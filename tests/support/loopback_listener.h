@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -70,6 +72,30 @@ class LoopbackListener {
 
     int port() const { return port_; }
     int fd() const { return fd_; }
+    // Takes a connection the kernel completed, waiting up to within for one; -1 when none
+    // came. It stays open until the listener closes.
+    int accept(std::chrono::milliseconds within) {
+        pollfd p{fd_, POLLIN, 0};
+        if (fd_ < 0 || ::poll(&p, 1, static_cast<int>(within.count())) <= 0) return -1;
+        const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0) clients_.push_back(client);
+        return client;
+    }
+    // True once the far end closed the accepted connection, within the time; what it sent
+    // before is read and dropped.
+    static bool closedByPeer(int fd, std::chrono::milliseconds within) {
+        const auto end = std::chrono::steady_clock::now() + within;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+            char sink[256];
+            const ssize_t got = ::recv(fd, sink, sizeof sink, MSG_DONTWAIT);
+            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) return true;
+        }
+    }
     // Stops listening: connections to the port are refused from now on, and those it never
     // accepted are reset.
     void close() {

@@ -11,6 +11,11 @@
 
 namespace kt6 {
 
+void LinkWatch::portConnecting(int comNumber, const QString& device) {
+    portOpened(comNumber, device);
+    state_ = State::Connecting;
+}
+
 void LinkWatch::portOpened(int comNumber, const QString& device) {
     state_ = State::Open;
     back_ = false;
@@ -83,6 +88,11 @@ QString LinkWatch::text() const {
     switch (state_) {
         case State::NoPort:
             return QStringLiteral("No port open");
+        case State::Connecting: {
+            const auto address = parseNetworkAddress(device_.toStdString());
+            return QStringLiteral("%1: connecting to %2...")
+                .arg(portName(), address ? QString::fromStdString(address->label()) : device_);
+        }
         case State::Closed:
             if (retried_) {
                 return QStringLiteral("%1: %2, retrying")
@@ -114,6 +124,10 @@ QString LinkWatch::tip() const {
     switch (state_) {
         case State::NoPort:
             return QStringLiteral("Choose a port in the Com port menu.");
+        case State::Connecting:
+            return device + QStringLiteral(
+                                ".\nThe console is connecting to the serial server; if it "
+                                "cannot, the reason shows here within seconds.");
         case State::Closed:
             return device + QStringLiteral(".\n") +
                    QString::fromStdString(portErrorText(error_, device_.toStdString())) +

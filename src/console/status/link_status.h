@@ -18,6 +18,8 @@ class LinkWatch {
     static constexpr int kSilentPolls = 3;
     static constexpr int kPollMs = 400;
 
+    // A network port is being opened in the background; portOpened or portClosed follows.
+    void portConnecting(int comNumber, const QString& device);
     // A port was opened: nothing is known of the controller on it yet.
     void portOpened(int comNumber, const QString& device);
     // A port failed to open with this PortError.
@@ -41,7 +43,7 @@ class LinkWatch {
     std::uint64_t records() const { return records_; }
     // "COM1", or the port's network name.
     QString port() const { return portName(); }
-    // True while what the display shows is not live: silent, closed or lost.
+    // True while what the display shows is not live: silent, connecting, closed or lost.
     bool stale() const;
     // "COM1 online, firmware 1.13, 3 drivers", "COM1: no answer" ...
     QString text() const;
@@ -49,7 +51,7 @@ class LinkWatch {
     QString tip() const;
 
   private:
-    enum class State { NoPort, Open, Closed, Lost };
+    enum class State { NoPort, Connecting, Open, Closed, Lost };
     QString portName() const;
 
     State state_ = State::NoPort;

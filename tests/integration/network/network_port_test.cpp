@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/port_session.h"
 #include "integration/network/ser2net_process.h"
 #include "integration/sim/sim_process.h"
+#include "link/background_open.h"
 #include "link/comm32.h"
 #include "link/device_recovery.h"
 #include "link/link.h"
@@ -154,17 +156,6 @@ TEST_P(NetworkPort, aConnectionRefusedNamesHostAndPort) {
     EXPECT_EQ(console.pump.send(8, {7}, false, 1, 50), kNoReply);
 }
 
-TEST(PortReachabilityTest, aRefusedHostIsUnreachableAndADevicePathReachableAtOnce) {
-    PortReachability reachability;
-    const std::string refused = "tcp://127.0.0.1:" + std::to_string(freeLoopbackPort());
-    // A refusal on loopback comes back within the check or by the next one.
-    auto state = reachability.check(refused);
-    if (state == PortReachability::State::Pending) state = reachability.check(refused);
-    EXPECT_EQ(state, PortReachability::State::Unreachable);
-    EXPECT_EQ(reachability.check("/dev/ttyUSB0"), PortReachability::State::Reachable);
-    EXPECT_EQ(reachability.check("tcp://no-port-here"), PortReachability::State::Unreachable);
-}
-
 // A host name goes through the resolver (in the background) before the connection is tried.
 TEST(NetworkPortNames, aHostNameIsResolvedAndItsRefusalNamed) {
     const int port = freeLoopbackPort();
@@ -174,41 +165,67 @@ TEST(NetworkPortNames, aHostNameIsResolvedAndItsRefusalNamed) {
                 StartsWith("localhost:" + std::to_string(port) + ": connection refused"));
 }
 
-// The quiet retry of a lost network port as the console runs it: the host is reached without
-// waiting first, and only then is the port opened.
-TEST_P(NetworkPort, quietRetriesNeverWaitForAHostThatDropsConnectsAndReopenOnceItAccepts) {
-    LoopbackListener down(LoopbackListener::Mode::Unanswering);
-    ASSERT_GT(down.port(), 0);
-    const std::string url = std::string(GetParam() == Accepter::Raw ? "tcp" : "rfc2217") +
-                            "://127.0.0.1:" + std::to_string(down.port());
-    int pumps = 0;
-    NetworkOptions options;
-    options.keepAlive = [&] { ++pumps; };
-    Console console(url, options);
-    PortReachability reachability;
-    std::vector<PortReachability::State> seen;
-    DeviceRecovery recovery([&] {
-        seen.push_back(reachability.check(url));
-        if (seen.back() != PortReachability::State::Reachable) return false;
-        return console.open() == 0;
-    });
-    recovery.deviceLost();
-    // Past the point where a connect still pending is given up and started afresh.
-    for (int tick = 0; tick < 2 * (PortReachability::kPatience + 2); ++tick) {
-        EXPECT_FALSE(recovery.elapse(DeviceRecovery::kRetryInterval));
-    }
-    // No attempt entered the open's wait, which is what runs the pump.
-    EXPECT_EQ(pumps, 0);
-    EXPECT_FALSE(console.port.IsOpen());
-    ASSERT_EQ(seen.size(), 2u * (PortReachability::kPatience + 2));
-    EXPECT_EQ(seen.front(), PortReachability::State::Pending);
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), PortReachability::State::Reachable), 0);
+// What the window is told by the port session: the reports that matter here, counted.
+struct SessionWatch : PortSessionObserver {
+    void portClosed() override {}
+    void deviceLost() override { ++lost; }
+    void runRetryTimer(bool) override {}
+    void deviceBack() override { ++back; }
+    int lost = 0;
+    int back = 0;
+};
 
-    const int port = down.port();
-    down.close();
+// The console's port session on a network port: the open and every quiet retry run in the
+// background, one attempt at a time however long a host that drops connects keeps it, and the
+// port is back once the server accepts again.
+TEST_P(NetworkPort, aLostPortIsRetriedInTheBackgroundOneAttemptAtATimeUntilTheServerIsBack) {
+    const int port = startServer().port();
+    Console console(server->url());
+    SessionWatch watch;
+    PortSession session(console.port, console.link, watch);
+    std::optional<PortSession::Opened> opened;
+    session.open(3, [&](const PortSession::Opened& o) { opened = o; });
+    EXPECT_EQ(session.state(), PortSession::State::Opening);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            session.tick();
+            return opened.has_value();
+        },
+        10s));
+    ASSERT_TRUE(opened->ok) << portErrorText(opened->cause, console.port.DevicePath());
+    ASSERT_TRUE(console.status());
+
+    ASSERT_TRUE(server->stop(SIGKILL, 5s));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            console.port.InputCount();
+            return session.retrying();
+        },
+        5s));
+    EXPECT_EQ(watch.lost, 1);
+    {
+        LoopbackListener down(LoopbackListener::Mode::Unanswering, port);
+        ASSERT_EQ(down.port(), port);
+        // Each call is a whole retry interval: the first starts an attempt, which waits for
+        // the connect in the background; the others find it under way and add none.
+        for (int tick = 0; tick < 5; ++tick) {
+            session.retryTick();
+            session.tick();
+        }
+        EXPECT_EQ(session.attempts(), 1);
+        EXPECT_TRUE(session.retrying());
+        EXPECT_FALSE(console.port.IsOpen());
+    }
+
     startServer(port);
-    EXPECT_TRUE(waitFor([&] { return recovery.elapse(DeviceRecovery::kRetryInterval); }, 15s));
-    EXPECT_FALSE(recovery.retrying());
+    EXPECT_TRUE(waitFor(
+        [&] {
+            session.retryTick();
+            session.tick();
+            return watch.back == 1;
+        },
+        15s));
+    EXPECT_EQ(session.state(), PortSession::State::Open);
     EXPECT_TRUE(console.port.IsOpen());
     EXPECT_TRUE(console.status());
 }
@@ -216,8 +233,8 @@ TEST_P(NetworkPort, quietRetriesNeverWaitForAHostThatDropsConnectsAndReopenOnceI
 INSTANTIATE_TEST_SUITE_P(Accepters, NetworkPort,
                          ::testing::Values(Accepter::Raw, Accepter::Rfc2217), schemeName);
 
-// An RFC 2217 mapping that reaches a raw accepter: no Telnet answer comes, the window is kept
-// alive while the console waits, and the operator learns what to change.
+// An RFC 2217 mapping that reaches a raw accepter: no Telnet answer comes, and the operator
+// learns what to change.
 TEST(NetworkPortMismatch, rfc2217ToARawAccepterSaysTheServerOffersNoPortControl) {
     const fs::path dir =
         fs::temp_directory_path() / ("kt6-net-it-" + std::to_string(::getpid()) + "-mismatch");
@@ -225,16 +242,57 @@ TEST(NetworkPortMismatch, rfc2217ToARawAccepterSaysTheServerOffersNoPortControl)
     {
         SimProcess sim({"--link", (dir / "kt6").string()}, 10s);
         Ser2netProcess server(sim.slavePath(), Accepter::Raw, dir, 10s);
-        int keptAlive = 0;
         Console console("rfc2217://127.0.0.1:" + std::to_string(server.port()),
-                        NetworkOptions{[&] { ++keptAlive; }, 300ms});
+                        NetworkOptions{nullptr, 300ms});
         EXPECT_EQ(console.port.OpenPort("bio3"), kNoPortControl);
         EXPECT_FALSE(console.port.IsOpen());
-        EXPECT_GT(keptAlive, 3);
         EXPECT_THAT(portErrorText(kNoPortControl, console.port.DevicePath()),
                     HasSubstr("telnet(rfc2217)"));
     }
     fs::remove_all(dir);
+}
+
+// An open given up in the background lets go of the server at its next step: with a limit of
+// 30 s, only the giving up can end the wait for a server that never answers its negotiation.
+TEST(BackgroundNetworkOpen, anOpenGivenUpClosesItsConnectionToASilentServerAtOnce) {
+    LoopbackListener silent;
+    ASSERT_GT(silent.port(), 0);
+    auto open = std::make_unique<BackgroundOpen>(
+        [](std::function<bool()> cancelled) {
+            return makeSerialBackend(NetworkOptions{std::move(cancelled), 30s});
+        },
+        "rfc2217://127.0.0.1:" + std::to_string(silent.port()), LineSettings{});
+    const int connection = silent.accept(5s);
+    ASSERT_GE(connection, 0);
+    EXPECT_FALSE(open->take());
+    open.reset();
+    EXPECT_TRUE(LoopbackListener::closedByPeer(connection, 5s));
+}
+
+// A raw port's open in the background comes back open and configured: what it read before the
+// configure is gone, and the line is the console's from the first byte.
+TEST(BackgroundNetworkOpen, aRawPortOpensInTheBackgroundAndIsAdoptedWithItsPath) {
+    LoopbackListener server;
+    ASSERT_GT(server.port(), 0);
+    const std::string url = "tcp://127.0.0.1:" + std::to_string(server.port());
+    BackgroundOpen open([](std::function<bool()> c) { return makeSerialBackend({std::move(c)}); },
+                        url, LineSettings{});
+    std::optional<OpenedPort> outcome;
+    ASSERT_TRUE(waitFor([&] { return (outcome = open.take()).has_value(); }, 5s));
+    ASSERT_EQ(outcome->error, 0);
+    Comm32 port(makeSerialBackend(), [url](std::string_view) { return url; });
+    ASSERT_EQ(port.AdoptPort("bio3", std::move(*outcome)), 0);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_GE(port.ReadinessHandle(), 0);
+    EXPECT_EQ(port.DevicePath(), url);
+    const int connection = server.accept(5s);
+    ASSERT_GE(connection, 0);
+    EXPECT_FALSE(port.WriteString({0x01, 0x02}));
+    EXPECT_EQ(port.PortError(), 0);
+    // Closing the port ends the adopted connection; the port's own backend serves the next.
+    EXPECT_EQ(port.ClosePort(), 0);
+    EXPECT_TRUE(LoopbackListener::closedByPeer(connection, 5s));
+    EXPECT_FALSE(port.IsOpen());
 }
 
 }  // namespace

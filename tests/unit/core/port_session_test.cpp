@@ -1,5 +1,7 @@
 // The console's port session on a fake clock and an in-memory device: loss, the 2 s retry
-// rhythm, a network host that is down, the operator's choice, and a tick inside an exchange.
+// rhythm, the operator's choice, and a tick inside an exchange; network ports opened in the
+// background on gated backends: adopted once in, a newer choice winning, a session gone while
+// an open waits, and retries that never overlap.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -12,7 +14,8 @@
 #include "support/fake_clock.h"
 #include "support/fake_pump.h"
 #include "support/fake_serial.h"
-#include "support/loopback_listener.h"
+#include "support/open_gate.h"
+#include "support/wait_for.h"
 
 namespace kt6 {
 namespace {
@@ -45,16 +48,32 @@ class PortSessionTest : public ::testing::Test, public PortSessionObserver {
                     });
     }
 
+    // Opens COMn as a choice does; the outcome as it came, or nothing while it is under way.
+    std::optional<PortSession::Opened> open(int n) {
+        std::optional<PortSession::Opened> outcome;
+        session.open(n, [&outcome](const PortSession::Opened& o) { outcome = o; });
+        return outcome;
+    }
+    // Ticks as the link timer does until done() holds, or five seconds passed.
+    bool tickUntil(const std::function<bool()>& done) {
+        return testing::waitFor(
+            [&] {
+                session.tick();
+                return done();
+            },
+            5s);
+    }
+
     // Opens COM1 and loses its device the way the window sees it: on the next read.
     void openAndLose() {
-        ASSERT_TRUE(session.open(1).ok);
+        ASSERT_TRUE(open(1)->ok);
         wire.unplug();
         port.InputCount();
         ASSERT_EQ(session.state(), PortSession::State::Lost);
     }
 
     FakeSerialState wire;
-    std::map<int, std::string> mapping{{1, "/dev/ttyUSB0"}};
+    std::map<int, std::string> mapping{{1, "/dev/ttyUSB0"}, {4, "tcp://shack:4001"}};
     std::function<std::optional<std::string>(int)> mapped =
         [this](int n) -> std::optional<std::string> {
         auto it = mapping.find(n);
@@ -64,7 +83,9 @@ class PortSessionTest : public ::testing::Test, public PortSessionObserver {
     Comm32 port{std::make_unique<FakeSerialBackend>(wire), comPortResolver(mapped)};
     FakePump pump;
     Link link{port};
-    PortSession session{port, link, mapped, *this};
+    std::shared_ptr<testing::OpenGate> gate = std::make_shared<testing::OpenGate>();
+    PortSession session{port, link, *this,
+                        [this](std::function<bool()> cancelled) { return gate->make(cancelled); }};
     FakeClock clock;
     bool timerRunning = false;
     int timerGeneration = 0;
@@ -74,8 +95,9 @@ class PortSessionTest : public ::testing::Test, public PortSessionObserver {
 };
 
 TEST_F(PortSessionTest, opensTheChosenMappingOnceAndSaysWhyAPortDidNotOpen) {
-    const auto opened = session.open(1);
-    EXPECT_TRUE(opened.ok);
+    const auto opened = open(1);
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(opened->ok);
     EXPECT_EQ(session.state(), PortSession::State::Open);
     EXPECT_EQ(session.portNumber(), 1);
     EXPECT_EQ(wire.openedPath, "/dev/ttyUSB0");
@@ -83,10 +105,13 @@ TEST_F(PortSessionTest, opensTheChosenMappingOnceAndSaysWhyAPortDidNotOpen) {
     EXPECT_EQ(closedReports, 1);
 
     wire.openError = 2;  // ENOENT
-    const auto failed = session.open(3);
-    EXPECT_FALSE(failed.ok);
+    const auto failed = open(3);
+    ASSERT_TRUE(failed);
+    EXPECT_FALSE(failed->ok);
     // The open's own error, not the EBADF of the configure that follows it.
-    EXPECT_EQ(failed.cause, 2);
+    EXPECT_EQ(failed->cause, 2);
+    // A device path never goes near the background.
+    EXPECT_EQ(gate->counts().made, 0);
     EXPECT_EQ(session.state(), PortSession::State::Closed);
     EXPECT_EQ(session.portNumber(), 3);
     EXPECT_FALSE(session.retrying());
@@ -139,32 +164,160 @@ TEST_F(PortSessionTest, aDeviceThatOpensButWillNotConfigureIsClosedAndTriedAgain
     EXPECT_EQ(backReports, 1);
 }
 
-TEST_F(PortSessionTest, anUnreachableNetworkHostIsNeverOpened) {
-    using testing::LoopbackListener;
-    // A host that takes no connection at all, as one that is down or drops packets.
-    LoopbackListener silentHost(LoopbackListener::Mode::Unanswering);
-    ASSERT_GT(silentHost.port(), 0);
-    const int refusedPort = testing::freeLoopbackPort();
-    ASSERT_GT(refusedPort, 0);
-    mapping[1] = "tcp://127.0.0.1:" + std::to_string(silentHost.port());
-    mapping[2] = "tcp://127.0.0.1:" + std::to_string(refusedPort);
+TEST_F(PortSessionTest, aNetworkPortOpensInTheBackgroundAndIsTakenUpOnATickOnceIn) {
+    ASSERT_TRUE(open(1)->ok);
+    std::optional<PortSession::Opened> outcome;
+    session.open(4, [&](const PortSession::Opened& o) { outcome = o; });
+    // Back at once, the old port closed, nothing said yet.
+    EXPECT_EQ(session.state(), PortSession::State::Opening);
+    EXPECT_EQ(session.portNumber(), 4);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(wire.open);
+    EXPECT_EQ(closedReports, 2);
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+    session.tick();
+    EXPECT_FALSE(outcome);
 
-    for (int n : {1, 2}) {
-        SCOPED_TRACE(mapping[n]);
-        wire.plugIn();
-        ASSERT_TRUE(session.open(n).ok);
-        wire.unplug();
-        port.InputCount();
-        ASSERT_TRUE(session.retrying());
-        wire.plugIn();  // the fake device would open at once: only the host check holds it
-        const int attempts = wire.openAttempts;
-        clock.advance(20s);
-        EXPECT_EQ(wire.openAttempts, attempts);
-        EXPECT_EQ(session.attempts(), 10);
-        EXPECT_TRUE(session.retrying());
-        EXPECT_EQ(backReports, 0);
-        session.stopRetrying();
+    gate->release();
+    ASSERT_TRUE(tickUntil([&] { return outcome.has_value(); }));
+    EXPECT_TRUE(outcome->ok);
+    EXPECT_EQ(session.state(), PortSession::State::Open);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.PortError(), 0);
+    EXPECT_EQ(port.DevicePath(), "tcp://shack:4001");
+    const auto counts = gate->counts();
+    EXPECT_EQ(counts.lastPath, "tcp://shack:4001");
+    EXPECT_EQ(counts.configured, 1);
+    EXPECT_EQ(counts.lastSettings.speed, 19200u);
+    EXPECT_EQ(counts.lastSettings.dataBits, 8);
+    EXPECT_EQ(counts.lastSettings.parity, 'n');
+
+    // The next choice closes the adopted port and opens on the port's own backend again.
+    ASSERT_TRUE(open(1)->ok);
+    EXPECT_EQ(gate->counts().openNow, 0);
+    EXPECT_TRUE(wire.open);
+    EXPECT_EQ(port.DevicePath(), "/dev/ttyUSB0");
+}
+
+TEST_F(PortSessionTest, aFailedNetworkOpenSaysWhyAndTheStartsPortIsWaitedFor) {
+    std::optional<PortSession::Opened> outcome;
+    session.open(4, [&](const PortSession::Opened& o) { outcome = o; });
+    gate->openFreely(ECONNREFUSED);
+    ASSERT_TRUE(tickUntil([&] { return outcome.has_value(); }));
+    EXPECT_FALSE(outcome->ok);
+    EXPECT_EQ(outcome->cause, ECONNREFUSED);
+    EXPECT_EQ(session.state(), PortSession::State::Closed);
+    EXPECT_EQ(port.PortError(), ECONNREFUSED);
+    EXPECT_EQ(port.DevicePath(), "tcp://shack:4001");
+    EXPECT_FALSE(port.IsOpen());
+    // A server not started yet comes by itself: the start waits for it.
+    EXPECT_TRUE(session.retryUnopened(outcome->cause));
+    EXPECT_TRUE(timerRunning);
+}
+
+TEST_F(PortSessionTest, aNewerChoiceWinsAndTheEarlierOpensLateOutcomeIsClosedUnsaid) {
+    bool firstSaid = false;
+    session.open(4, [&](const PortSession::Opened&) { firstSaid = true; });
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+    // The operator chooses a device while the network port still connects.
+    ASSERT_TRUE(open(1)->ok);
+    EXPECT_EQ(session.state(), PortSession::State::Open);
+    // The first open is given up at its next step and closes what it has.
+    EXPECT_TRUE(gate->waitFor([](const auto& c) { return c.cancelled == 1 && c.alive == 0; }, 5s));
+    for (int i = 0; i < 5; ++i) session.tick();
+    EXPECT_FALSE(firstSaid);
+    EXPECT_TRUE(wire.open);
+    EXPECT_EQ(port.DevicePath(), "/dev/ttyUSB0");
+}
+
+TEST_F(PortSessionTest, anOutcomeThatCameAfterANewerChoiceIsClosedAndNeverAdopted) {
+    // A backend that takes no notice of the open being given up, as a test's own factory's.
+    PortSession deaf{port, link, *this, [this](std::function<bool()>) { return gate->make(); }};
+    bool firstSaid = false;
+    deaf.open(4, [&](const PortSession::Opened&) { firstSaid = true; });
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+    std::optional<PortSession::Opened> second;
+    deaf.open(1, [&](const PortSession::Opened& o) { second = o; });
+    ASSERT_TRUE(second && second->ok);
+    // The first connects after all: its port is closed on its own thread, nobody told.
+    gate->release();
+    EXPECT_TRUE(gate->waitFor([](const auto& c) { return c.alive == 0; }, 5s));
+    EXPECT_EQ(gate->counts().openNow, 0);
+    for (int i = 0; i < 5; ++i) deaf.tick();
+    EXPECT_FALSE(firstSaid);
+    EXPECT_EQ(port.DevicePath(), "/dev/ttyUSB0");
+}
+
+TEST_F(PortSessionTest, aSessionGoneWhileAnOpenWaitsNeitherWaitsForItNorLeavesItsPortOpen) {
+    bool said = false;
+    {
+        auto gone = std::make_unique<PortSession>(
+            port, link, *this, [this](std::function<bool()>) { return gate->make(); });
+        gone->open(4, [&](const PortSession::Opened&) { said = true; });
+        ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+        // Were the open joined here, this would never return: the gate is still shut.
+        gone.reset();
     }
+    gate->release();
+    // The thread ends by itself, writing only into what it shares, and lets go of the port.
+    EXPECT_TRUE(gate->waitFor([](const auto& c) { return c.alive == 0; }, 5s));
+    EXPECT_EQ(gate->counts().openNow, 0);
+    EXPECT_FALSE(said);
+}
+
+TEST_F(PortSessionTest, aLostNetworkPortIsRetriedInTheBackgroundOneAttemptAtATime) {
+    session.open(4, nullptr);
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+    gate->release();
+    ASSERT_TRUE(tickUntil([&] { return session.state() == PortSession::State::Open; }));
+    gate->dropAll();
+    port.InputCount();
+    ASSERT_TRUE(session.retrying());
+    EXPECT_EQ(lostReports, 1);
+
+    // The first attempt starts, and waits at the gate: later ticks make no other.
+    clock.advance(2s);
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+    clock.advance(10s);
+    session.tick();
+    EXPECT_EQ(gate->counts().opensStarted, 2);
+    EXPECT_EQ(session.attempts(), 1);
+
+    // Refused: still lost, and quiet; the next retry tick tries again.
+    gate->release(ECONNREFUSED);
+    // The refused backend goes once its outcome is in; the next tick takes that up.
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.alive == 0; }, 5s));
+    session.tick();
+    EXPECT_TRUE(session.retrying());
+    EXPECT_EQ(backReports, 0);
+    EXPECT_TRUE(timerRunning);
+    clock.advance(2s);
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+    EXPECT_EQ(session.attempts(), 2);
+
+    gate->release();
+    ASSERT_TRUE(tickUntil([&] { return backReports == 1; }));
+    EXPECT_EQ(session.state(), PortSession::State::Open);
+    EXPECT_FALSE(timerRunning);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_FALSE(port.DeviceLost());
+}
+
+TEST_F(PortSessionTest, theOperatorsChoiceGivesUpARetryUnderWay) {
+    session.open(4, nullptr);
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+    gate->release();
+    ASSERT_TRUE(tickUntil([&] { return session.state() == PortSession::State::Open; }));
+    gate->dropAll();
+    port.InputCount();
+    clock.advance(2s);
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+    session.stopRetrying();
+    EXPECT_EQ(session.state(), PortSession::State::Closed);
+    EXPECT_TRUE(gate->waitFor([](const auto& c) { return c.cancelled == 1; }, 5s));
+    session.tick();
+    EXPECT_EQ(backReports, 0);
+    EXPECT_FALSE(port.IsOpen());
 }
 
 TEST_F(PortSessionTest, theOperatorsChoiceEndsTheRetrying) {
@@ -205,7 +358,7 @@ TEST_F(PortSessionTest, aRetryReopensTheDeviceWhileASequenceHoldsTheLink) {
 }
 
 TEST_F(PortSessionTest, aClosingWindowStartsNoRetryTimerAndTriesNothing) {
-    ASSERT_TRUE(session.open(1).ok);
+    ASSERT_TRUE(open(1)->ok);
     link.shutDown();
     wire.unplug();
     port.InputCount();
