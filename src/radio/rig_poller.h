@@ -1,7 +1,7 @@
 #pragma once
-// One rig polled on its own thread: opens it through libhamlib, reads frequency, mode and
-// VFO every poll interval, reopens after a failure, and reports each change as a queued
-// signal to whoever lives on the window thread.
+// One rig polled on its own thread: opens it through libhamlib, reads its frequency every poll
+// interval and its mode, VFO and, where the rig can tell, PTT as they matter, reopens after a
+// failure, and reports each change as a queued signal to whoever lives on the window thread.
 #include <QObject>
 #include <atomic>
 #include <condition_variable>
@@ -21,6 +21,9 @@ inline constexpr std::chrono::milliseconds kRigIoTimeout{500};
 inline constexpr int kRigIoRetries = 1;
 // How long a rig that failed waits before it is opened again.
 inline constexpr std::chrono::milliseconds kRigReopenDelay{1000};
+// How often mode, VFO and the PTT of a radio on receive are read. The frequency is read every
+// poll interval, and the PTT too while the radio transmits or its frequency has just changed.
+inline constexpr std::chrono::milliseconds kRigDetailsInterval{500};
 // The reason given for a rig that has no model chosen.
 inline constexpr const char* kNoRigModel = "no rig model chosen";
 
@@ -35,10 +38,14 @@ struct RigReading {
     std::uint32_t vfo = 0;
     // libhamlib's reason for the last failure, empty while online.
     std::string error;
+    // The rig says it transmits; false on receive and for a rig that cannot report PTT.
+    bool transmitting = false;
     // The rig is being opened for the first time: not answering yet, no verdict either.
     bool connecting = false;
     bool statusChanged = false;
     bool paramsChanged = false;
+    // Online and transmitting, or not any more.
+    bool transmitChanged = false;
 };
 
 class RigPoller : public QObject {
