@@ -172,6 +172,7 @@ void RigPoller::Shared::run() {
     vfo_t vfo = RIG_VFO_NONE;
     std::optional<freq_t> lastHz;
     auto detailsDue = std::chrono::steady_clock::now();
+    auto pttDue = detailsDue;
     while (!pause(std::chrono::milliseconds::zero())) {
         if (!rig.isOpen()) {
             // An open can take long (a host that drops packets); until it ends the rig is
@@ -219,9 +220,9 @@ void RigPoller::Shared::run() {
         // own bookkeeping and a system call per byte of the answer), so a cycle reads only what
         // decides whether the antenna moves: the frequency, and the PTT whenever a new
         // frequency is to go out or the radio transmits (its return to receive releases what
-        // waits). Mode, VFO and the PTT of a radio on receive only change what is shown or
-        // send the same frequency again: they are read at a slower pace, and never in a cycle
-        // with a new frequency, which goes out without waiting for them.
+        // waits). The PTT of a radio on receive only changes what the status bar shows, and
+        // mode and VFO only send the same frequency again: they are read at slower paces, mode
+        // and VFO never in a cycle with a new frequency, which goes out without waiting.
         const bool firstReading = !lastHz;
         const bool newFrequency = !firstReading && *lastHz != hz;
         const bool details = firstReading || (!newFrequency && started >= detailsDue);
@@ -238,7 +239,8 @@ void RigPoller::Shared::run() {
         now.mode = mode;
         now.vfo = vfo;
         // Read last, so the transmit state is the freshest word when a change is sent.
-        if (ptt.asking() && (details || newFrequency || ptt.transmitting())) {
+        if (ptt.asking() && (newFrequency || ptt.transmitting() || started >= pttDue)) {
+            pttDue = started + kRigPttInterval;
             ptt_t state = RIG_PTT_OFF;
             if (rig_get_ptt(rig.get(), RIG_VFO_CURR, &state) == RIG_OK) {
                 ptt.answered(state != RIG_PTT_OFF);

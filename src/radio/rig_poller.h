@@ -21,9 +21,11 @@ inline constexpr std::chrono::milliseconds kRigIoTimeout{500};
 inline constexpr int kRigIoRetries = 1;
 // How long a rig that failed waits before it is opened again.
 inline constexpr std::chrono::milliseconds kRigReopenDelay{1000};
-// How often mode, VFO and the PTT of a radio on receive are read. The frequency is read every
-// poll interval, and the PTT too while the radio transmits or its frequency has just changed.
-inline constexpr std::chrono::milliseconds kRigDetailsInterval{500};
+// The frequency is read every poll interval, and the PTT too while the radio transmits or when
+// its frequency has just changed. Otherwise the PTT is read this often, so the status bar tells a
+// radio keyed without retuning, and mode and VFO at the slower pace after it.
+inline constexpr std::chrono::milliseconds kRigPttInterval{250};
+inline constexpr std::chrono::milliseconds kRigDetailsInterval{1000};
 // The reason given for a rig that has no model chosen.
 inline constexpr const char* kNoRigModel = "no rig model chosen";
 
