@@ -15,11 +15,22 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "bench radio_idle: $*" >&2; exit 1; }
 
-# A free loopback port for rigctld: the kernel picks one, and it is let go at once.
-rig_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-rigctld -m 1 -P RIG -T 127.0.0.1 -t "$rig_port" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do rigctl -m 2 -r "127.0.0.1:$rig_port" f >/dev/null 2>&1 && break; sleep 0.05; done
+# rigctld on a loopback port of its own: one that is taken makes it exit, and the next is tried.
+rig_port=""
+for _ in $(seq 20); do
+  port=$((20000 + RANDOM % 20000))
+  rigctld -m 1 -P RIG -T 127.0.0.1 -t "$port" >/dev/null 2>&1 &
+  rigctld=$!
+  for _ in $(seq 100); do
+    if rigctl -m 2 -r "127.0.0.1:$port" f >/dev/null 2>&1; then rig_port=$port; break; fi
+    kill -0 "$rigctld" 2>/dev/null || break
+    sleep 0.05
+  done
+  if [ -n "$rig_port" ]; then pids+=($rigctld); break; fi
+  kill "$rigctld" 2>/dev/null || true
+  wait "$rigctld" 2>/dev/null || true
+done
+[ -n "$rig_port" ] || fail "rigctld could not be started"
 rigctl -m 2 -r "127.0.0.1:$rig_port" F 14074000 || fail "rigctld did not take a frequency"
 
 "$build/bin/kt6-sim" --link "$work/kt6" --firmware 1.13 --trace "$work/trace" >"$work/sim.out" 2>&1 &
