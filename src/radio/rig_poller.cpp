@@ -239,7 +239,8 @@ void RigPoller::Shared::run() {
         now.mode = mode;
         now.vfo = vfo;
         // Read last, so the transmit state is the freshest word when a change is sent.
-        if (ptt.asking() && (newFrequency || ptt.transmitting() || started >= pttDue)) {
+        if (ptt.asking() &&
+            (firstReading || newFrequency || ptt.transmitting() || started >= pttDue)) {
             pttDue = started + kRigPttInterval;
             ptt_t state = RIG_PTT_OFF;
             if (rig_get_ptt(rig.get(), RIG_VFO_CURR, &state) == RIG_OK) {
