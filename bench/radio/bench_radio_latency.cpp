@@ -1,5 +1,6 @@
-// Latency from a frequency change on Hamlib's dummy rig (served by rigctld) to command 3
-// arriving at the simulated controller, with the rig polled at the default interval.
+// Latency from a frequency change on Hamlib's dummy rig (served by rigctld, with a PTT that
+// is read as well) to command 3 arriving at the simulated controller, with the rig polled at
+// the default interval or at the one given in milliseconds as the first argument.
 #include <hamlib/rig.h>
 
 #include <QCoreApplication>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <vector>
@@ -85,8 +87,11 @@ class Dial {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     prepareHamlib();
+    std::chrono::milliseconds poll = kDefaultRigPoll;
+    if (argc > 1)
+        poll = std::clamp(std::chrono::milliseconds(std::atoi(argv[1])), kMinRigPoll, kMaxRigPoll);
     const int rigPort = testing::freeLoopbackPort();
-    auto rigctld = testing::startRigctld(rigPort);
+    auto rigctld = testing::startRigctld(rigPort, testing::RigPtt::Rig);
     if (!rigctld) {
         std::fprintf(stderr, "rigctld could not be started\n");
         return 1;
@@ -106,6 +111,7 @@ int main(int argc, char** argv) {
     RigSettings settings = defaultRigSettings();
     settings.rig(1).port = "127.0.0.1:" + std::to_string(rigPort);
     settings.rig(2).model = 0;
+    settings.rig(1).poll = poll;
     ChosenRig1 view;
     RigTracker tracker(
         link, view, [] { return true; },
@@ -126,7 +132,7 @@ int main(int argc, char** argv) {
     }
 
     std::mt19937 rng(4532);
-    std::uniform_int_distribution<int> phase(0, static_cast<int>(kDefaultRigPoll.count()));
+    std::uniform_int_distribution<int> phase(0, static_cast<int>(poll.count()));
     std::vector<double> latencies;
     for (int i = 0; i < kChanges; ++i) {
         // Changes land anywhere in the poll cycle, as an operator's would.

@@ -193,6 +193,7 @@ void HamlibRigServer::take(const kt6::RigReading& reading) {
     const int n = reading.rigNumber;
     const bool statusChanged = reading.statusChanged;
     const bool paramsChanged = reading.paramsChanged;
+    const bool transmitChanged = reading.transmitChanged;
     if (statusChanged) {
         emit rigStatusChanged(n);
         if (listener_) listener_->rigStatusChange(n);
@@ -201,6 +202,17 @@ void HamlibRigServer::take(const kt6::RigReading& reading) {
         emit rigParamsChanged(n);
         if (listener_) listener_->rigParamsChange(n);
     }
+    // Last: whoever hears of the frequency above already reads the new transmit state.
+    if (transmitChanged) {
+        emit rigTransmitChanged(n);
+        if (listener_) listener_->rigTransmitChange(n);
+    }
+}
+
+bool HamlibRigServer::transmitting(int rigNumber) const {
+    if (!validRig(rigNumber) || !connected_) return false;
+    const RigReading& r = latest_[slot(rigNumber)];
+    return r.status == RigStatus::Online && r.transmitting;
 }
 
 void HamlibRigServer::showDialog() {

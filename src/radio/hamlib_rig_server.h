@@ -47,6 +47,7 @@ class HamlibRigServer : public QObject, public RigServer {
     void showDialog() override;
     std::string reason(int rigNumber) const override;
     bool connecting(int rigNumber) const override;
+    bool transmitting(int rigNumber) const override;
 
     // Takes new settings; each rig whose settings changed is polled afresh.
     void applySettings(const RigSettings& settings);
@@ -63,6 +64,7 @@ class HamlibRigServer : public QObject, public RigServer {
   signals:
     void rigStatusChanged(int rigNumber);
     void rigParamsChanged(int rigNumber);
+    void rigTransmitChanged(int rigNumber);
 
   private:
     void take(const kt6::RigReading& reading);

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <optional>
 #include <system_error>
 
 #include "radio/hamlib_models.h"
+#include "radio/ptt_watch.h"
 
 namespace kt6 {
 namespace {
@@ -22,6 +24,9 @@ class RigHandle {
 
     RIG* get() const { return rig_; }
     bool isOpen() const { return open_; }
+    // The model reads PTT from the radio itself. Without its own reader libhamlib would
+    // report the level of a serial line this console never drives, which says nothing.
+    bool modelReadsPtt() const { return rig_ && rig_->caps && rig_->caps->get_ptt; }
     void reset() {
         if (!rig_) return;
         if (open_) rig_close(rig_);
@@ -161,6 +166,13 @@ void RigPoller::Shared::run() {
         return;
     }
     RigHandle rig;
+    PttWatch ptt;
+    // Mode and VFO of the last look at them, and when to look again.
+    rmode_t mode = RIG_MODE_NONE;
+    vfo_t vfo = RIG_VFO_NONE;
+    std::optional<freq_t> lastHz;
+    auto detailsDue = std::chrono::steady_clock::now();
+    auto pttDue = detailsDue;
     while (!pause(std::chrono::milliseconds::zero())) {
         if (!rig.isOpen()) {
             // An open can take long (a host that drops packets); until it ends the rig is
@@ -182,10 +194,13 @@ void RigPoller::Shared::run() {
                 if (pause(kRigReopenDelay)) break;
                 continue;
             }
+            ptt.opened(rig.modelReadsPtt());
+            lastHz.reset();
         }
         // The interval runs from the start of one reading to the next, so the time the
         // radio takes to answer does not add to the delay of a change.
-        const auto nextReading = std::chrono::steady_clock::now() + settings.poll;
+        const auto started = std::chrono::steady_clock::now();
+        const auto nextReading = started + settings.poll;
         RigReading now;
         freq_t hz = 0;
         const int rc = rig_get_freq(rig.get(), RIG_VFO_CURR, &hz);
@@ -201,12 +216,40 @@ void RigPoller::Shared::run() {
         now.status = RigStatus::Online;
         now.hasFrequency = true;
         now.hz = hz;
-        // Not every model reports mode or VFO; a failure there leaves the value at 0.
-        rmode_t mode = RIG_MODE_NONE;
-        pbwidth_t width = 0;
-        if (rig_get_mode(rig.get(), RIG_VFO_CURR, &mode, &width) == RIG_OK) now.mode = mode;
-        vfo_t vfo = RIG_VFO_NONE;
-        if (rig_get_vfo(rig.get(), &vfo) == RIG_OK) now.vfo = vfo;
+        // Every libhamlib call costs the console CPU time (about 0.3 ms, mostly the library's
+        // own bookkeeping and a system call per byte of the answer), so a cycle reads only what
+        // decides whether the antenna moves: the frequency, and the PTT whenever a new
+        // frequency is to go out or the radio transmits (its return to receive releases what
+        // waits). The PTT of a radio on receive only changes what the status bar shows, and
+        // mode and VFO only send the same frequency again: they are read at slower paces, mode
+        // and VFO never in a cycle with a new frequency, which goes out without waiting.
+        const bool firstReading = !lastHz;
+        const bool newFrequency = !firstReading && *lastHz != hz;
+        const bool details = firstReading || (!newFrequency && started >= detailsDue);
+        lastHz = hz;
+        if (details) {
+            detailsDue = started + kRigDetailsInterval;
+            // Not every model reports mode or VFO; a failure there leaves the value at 0.
+            pbwidth_t width = 0;
+            if (rig_get_mode(rig.get(), RIG_VFO_CURR, &mode, &width) != RIG_OK) {
+                mode = RIG_MODE_NONE;
+            }
+            if (rig_get_vfo(rig.get(), &vfo) != RIG_OK) vfo = RIG_VFO_NONE;
+        }
+        now.mode = mode;
+        now.vfo = vfo;
+        // Read last, so the transmit state is the freshest word when a change is sent.
+        if (ptt.asking() &&
+            (firstReading || newFrequency || ptt.transmitting() || started >= pttDue)) {
+            pttDue = started + kRigPttInterval;
+            ptt_t state = RIG_PTT_OFF;
+            if (rig_get_ptt(rig.get(), RIG_VFO_CURR, &state) == RIG_OK) {
+                ptt.answered(state != RIG_PTT_OFF);
+            } else {
+                ptt.failed();
+            }
+        }
+        now.transmitting = ptt.transmitting();
         publish(now);
         if (pause(std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::max(nextReading - std::chrono::steady_clock::now(),
@@ -227,7 +270,11 @@ void RigPoller::Shared::publish(RigReading next) {
     next.paramsChanged = next.status == RigStatus::Online &&
                          (!published || last.status != RigStatus::Online || next.hz != last.hz ||
                           next.mode != last.mode || next.vfo != last.vfo);
-    if (!next.statusChanged && !next.paramsChanged) return;
+    const auto onAir = [](const RigReading& r) {
+        return r.status == RigStatus::Online && r.transmitting;
+    };
+    next.transmitChanged = onAir(next) != (published && onAir(last));
+    if (!next.statusChanged && !next.paramsChanged && !next.transmitChanged) return;
     published = true;
     last = next;
     std::lock_guard lock(mutex);

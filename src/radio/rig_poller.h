@@ -1,7 +1,7 @@
 #pragma once
-// One rig polled on its own thread: opens it through libhamlib, reads frequency, mode and
-// VFO every poll interval, reopens after a failure, and reports each change as a queued
-// signal to whoever lives on the window thread.
+// One rig polled on its own thread: opens it through libhamlib, reads its frequency every poll
+// interval and its mode, VFO and, where the rig can tell, PTT as they matter, reopens after a
+// failure, and reports each change as a queued signal to whoever lives on the window thread.
 #include <QObject>
 #include <atomic>
 #include <condition_variable>
@@ -21,6 +21,11 @@ inline constexpr std::chrono::milliseconds kRigIoTimeout{500};
 inline constexpr int kRigIoRetries = 1;
 // How long a rig that failed waits before it is opened again.
 inline constexpr std::chrono::milliseconds kRigReopenDelay{1000};
+// The frequency is read every poll interval, and the PTT too while the radio transmits or when
+// its frequency has just changed. Otherwise the PTT is read this often, so the status bar tells a
+// radio keyed without retuning, and mode and VFO at the slower pace after it.
+inline constexpr std::chrono::milliseconds kRigPttInterval{250};
+inline constexpr std::chrono::milliseconds kRigDetailsInterval{1000};
 // The reason given for a rig that has no model chosen.
 inline constexpr const char* kNoRigModel = "no rig model chosen";
 
@@ -35,10 +40,14 @@ struct RigReading {
     std::uint32_t vfo = 0;
     // libhamlib's reason for the last failure, empty while online.
     std::string error;
+    // The rig says it transmits; false on receive and for a rig that cannot report PTT.
+    bool transmitting = false;
     // The rig is being opened for the first time: not answering yet, no verdict either.
     bool connecting = false;
     bool statusChanged = false;
     bool paramsChanged = false;
+    // Online and transmitting, or not any more.
+    bool transmitChanged = false;
 };
 
 class RigPoller : public QObject {

@@ -1,7 +1,8 @@
 #pragma once
 // The rig-control server as the console relies on it: two rigs, a status per rig in which 4
-// means online, a receive frequency in Hz, a change notification carrying the rig number,
-// and a settings dialog. Whatever controls the radios (Hamlib today) sits behind it.
+// means online, a receive frequency in Hz, whether the rig transmits, a change notification
+// carrying the rig number, and a settings dialog. Whatever controls the radios (Hamlib today)
+// sits behind it.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,6 +32,8 @@ class RigServerListener {
     virtual void rigParamsChange(int rigNumber) = 0;
     // The rig's status changed (online, not responding, port busy ...).
     virtual void rigStatusChange(int rigNumber) = 0;
+    // The rig went from receive to transmit or back; only rigs that can report it tell.
+    virtual void rigTransmitChange(int /*rigNumber*/) {}
 };
 
 class RigServer {
@@ -46,6 +49,9 @@ class RigServer {
     // The rig's latest receive frequency in Hz, without waiting for the radio; nothing when
     // there is no reading.
     virtual std::optional<double> rxFrequency(int rigNumber) const = 0;
+    // True while the rig is online and says it transmits; false on receive, and always for a
+    // rig that cannot report its transmit state.
+    virtual bool transmitting(int /*rigNumber*/) const { return false; }
     // Shows the server's own settings dialog and returns at once.
     virtual void showDialog() = 0;
     // Why the rig is not online, naming where it was looked for ("localhost:4532: connection

@@ -13,7 +13,9 @@ class ProfileFile;
 
 // Hamlib's "NET rigctl": a radio that rigctld (or another program) already serves.
 inline constexpr int kNetRigctlModel = 2;
-inline constexpr std::chrono::milliseconds kDefaultRigPoll{250};
+// A change reaches the controller half an interval later on average, so 100 ms keeps that near
+// 50 ms; the libhamlib call each interval makes costs about 0.3 ms of CPU, some 0.3 % of a core.
+inline constexpr std::chrono::milliseconds kDefaultRigPoll{100};
 inline constexpr std::chrono::milliseconds kMinRigPoll{50};
 inline constexpr std::chrono::milliseconds kMaxRigPoll{10000};
 inline constexpr int kMaxSerialSpeed = 4000000;
@@ -41,7 +43,7 @@ struct RigSettings {
     bool operator==(const RigSettings&) const = default;
 };
 
-// Rig 1 at localhost:4532, rig 2 at localhost:4534, both NET rigctl, 250 ms.
+// Rig 1 at localhost:4532, rig 2 at localhost:4534, both NET rigctl, read every 100 ms.
 RigSettings defaultRigSettings();
 // "Radio1" or "Radio2".
 std::string rigSection(int rigNumber);

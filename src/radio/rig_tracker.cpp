@@ -72,8 +72,10 @@ void RigTracker::OpenRigClient() {
 void RigTracker::RigParamsChange(int rigNumber, int /*params*/) {
     if (!server_ || !validRig(rigNumber)) return;
     // One frequency of ours on the link at a time: reports meanwhile wait for its answer,
-    // so a radio tuned fast sends its latest frequency, not a backlog of old ones.
-    if (sending_) {
+    // so a radio tuned fast sends its latest frequency, not a backlog of old ones. While a
+    // radio transmits they wait for receive: a moving element would detune the antenna
+    // under power.
+    if (sending_ || holdingForTransmit()) {
         follow(rigNumber, false);
         defer(rigNumber);
         return;
@@ -108,6 +110,8 @@ void RigTracker::follow(int rigNumber, bool send) {
     if (!controllerOnline || !send) return;
     const auto payload = frequencyPayload(*hz);
     if (!payload) return;
+    // What this sends is the rig's latest frequency: a mark left for it is spent.
+    pending_[slot(rigNumber)] = false;
     ++framesSent_;
     sending_ = true;
     link_.send(
@@ -130,6 +134,19 @@ void RigTracker::runPending() {
         if (!std::exchange(pending_[slot(n)], false)) continue;
         RigParamsChange(n, 0);
     }
+}
+
+bool RigTracker::holdingForTransmit() const {
+    if (!server_) return false;
+    for (int n = 1; n <= kRigCount; ++n) {
+        if (!view_.isTicked(n)) continue;
+        try {
+            if (server_->transmitting(n)) return true;
+        } catch (...) {
+            // A server that cannot tell gives no frequency either: follow() finds that out.
+        }
+    }
+    return false;
 }
 
 void RigTracker::RigPollStep() {
@@ -191,6 +208,13 @@ void RigTracker::rigStatusChange(int rigNumber) {
     }
     if (view_.isTicked(rigNumber)) firstStatus(rigNumber, status);
     if (status != RigStatus::Online) RigParamsChange(rigNumber, 0);
+}
+
+void RigTracker::rigTransmitChange(int /*rigNumber*/) {
+    // Back on receive: each rig's latest change goes out now. An answer still awaited runs
+    // them itself when it comes.
+    if (!server_ || sending_ || holdingForTransmit()) return;
+    runPending();
 }
 
 void RigTracker::firstStatus(int rigNumber, RigStatus status) {

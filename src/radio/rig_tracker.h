@@ -65,7 +65,8 @@ class RigTracker : private RigServerListener {
     void OpenRigClient();
     // A change report of a rig (also called by OpenRigClient): paints the lamp and, for a
     // ticked online rig with the controller online, sends its frequency. Deferred while a
-    // frequency sent before waits for its answer, keeping one pending report per rig.
+    // frequency sent before waits for its answer or while a ticked rig transmits, keeping one
+    // pending report per rig: what goes out afterwards is each rig's latest frequency.
     void RigParamsChange(int rigNumber, int params);
     // The rig work of every status poll.
     void RigPollStep();
@@ -87,10 +88,13 @@ class RigTracker : private RigServerListener {
     NamedColour lamp(int rigNumber) const;
     // Command-3 frames sent so far (with or without an answer).
     int framesSent() const { return framesSent_; }
+    // True while a ticked rig transmits: the antenna must not move, so changes wait.
+    bool holdingForTransmit() const;
 
   private:
     void rigParamsChange(int rigNumber) override;
     void rigStatusChange(int rigNumber) override;
+    void rigTransmitChange(int rigNumber) override;
     // Paints the rig's lamp from its state now and, when send is set, sends its frequency.
     void follow(int rigNumber, bool send);
     void defer(int rigNumber);

@@ -15,6 +15,8 @@ struct FakeRigState {
     std::array<RigStatus, kRigCount> status{RigStatus::Online, RigStatus::Online};
     std::array<std::optional<double>, kRigCount> hz{};
     std::array<std::string, kRigCount> reason{};
+    // The rig's PTT as it would report it; told only while the rig is online.
+    std::array<bool, kRigCount> onAir{};
     bool connectSucceeds = true;
     bool throwOnRead = false;
     int connectCalls = 0;
@@ -29,6 +31,11 @@ struct FakeRigState {
     void statusReport(int rig, RigStatus s) {
         status.at(static_cast<std::size_t>(rig - 1)) = s;
         if (listener) listener->rigStatusChange(rig);
+    }
+    // The radio keys up (true) or goes back to receive, with the server's transmit report.
+    void transmit(int rig, bool on) {
+        onAir.at(static_cast<std::size_t>(rig - 1)) = on;
+        if (listener) listener->rigTransmitChange(rig);
     }
 };
 
@@ -52,6 +59,12 @@ class FakeRigServer : public RigServer {
         if (s_.throwOnRead) throw std::runtime_error("server gone");
         if (rig < 1 || rig > kRigCount) return std::nullopt;
         return s_.hz[static_cast<std::size_t>(rig - 1)];
+    }
+    bool transmitting(int rig) const override {
+        if (s_.throwOnRead) throw std::runtime_error("server gone");
+        if (rig < 1 || rig > kRigCount) return false;
+        const auto i = static_cast<std::size_t>(rig - 1);
+        return s_.status[i] == RigStatus::Online && s_.onAir[i];
     }
     void showDialog() override { ++s_.dialogsShown; }
     std::string reason(int rig) const override {

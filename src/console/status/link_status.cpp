@@ -196,6 +196,7 @@ QString radioFieldText(const RadioFacts& f) {
     }
     if (f.connecting) return rig + QStringLiteral("connecting");
     if (f.status == RigStatus::Online) {
+        if (f.transmitting) return rig + QStringLiteral("transmitting, antenna waits");
         if (!f.hz) return rig + QStringLiteral("online, no frequency yet");
         const QString mhz = QString::number(*f.hz / 1e6, 'f', 6) + QStringLiteral(" MHz");
         if (!frequencyPayload(*f.hz)) {

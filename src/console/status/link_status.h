@@ -88,9 +88,12 @@ struct RadioFacts {
     QString reason;
     // The first connection to the rig is still being made.
     bool connecting = false;
+    // The rig transmits: its frequency changes wait for receive.
+    bool transmitting = false;
 };
 
-// "No radio", "Radio 1: 14.074000 MHz", "Radio 1: not reachable (...)" ...
+// "No radio", "Radio 1: 14.074000 MHz", "Radio 1: transmitting, antenna waits",
+// "Radio 1: not reachable (...)" ...
 QString radioFieldText(const RadioFacts& facts);
 
 // "3600 kHz refused by the controller (status 3)" and its kin for other commands.

@@ -19,6 +19,12 @@ RadioFacts RadioPanel::facts(const RigTracker& rigs) const {
     if (RigServer* server = rigs.RigClient(); server && rigs.following() && radio.rig) {
         radio.clientOpen = true;
         try {
+            // With both rigs ticked, the one on the air is what the antenna waits for.
+            if (radio.rig == 1 && context_.ckOmni2->isChecked() && !server->transmitting(1) &&
+                server->transmitting(2)) {
+                radio.rig = 2;
+            }
+            radio.transmitting = server->transmitting(radio.rig);
             radio.status = server->status(radio.rig);
             radio.hz = server->rxFrequency(radio.rig);
             radio.reason = QString::fromStdString(server->reason(radio.rig));

@@ -270,6 +270,48 @@ TEST_F(StatusBarTest, radioFieldTellsTheFollowedRig) {
     EXPECT_EQ(radio(), "Radio 1: not reachable (localhost:4532: connection refused)");
 }
 
+TEST_F(StatusBarTest, radioFieldSaysTheAntennaWaitsWhileTheRadioTransmits) {
+    writeSettings("[OmniRig]\nRig1=1\nRig2=0\n");
+    rigServer.set(1, 14'074'000.0);
+    start();
+    tick(3);
+    ASSERT_EQ(radio(), "Radio 1: 14.074000 MHz");
+    const auto before = controller.commands(3).size();
+
+    rigServer.transmit(1, true);
+    rigServer.set(1, 21'074'000.0);
+    rigServer.report(1);
+    tick();
+    EXPECT_EQ(radio(), "Radio 1: transmitting, antenna waits");
+    EXPECT_EQ(find("sbRadio")->accessibleName(), "Radio: Radio 1: transmitting, antenna waits");
+    settleLink();
+    EXPECT_EQ(controller.commands(3).size(), before);
+
+    rigServer.transmit(1, false);
+    settleLink();
+    tick();
+    EXPECT_EQ(radio(), "Radio 1: 21.074000 MHz");
+    const auto sent = controller.commands(3);
+    ASSERT_EQ(sent.size(), before + 1);
+    EXPECT_EQ(Bytes(sent.back().begin() + 2, sent.back().end()), (Bytes{0x52, 0x52}));  // 21074 kHz
+}
+
+TEST_F(StatusBarTest, radioFieldNamesTheTickedRigThatTransmits) {
+    // Values other than "1" tick both rigs, as the settings file always allowed.
+    writeSettings("[OmniRig]\nRig1=2\nRig2=2\n");
+    rigServer.set(1, 14'074'000.0);
+    rigServer.set(2, 7'074'000.0);
+    start();
+    tick(3);
+    ASSERT_EQ(radio(), "Radio 1: 14.074000 MHz");
+    rigServer.transmit(2, true);
+    tick();
+    EXPECT_EQ(radio(), "Radio 2: transmitting, antenna waits");
+    rigServer.transmit(2, false);
+    tick();
+    EXPECT_EQ(radio(), "Radio 1: 14.074000 MHz");
+}
+
 TEST_F(StatusBarTest, rigUnreachableAtFirstConnectIsToldOnceFromTheEventLoopWhilePollsGoOn) {
     writeSettings("[OmniRig]\nRig1=1\nRig2=0\n");
     rigServer.status[0] = RigStatus::NotResponding;

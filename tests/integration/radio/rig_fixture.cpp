@@ -64,9 +64,11 @@ bool accepts(int port) {
 
 }  // namespace
 
-std::optional<ChildProcess> startRigctld(int port) {
-    auto child =
-        ChildProcess::spawn({"rigctld", "-m", "1", "-T", "127.0.0.1", "-t", std::to_string(port)});
+std::optional<ChildProcess> startRigctld(int port, RigPtt ptt) {
+    std::vector<std::string> argv{"rigctld",           "-m", "1", "-T", "127.0.0.1", "-t",
+                                  std::to_string(port)};
+    if (ptt == RigPtt::Rig) argv.insert(argv.end(), {"-P", "RIG"});
+    auto child = ChildProcess::spawn(argv);
     if (!child) return child;
     // A rig client that connects before rigctld listens sees an unreachable rig; tests that
     // start one mean a rig that is there.

@@ -46,8 +46,11 @@ class ChildProcess {
     pid_t pid_ = -1;
 };
 
-// rigctld serving Hamlib's dummy rig on 127.0.0.1:port.
-std::optional<ChildProcess> startRigctld(int port);
+// Whether the dummy rig served by rigctld has a PTT it can be asked for.
+enum class RigPtt { None, Rig };
+// rigctld serving Hamlib's dummy rig on 127.0.0.1:port. Without a PTT, asking for it gets
+// "feature not available", as from a radio that cannot report it.
+std::optional<ChildProcess> startRigctld(int port, RigPtt ptt = RigPtt::None);
 // Runs rigctl against 127.0.0.1:port with the given command words; its exit code.
 int runRigctl(int port, const std::vector<std::string>& words);
 

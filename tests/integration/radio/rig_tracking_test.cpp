@@ -50,7 +50,7 @@ class RigTrackingTest : public ::testing::Test {
     void SetUp() override {
         rigPort = testing::freeLoopbackPort();
         ASSERT_GT(rigPort, 0);
-        rigctld = testing::startRigctld(rigPort);
+        rigctld = testing::startRigctld(rigPort, ptt);
         ASSERT_TRUE(rigctld) << "rigctld could not be started (libhamlib-utils)";
 
         auto backend = std::make_unique<RecordingSimBackend>();
@@ -92,6 +92,8 @@ class RigTrackingTest : public ::testing::Test {
                                kDeadlineMs);
     }
 
+    // The dummy rig has no PTT unless a test asks for one.
+    testing::RigPtt ptt = testing::RigPtt::None;
     int rigPort = -1;
     std::optional<ChildProcess> rigctld;
     RecordingSimBackend* sim = nullptr;
@@ -107,6 +109,8 @@ TEST_F(RigTrackingTest, TheControllerFollowsFrequencyAndModeChangesOfTheRig) {
     ASSERT_TRUE(waitOnline()) << server->statusLine(1);
     EXPECT_EQ(view.lamps[0], NamedColour::clLime);
     EXPECT_EQ(server->status(2), RigStatus::NotConfigured);
+    // This rig cannot report PTT ("feature not available"): it is followed as ever.
+    EXPECT_FALSE(server->transmitting(1));
 
     ASSERT_EQ(testing::runRigctl(rigPort, {"F", "14074000"}), 0);
     ASSERT_TRUE(waitTuned(14074)) << server->statusLine(1);
@@ -148,6 +152,43 @@ TEST_F(RigTrackingTest, LosingRigctldTurnsTheLampOliveAndItsReturnIsFollowed) {
     ASSERT_EQ(testing::runRigctl(rigPort, {"F", "21074000"}), 0);
     EXPECT_TRUE(waitTuned(21074));
     EXPECT_TRUE(view.errors.empty());
+}
+
+// The dummy rig with a PTT that rigctl keys, as a station's logger or foot switch would.
+class TransmittingRigTest : public RigTrackingTest {
+  protected:
+    TransmittingRigTest() { ptt = testing::RigPtt::Rig; }
+
+    // The rig's frequency as the server last read it.
+    bool serverReads(double hz) {
+        return QTest::qWaitFor([&] { return server->rxFrequency(1) == hz; }, kDeadlineMs);
+    }
+};
+
+TEST_F(TransmittingRigTest, ChangesWhileTransmittingWaitAndOnlyTheLatestGoesOutOnReceive) {
+    ASSERT_TRUE(waitOnline()) << server->statusLine(1);
+    ASSERT_EQ(testing::runRigctl(rigPort, {"F", "14074000"}), 0);
+    ASSERT_TRUE(waitTuned(14074));
+
+    ASSERT_EQ(testing::runRigctl(rigPort, {"T", "1"}), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tracker->holdingForTransmit(); }, kDeadlineMs));
+    const std::size_t before = sim->arrivals().size();
+    ASSERT_EQ(testing::runRigctl(rigPort, {"F", "21074000"}), 0);
+    ASSERT_TRUE(serverReads(21'074'000));
+    ASSERT_EQ(testing::runRigctl(rigPort, {"F", "28074000"}), 0);
+    ASSERT_TRUE(serverReads(28'074'000));
+    // Both reports were handled when their readings arrived; nothing waits on the link.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !link->busy(); }, kDeadlineMs));
+    EXPECT_EQ(sim->arrivals().size(), before);
+    EXPECT_EQ(sim->model().controller().frequency(), 14074);
+
+    ASSERT_EQ(testing::runRigctl(rigPort, {"T", "0"}), 0);
+    ASSERT_TRUE(waitTuned(28074));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !link->busy(); }, kDeadlineMs));
+    const auto arrivals = sim->arrivals();
+    ASSERT_EQ(arrivals.size(), before + 1);
+    EXPECT_EQ(arrivals.back().payload, (Bytes{0xAA, 0x6D}));  // 28074 kHz
+    EXPECT_FALSE(server->transmitting(1));
 }
 
 TEST(HamlibRigServerTest, AServerThatNeverAnswersIsAStatusNotAnErrorNorAHang) {

@@ -35,7 +35,7 @@ TEST_F(RigSettingsTest, MissingFileGivesNetRigctlOnTheTwoRigctldPorts) {
     EXPECT_EQ(s.rig(2).model, 2);
     EXPECT_EQ(s.rig(2).port, "localhost:4534");
     EXPECT_EQ(s.rig(1).speed, 0);
-    EXPECT_EQ(s.rig(2).poll, 250ms);
+    EXPECT_EQ(s.rig(2).poll, 100ms);
 }
 
 TEST_F(RigSettingsTest, SavedSettingsReadBackAndLeaveOtherSectionsAlone) {

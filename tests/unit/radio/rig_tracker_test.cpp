@@ -432,6 +432,130 @@ TEST_F(RigTrackerTest, AReportArrivingDuringItsOwnSendIsSentAfterIt) {
     EXPECT_EQ(tracker.framesSent() - sentBefore, 2);
 }
 
+TEST_F(RigTrackerTest, ChangesWhileTheRadioTransmitsWaitAndOnlyTheLatestGoesOutOnReceive) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    rig.transmit(1, true);
+    EXPECT_TRUE(tracker.holdingForTransmit());
+    for (double hz : {14'075'000.0, 21'074'000.0, 14'080'000.0}) {
+        rig.set(1, hz);
+        rig.report(1);
+        pump.advance(kLinkTick);
+    }
+    for (int i = 0; i < 10; ++i) pump.advance(kLinkTick);
+    EXPECT_TRUE(frequencyFrames().empty());
+    // The lamp still shows the rig is followed.
+    EXPECT_EQ(view.lamp(1), NamedColour::clLime);
+
+    rig.transmit(1, false);
+    EXPECT_FALSE(tracker.holdingForTransmit());
+    for (int i = 0; i < 10; ++i) pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0x00, 0x37}}));  // 14080 kHz, once
+}
+
+TEST_F(RigTrackerTest, BackOnReceiveWithoutAChangeSendsNothing) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    rig.transmit(1, true);
+    rig.transmit(1, false);
+    for (int i = 0; i < 5; ++i) pump.advance(kLinkTick);
+    EXPECT_TRUE(frequencyFrames().empty());
+    // A change after it goes out at once, as before.
+    rig.set(1, 7'074'000);
+    rig.report(1);
+    pump.advance(0ms);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0xA2, 0x1B}}));
+}
+
+TEST_F(RigTrackerTest, AChangeReadTogetherWithTheReturnToReceiveGoesOutOnce) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    rig.transmit(1, true);
+    rig.set(1, 14'075'000);
+    rig.report(1);
+    // One reading brings a new frequency and receive: the server reports the change first,
+    // then the transmit state.
+    rig.onAir[0] = false;
+    rig.set(1, 14'080'000);
+    rig.report(1);
+    rig.transmit(1, false);
+    for (int i = 0; i < 10; ++i) pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0x00, 0x37}}));
+}
+
+TEST_F(RigTrackerTest, ARadioTransmittingWhenTheClientOpensHasItsFrequencyHeldUntilReceive) {
+    rig.set(1, 14'074'000);
+    rig.onAir[0] = true;
+    view.ticked = {true, false};
+    tracker.OpenRigClient();
+    pump.advance(kLinkTick);
+    EXPECT_TRUE(controller.commands(kSetFrequencyCommand).empty());
+    rig.transmit(1, false);
+    pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0xFA, 0x36}}));
+}
+
+TEST_F(RigTrackerTest, WithBothRigsTickedOneTransmittingHoldsTheOthersChangesToo) {
+    rig.set(1, 14'074'000);
+    rig.set(2, 28'074'000);
+    view.ticked = {true, true};
+    tracker.OpenRigClient();
+    for (int i = 0; i < 5; ++i) pump.advance(kLinkTick);
+    controller.received.clear();
+
+    rig.transmit(2, true);
+    rig.set(1, 14'080'000);
+    rig.report(1);
+    for (int i = 0; i < 5; ++i) pump.advance(kLinkTick);
+    EXPECT_TRUE(frequencyFrames().empty());
+    rig.transmit(2, false);
+    for (int i = 0; i < 5; ++i) pump.advance(kLinkTick);
+    // Rig 1's change only: rig 2 did not move while it transmitted.
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0x00, 0x37}}));
+}
+
+TEST_F(RigTrackerTest, ReceiveWhileAnEarlierFrequencyAwaitsItsAnswerSendsTheLatestAfterIt) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    controller.answering = false;
+    rig.set(1, 14'075'000);
+    rig.report(1);
+    pump.advance(0ms);
+    ASSERT_TRUE(link.busy());
+    rig.transmit(1, true);
+    rig.set(1, 14'080'000);
+    rig.report(1);
+    rig.transmit(1, false);
+    controller.answering = true;
+    for (int i = 0; i < 20; ++i) pump.advance(kLinkTick);
+    auto frames = frequencyFrames();
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+    EXPECT_EQ(frames, (std::vector<Bytes>{{0xFB, 0x36}, {0x00, 0x37}}));
+    EXPECT_EQ(tracker.framesSent(), 2 + 1);  // the opening frequency, then these two
+}
+
+TEST_F(RigTrackerTest, KeyingUpWhileAnAnswerIsAwaitedHoldsWhatCameMeanwhile) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    controller.answering = false;
+    rig.set(1, 14'075'000);
+    rig.report(1);
+    pump.advance(0ms);
+    rig.set(1, 14'080'000);
+    rig.report(1);
+    rig.transmit(1, true);
+    controller.answering = true;
+    for (int i = 0; i < 20; ++i) pump.advance(kLinkTick);
+    auto frames = frequencyFrames();
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+    // The frame already on the line is answered; the later change waits for receive.
+    EXPECT_EQ(frames, (std::vector<Bytes>{{0xFB, 0x36}}));
+    rig.transmit(1, false);
+    for (int i = 0; i < 5; ++i) pump.advance(kLinkTick);
+    frames = frequencyFrames();
+    EXPECT_EQ(frames.back(), (Bytes{0x00, 0x37}));
+}
+
 TEST(RigTrackerLifetime, AnAnswerAfterTheTrackerIsGoneDoesNothing) {
     FakeSerialState wire;
     Comm32 port(std::make_unique<FakeSerialBackend>(wire), nullptr);
