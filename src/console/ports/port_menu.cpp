@@ -104,10 +104,11 @@ void PortMenu::testPort(int n, const QString& device, ProbeAnswer answer) {
         probeLink(context_.link, std::move(answer));
         return;
     }
-    std::unique_ptr<SerialBackend> backend = context_.makeSerialBackend
-                                                 ? context_.makeSerialBackend()
-                                                 : makeSerialBackend(NetworkOptions{});
-    probeDevice(std::move(backend), device.toStdString(), this, std::move(answer));
+    BackgroundOpen::MakeBackend make = [made = context_.makeSerialBackend](
+                                           std::function<bool()> cancelled) {
+        return made ? made() : makeSerialBackend(NetworkOptions{std::move(cancelled)});
+    };
+    probeDevice(std::move(make), device.toStdString(), this, std::move(answer));
 }
 
 }  // namespace kt6

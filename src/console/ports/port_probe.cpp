@@ -3,10 +3,14 @@
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <optional>
+#include <utility>
 
+#include "link/background_open.h"
 #include "link/comm32.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "link/serial_network.h"
 #include "link/status.h"
 
 namespace kt6 {
@@ -43,46 +47,74 @@ QString answerFor(const Outcome& outcome, std::uint8_t sequence, const QString& 
 }
 
 // A port and link of the probe's own, driven by timers of the window's loop until the
-// controller answered or the tries ran out.
+// controller answered or the tries ran out. A network port opens on a thread of its own first,
+// so a silent server never holds the window.
 class DeviceProbe : public QObject {
   public:
-    DeviceProbe(std::unique_ptr<SerialBackend> backend, QObject* owner)
+    DeviceProbe(BackgroundOpen::MakeBackend make, QObject* owner)
         : QObject(owner),
-          port_(std::move(backend), [](std::string_view name) { return std::string(name); }),
+          make_(std::move(make)),
+          port_(make_([] { return false; }), [](std::string_view name) { return std::string(name); }),
           link_(port_) {
         QObject::connect(&tick_, &QTimer::timeout, this, [this] { link_.LinkTimerTick(); });
         QObject::connect(&look_, &QTimer::timeout, this, [this] { link_.serviceInput(); });
     }
 
-    // False, with the reason in reason, when the device does not open.
-    bool open(const std::string& device, QString& reason) {
-        std::int32_t error = port_.OpenPort(device);
-        if (error == 0) error = port_.SetPortParams(19200, 'n', 8, 1, 'N');
-        if (error == 0) return true;
-        port_.ClosePort();
-        reason = QString::fromStdString(portErrorText(error, device));
-        return false;
-    }
-
-    void ask(const QString& where, ProbeAnswer answer) {
-        link_.ExchangeEnabled = true;
-        tick_.start(kLinkTick);
-        look_.start(kInputLook);
-        link_.send(statusRequest(), [this, where, answer = std::move(answer)](const Outcome& o) {
-            const QString text = answerFor(o, static_cast<std::uint8_t>(link_.TxSequence), where);
+    // Opens the device and asks it; answer gets the reply or why there is none.
+    void start(const std::string& device, ProbeAnswer answer) {
+        answer_ = std::move(answer);
+        if (!isNetworkPort(device)) {
+            std::int32_t error = port_.OpenPort(device);
+            if (error == 0) error = port_.SetPortParams(19200, 'n', 8, 1, 'N');
+            opened(device, error);
+            return;
+        }
+        opening_ = std::make_unique<BackgroundOpen>(make_, device, LineSettings{});
+        QObject::connect(&tick_, &QTimer::timeout, this, [this, device] {
+            if (!opening_) return;
+            std::optional<OpenedPort> outcome = opening_->take();
+            if (!outcome) return;
+            opening_.reset();
             tick_.stop();
-            look_.stop();
-            port_.ClosePort();
-            deleteLater();
-            answer(text);
+            const std::int32_t error = outcome->error != 0
+                                           ? outcome->error
+                                           : port_.AdoptPort(device, std::move(*outcome));
+            opened(device, error);
         });
+        tick_.start(kLinkTick);
     }
 
   private:
+    void opened(const std::string& device, std::int32_t error) {
+        if (error != 0) {
+            port_.ClosePort();
+            finish(QString::fromStdString(portErrorText(error, device)));
+            return;
+        }
+        const QString where = QString::fromStdString(device);
+        link_.ExchangeEnabled = true;
+        tick_.start(kLinkTick);
+        look_.start(kInputLook);
+        link_.send(statusRequest(), [this, where](const Outcome& o) {
+            finish(answerFor(o, static_cast<std::uint8_t>(link_.TxSequence), where));
+        });
+    }
+
+    void finish(const QString& text) {
+        tick_.stop();
+        look_.stop();
+        port_.ClosePort();
+        deleteLater();
+        if (auto answer = std::exchange(answer_, nullptr)) answer(text);
+    }
+
+    BackgroundOpen::MakeBackend make_;
     Comm32 port_;
     Link link_;
     QTimer tick_;
     QTimer look_;
+    std::unique_ptr<BackgroundOpen> opening_;
+    ProbeAnswer answer_;
 };
 
 }  // namespace
@@ -94,16 +126,11 @@ QString answerText(const StatusRecord& r) {
         .arg(r.drivers);
 }
 
-void probeDevice(std::unique_ptr<SerialBackend> backend, const std::string& device, QObject* owner,
+void probeDevice(BackgroundOpen::MakeBackend make, const std::string& device, QObject* owner,
                  ProbeAnswer answer) {
-    auto* probe = new DeviceProbe(std::move(backend), owner);
-    QString reason;
-    if (!probe->open(device, reason)) {
-        delete probe;
-        answer(reason);
-        return;
-    }
-    probe->ask(QString::fromStdString(device), std::move(answer));
+    // Parented to owner: it goes with the dialog, an open under way given up.
+    auto* probe = new DeviceProbe(std::move(make), owner);
+    probe->start(device, std::move(answer));
 }
 
 void probeLink(Link& link, ProbeAnswer answer) {

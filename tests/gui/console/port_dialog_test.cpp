@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <cerrno>
 
 #include "console/ports/port_assign_dialog.h"
@@ -16,6 +17,7 @@
 #include "console/status/status_bar.h"
 #include "memory/profile_file.h"
 #include "sim/simulated_serial_backend.h"
+#include "support/loopback_listener.h"
 #include "window_fixture.h"
 
 namespace kt6 {
@@ -126,6 +128,30 @@ TEST_F(PortDialogTest, testAsksAControllerOnAPortOfItsOwn) {
         [&] { return dialog->testResult() == "Controller answers: firmware 1.13, 3 drivers"; },
         5000))
         << dialog->testResult().toStdString();
+    EXPECT_TRUE(dialog->findChild<QWidget*>("btTest")->isEnabled());
+}
+
+TEST_F(PortDialogTest, testOfANetworkPortConnectsBesideTheWindow) {
+    // A server that takes the connection and never negotiates: the open waits its full limit.
+    testing::LoopbackListener silent;
+    ASSERT_GT(silent.port(), 0);
+    ConsoleOptions options = baseOptions();
+    options.makeSerialBackend = nullptr;  // the real network transports
+    start(std::move(options));
+    auto* dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    dialog->selectCom(6);
+    const QString device = QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.port());
+    dialog->setDevice(device);
+    dialog->test();
+    EXPECT_EQ(dialog->testResult(), "Testing " + device + "...");
+    // The window's loop runs while the server keeps silent.
+    bool fired = false;
+    QTimer::singleShot(100, [&] { fired = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fired; }, 1000));
+    EXPECT_EQ(dialog->testResult(), "Testing " + device + "...");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !dialog->testResult().startsWith(QStringLiteral("Testing")); }, 10000));
     EXPECT_TRUE(dialog->findChild<QWidget*>("btTest")->isEnabled());
 }
 
