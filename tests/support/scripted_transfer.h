@@ -19,7 +19,7 @@ struct ScriptedTransfer {
     ScriptedTransfer()
         : port(std::make_unique<FakeSerialBackend>(wire), nullptr),
           link(port),
-          transfer(link, waiter, [](std::chrono::milliseconds) {}) {
+          transfer(link, pump.waiter(), [](std::chrono::milliseconds) {}) {
         pump.attach(&link);
         pump.inputWaiting = [this] { return !wire.input.empty(); };
         port.OpenPort("bio1");
@@ -45,8 +45,8 @@ struct ScriptedTransfer {
 
     FakeSerialState wire;
     ScriptedController controller{wire};
-    FakePump pump;
-    FakePumpWaiter waiter{pump};
+    FakeClock clock;
+    FakePump pump{clock};
     Comm32 port;
     Link link;
     BlockTransfer transfer;

@@ -4,46 +4,24 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QLabel>
-#include <QTemporaryDir>
 #include <QTimer>
 
-#include "console/dialogs.h"
-#include "console/fm_main.h"
-#include "support/fake_dialogs.h"
-#include "support/fake_rig_server.h"
 #include "support/loopback_listener.h"
 #include "support/wait_for.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
 
-class NetworkPortWindowTest : public ::testing::Test {
+class NetworkPortWindowTest : public testing::WindowFixture {
   protected:
+    // The window made on the console's own serial layer, its port not yet opened.
     void start(const std::string& settings) {
-        const auto path = std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
-        QFile f(QString::fromStdString(path.string()));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(settings.c_str());
-        f.close();
-        ConsoleOptions options;
-        options.settingsPath = path;
-        options.documentsDir = dir.path().toStdString();
-        options.dialogs = std::make_shared<testing::FakeDialogs>();
-        options.makeRigServer = [this] { return std::make_unique<testing::FakeRigServer>(rigs); };
-        options.runPollTimer = false;
+        writeSettings(settings);
+        ConsoleOptions options = baseOptions();
+        options.makeSerialBackend = nullptr;
         window = std::make_unique<FmMain>(std::move(options));
     }
-    QString text(const char* name) {
-        auto* label = window->findChild<QLabel*>(QString::fromLatin1(name));
-        EXPECT_TRUE(label) << name;
-        return label ? label->text() : QString();
-    }
-
-    QTemporaryDir dir;
-    testing::FakeRigState rigs;
-    std::unique_ptr<FmMain> window;
 };
 
 TEST_F(NetworkPortWindowTest, aRefusedConnectionShowsHostPortAndReason) {

@@ -16,7 +16,7 @@
 #include "console/status/status_bar.h"
 #include "memory/profile_file.h"
 #include "sim/simulated_serial_backend.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
@@ -153,7 +153,7 @@ TEST_F(PortDialogTest, testOnThePortInUseAsksOnTheOpenLink) {
     dialog->selectCom(1);
     controller.received.clear();
     dialog->test();
-    settleLink();
+    settle();
     EXPECT_EQ(dialog->testResult(), "Controller answers: firmware 1.13, 3 drivers");
     EXPECT_EQ(wire.openCount, opens);
     EXPECT_EQ(controller.commands(1).size(), 1u);
@@ -161,7 +161,7 @@ TEST_F(PortDialogTest, testOnThePortInUseAsksOnTheOpenLink) {
 
     controller.answering = false;
     dialog->test();
-    settleLink();
+    settle();
     EXPECT_TRUE(dialog->testResult().startsWith("No answer on the open port"));
 }
 

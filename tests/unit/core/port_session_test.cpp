@@ -62,10 +62,10 @@ class PortSessionTest : public ::testing::Test, public PortSessionObserver {
         return it->second;
     };
     Comm32 port{std::make_unique<FakeSerialBackend>(wire), comPortResolver(mapped)};
-    FakePump pump;
+    FakeClock clock;
+    FakePump pump{clock};
     Link link{port};
     PortSession session{port, link, mapped, *this};
-    FakeClock clock;
     bool timerRunning = false;
     int timerGeneration = 0;
     int closedReports = 0;

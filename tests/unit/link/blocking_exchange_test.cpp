@@ -40,10 +40,10 @@ class BlockingExchangeTest : public ::testing::Test {
     }
 
     FakeSerialState wire;
-    FakePump pump;
+    FakeClock clock;
+    FakePump pump{clock};
     Comm32 port;
     Link link;
-    FakeClock clock;
     FakePortWaiter waiter;
     TimedController controller;
 };

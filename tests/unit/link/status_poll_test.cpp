@@ -12,6 +12,7 @@
 namespace kt6 {
 namespace {
 
+using testing::FakeClock;
 using testing::FakePump;
 using testing::FakeSerialBackend;
 using testing::FakeSerialState;
@@ -110,7 +111,8 @@ class PollTest : public ::testing::Test {
     }
 
     FakeSerialState wire;
-    FakePump pump;
+    FakeClock clock;
+    FakePump pump{clock};
     Comm32 port;
     Link link;
     RecordingView view;
@@ -303,15 +305,15 @@ class BusyPollTest : public PollTest {
                     r.frequency = nextFrequency++;
                     reply = encodeStatusRecord(r);
                 }
-                pump.at(pump.now() + kReplyDelay,
-                        [this, frame = encodeFrame(reply).value()] { wire.feedReceived(frame); });
+                clock.at(clock.now() + kReplyDelay,
+                         [this, frame = encodeFrame(reply).value()] { wire.feedReceived(frame); });
             }
         };
     }
     // Schedules the poll timer's ticks up to `until`.
     void schedulePoll(ms until) {
         for (ms t{400}; t <= until; t += ms(400)) {
-            pump.at(t, [this] {
+            clock.at(t, [this] {
                 ++ticks;
                 poll->tick();
             });
@@ -320,8 +322,8 @@ class BusyPollTest : public PollTest {
     // Runs the clock to `until`, pressing a key every `every` whenever the link is free.
     void pressKeys(ms every, ms until) {
         ms nextKey{0};
-        while (pump.now() < until) {
-            if (pump.now() >= nextKey) {
+        while (clock.now() < until) {
+            if (clock.now() >= nextKey) {
                 nextKey += every;
                 pump.send(8, {5}, false, 4, 100);
                 ++keys;
@@ -372,7 +374,7 @@ TEST_F(BusyPollTest, theLinkGoesOfflineAfter39SilentTicksAmidKeys) {
     ms lastReply{0};
     int lastReplyTick = 0;
     view.onRecord = [&] {
-        lastReply = pump.now();
+        lastReply = clock.now();
         lastReplyTick = ticks;
     };
     ms offlineAt{0};
@@ -380,7 +382,7 @@ TEST_F(BusyPollTest, theLinkGoesOfflineAfter39SilentTicksAmidKeys) {
     int missedAtOffline = 0;
     view.onOnlineChange = [&](bool online) {
         if (online) return;
-        offlineAt = pump.now();
+        offlineAt = clock.now();
         offlineTicks = ticks;
         missedAtOffline = link.MissedPolls;
     };

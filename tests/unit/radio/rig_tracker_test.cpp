@@ -19,6 +19,7 @@ namespace kt6 {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::FakeClock;
 using testing::FakePump;
 using testing::FakeRigServer;
 using testing::FakeRigState;
@@ -85,7 +86,8 @@ class RigTrackerTest : public ::testing::Test {
 
     FakeSerialState wire;
     Comm32 port;
-    FakePump pump;
+    FakeClock clock;
+    FakePump pump{clock};
     Link link;
     ScriptedController controller;
     FakeRigState rig;
@@ -393,8 +395,8 @@ TEST_F(RigTrackerTest, ReportsWhileAFrequencyWaitsAreHeldAndOnlyTheLatestIsSent)
     rig.report(1);
     pump.advance(0ms);
     for (auto [at, hz] :
-         {std::pair{pump.now() + 60ms, 14'076'000.0}, {pump.now() + 90ms, 14'077'000.0}}) {
-        pump.at(at, [this, hz] {
+         {std::pair{clock.now() + 60ms, 14'076'000.0}, {clock.now() + 90ms, 14'077'000.0}}) {
+        clock.at(at, [this, hz] {
             rig.set(1, hz);
             rig.report(1);
             rig.report(2);
@@ -416,7 +418,7 @@ TEST_F(RigTrackerTest, AReportArrivingDuringItsOwnSendIsSentAfterIt) {
     followRig1();
     const int sentBefore = tracker.framesSent();
     controller.answering = false;
-    pump.at(pump.now() + 30ms, [this] {
+    clock.at(clock.now() + 30ms, [this] {
         rig.set(1, 14'080'000);
         rig.report(1);
     });
@@ -435,7 +437,8 @@ TEST_F(RigTrackerTest, AReportArrivingDuringItsOwnSendIsSentAfterIt) {
 TEST(RigTrackerLifetime, AnAnswerAfterTheTrackerIsGoneDoesNothing) {
     FakeSerialState wire;
     Comm32 port(std::make_unique<FakeSerialBackend>(wire), nullptr);
-    FakePump pump;
+    FakeClock clock;
+    FakePump pump(clock);
     Link link(port);
     pump.attach(&link);
     port.OpenPort("bio1");
