@@ -45,8 +45,10 @@ struct KeyPress {
 class WindowFixture : public ::testing::Test {
   protected:
     using ms = std::chrono::milliseconds;
-    // Who answers at the far end of the line.
-    enum class Far { Script, Simulator };
+    // Who answers at the far end of the line: a scripted controller, the simulated controller
+    // model, or whatever the settings' COM port leads to through the console's own serial
+    // layer (a pseudo-terminal, a network port).
+    enum class Far { Script, Simulator, Device };
     // The test's clock takes steps this long while work runs on the loop.
     static constexpr ms kStep{10};
     static constexpr ms kPollPeriod{400};
@@ -87,9 +89,11 @@ class WindowFixture : public ::testing::Test {
         options.dialogs = dialogs;
         options.makeRigServer = [this] { return std::make_unique<FakeRigServer>(rigServer); };
         options.runPollTimer = false;
-        options.makeSerialBackend = [this, far = far, model = simulated] {
-            return std::make_unique<RecordingBackend>(farEnd(far, model), log);
-        };
+        if (far != Far::Device) {
+            options.makeSerialBackend = [this, far = far, model = simulated] {
+                return std::make_unique<RecordingBackend>(farEnd(far, model), log);
+            };
+        }
         return options;
     }
     // The same, with sequences and transfers waiting on the test's clock.

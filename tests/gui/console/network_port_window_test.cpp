@@ -18,9 +18,8 @@ class NetworkPortWindowTest : public testing::WindowFixture {
     // The window made on the console's own serial layer, its port not yet opened.
     void start(const std::string& settings) {
         writeSettings(settings);
-        ConsoleOptions options = baseOptions();
-        options.makeSerialBackend = nullptr;
-        window = std::make_unique<FmMain>(std::move(options));
+        far = Far::Device;
+        window = std::make_unique<FmMain>(baseOptions());
     }
 };
 
