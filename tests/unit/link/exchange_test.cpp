@@ -5,16 +5,11 @@
 #include <optional>
 
 #include "link/link.h"
-#include "support/fake_pump.h"
-#include "support/fake_serial.h"
+#include "support/link_on_fake_port.h"
 
 namespace kt6 {
 namespace {
 
-using testing::FakeClock;
-using testing::FakePump;
-using testing::FakeSerialBackend;
-using testing::FakeSerialState;
 using namespace std::chrono_literals;
 
 // Splits everything the console wrote into frame contents (checksum dropped).
@@ -37,15 +32,9 @@ Bytes replyFrame(std::uint8_t seq, std::uint8_t status, Bytes data = {}) {
     return encodeFrame(content).value();
 }
 
-class ExchangeTest : public ::testing::Test {
+class ExchangeTest : public ::testing::Test, protected testing::LinkOnFakePort {
   protected:
-    ExchangeTest() : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port) {
-        pump.attach(&link);
-        pump.inputWaiting = [this] { return !wire.input.empty(); };
-        port.OpenPort("bio1");
-        port.SetPortParams(19200, 'n', 8, 1, 'N');
-        link.ExchangeEnabled = true;
-    }
+    ExchangeTest() { link.ExchangeEnabled = true; }
 
     // Answers every frame the console writes, from the test's reply function.
     void answerWith(std::function<Bytes(const Bytes& content)> reply) {
@@ -59,12 +48,6 @@ class ExchangeTest : public ::testing::Test {
             }
         };
     }
-
-    FakeSerialState wire;
-    FakeClock clock;
-    FakePump pump{clock};
-    Comm32 port;
-    Link link;
 };
 
 TEST_F(ExchangeTest, replyWithTheSequenceByteEndsTheExchangeWithItsStatus) {

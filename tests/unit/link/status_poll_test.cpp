@@ -6,16 +6,10 @@
 #include <functional>
 
 #include "link/status_poll.h"
-#include "support/fake_pump.h"
-#include "support/fake_serial.h"
+#include "support/link_on_fake_port.h"
 
 namespace kt6 {
 namespace {
-
-using testing::FakeClock;
-using testing::FakePump;
-using testing::FakeSerialBackend;
-using testing::FakeSerialState;
 
 StatusRecord exampleRecord() {
     StatusRecord r;
@@ -96,13 +90,9 @@ struct RecordingView : PollView {
     }
 };
 
-class PollTest : public ::testing::Test {
+class PollTest : public ::testing::Test, protected testing::LinkOnFakePort {
   protected:
-    PollTest() : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port) {
-        pump.attach(&link);
-        port.OpenPort("bio1");
-        poll.emplace(link, view);
-    }
+    PollTest() { poll.emplace(link, view); }
     // Answers the request the poll posted last with this record.
     void answer(StatusRecord r) {
         r.sequence = static_cast<std::uint8_t>(link.LastPostedSequence);
@@ -110,11 +100,6 @@ class PollTest : public ::testing::Test {
         wire.feedReceived(encodeFrame(content).value());
     }
 
-    FakeSerialState wire;
-    FakeClock clock;
-    FakePump pump{clock};
-    Comm32 port;
-    Link link;
     RecordingView view;
     std::optional<StatusPoll> poll;
 };
@@ -291,7 +276,6 @@ class BusyPollTest : public PollTest {
 
     BusyPollTest() {
         link.ExchangeEnabled = true;
-        pump.inputWaiting = [this] { return !wire.input.empty(); };
         // The controller answers every frame kReplyDelay after it was written; each status
         // reply carries a new frequency, so a stale display shows.
         wire.onWrite = [this](const Bytes& bytes) {

@@ -13,6 +13,7 @@
 #include "support/fake_pump.h"
 #include "support/fake_rig_server.h"
 #include "support/fake_serial.h"
+#include "support/link_on_fake_port.h"
 #include "support/scripted_controller.h"
 
 namespace kt6 {
@@ -47,12 +48,10 @@ struct FakeView : RigView {
     NamedColour lamp(int rig) const { return lamps.at(static_cast<std::size_t>(rig - 1)); }
 };
 
-class RigTrackerTest : public ::testing::Test {
+class RigTrackerTest : public ::testing::Test, protected testing::LinkOnFakePort {
   protected:
     RigTrackerTest()
-        : port(std::make_unique<FakeSerialBackend>(wire), nullptr),
-          link(port),
-          controller(wire),
+        : controller(wire),
           tracker(
               link, view, [this] { return controllerOnline; },
               [this]() -> std::unique_ptr<RigServer> {
@@ -60,10 +59,6 @@ class RigTrackerTest : public ::testing::Test {
                   if (noServer) return nullptr;
                   return std::make_unique<FakeRigServer>(rig);
               }) {
-        pump.attach(&link);
-        pump.inputWaiting = [this] { return !wire.input.empty(); };
-        port.OpenPort("bio1");
-        port.SetPortParams(19200, 'n', 8, 1, 'N');
         link.ExchangeEnabled = true;
     }
 
@@ -84,11 +79,6 @@ class RigTrackerTest : public ::testing::Test {
         return out;
     }
 
-    FakeSerialState wire;
-    Comm32 port;
-    FakeClock clock;
-    FakePump pump{clock};
-    Link link;
     ScriptedController controller;
     FakeRigState rig;
     FakeView view;
