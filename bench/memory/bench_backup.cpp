@@ -59,7 +59,7 @@ int run() {
     started = Clock::now();
     const auto restore = kt6::restoreController(transfer, kVersion);
     const double restoreSeconds = std::chrono::duration<double>(Clock::now() - started).count();
-    if (restore.failed || restore.sent != 68) {
+    if (restore.failed() || restore.sent != 68) {
         std::fprintf(stderr, "bench_backup: the restore did not send every block\n");
         return 1;
     }

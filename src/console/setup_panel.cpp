@@ -41,7 +41,6 @@ const QString kSent = QStringLiteral("Trasmissione dati eseguita correttamente."
 const QString kWriteError = QStringLiteral("Errore in scrittura dati.");
 const QString kBackupSaved = QStringLiteral("Backup saved to %1");
 const QString kBackupNotSaved = QStringLiteral("Backup not saved: %1");
-const QString kRestoreStopped = QStringLiteral("Restore stopped at %1: %2");
 const QString kTransferBusy = QStringLiteral("busy: a backup or restore is running");
 const QString kAbandoned = QStringLiteral("the console closed before the transfer ended");
 const QString kUpdateNotSent = QStringLiteral("Update not sent: %1");
@@ -488,12 +487,10 @@ void SetupPanel::readPanelBlock(int block, const char* section, std::shared_ptr<
                                 TransferRun::StepDone done) {
     const auto info = blockInfo(block, read->version);
     transfer_.ReadBlockToLog(
-        block, info->layout, section,
-        [this, block, section, read, done = std::move(done)](bool failed) {
+        block, info->layout, section, [this, block, read, done = std::move(done)](bool failed) {
             if (failed) {
-                const FailedBlock fault{block, section,
-                                        transfer_.lastReadFault().value_or(BlockReadFault{})};
-                read->failure = QString::fromStdString(failedBlocksText({fault}));
+                read->failure = QString::fromStdString(
+                    blockFaultText(transfer_.lastFault().value_or(BlockFault{})));
                 done(false);
                 return;
             }
@@ -777,9 +774,8 @@ void SetupPanel::loadEnded(const RestoreResult& result, std::shared_ptr<RemoteTr
         tellRemote(kAbandoned);
         return;
     }
-    if (result.failed) {
-        const QString why = kRestoreStopped.arg(QString::fromStdString(result.failedSection),
-                                                QString::fromStdString(result.reason));
+    if (result.failed()) {
+        const QString why = QString::fromStdString(restoreStoppedText(result));
         if (!remote) notify(kSendError);
         setResult(kSendFailed);
         announce(why);

@@ -136,6 +136,9 @@ Outcome Link::SendCommandBlocking(const Command& command, PortWaiter& waiter) {
         engine_.cancel();
         return {};
     }
+    // The observer hears of the answer as it does of a queued command's.
+    Outcome ended;
+    const Completion end = told(command, [&ended](const Outcome& o) { ended = o; });
     for (;;) {
         writeFrame(frame);
         if (!port_.IsOpen()) {
@@ -152,11 +155,8 @@ Outcome Link::SendCommandBlocking(const Command& command, PortWaiter& waiter) {
                 frameSeen_ = true;
             }
             if (reception.outcome) {
-                if (observer_) {
-                    observer_->commandAnswered(command.code, command.data,
-                                               reception.outcome->status);
-                }
-                return std::move(*reception.outcome);
+                end(*reception.outcome);
+                return ended;
             }
             if (!port_.IsOpen() || !ExchangeEnabled) {
                 engine_.cancel();
@@ -166,7 +166,10 @@ Outcome Link::SendCommandBlocking(const Command& command, PortWaiter& waiter) {
                 frame = std::move(*retry);
                 break;
             }
-            if (auto outcome = engine_.expired(now)) return *outcome;
+            if (auto outcome = engine_.expired(now)) {
+                end(*outcome);
+                return ended;
+            }
             waiter.waitForInput(*engine_.deadline() - now);
         }
     }

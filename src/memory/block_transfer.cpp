@@ -75,46 +75,35 @@ Bytes BlockTransfer::selectorBytes(int block) const {
     return {static_cast<std::uint8_t>(selector & 0xFF), static_cast<std::uint8_t>(selector >> 8)};
 }
 
-std::string blockReadFaultText(const BlockReadFault& fault) {
-    switch (fault.kind) {
-        case BlockReadFault::Kind::NoAnswer:
-            return "did not answer";
-        case BlockReadFault::Kind::Short:
-            return "came short";
-        case BlockReadFault::Kind::Refused:
-            return "refused (status " + std::to_string(fault.status) + ")";
-        case BlockReadFault::Kind::PortClosed:
-            return "was cut off: the port closed";
+bool BlockTransfer::failedExchange(BlockFault fault, const Outcome& outcome) {
+    if (!link_.port().IsOpen()) {
+        fault.kind = BlockFault::Kind::PortClosed;
+    } else if (outcome.status == kNoReply) {
+        fault.kind = BlockFault::Kind::NoAnswer;
+    } else {
+        fault.kind = BlockFault::Kind::Refused;
+        fault.status = outcome.status;
     }
-    return "failed";
+    lastFault_ = std::move(fault);
+    return true;
 }
 
 void BlockTransfer::ReadBlockToLog(int block, std::string_view layout, std::string_view section,
                                    Done done) {
     lastBlock_.clear();
-    lastReadFault_.reset();
+    lastFault_.reset();
     exchange(Command{kReadBlockCommand, selectorBytes(block), false, kBlockTries,
                      std::chrono::milliseconds(kReadTimeoutMs)},
-             [this, layout = std::string(layout), section = std::string(section),
+             [this, layout = std::string(layout),
+              fault = BlockFault{.block = block, .section = std::string(section)},
               done = std::move(done)](const Outcome& outcome) {
-                 done(logBlock(outcome, layout, section));
+                 done(logBlock(outcome, layout, fault));
              });
 }
 
-bool BlockTransfer::logBlock(const Outcome& outcome, std::string_view layout,
-                             std::string_view section) {
-    const std::uint8_t status = outcome.status;
-    if (status != 0) {
-        using Kind = BlockReadFault::Kind;
-        if (!link_.port().IsOpen()) {
-            lastReadFault_ = BlockReadFault{Kind::PortClosed};
-        } else if (status == kNoReply) {
-            lastReadFault_ = BlockReadFault{Kind::NoAnswer};
-        } else {
-            lastReadFault_ = BlockReadFault{Kind::Refused, status};
-        }
-        return true;
-    }
+bool BlockTransfer::logBlock(const Outcome& outcome, std::string_view layout, BlockFault fault) {
+    if (outcome.status != 0) return failedExchange(std::move(fault), outcome);
+    const std::string_view section = fault.section;
     const Bytes& rx = outcome.reply;
     const std::size_t available = rx.size();
     std::size_t next = 0;
@@ -129,7 +118,8 @@ bool BlockTransfer::logBlock(const Outcome& outcome, std::string_view layout,
         for (int i = 0; i < width; ++i) {
             if (next >= available) {
                 logLine(kDataError);
-                lastReadFault_ = BlockReadFault{BlockReadFault::Kind::Short};
+                fault.kind = BlockFault::Kind::Short;
+                lastFault_ = std::move(fault);
                 return true;
             }
             const std::uint8_t b = rx[next++];
@@ -153,20 +143,28 @@ bool BlockTransfer::logBlock(const Outcome& outcome, std::string_view layout,
 }
 
 void BlockTransfer::sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs,
-                              Done done) {
+                              BlockFault fault, Done done) {
     exchange(Command{command, payload, true, kBlockTries, std::chrono::milliseconds(timeoutMs)},
-             [this, done = std::move(done)](const Outcome& outcome) {
-                 lastWriteStatus_ = outcome.status;
-                 if (lastWriteStatus_ == 0) logLine("");
-                 done(lastWriteStatus_ != 0);
+             [this, fault = std::move(fault), done = std::move(done)](const Outcome& outcome) {
+                 if (outcome.status != 0) {
+                     done(failedExchange(fault, outcome));
+                     return;
+                 }
+                 logLine("");
+                 done(false);
              });
 }
 
 void BlockTransfer::WriteBlockFromFile(int block, std::string_view layout, std::string_view section,
                                        Done done) {
-    lastError_.clear();
+    lastFault_.reset();
+    BlockFault fault{.way = BlockFault::Way::Write,
+                     .kind = BlockFault::Kind::NotSent,
+                     .block = block,
+                     .section = std::string(section)};
     if (!source_) {
-        lastError_ = "no setup file is open";
+        fault.detail = "no setup file is open";
+        lastFault_ = std::move(fault);
         done(true);
         return;
     }
@@ -176,24 +174,29 @@ void BlockTransfer::WriteBlockFromFile(int block, std::string_view layout, std::
     }
     const EncodedBlock encoded = encodeSection(layout, *source_, section, false);
     if (encoded.error) {
-        lastError_ = encodeErrorText(*encoded.error);
+        fault.detail = encodeErrorText(*encoded.error);
+        lastFault_ = std::move(fault);
         done(true);
         return;
     }
     Bytes payload = selectorBytes(block);
     payload.insert(payload.end(), encoded.bytes.begin(), encoded.bytes.end());
-    sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs, std::move(done));
+    sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs, std::move(fault), std::move(done));
 }
 
 void BlockTransfer::WriteSetupBlock(std::uint8_t command, const Bytes& block, Done done) {
-    lastError_.clear();
+    lastFault_.reset();
+    const bool factory = command == kWriteFactoryCommand;
+    BlockFault fault{.way = BlockFault::Way::Write,
+                     .block = factory ? kFactoryBlock : kUserBlock,
+                     .section = factory ? "Factory" : "User"};
     if (units_.linked && units_.index > 0) {
-        Bytes payload = selectorBytes(command == kWriteFactoryCommand ? kFactoryBlock : kUserBlock);
+        Bytes payload = selectorBytes(fault.block);
         payload.insert(payload.end(), block.begin(), block.end());
-        sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs, std::move(done));
+        sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs, std::move(fault), std::move(done));
         return;
     }
-    sendBlock(command, block, kSetupWriteTimeoutMs, std::move(done));
+    sendBlock(command, block, kSetupWriteTimeoutMs, std::move(fault), std::move(done));
 }
 
 }  // namespace kt6

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/link.h"
+#include "memory/block_fault.h"
 #include "memory/layouts.h"
 #include "memory/profile_file.h"
 #include "memory/setup_log.h"
@@ -30,15 +31,6 @@ inline constexpr std::string_view kDataError = "Errore nei dati.";
 // is followed by a pause for any that may still be on its way.
 inline constexpr std::chrono::milliseconds kSettlePause{100};
 inline constexpr std::chrono::milliseconds kDrainPause{10};
-
-// Why a block read failed.
-struct BlockReadFault {
-    enum class Kind { NoAnswer, Short, Refused, PortClosed } kind = Kind::NoAnswer;
-    std::uint8_t status = 0;  // the controller's status byte, for Refused
-};
-
-// "did not answer", "came short", "refused (status 3)", "was cut off: the port closed".
-std::string blockReadFaultText(const BlockReadFault& fault);
 
 class BlockTransfer {
   public:
@@ -85,10 +77,12 @@ class BlockTransfer {
     bool dropStaleByte();
     void checkLink(std::function<void()> done);
 
-    // Each tells done true on failure, as the block operations report.
+    // Each tells done true on failure, as the block operations report, and keeps why in
+    // lastFault().
     void ReadBlockToLog(int block, std::string_view layout, std::string_view section, Done done);
-    // Why the last ReadBlockToLog failed; nothing after one that succeeded.
-    const std::optional<BlockReadFault>& lastReadFault() const { return lastReadFault_; }
+    // Why the last block operation failed, the block and section it was given named; nothing
+    // after one that succeeded.
+    const std::optional<BlockFault>& lastFault() const { return lastFault_; }
     // The bytes of the last block read whole, cut to its layout's size.
     const Bytes& lastBlock() const { return lastBlock_; }
     // Sends nothing, successfully, for a section without keys (the controller keeps the block).
@@ -102,11 +96,6 @@ class BlockTransfer {
     ProfileFile* SourceIni() { return source_.get(); }
     void setSourceIni(std::unique_ptr<ProfileFile> source) { source_ = std::move(source); }
     std::unique_ptr<ProfileFile> freeSourceIni() { return std::move(source_); }
-
-    // The status byte of the last block write (255: no answer).
-    std::uint8_t lastWriteStatus() const { return lastWriteStatus_; }
-    // Why the last block write failed without an exchange (a value that does not convert).
-    const std::string& lastError() const { return lastError_; }
 
     // One save, load or update at a time: true while one runs.
     bool running() const { return running_; }
@@ -129,9 +118,14 @@ class BlockTransfer {
                   bool text);
     Bytes selectorBytes(int block) const;
     void exchange(Command command, Link::Completion done);
-    void sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs, Done done);
-    // Logs a block read's reply by its layout; true on failure (the reason in lastReadFault).
-    bool logBlock(const Outcome& outcome, std::string_view layout, std::string_view section);
+    // Writes a block; a failure is kept as `fault` with what the exchange came to.
+    void sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs, BlockFault fault,
+                   Done done);
+    // Logs a block read's reply by its layout; true on failure (the reason in lastFault).
+    bool logBlock(const Outcome& outcome, std::string_view layout, BlockFault fault);
+    // Keeps fault as the last one, its kind what a failed exchange's outcome says: the port
+    // gone, no answer, or the controller's refusal. True, for done.
+    bool failedExchange(BlockFault fault, const Outcome& outcome);
 
     Link& link_;
     PortWaiter* waiter_ = nullptr;
@@ -142,10 +136,8 @@ class BlockTransfer {
     std::string fileText_;
     std::vector<std::string> spacedTexts_;
     std::unique_ptr<ProfileFile> source_;
-    std::string lastError_;
-    std::optional<BlockReadFault> lastReadFault_;
+    std::optional<BlockFault> lastFault_;
     Bytes lastBlock_;
-    std::uint8_t lastWriteStatus_ = 0;
     bool running_ = false;
 };
 

@@ -63,15 +63,14 @@ bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, TransferProgre
                         done(true);
                         return;
                     }
-                    const BlockReadFault fault =
-                        transfer.lastReadFault().value_or(BlockReadFault{});
-                    result->failed.push_back(FailedBlock{info.block, info.section, fault});
+                    result->failed.push_back(transfer.lastFault().value_or(BlockFault{}));
+                    const BlockFault& fault = result->failed.back();
                     // Without these two the file could not be loaded; and a closed port answers no
                     // more.
                     if (info.block == kFactoryBlock || info.block == kUserBlock) {
                         result->received = false;
                     }
-                    done(result->received && fault.kind != BlockReadFault::Kind::PortClosed);
+                    done(result->received && fault.kind != BlockFault::Kind::PortClosed);
                 });
         });
     return run.start(true, std::move(steps), std::move(progress),
@@ -87,16 +86,6 @@ BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVer
     return playToEnd<BackupResult>(transfer, [&](TransferRun& run, auto done) {
         startBackup(run, firmwareVersion, progress, std::move(done));
     });
-}
-
-std::string failedBlocksText(const std::vector<FailedBlock>& failed) {
-    std::string text;
-    for (const FailedBlock& f : failed) {
-        if (!text.empty()) text += ", ";
-        text +=
-            f.section + " (block " + std::to_string(f.block) + ") " + blockReadFaultText(f.fault);
-    }
-    return text;
 }
 
 std::string spacedTextsNote(const BackupResult& result) {
@@ -151,40 +140,34 @@ bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, TransferProgr
     BlockTransfer& transfer = run.transfer();
     auto result = std::make_shared<RestoreResult>();
     transfer.clearLog();
-    auto steps = blockSteps(
-        transfer, firmwareVersion,
-        [&transfer, result](const BlockInfo& info, TransferRun::StepDone done) {
-            const bool empty =
-                !transfer.SourceIni() || transfer.SourceIni()->sectionKeys(info.section).empty();
-            transfer.WriteBlockFromFile(
-                info.block, info.layout, info.section,
-                [&transfer, result, info, empty, done = std::move(done)](bool failed) {
-                    if (failed) {
-                        result->failed = true;
-                        result->failedBlock = info.block;
-                        result->failedSection =
-                            info.section + " (block " + std::to_string(info.block) + ")";
-                        const std::uint8_t status = transfer.lastWriteStatus();
-                        result->reason = !transfer.link().port().IsOpen() ? "the port closed"
-                                         : !transfer.lastError().empty()  ? transfer.lastError()
-                                         : status == kNoReply             ? "it did not answer"
-                                                              : "it was refused (status " +
-                                                                    std::to_string(status) + ")";
-                        done(false);
-                        return;
-                    }
-                    ++(empty ? result->skipped : result->sent);
-                    done(true);
-                });
-        });
+    auto steps =
+        blockSteps(transfer, firmwareVersion,
+                   [&transfer, result](const BlockInfo& info, TransferRun::StepDone done) {
+                       const bool empty = !transfer.SourceIni() ||
+                                          transfer.SourceIni()->sectionKeys(info.section).empty();
+                       transfer.WriteBlockFromFile(
+                           info.block, info.layout, info.section,
+                           [&transfer, result, empty, done = std::move(done)](bool failed) {
+                               if (failed) {
+                                   result->fault = transfer.lastFault().value_or(BlockFault{});
+                                   done(false);
+                                   return;
+                               }
+                               ++(empty ? result->skipped : result->sent);
+                               done(true);
+                           });
+                   });
     return run.start(true, std::move(steps), std::move(progress),
                      [result, done = std::move(done)](TransferEnd end) {
-                         if (end == TransferEnd::Abandoned && !result->failed) {
-                             result->failed = true;
-                             result->reason = "the console closed before every block was sent";
-                         }
+                         result->abandoned = end == TransferEnd::Abandoned;
                          if (done) done(*result);
                      });
+}
+
+std::string restoreStoppedText(const RestoreResult& result) {
+    if (result.fault) return "Restore stopped at " + blockFaultText(*result.fault);
+    if (result.abandoned) return "Restore stopped: the console closed before every block was sent";
+    return {};
 }
 
 RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareVersion,

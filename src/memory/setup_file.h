@@ -16,19 +16,12 @@ namespace kt6 {
 
 inline constexpr std::string_view kSetupFileExtension = "skarnel";
 
-// A block a backup could not read whole.
-struct FailedBlock {
-    int block = 0;
-    std::string section;
-    BlockReadFault fault;
-};
-
 struct BackupResult {
     // Blocks 0 and 1 arrived whole (the others may still have failed).
     bool received = false;
     // Every block that did not arrive whole, in the order read; a backup is saved only when
-    // there is none.
-    std::vector<FailedBlock> failed;
+    // there is none. failedBlocksText() words them.
+    std::vector<BlockFault> failed;
     // Texts whose CR or LF bytes the file holds as spaces ("welcome [Factory]"): for those the
     // file is not a byte-exact copy of the controller.
     std::vector<std::string> spacedTexts;
@@ -37,10 +30,6 @@ struct BackupResult {
 
     bool complete() const { return received && failed.empty() && !abandoned; }
 };
-
-// Why a backup is not saved: each failed block with its section and number, as in
-// "Useroffs10 (block 12) did not answer, FactoryTune14 (block 50) came short".
-std::string failedBlocksText(const std::vector<FailedBlock>& failed);
 
 // What the operator is told about spaced texts; empty when there are none.
 std::string spacedTextsNote(const BackupResult& result);
@@ -64,13 +53,19 @@ std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t
                                           bool masterSlaveTicked);
 
 struct RestoreResult {
-    bool failed = false;
-    int failedBlock = -1;
-    std::string failedSection;
-    std::string reason;  // why that block failed: "did not answer", "the port closed", ...
-    int sent = 0;        // blocks written
-    int skipped = 0;     // sections missing or empty: the controller keeps those blocks
+    // The block the walk stopped at, and why.
+    std::optional<BlockFault> fault;
+    // The link was shut down (the window closing) before every block was sent.
+    bool abandoned = false;
+    int sent = 0;     // blocks written
+    int skipped = 0;  // sections missing or empty: the controller keeps those blocks
+
+    bool failed() const { return fault || abandoned; }
 };
+
+// Why a restore stopped, as in "Restore stopped at Useroffs10 (block 12): it did not answer";
+// empty when it did not.
+std::string restoreStoppedText(const RestoreResult& result);
 
 // Preamble, then every block from SourceIni in file order, stopping at the first failure. The
 // setup log is cleared first. Starts the walk on run and returns at once (false, nothing

@@ -1,7 +1,9 @@
 #pragma once
-// The wait of an exchange that waits on the port itself, on a fake clock: a wait runs the
-// clock on until input is waiting or its time is up, so what the test scheduled meanwhile
-// (a reply arriving) happens at its moment.
+// The wait of an exchange that waits on the port itself, on the fake clock: time runs on a
+// millisecond at a time, what falls due meanwhile running at its moment, until input is waiting
+// or the time is up. Input may come from something scheduled (a reply arriving) or from time
+// alone (a simulated controller's reply coming due), and the wait ends on the millisecond.
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <utility>
@@ -21,8 +23,7 @@ class FakePortWaiter : public PortWaiter {
         ++waits;
         const auto until = clock_.now() + timeout;
         while (!inputWaiting_() && clock_.now() < until) {
-            const auto next = clock_.nextAction();
-            clock_.runUntil(next && *next < until ? *next : until);
+            clock_.runUntil(std::min(clock_.now() + std::chrono::milliseconds(1), until));
         }
     }
 

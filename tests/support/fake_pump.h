@@ -1,12 +1,14 @@
 #pragma once
-// The window's loop on a fake clock that only moves when the loop waits: every 50 ms of fake
-// time it runs the link timer tick, plus whatever the test scheduled for that moment, and it
-// hands the port's input to the link on every turn.
+// The window's loop on the fake clock: at every turn it ticks the link timer for each 50 ms of
+// the clock's time gone by, runs what fell due on the clock and the work posted to it, and
+// hands the port's input to the link; it waits for input as an exchange that waits on the port
+// itself does, through the one port waiter.
 #include <chrono>
 #include <functional>
-#include <map>
 
 #include "link/link.h"
+#include "support/fake_clock.h"
+#include "support/fake_port_waiter.h"
 #include "support/queued_pump.h"
 
 namespace kt6::testing {
@@ -15,68 +17,49 @@ class FakePump : public QueuedPump {
   public:
     using ms = std::chrono::milliseconds;
 
-    // Runs action on the first processEvents at or after fake time `at`.
-    void at(ms when, std::function<void()> action) { scheduled_.emplace(when, std::move(action)); }
+    explicit FakePump(FakeClock& clock)
+        : clock_(clock),
+          waiter_(clock, [this] { return inputWaiting && inputWaiting(); }),
+          nextTick_(clock.now() + kLinkTick) {}
 
     void processEvents() override {
         ++pumps;
         // A toolkit timer never fires again inside its own handler.
-        while (!inTick_ && nextTick_ <= now_) {
+        while (!inTick_ && nextTick_ <= clock_.now()) {
             nextTick_ += kLinkTick;
             inTick_ = true;
             if (link_) link_->LinkTimerTick();
             if (onTick) onTick();
             inTick_ = false;
         }
-        while (!scheduled_.empty() && scheduled_.begin()->first <= now_) {
-            auto action = std::move(scheduled_.begin()->second);
-            scheduled_.erase(scheduled_.begin());
-            action();
-        }
+        clock_.runUntil(clock_.now());
         runPosted();
         serviceInput();
     }
     void waitForInput(ms timeout) override {
         ++waits;
-        if (inputWaiting && inputWaiting()) return;
-        now_ += timeout;
+        waiter_.waitForInput(timeout);
     }
-    // Moves fake time on as an idle event loop would, ticking the link timer.
+    // Moves the clock on as an idle event loop would, then takes one turn: the link timer's
+    // ticks first, then what fell due.
     void advance(ms by) {
-        now_ += by;
+        clock_.idle(by);
         processEvents();
     }
+    // The wait of the blocking exchanges (command-line tools' transfers) on the same clock
+    // and the same input.
+    PortWaiter& waiter() { return waiter_; }
 
-    ms now() const { return now_; }
-    // Moves fake time on a millisecond at a time, up to timeout, until input is waiting; no
-    // timer runs (an exchange that waits on the port itself).
-    void waitOnPort(ms timeout) {
-        for (ms waited{0}; waited < timeout && !(inputWaiting && inputWaiting()); ++waited) {
-            now_ += ms(1);
-        }
-    }
     int pumps = 0;
     int waits = 0;
     std::function<bool()> inputWaiting;
     std::function<void()> onTick;
 
   private:
+    FakeClock& clock_;
+    FakePortWaiter waiter_;
     bool inTick_ = false;
-    ms now_{0};
-    ms nextTick_{kLinkTick};
-    std::multimap<ms, std::function<void()>> scheduled_;
-};
-
-// The wait of an exchange that waits on the port itself, on the pump's clock: the blocking
-// forms of the transfers, as command-line tools run them.
-class FakePumpWaiter : public PortWaiter {
-  public:
-    explicit FakePumpWaiter(FakePump& pump) : pump_(pump) {}
-    LinkTime now() override { return pump_.now(); }
-    void waitForInput(std::chrono::milliseconds timeout) override { pump_.waitOnPort(timeout); }
-
-  private:
-    FakePump& pump_;
+    ms nextTick_;
 };
 
 }  // namespace kt6::testing

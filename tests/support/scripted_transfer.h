@@ -6,25 +6,14 @@
 #include <optional>
 #include <string_view>
 
-#include "link/comm32.h"
-#include "link/link.h"
 #include "memory/block_transfer.h"
-#include "support/fake_pump.h"
-#include "support/fake_serial.h"
+#include "support/link_on_fake_port.h"
 #include "support/scripted_controller.h"
 
 namespace kt6::testing {
 
-struct ScriptedTransfer {
-    ScriptedTransfer()
-        : port(std::make_unique<FakeSerialBackend>(wire), nullptr),
-          link(port),
-          transfer(link, waiter, [](std::chrono::milliseconds) {}) {
-        pump.attach(&link);
-        pump.inputWaiting = [this] { return !wire.input.empty(); };
-        port.OpenPort("bio1");
-        link.ExchangeEnabled = true;
-    }
+struct ScriptedTransfer : LinkOnFakePort {
+    ScriptedTransfer() { link.ExchangeEnabled = true; }
 
     // The block operations played to their end: true on failure.
     bool readBlock(int block, std::string_view layout, std::string_view section) {
@@ -43,13 +32,8 @@ struct ScriptedTransfer {
         });
     }
 
-    FakeSerialState wire;
     ScriptedController controller{wire};
-    FakePump pump;
-    FakePumpWaiter waiter{pump};
-    Comm32 port;
-    Link link;
-    BlockTransfer transfer;
+    BlockTransfer transfer{link, pump.waiter(), [](std::chrono::milliseconds) {}};
 
   private:
     template <typename Start>

@@ -1,6 +1,7 @@
 #pragma once
-// The console's link code on the in-process simulated controller, on the fake clock of a
-// FakePump: a block transfer as the console runs it, and the controller's memory to look at.
+// The console's link code on the in-process simulated controller, on a fake clock with the
+// window's loop on it: a block transfer as the console runs it, and the controller's memory to
+// look at.
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ struct SimLink {
         options.controller.units = units;
         options.blockFaults = std::move(faults);
         auto owned = std::make_unique<sim::SimulatedSerialBackend>(
-            options, [this] { return sim::TimePoint{} + pump.now(); }, [](sim::TimePoint) {});
+            options, [this] { return clock.time(); }, [](sim::TimePoint) {});
         backend = owned.get();
         port = std::make_unique<Comm32>(std::move(owned), nullptr);
         link = std::make_unique<Link>(*port);
@@ -31,7 +32,7 @@ struct SimLink {
         port->SetPortParams(19200, 'n', 8, 1, 'N');
         backend->model().setTrace([this](std::string_view line) { trace.emplace_back(line); });
         transfer = std::make_unique<BlockTransfer>(
-            *link, waiter, [this](std::chrono::milliseconds d) { pauses.push_back(d); });
+            *link, pump.waiter(), [this](std::chrono::milliseconds d) { pauses.push_back(d); });
     }
 
     sim::ControllerMemory& memory(int unit = 0) {
@@ -51,9 +52,9 @@ struct SimLink {
         return out;
     }
 
-    FakePump pump;
-    // The transfer's exchanges wait on the port themselves, on the pump's clock.
-    FakePumpWaiter waiter{pump};
+    FakeClock clock;
+    // The transfer's exchanges wait on the port themselves, through the loop's port waiter.
+    FakePump pump{clock};
     sim::SimulatedSerialBackend* backend = nullptr;
     std::unique_ptr<Comm32> port;
     std::unique_ptr<Link> link;

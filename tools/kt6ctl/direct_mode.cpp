@@ -253,10 +253,7 @@ class DirectRun {
         BlockTransfer transfer(link_, waiter_);
         transfer.setSourceIni(std::move(source));
         const RestoreResult result = restoreController(transfer, version, progress());
-        if (result.failed) {
-            return printer_.failed(
-                1, "Restore stopped at " + result.failedSection + ": " + result.reason);
-        }
+        if (result.failed()) return printer_.failed(1, restoreStoppedText(result));
         std::string text = "loaded " + r.path + ": " + std::to_string(result.sent) + " blocks sent";
         if (result.skipped > 0) {
             text += ", " + std::to_string(result.skipped) + " left as they were";

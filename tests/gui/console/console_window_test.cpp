@@ -24,7 +24,7 @@
 #include "console/status/status_bar.h"
 #include "memory/profile_file.h"
 #include "sim/simulated_serial_backend.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
@@ -37,14 +37,6 @@ class ConsoleWindowTest : public testing::WindowFixture {
         ConsoleOptions options = baseOptions();
         options.makeSerialBackend = std::move(serial);
         start(std::move(options));
-    }
-    // Two poll ticks: post a request, then read its answer.
-    void pollTwice() { tick(2); }
-    QAction* item(const char* name) { return find<QAction>(name); }
-    // The click, then what it asked of the link played out.
-    void click(const char* name) {
-        find<QAbstractButton>(name)->click();
-        settleLink();
     }
     std::vector<int> checkedPorts() {
         std::vector<int> out;
@@ -503,7 +495,7 @@ TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollSt
     pollTwice();
     ASSERT_TRUE(window->poll().ControllerOnline);
     click("btImposta");
-    settleTransfer();
+    settle();
     ASSERT_FALSE(find("pnImposta")->isHidden());
     ASSERT_FALSE(window->pollTimer().isActive());
 
@@ -545,7 +537,7 @@ TEST_F(ConsoleWindowTest,
         if (controller.commands(5).size() == 12) wire.unplug();
     };
     click("btRicevi");
-    settleTransfer();
+    settle();
     ASSERT_TRUE(window->portLost());
     const QString text = "Backup not saved: Useroffs10 (block 12) was cut off: the port closed";
     EXPECT_EQ(dialogs->messages, std::vector<QString>{text});
@@ -659,7 +651,7 @@ TEST_F(ConsoleWindowTest, hiddenStripHandlers) {
     start();
     controller.received.clear();
     window->btRetractClick();
-    settleLink();
+    settle();
     EXPECT_EQ(controller.codesBesidesStatus(), std::vector<int>{2});
     auto* box = find<QCheckBox>("ckSK2200");
     box->click();
@@ -673,17 +665,17 @@ TEST_F(ConsoleWindowTest, progressBarShowsTheReportedSixtieths) {
     auto* bar = find<QLabel>("lProgressFG");
     controller.replyData[10] = {1, 0, 30, 0};
     window->lProgressFGClick();
-    settleLink();
+    settle();
     EXPECT_EQ(bar->width(), 201 * 30 / 60);
     controller.replyData[10] = {0, 0, 45, 0};
     window->lProgressFGClick();
-    settleLink();
+    settle();
     EXPECT_EQ(bar->width(), 0);
     // No answer: the bar stays as it was.
     controller.replyData[10] = {1, 0, 60, 0};
     controller.answering = false;
     window->lProgressFGClick();
-    settleLink();
+    settle();
     EXPECT_EQ(bar->width(), 0);
     EXPECT_EQ(controller.commands(10).back()[0] & 0x80, 0x80);
 }

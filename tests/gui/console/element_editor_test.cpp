@@ -7,7 +7,7 @@
 
 #include "console/service/element_editor.h"
 #include "console/service/element_lengths.h"
-#include "service_test_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
@@ -25,19 +25,12 @@ class ElementEditorTest : public ServiceWindowTest {
     }
     // Opens the editor against the scripted controller with this reply to command 9.
     void openScripted(Bytes lengths, std::uint32_t kHz = 7157, std::int32_t headingMode = 0) {
-        script.replyData[9] = std::move(lengths);
+        controller.replyData[9] = std::move(lengths);
         start(Far::Script);
-        poll();
+        pollTwice();
         window->poll().CurrentFrequency = kHz;
         window->poll().HeadingMode = headingMode;
         choose("ModifyElemets1");
-    }
-    std::vector<Bytes> commands9Since(std::size_t from) const {
-        std::vector<Bytes> out;
-        for (std::size_t i = from; i < log.frames.size(); ++i) {
-            if (log.frames[i].code() == 9) out.push_back(log.frames[i].content);
-        }
-        return out;
     }
 };
 
@@ -66,7 +59,7 @@ TEST_F(ElementEditorTest, panelControlsAtTheirPlaces) {
 
 TEST_F(ElementEditorTest, openingWalksInAndShowsTheFourLengths) {
     start();
-    poll();
+    pollTwice();
     const QString freq = text("lFreq");
     const QString band = text("lBanda");
     const auto from = mark();
@@ -77,7 +70,7 @@ TEST_F(ElementEditorTest, openingWalksInAndShowsTheFourLengths) {
         EXPECT_GE(msBetween(keys[i - 1], keys[i]), 333);
         EXPECT_LT(msBetween(keys[i - 1], keys[i]), 345);
     }
-    const auto reads = commands9Since(from);
+    const auto reads = framesWith(9, from);
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_TRUE(reads[0][0] & 0x80);
     EXPECT_EQ(commandsSince(from).back(), 9);
@@ -172,13 +165,13 @@ TEST_F(ElementEditorTest, captionsStayBelow14000OrWithANormalHeading) {
 
 TEST_F(ElementEditorTest, plusInTheDriverColumnRewritesOnlyTheDriver) {
     openScripted(kReply);
-    script.replyData[9] = {0x15, 0x02, 0x31, 0x01, 0x5D, 0x02, 0x05, 0x00};
+    controller.replyData[9] = {0x15, 0x02, 0x31, 0x01, 0x5D, 0x02, 0x05, 0x00};
     const auto from = mark();
     click("B_up_3");
     EXPECT_EQ(commandsSince(from), (std::vector<int>{8, 9}));
     EXPECT_EQ(codesSince(from), std::vector<int>{1});
-    ASSERT_EQ(commands9Since(from).size(), 1u);
-    EXPECT_FALSE(commands9Since(from)[0][0] & 0x80);
+    ASSERT_EQ(framesWith(9, from).size(), 1u);
+    EXPECT_FALSE(framesWith(9, from)[0][0] & 0x80);
     EXPECT_EQ(edit("Driver"), "0533 mm");
     EXPECT_EQ(edit("Dir1"), "0300 mm");
     EXPECT_EQ(edit("Refl"), "0600 mm");
@@ -196,20 +189,19 @@ TEST_F(ElementEditorTest, eachStepperSendsItsColumnsKeyAndOnlyDriverMinusReadsFl
         const auto from = mark();
         click(name);
         EXPECT_EQ(codesSince(from), std::vector<int>{code}) << name;
-        ASSERT_EQ(commands9Since(from).size(), 1u) << name;
-        EXPECT_EQ((commands9Since(from)[0][0] & 0x80) != 0, std::string(name) == "B_down_3")
-            << name;
+        ASSERT_EQ(framesWith(9, from).size(), 1u) << name;
+        EXPECT_EQ((framesWith(9, from)[0][0] & 0x80) != 0, std::string(name) == "B_down_3") << name;
     }
 }
 
 TEST_F(ElementEditorTest, shortOrFailedReadLeavesEditsAndExitAsTheyWere) {
     openScripted(kReply);
-    script.replyData[9] = {0x15, 0x02, 0x31, 0x01, 0x5D, 0x02};  // status 0, six bytes
+    controller.replyData[9] = {0x15, 0x02, 0x31, 0x01, 0x5D, 0x02};  // status 0, six bytes
     click("B_up_3");
     EXPECT_EQ(edit("Driver"), "0528 mm");
     EXPECT_TRUE(shown("b_cancel"));
     EXPECT_FALSE(shown("b_save"));
-    script.answering = false;
+    controller.answering = false;
     click("B_down_2");
     EXPECT_EQ(edit("Dir1"), "0300 mm");
     EXPECT_TRUE(shown("b_cancel"));
@@ -217,7 +209,7 @@ TEST_F(ElementEditorTest, shortOrFailedReadLeavesEditsAndExitAsTheyWere) {
 
 TEST_F(ElementEditorTest, exitSendsEightEight200msApartThenReturn) {
     start();
-    poll();
+    pollTwice();
     choose("ModifyElemets1");
     const auto from = mark();
     click("b_cancel");
@@ -232,7 +224,7 @@ TEST_F(ElementEditorTest, exitSendsEightEight200msApartThenReturn) {
 
 TEST_F(ElementEditorTest, saveThenYesStoresAndSaveThenNoDiscards) {
     start();
-    poll();
+    pollTwice();
     choose("ModifyElemets1");
     const QString before = edit("Driver");
     click("B_up_3");
@@ -267,7 +259,7 @@ TEST_F(ElementEditorTest, saveThenYesStoresAndSaveThenNoDiscards) {
 
 TEST_F(ElementEditorTest, aFunctionOpenedOverTheEditorLiesAboveIt) {
     start();
-    poll();
+    pollTwice();
     choose("ModifyElemets1");
     choose("Calibrate1");
     EXPECT_TRUE(shown("Panel_Menu"));

@@ -7,7 +7,7 @@
 #include "link/commands.h"
 #include "support/fake_line_control.h"
 #include "support/interface_client.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6::testing {
 namespace {
@@ -20,11 +20,6 @@ class InterfaceWindowTest : public WindowFixture {
         options.serveInterface = true;
         start(std::move(options));
         ASSERT_TRUE(client.connectTo(port));
-    }
-    void pollTwice() {
-        tick();
-        settleLink();
-        tick();
     }
     std::string fileText(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
@@ -58,7 +53,7 @@ TEST_F(InterfaceWindowTest, aBandRequestPressesTheKeyAsItsButtonDoesAndWatchersS
     ASSERT_EQ(client.next()["event"], "status");
     controller.received.clear();
     client.send(R"({"id":2,"cmd":"band","band":"20m"})");
-    settleLink();
+    settle();
     const auto reply = client.next();
     EXPECT_EQ(reply["id"], 2);
     EXPECT_EQ(reply["ok"], true) << reply;
@@ -86,7 +81,7 @@ TEST_F(InterfaceWindowTest, duringABackupRequestsAreAnsweredAtOnceAndKeysRefused
     const auto key = client.request(R"({"id":2,"cmd":"key","key":"up"})");
     EXPECT_EQ(key["ok"], false);
     EXPECT_EQ(key["error"], "busy: a backup or restore is running");
-    settleTransfer();
+    settle();
 }
 
 TEST_F(InterfaceWindowTest, aFunctionRunsItsSequenceAndIsAnsweredAtItsEndWhileOthersAreServed) {
@@ -98,12 +93,12 @@ TEST_F(InterfaceWindowTest, aFunctionRunsItsSequenceAndIsAnsweredAtItsEndWhileOt
     client.send(R"({"id":9,"cmd":"function","name":"retract","confirm":true})");
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->sequenceRunning(); }, 5000));
     // Deep in the retract wait: the window and the interface still answer.
-    settleOnLoop(*scheduler, link, [this] { return controller.commands(8).size() < 4; });
+    settleWhile([this] { return controller.commands(8).size() < 4; });
     ASSERT_TRUE(window->sequenceRunning());
     EXPECT_EQ(other.request(R"({"id":1,"cmd":"status"})")["ok"], true);
     const auto refused = other.request(R"({"id":2,"cmd":"key","key":"up"})");
     EXPECT_EQ(refused["error"], "busy: a service function is running");
-    settleOnLoop(*scheduler, link, [this] { return window->sequenceRunning(); });
+    settleWhile([this] { return window->sequenceRunning(); });
     const auto reply = client.next();
     EXPECT_EQ(reply["id"], 9);
     EXPECT_EQ(reply["ok"], true) << reply;
@@ -117,12 +112,12 @@ TEST_F(InterfaceWindowTest, aBackupThroughTheInterfaceIsTheWindowsFileByteForByt
     const std::string byInterface = dir.filePath("interface.skarnel").toStdString();
     dialogs->saveAnswer = QString::fromStdString(byWindow);
     find<QAbstractButton>("btRicevi")->click();
-    settleTransfer();
+    settle();
     ASSERT_FALSE(fileText(byWindow).empty());
 
     client.send(R"({"id":5,"cmd":"backup","path":")" + byInterface + R"("})");
     QTest::qWaitFor([this] { return window->setupPanel().transfer().running(); }, 5000);
-    settleTransfer();
+    settle();
     nlohmann::json reply;
     int progress = 0;
     for (;;) {
@@ -174,11 +169,6 @@ class StationWindowTest : public WindowFixture {
         options.makeLineControl = [this] { return std::make_unique<FakeLineControl>(line); };
         start(std::move(options));
     }
-    void pollTwice() {
-        tick();
-        settleLink();
-        tick();
-    }
     bool inhibited() const { return line.on("/dev/ttyUSB3", ModemLine::Rts); }
 
     FakeLineState line;
@@ -216,7 +206,7 @@ TEST_F(StationWindowTest, aTransferHoldsTheLineAssertedWhileThePollIsHeldBack) {
     dialogs->saveAnswer = dir.filePath("held.skarnel");
     find<QAbstractButton>("btRicevi")->click();
     EXPECT_TRUE(inhibited());
-    settleTransfer();
+    settle();
     pollTwice();
     EXPECT_FALSE(inhibited());
 }

@@ -15,7 +15,7 @@
 #include "console/window_place.h"
 #include "link/status.h"
 #include "memory/profile_file.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
@@ -27,7 +27,7 @@ class KeyboardTest : public WindowFixture {
     std::vector<int> keysFor(QKeyCombination keys) {
         controller.received.clear();
         QTest::keyClick(window.get(), keys.key(), keys.keyboardModifiers());
-        settleLink();
+        settle();
         return controller.keys();
     }
 };
@@ -237,7 +237,7 @@ TEST_F(KeyboardTest, spaceOrEnterPressesTheFocusedKeyAndOnTheFrequencyLineAsksFo
         EXPECT_EQ(QApplication::focusWidget(), find(name)) << name;
         controller.received.clear();
         QTest::keyClick(QApplication::focusWidget(), key);
-        settleLink();
+        settle();
         return controller.keys();
     };
     EXPECT_EQ(pressOn("SpeedButton7", Qt::Key_Space), (std::vector<int>{5, 13}));
@@ -247,7 +247,7 @@ TEST_F(KeyboardTest, spaceOrEnterPressesTheFocusedKeyAndOnTheFrequencyLineAsksFo
 
     dialogs->answer = "14074";
     pressOn("lFreq", Qt::Key_Return);
-    settleLink();
+    settle();
     EXPECT_EQ(dialogs->inputs, 1);
     EXPECT_EQ(controller.commands(3).size(), 1u);
     dialogs->answer.reset();
@@ -290,7 +290,7 @@ TEST_F(KeyboardTest, bandLampIsNamedForTheBandItLights) {
     tick(3);  // 7157 kHz: the reply, then the display that shows it
     EXPECT_EQ(accessibleName(find("BLED_ON1")), "Band lamp: 40m");
     find<QAbstractButton>("SpeedButton7")->click();
-    settleLink();
+    settle();
     EXPECT_EQ(accessibleName(find("BLED_ON1")), "Band lamp: 20m");
     controller.record.frequency = 0;
     tick(3);
@@ -315,7 +315,7 @@ TEST_F(KeyboardTest, powerIsOneKeyToAScreenReaderWhicheverFaceIsUp) {
             if (a->text(QAccessible::Name) == "Power" && !a->state().invisible)
                 a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         }
-        settleLink();
+        settle();
         return controller.keys();
     };
     tick(2);  // display on: the lit face lies over the dark one
@@ -395,7 +395,7 @@ TEST_F(KeyboardTest, hiddenHelpersAreNeitherShownNorPressableByAssistiveTechnolo
     accessible(find("SpeedButton10"))
         ->actionInterface()
         ->doAction(QAccessibleActionInterface::pressAction());
-    settleLink();
+    settle();
     EXPECT_EQ(controller.keys(), std::vector<int>{10});
 }
 

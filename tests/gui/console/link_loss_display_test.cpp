@@ -7,7 +7,7 @@
 #include "console/colours.h"
 #include "console/panel/lamp.h"
 #include "console/status/status_bar.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
@@ -16,7 +16,6 @@ using testing::WindowFixture;
 
 class LinkLossDisplayTest : public WindowFixture {
   protected:
-    QString link() { return window->consoleStatusBar()->linkText(); }
     // Whether "MOVING ELEMENTS....." or the Moving lamp shows at any step of a second of
     // link ticks (the blink changes every fifth).
     bool blinks() {
@@ -106,7 +105,7 @@ TEST_F(LinkLossDisplayTest, aSavedPortMissingAtStartIsRetriedEveryTwoSecondsUnde
     EXPECT_FALSE(shown("Panel_Chiuso"));
     EXPECT_EQ(link(), "COM2: no answer");
     EXPECT_EQ(text("lStatus"), "Stato: in connessione...");
-    settleLink();
+    settle();
     // Key 13 returns the controller to its display, as a choice from the menu does.
     EXPECT_EQ(controller.keys(), std::vector<int>{13});
     tick(2);

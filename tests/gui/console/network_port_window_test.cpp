@@ -21,6 +21,7 @@
 #include "support/loopback_controller.h"
 #include "support/loopback_listener.h"
 #include "support/wait_for.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
@@ -40,26 +41,13 @@ class PaintCounter : public QObject {
     }
 };
 
-class NetworkPortWindowTest : public ::testing::Test {
+class NetworkPortWindowTest : public testing::WindowFixture {
   protected:
+    // The window made on the console's own serial layer, its port not yet opened.
     void start(const std::string& settings) {
-        const auto path = std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
-        QFile f(QString::fromStdString(path.string()));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(settings.c_str());
-        f.close();
-        ConsoleOptions options;
-        options.settingsPath = path;
-        options.documentsDir = dir.path().toStdString();
-        options.dialogs = std::make_shared<testing::FakeDialogs>();
-        options.makeRigServer = [this] { return std::make_unique<testing::FakeRigServer>(rigs); };
-        options.runPollTimer = false;
-        window = std::make_unique<FmMain>(std::move(options));
-    }
-    QString text(const char* name) {
-        auto* label = window->findChild<QLabel*>(QString::fromLatin1(name));
-        EXPECT_TRUE(label) << name;
-        return label ? label->text() : QString();
+        writeSettings(settings);
+        far = Far::Device;
+        window = std::make_unique<FmMain>(baseOptions());
     }
     QString linkText() { return window->consoleStatusBar()->linkText(); }
     QString linkAccessibleName() {
@@ -73,11 +61,6 @@ class NetworkPortWindowTest : public ::testing::Test {
         EXPECT_TRUE(action) << item;
         return action && action->isChecked();
     }
-    bool shown(const char* name) {
-        auto* w = window->findChild<QWidget*>(QString::fromLatin1(name));
-        EXPECT_TRUE(w) << name;
-        return w && !w->isHidden();
-    }
     // Runs the window's loop until the chosen port's outcome is in: open, or its reason shown.
     bool waitForOutcome() {
         return QTest::qWaitFor(
@@ -86,10 +69,6 @@ class NetworkPortWindowTest : public ::testing::Test {
     static std::string url(const char* scheme, int port) {
         return std::string(scheme) + "://127.0.0.1:" + std::to_string(port);
     }
-
-    QTemporaryDir dir;
-    testing::FakeRigState rigs;
-    std::unique_ptr<FmMain> window;
 };
 
 TEST_F(NetworkPortWindowTest, aRefusedConnectionShowsHostPortAndReason) {

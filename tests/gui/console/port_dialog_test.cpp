@@ -18,7 +18,7 @@
 #include "memory/profile_file.h"
 #include "sim/simulated_serial_backend.h"
 #include "support/loopback_listener.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
@@ -179,7 +179,7 @@ TEST_F(PortDialogTest, testOnThePortInUseAsksOnTheOpenLink) {
     dialog->selectCom(1);
     controller.received.clear();
     dialog->test();
-    settleLink();
+    settle();
     EXPECT_EQ(dialog->testResult(), "Controller answers: firmware 1.13, 3 drivers");
     EXPECT_EQ(wire.openCount, opens);
     EXPECT_EQ(controller.commands(1).size(), 1u);
@@ -187,7 +187,7 @@ TEST_F(PortDialogTest, testOnThePortInUseAsksOnTheOpenLink) {
 
     controller.answering = false;
     dialog->test();
-    settleLink();
+    settle();
     EXPECT_TRUE(dialog->testResult().startsWith("No answer on the open port"));
 }
 

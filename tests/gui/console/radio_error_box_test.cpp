@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "console/status/status_bar.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
@@ -37,7 +37,6 @@ class RadioErrorBoxTest : public WindowFixture {
         EXPECT_EQ(dialogs->titles[0], "Skarnel Utility");
         EXPECT_GE(pollsUnderTheBox, 3u);
     }
-    QAction* item(const char* name) { return find<QAction>(name); }
 };
 
 TEST_F(RadioErrorBoxTest, configRadioWithAServerThatCannotStartLeavesThePollRunning) {

@@ -14,7 +14,7 @@
 #include "console/service/service_screens.h"
 #include "console/status/status_bar.h"
 #include "core/service_sequences.h"
-#include "service_test_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
@@ -42,11 +42,6 @@ std::vector<bool> flags(const std::vector<KeyPress>& keys) {
 
 class ServiceFunctionsTest : public ServiceWindowTest {
   protected:
-    void startTuned() {
-        start();
-        poll();
-        ASSERT_NE(window->poll().CurrentFrequency, 0u);
-    }
     sim::Screen controllerScreen() { return simulator->model().controller().screen(); }
 };
 
@@ -144,7 +139,7 @@ TEST_F(ServiceFunctionsTest, calibrateYesWaits26SecondsBehindItsScreenWithoutPol
     // The poll takes up again with one request: the ticks that fell inside the sequence
     // run their step from the event loop once it has let go of the link.
     const auto after = mark();
-    pollTick();
+    tick();
     QCoreApplication::processEvents();
     EXPECT_EQ(commandsSince(after), std::vector<int>{1});
 }
@@ -157,7 +152,7 @@ TEST_F(ServiceFunctionsTest, yesReturnsAtOnceAndTheWaitIsCountedDownWhileTheLink
     find<QAbstractButton>("yes_cal")->click();
     EXPECT_TRUE(window->sequenceRunning());
     // The keys go out as the controller answers them, the wait screen after them.
-    driveLinkUntil([this] { return shown("Calibrate_of_course"); });
+    settleWhile([this] { return !shown("Calibrate_of_course"); });
     EXPECT_TRUE(shown("Calibrate_of_course"));
     EXPECT_EQ(codesSince(answered), (std::vector<int>{6, 13}));
     EXPECT_EQ(window->consoleStatusBar()->eventText(), "Calibrating elements: 26 s left");
@@ -168,7 +163,7 @@ TEST_F(ServiceFunctionsTest, yesReturnsAtOnceAndTheWaitIsCountedDownWhileTheLink
     // The loop is free: poll ticks and countdown ticks run, and the poll sends nothing.
     for (int second = 0; second < 17; ++second) {
         window->findChild<ServiceScreens*>("ServiceScreens")->tmCountdownTimer();
-        for (int tick = 0; tick < 2; ++tick) pollTick();
+        tick(2);
     }
     EXPECT_EQ(window->consoleStatusBar()->eventText(), "Calibrating elements: 9 s left");
     EXPECT_EQ(commandsSince(answered), (std::vector<int>{8, 8}));
@@ -231,9 +226,9 @@ TEST_F(ServiceFunctionsTest, closingTheWindowEndsAWaitAndSendsNothingMore) {
         window->close();
     };
     const auto answered = mark();
-    const auto before = now;
+    const auto before = clock->now();
     click("yes_cal");
-    EXPECT_LT(now - before, 1000ms);
+    EXPECT_LT(clock->now() - before, 1000ms);
     EXPECT_EQ(codesSince(answered), (std::vector<int>{6, 13}));
 }
 
@@ -258,7 +253,7 @@ TEST_F(ServiceFunctionsTest, factoryDefaultAndItsLinesLastUntilTheNextReply) {
     EXPECT_EQ(text("Heading"), "have been recalled");
     EXPECT_FALSE(shown("Panel_factory"));
     EXPECT_TRUE(frontKeysShown());
-    poll();
+    pollTwice();
     EXPECT_EQ(text("lBanda"), band);
     EXPECT_EQ(text("Heading"), heading);
 
@@ -298,11 +293,11 @@ TEST_P(RetractWaitTest, yesWaitsForTheBandThenEnds) {
         waitScreen = waitScreen && shown("Retracting_of_course") && !shown("Panel_Retract");
     };
     from = mark();
-    const auto before = now;
+    const auto before = clock->now();
     click("B_Retr_Yes");
     duringPause = nullptr;
     EXPECT_EQ(codesSince(from), std::vector<int>{6});
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(now - before).count();
+    const auto took = (clock->now() - before).count();
     EXPECT_GE(took, GetParam().waitMs);
     EXPECT_LT(took, GetParam().waitMs + 20);
     EXPECT_TRUE(waitScreen);
@@ -368,9 +363,9 @@ TEST_F(ServiceFunctionsTest, testElementsRunsOnlyWithTheElementsRetracted) {
     startTuned();
     choose("Retract1");
     click("B_Retr_Yes");
-    poll();
+    pollTwice();
     ASSERT_EQ(window->poll().CurrentFrequency, 0u);
-    pollTick();  // the tick after a reply paints the panels
+    tick();  // the tick after a reply paints the panels
     EXPECT_TRUE(shown("Panel_Elem_Retract"));
 
     auto from = mark();
@@ -387,11 +382,11 @@ TEST_F(ServiceFunctionsTest, testElementsRunsOnlyWithTheElementsRetracted) {
         movingScreen = movingScreen && shown("panel_test_go") && shown("Panel_test");
     };
     from = mark();
-    auto before = now;
+    auto before = clock->now();
     click("B_Test_Yes");
     EXPECT_EQ(codesSince(from), std::vector<int>{6});
-    EXPECT_GE(now - before, 6000ms);
-    EXPECT_LT(now - before, 6020ms);
+    EXPECT_GE(clock->now() - before, 6000ms);
+    EXPECT_LT(clock->now() - before, 6020ms);
     EXPECT_TRUE(movingScreen);
     EXPECT_FALSE(shown("Panel_test"));
     EXPECT_FALSE(shown("panel_test_go"));
@@ -411,10 +406,10 @@ TEST_F(ServiceFunctionsTest, testElementsRunsOnlyWithTheElementsRetracted) {
     duringPause = [&] {
         movingScreen = movingScreen && shown("panel_test_go") && shown("Panel_T_act");
     };
-    before = now;
+    before = clock->now();
     click("B_testact_Yes");
     EXPECT_EQ(codesSince(from), std::vector<int>{8});
-    EXPECT_GE(now - before, 6000ms);
+    EXPECT_GE(clock->now() - before, 6000ms);
     EXPECT_TRUE(movingScreen);
     EXPECT_FALSE(shown("Panel_T_act"));
     EXPECT_FALSE(shown("panel_test_go"));
@@ -501,7 +496,7 @@ TEST_F(ServiceFunctionsTest, menuTipsSayWhatEachItemWouldDoNow) {
 TEST_F(ServiceFunctionsTest, noFunctionActsBeforeTheControllerHasAnswered) {
     // A controller that never answers: its start-up frequency of 0 is nobody's word.
     start(Far::Script);
-    script.answering = false;
+    controller.answering = false;
     for (const char* item :
          {"Calibrate1", "FactoryDefault1", "ModifyElemets1", "Retract1", "estelements1"}) {
         const auto from = mark();
@@ -514,10 +509,10 @@ TEST_F(ServiceFunctionsTest, noFunctionActsBeforeTheControllerHasAnswered) {
         }
     }
     // Once it answers (retracted, as it says now) the test may open.
-    script.answering = true;
-    script.record.frequency = 0;
-    script.record.screen = 1;
-    poll();
+    controller.answering = true;
+    controller.record.frequency = 0;
+    controller.record.screen = 1;
+    pollTwice();
     ASSERT_TRUE(window->poll().Replied);
     const auto from = mark();
     choose("estelements1");
@@ -526,16 +521,16 @@ TEST_F(ServiceFunctionsTest, noFunctionActsBeforeTheControllerHasAnswered) {
 
 TEST_F(ServiceFunctionsTest, aDeviceBackDuringAWaitIsReopenedThenAndTheWaitsLastKeyReachesIt) {
     start(Far::Script);
-    script.record.firmwareMinor = 13;
-    script.record.firmwareMajor = 1;
-    script.record.frequency = 14150;
-    poll();
+    controller.record.firmwareMinor = 13;
+    controller.record.firmwareMajor = 1;
+    controller.record.frequency = 14150;
+    pollTwice();
     ASSERT_TRUE(window->poll().Replied);
     choose("Calibrate1");
     const auto answered = mark();
     find<QAbstractButton>("yes_cal")->click();
     ASSERT_TRUE(window->sequenceRunning());
-    driveLinkUntil([this] { return shown("Calibrate_of_course"); });
+    settleWhile([this] { return !shown("Calibrate_of_course"); });
     // The adapter is pulled and put back while the motors run.
     wire.unplug();
     window->tmTimerTimer();

@@ -5,22 +5,12 @@
 #include <QCoreApplication>
 
 #include "console/status/status_bar.h"
-#include "service_test_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
 
-using testing::ServiceWindowTest;
-
-class ServiceRefusalsTest : public ServiceWindowTest {
-  protected:
-    void startTuned() {
-        start();
-        poll();
-        ASSERT_NE(window->poll().CurrentFrequency, 0u);
-    }
-    QString event() { return window->consoleStatusBar()->eventText(); }
-};
+using ServiceRefusalsTest = testing::ServiceWindowTest;
 
 struct RefusalRow {
     const char* name;
@@ -94,7 +84,7 @@ TEST_F(ServiceRefusalsTest, theFactoryRecallIsAnEventThatOutlastsItsDisplayLines
     EXPECT_EQ(text("lBanda"), "Executed factory default data");
     EXPECT_EQ(event(), "Executed factory default data have been recalled");
     // The next reply repaints the display; the Events field still says what was done.
-    poll();
+    pollTwice();
     EXPECT_NE(text("lBanda"), "Executed factory default data");
     EXPECT_EQ(event(), "Executed factory default data have been recalled");
 }

@@ -22,24 +22,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "console/dialogs.h"
-#include "console/fm_main.h"
 #include "console/setup_panel.h"
 #include "console/status/status_bar.h"
 #include "memory/block_codec.h"
-#include "sim/simulated_serial_backend.h"
-#include "support/fake_dialogs.h"
-#include "support/fake_rig_server.h"
-#include "support/fake_scheduler.h"
-#include "support/loop_settle.h"
-#include "support/trace_frames.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
 
 using sim::Firmware;
-using testing::FakeRigServer;
-using testing::FakeRigState;
 
 // Types the text key by key, as a keyboard with any layout would deliver it.
 void type(QWidget* w, const QString& text) {
@@ -58,7 +49,7 @@ std::string slurp(const std::string& path) {
     return s.str();
 }
 
-class SetupPanelTest : public ::testing::Test {
+class SetupPanelTest : public testing::WindowFixture {
   protected:
     // Every file dialog of a backup or a load offers setup files, whatever the test.
     void TearDown() override {
@@ -66,62 +57,25 @@ class SetupPanelTest : public ::testing::Test {
             EXPECT_EQ(filter, "Skarnel setup data (*.skarnel)");
         for (const QString& suffix : dialogs->suffixes) EXPECT_EQ(suffix, "skarnel");
     }
+    // The window on the simulated controller, online: its first reply has set FirmwareVersion.
     void start(Firmware firmware, int units = 1, sim::BlockFaults faults = {}) {
-        sim::ModelOptions model;
-        model.controller.firmware = firmware;
-        model.controller.units = units;
-        model.blockFaults = std::move(faults);
-        ConsoleOptions options;
-        options.settingsPath = std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
-        options.dialogs = dialogs;
-        options.makeRigServer = [this] { return std::make_unique<FakeRigServer>(rigs); };
+        far = Far::Simulator;
+        simulated.controller.firmware = firmware;
+        simulated.controller.units = units;
+        simulated.blockFaults = std::move(faults);
+        ConsoleOptions options = transferOptions();
         options.runPollTimer = pollTimer;
-        options.scheduler = scheduler;
-        options.makeSerialBackend = [this, model] {
-            auto b = std::make_unique<sim::SimulatedSerialBackend>(
-                model, [this] { return now; },
-                [this](sim::TimePoint t) { now = std::max(now, t); });
-            backend = b.get();
-            backend->model().setTrace([this](std::string_view line) { trace.emplace_back(line); });
-            return b;
-        };
-        window = std::make_unique<FmMain>(std::move(options));
-        window->FormActivate();
-        // Two poll ticks: the request, then its reply, which sets FirmwareVersion.
-        window->tmPollTimer();
-        now += std::chrono::milliseconds(20);
-        window->tmPollTimer();
+        WindowFixture::start(std::move(options));
+        pollTwice();
         ASSERT_TRUE(window->poll().ControllerOnline);
     }
-    template <typename W = QWidget>
-    W* find(const char* name) {
-        auto* w = window->findChild<W*>(QString::fromLatin1(name));
-        EXPECT_TRUE(w) << name;
-        return w;
-    }
     QLineEdit* edit(const char* name) { return find<QLineEdit>(name); }
-    // The click, then the transfer it starts played to its end.
-    void click(const char* name) {
-        find<QPushButton>(name)->click();
-        settle();
-    }
     bool transferRunning() { return window && window->setupPanel().transfer().running(); }
-    void settle() {
-        testing::settleOnLoop(*scheduler, link, [this] { return transferRunning(); });
-    }
-    sim::ControllerMemory& memory() { return backend->model().controller().memory(); }
-    QString result() { return find<QLabel>("lResult")->text(); }
+    sim::ControllerMemory& memory() { return simulator->model().controller().memory(); }
+    QString result() { return text("lResult"); }
     void openPanel() {
         click("btImposta");
         ASSERT_TRUE(find("pnImposta")->isVisible() || !find("pnImposta")->isHidden());
-    }
-    // The contents of every frame with this command code the controller received, in order.
-    std::vector<Bytes> takeCommands(std::uint8_t code) {
-        std::vector<Bytes> out;
-        for (auto& content : testing::framesReceived(trace)) {
-            if (content.size() >= 2 && content[1] == code) out.push_back(std::move(content));
-        }
-        return out;
     }
     std::string path(const char* name) const { return (dir.path() + "/" + name).toStdString(); }
     // A whole backup of the controller as it is now, taken through "Salva...".
@@ -146,17 +100,6 @@ class SetupPanelTest : public ::testing::Test {
 
     // The window's own 400 ms poll timer runs (else the tests tick the poll by hand).
     bool pollTimer = false;
-    QTemporaryDir dir;
-    FakeRigState rigs;
-    std::shared_ptr<testing::FakeDialogs> dialogs = std::make_shared<testing::FakeDialogs>();
-    sim::TimePoint now{};
-    std::shared_ptr<testing::FakeScheduler> scheduler =
-        std::make_shared<testing::FakeScheduler>(now);
-    testing::LinkStepper link{[this] { window->serviceLink(); },
-                              [this] { window->tmTimerTimer(); }};
-    sim::SimulatedSerialBackend* backend = nullptr;
-    std::vector<std::string> trace;
-    std::unique_ptr<FmMain> window;
 };
 
 // --- the service strip ---
@@ -420,8 +363,8 @@ TEST_F(SetupPanelTest, OldFirmwareUpdateSendsFactoryAndUserDirectWithTheWelcomeI
     edit("edWelcome")->setText("Buongiorno");
     click("btAggiorna");
     EXPECT_TRUE(dialogs->messages.empty());
-    const auto factory = takeCommands(6);
-    const auto user = takeCommands(7);
+    const auto factory = framesWith(6);
+    const auto user = framesWith(7);
     ASSERT_EQ(factory.size(), 1u);
     ASSERT_EQ(user.size(), 1u);
     EXPECT_EQ(factory[0].size(), 2u + 45u);
@@ -439,7 +382,7 @@ TEST_F(SetupPanelTest, OldFirmwareUpdateSendsFactoryAndUserDirectWithTheWelcomeI
 
 TEST_F(SetupPanelTest, PlusTwentyFourVoltsAreWrittenOnlyFromFirmware130) {
     for (Firmware firmware : {Firmware::V1_13, Firmware::V1_30}) {
-        trace.clear();
+        log.frames.clear();
         start(firmware);
         memory().setInteger(kFactoryBlock, "pwm_azzera", 5);
         memory().setInteger(kFactoryBlock, "v24l1", 16053);
@@ -450,7 +393,7 @@ TEST_F(SetupPanelTest, PlusTwentyFourVoltsAreWrittenOnlyFromFirmware130) {
         edit("edV24msg")->setText("AMP ON");
         edit("edExtMax3")->setText("9999");
         click("btAggiorna");
-        ASSERT_EQ(takeCommands(6).size(), 1u);
+        ASSERT_EQ(framesWith(6).size(), 1u);
         EXPECT_EQ(memory().integer(kFactoryBlock, "max_estensio3"), 9999);
         EXPECT_EQ(memory().integer(kFactoryBlock, "pwm_azzera"), 130);
         if (firmware == Firmware::V1_30) {
@@ -476,8 +419,8 @@ TEST_F(SetupPanelTest, ALetterInVelMaxSendsNothingWithTheParserMessage) {
     click("btAggiorna");
     EXPECT_EQ(dialogs->messages,
               std::vector<QString>{"'12a' is not a valid integer value in [Factory] mot_maxvel"});
-    EXPECT_TRUE(takeCommands(6).empty());
-    EXPECT_TRUE(takeCommands(7).empty());
+    EXPECT_TRUE(framesWith(6).empty());
+    EXPECT_TRUE(framesWith(7).empty());
     EXPECT_TRUE(edit("edVelMax")->hasFocus() || !window->isVisible());
 }
 
@@ -488,7 +431,7 @@ TEST_F(SetupPanelTest, ANumberTooLargeForItsFieldSendsNothing) {
     click("btAggiorna");
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_EQ(dialogs->messages[0], "Accel 1..5 300 does not fit its 1-byte field (-128 to 255).");
-    EXPECT_TRUE(takeCommands(6).empty());
+    EXPECT_TRUE(framesWith(6).empty());
 }
 
 TEST_F(SetupPanelTest, ASixteenCharacterModelAndAnOuterBlankEightBitWelcomeGoBackWhole) {
@@ -631,7 +574,7 @@ TEST_F(SetupPanelTest, LoadOfABadFileSendsNothingAndLeavesTheStatusText) {
     std::string text = backupText();
     text.replace(text.find("lingua=1"), 8, "lingua=300");
     std::ofstream(path("bad.skarnel"), std::ios::binary) << text;
-    trace.clear();
+    log.frames.clear();
     setResultText("--");
     dialogs->openAnswer = QString::fromStdString(path("bad.skarnel"));
     click("btInvia");
@@ -639,7 +582,7 @@ TEST_F(SetupPanelTest, LoadOfABadFileSendsNothingAndLeavesTheStatusText) {
     EXPECT_EQ(dialogs->messages[0],
               "The value 300 of lingua in [User] does not fit its 1-byte field (-128 to 255).");
     EXPECT_EQ(result(), "--");
-    EXPECT_TRUE(takeCommands(4).empty());
+    EXPECT_TRUE(framesWith(4).empty());
     expectRestored();
 }
 
@@ -654,14 +597,14 @@ TEST_F(SetupPanelTest, ARefusedFileClearsTheLastResultAndNamesTheKeyThatIsNoInte
     std::string text = good;
     text.replace(text.find("lingua=1"), 8, "lingua=1x");
     std::ofstream(path("bad.skarnel"), std::ios::binary) << text;
-    trace.clear();
+    log.frames.clear();
     dialogs->openAnswer = QString::fromStdString(path("bad.skarnel"));
     click("btInvia");
     EXPECT_EQ(dialogs->messages,
               std::vector<QString>{"'1x' is not a valid integer value in [User] lingua"});
     // The last load's success is not this file's.
     EXPECT_EQ(result(), "--");
-    EXPECT_TRUE(takeCommands(4).empty());
+    EXPECT_TRUE(framesWith(4).empty());
     expectRestored();
 }
 
@@ -707,14 +650,14 @@ TEST_F(SetupPanelTest, AnUpdateWhoseReReadFailsSendsNothingAndSaysWhichBlock) {
     // The panel now addresses a unit that is not fitted: its reads are refused.
     find<QCheckBox>("ckSK2200")->click();
     find<QComboBox>("cbSlave")->setCurrentIndex(2);
-    trace.clear();
+    log.frames.clear();
     click("btAggiorna");
     EXPECT_EQ(dialogs->messages,
               std::vector<QString>{"Errore in ricezione dati.\nUpdate not sent: Factory (block 0) "
                                    "refused (status 3)"});
-    EXPECT_TRUE(takeCommands(4).empty());
-    EXPECT_TRUE(takeCommands(6).empty());
-    EXPECT_TRUE(takeCommands(7).empty());
+    EXPECT_TRUE(framesWith(4).empty());
+    EXPECT_TRUE(framesWith(6).empty());
+    EXPECT_TRUE(framesWith(7).empty());
     EXPECT_FALSE(window->setupPanel().transfer().running());
 }
 
@@ -766,7 +709,7 @@ TEST_F(SetupPanelTest, SetupStaysOffUnderTheOpenPanelAfterABackupAndComesBackWit
 TEST_F(SetupPanelTest, OnlyOneTransferRunsAtATime) {
     start(Firmware::V1_13);
     openPanel();
-    const std::size_t readsBefore = takeCommands(5).size();
+    const std::size_t readsBefore = framesWith(5).size();
     const std::string logBefore = window->setupPanel().transfer().logText();
     // Inside the save's first exchange (a timer event) and while its dialog is up.
     int refusedInside = 0;
@@ -787,9 +730,9 @@ TEST_F(SetupPanelTest, OnlyOneTransferRunsAtATime) {
     EXPECT_EQ(refusedInside, 1);
     EXPECT_EQ(dialogs->saves, 1);
     EXPECT_EQ(dialogs->opens, 0);
-    EXPECT_TRUE(takeCommands(6).empty());
-    EXPECT_TRUE(takeCommands(7).empty());
-    EXPECT_EQ(takeCommands(5).size(), readsBefore + 68);
+    EXPECT_TRUE(framesWith(6).empty());
+    EXPECT_TRUE(framesWith(7).empty());
+    EXPECT_EQ(framesWith(5).size(), readsBefore + 68);
     EXPECT_NE(window->setupPanel().transfer().logText(), logBefore);
     EXPECT_EQ(result(), "Ricezione dati eseguita correttamente.");
 }
@@ -808,11 +751,11 @@ TEST_F(SetupPanelTest, ClosingTheWindowDuringASaveEndsItQuietly) {
 TEST_F(SetupPanelTest, AClickReturnsBeforeTheFirstBlockIsReadAndTheSaveEndsOnTheLoop) {
     start(Firmware::V1_13);
     dialogs->saveAnswer = QString::fromStdString(path("backup.skarnel"));
-    trace.clear();
+    log.frames.clear();
     find<QPushButton>("btRicevi")->click();
     EXPECT_TRUE(transferRunning());
-    EXPECT_TRUE(takeCommands(1).empty());
-    EXPECT_TRUE(takeCommands(5).empty());
+    EXPECT_TRUE(framesWith(1).empty());
+    EXPECT_TRUE(framesWith(5).empty());
     EXPECT_EQ(result(), "blocco 0/68");
     EXPECT_FALSE(find<QPushButton>("btRicevi")->isEnabled());
     EXPECT_FALSE(window->pollRunning());
@@ -820,7 +763,7 @@ TEST_F(SetupPanelTest, AClickReturnsBeforeTheFirstBlockIsReadAndTheSaveEndsOnThe
     ASSERT_TRUE(QApplication::overrideCursor());
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
     settle();
-    EXPECT_EQ(takeCommands(5).size(), 68u);
+    EXPECT_EQ(framesWith(5).size(), 68u);
     EXPECT_EQ(dialogs->saves, 1);
     EXPECT_EQ(slurp(path("backup.skarnel")), window->setupPanel().transfer().fileText());
     EXPECT_FALSE(QApplication::overrideCursor());
@@ -831,12 +774,12 @@ TEST_F(SetupPanelTest, TheSettlePauseLeavesTheLoopFreeAndNothingGoesOutNotEvenTh
     pollTimer = true;
     start(Firmware::V1_13);
     ASSERT_TRUE(window->pollTimer().isActive());
-    trace.clear();
+    log.frames.clear();
     bool ran = false;
     std::size_t framesWhenRan = 0;
     QTimer::singleShot(0, window.get(), [&] {
         ran = true;
-        framesWhenRan = testing::framesReceived(trace).size();
+        framesWhenRan = log.frames.size();
     });
     find<QPushButton>("btRicevi")->click();
     // The click ran no loop of its own.
@@ -844,58 +787,57 @@ TEST_F(SetupPanelTest, TheSettlePauseLeavesTheLoopFreeAndNothingGoesOutNotEvenTh
     EXPECT_FALSE(window->pollTimer().isActive());
     // 90 ms into the 100 ms pause the loop has served the posted task, and the line is quiet.
     std::chrono::milliseconds into{0};
-    scheduler->runNext(std::chrono::milliseconds(10), [&](std::chrono::milliseconds step) {
+    clock->runNext(std::chrono::milliseconds(10), [&](std::chrono::milliseconds step) {
         into += step;
         QCoreApplication::processEvents();
         return into < std::chrono::milliseconds(90);
     });
     EXPECT_TRUE(ran);
     EXPECT_EQ(framesWhenRan, 0u);
-    EXPECT_TRUE(testing::framesReceived(trace).empty());
+    EXPECT_TRUE(log.frames.empty());
     EXPECT_FALSE(window->pollTimer().isActive());
     settle();
-    EXPECT_EQ(takeCommands(5).size(), 68u);
+    EXPECT_EQ(framesWith(5).size(), 68u);
     EXPECT_TRUE(window->pollTimer().isActive());
 }
 
 TEST_F(SetupPanelTest, TheLinkCheckGoesOutAfterAHundredMillisecondsOfTheSchedulersClock) {
     using std::chrono::milliseconds;
     start(Firmware::V1_13);
-    trace.clear();
+    log.frames.clear();
     find<QPushButton>("btImposta")->click();
     // A millisecond at a time up to the 100th: the line stays quiet.
     milliseconds waited{0};
-    EXPECT_FALSE(scheduler->runNext(milliseconds(1), [&](milliseconds step) {
+    EXPECT_FALSE(clock->runNext(milliseconds(1), [&](milliseconds step) {
         waited += step;
-        EXPECT_TRUE(testing::framesReceived(trace).empty()) << waited.count() << " ms";
+        EXPECT_TRUE(log.frames.empty()) << waited.count() << " ms";
         return waited < milliseconds(100);
     }));
     EXPECT_EQ(waited, milliseconds(100));
-    EXPECT_TRUE(testing::framesReceived(trace).empty());
+    EXPECT_TRUE(log.frames.empty());
     // The reply to the poll's last request has come in meanwhile: stale for the transfer.
     const auto stale = static_cast<int>(window->port().InputCount());
     ASSERT_GT(stale, 0);
     // Then each stale byte is dropped and followed by 10 ms before the link check goes out.
-    while (testing::framesReceived(trace).empty()) {
-        ASSERT_TRUE(scheduler->runNext(milliseconds(1), [&](milliseconds step) {
+    while (log.frames.empty()) {
+        ASSERT_TRUE(clock->runNext(milliseconds(1), [&](milliseconds step) {
             waited += step;
-            EXPECT_TRUE(testing::framesReceived(trace).empty()) << waited.count() << " ms";
+            EXPECT_TRUE(log.frames.empty()) << waited.count() << " ms";
             return true;
         }));
     }
     EXPECT_EQ(waited, milliseconds(100 + 10 * stale));
     EXPECT_EQ(window->port().InputCount(), 0u);
     // The first reads follow as the controller answers.
-    for (int i = 0; i < 100 && testing::framesReceived(trace).size() < 3; ++i) {
-        scheduler->idle(milliseconds(1));
-        link.step(milliseconds(1));
-        scheduler->runNext(milliseconds(1));
+    for (int i = 0; i < 100 && log.frames.size() < 3; ++i) {
+        linkStep(milliseconds(1));
+        clock->runNext(milliseconds(1));
     }
-    const auto frames = testing::framesReceived(trace);
+    const auto& frames = log.frames;
     ASSERT_GE(frames.size(), 3u);
-    EXPECT_EQ(frames[0][1], 1);
-    EXPECT_EQ(frames[1][1], 5);
-    EXPECT_EQ(frames[2][1], 5);
+    EXPECT_EQ(frames[0].code(), 1);
+    EXPECT_EQ(frames[1].code(), 5);
+    EXPECT_EQ(frames[2].code(), 5);
     settle();
     EXPECT_FALSE(find("pnImposta")->isHidden());
 }
@@ -907,21 +849,18 @@ TEST_F(SetupPanelTest, ClosingTheWindowMidTransferEndsItQuietlyWithEverythingPut
         dialogs->saves = 0;
         dialogs->saveAnswer = QString::fromStdString(path("out.skarnel"));
         dialogs->openAnswer = QString::fromStdString(path("in.skarnel"));
-        trace.clear();
+        log.frames.clear();
         find<QPushButton>(button)->click();
-        const auto blocksMoved = [&] { return takeCommands(5).size() + takeCommands(4).size(); };
+        const auto blocksMoved = [&] { return framesWith(5).size() + framesWith(4).size(); };
         // Turn by turn, the link answering in between, until ten blocks have moved.
         for (int turn = 0; blocksMoved() < 10 && turn < 10000; ++turn) {
-            if (!scheduler->runOne()) {
-                scheduler->idle(std::chrono::milliseconds(1));
-                link.step(std::chrono::milliseconds(1));
-            }
+            if (!clock->runOne()) linkStep(std::chrono::milliseconds(1));
             QCoreApplication::processEvents();
         }
         ASSERT_TRUE(transferRunning()) << button;
         window->close();
         EXPECT_FALSE(transferRunning()) << button;
-        while (scheduler->runNext(std::chrono::milliseconds(10))) {
+        while (clock->runNext(std::chrono::milliseconds(10))) {
         }
         QCoreApplication::processEvents();
         EXPECT_EQ(blocksMoved(), 10u) << button;

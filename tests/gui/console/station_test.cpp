@@ -25,9 +25,9 @@
 #include "link/comm32.h"
 #include "link/link.h"
 #include "memory/profile_file.h"
+#include "support/fake_clock.h"
 #include "support/fake_hook_launcher.h"
 #include "support/fake_line_control.h"
-#include "support/fake_scheduler.h"
 #include "support/fake_serial.h"
 
 namespace kt6 {
@@ -36,11 +36,11 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using namespace std::chrono_literals;
+using testing::FakeClock;
 using testing::FakeHookLauncher;
 using testing::FakeHookState;
 using testing::FakeLineControl;
 using testing::FakeLineState;
-using testing::FakeScheduler;
 
 class StationTest : public ::testing::Test {
   protected:
@@ -81,8 +81,7 @@ class StationTest : public ::testing::Test {
     QTemporaryDir dir;
     FakeLineState line;
     FakeHookState hooks;
-    FakeScheduler::TimePoint now{};
-    std::shared_ptr<FakeScheduler> scheduler = std::make_shared<FakeScheduler>(now);
+    std::shared_ptr<FakeClock> scheduler = std::make_shared<FakeClock>();
     std::vector<QString> failures;
     std::unique_ptr<StationOutputs> station;
 };

@@ -8,7 +8,7 @@
 #include "console/status/link_status.h"
 #include "console/status/status_bar.h"
 #include "link/serial_network.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace kt6 {
 namespace {
@@ -17,9 +17,6 @@ using testing::WindowFixture;
 
 class StatusBarTest : public WindowFixture {
   protected:
-    QString link() { return window->consoleStatusBar()->linkText(); }
-    QString radio() { return window->consoleStatusBar()->radioText(); }
-    QString event() { return window->consoleStatusBar()->eventText(); }
     QColor colourOf(const char* name) { return textColourOf(find(name)); }
 };
 
@@ -209,23 +206,23 @@ TEST_F(StatusBarTest, refusedCommandsAreToldAndAcceptedOnesAreNot) {
     controller.statusFor[3] = 3;
     dialogs->answer = "3600";
     QTest::mouseClick(find("lFreq"), Qt::LeftButton);
-    settleLink();
+    settle();
     EXPECT_EQ(event(), "3600 kHz refused by the controller (status 3)");
 
     rigServer.set(1, 21'100'000.0);
     rigServer.report(1);
-    settleLink();
+    settle();
     EXPECT_EQ(event(), "21100 kHz refused by the controller (status 3)");
 
     controller.statusFor[8] = 2;
     find<QAbstractButton>("SpeedButton10")->click();
-    settleLink();
+    settle();
     EXPECT_EQ(event(), "Key \"Frequency up\" refused by the controller (status 2)");
 
     controller.statusFor.clear();
     window->announce("earlier");
     find<QAbstractButton>("SpeedButton11")->click();
-    settleLink();
+    settle();
     EXPECT_EQ(event(), "earlier");
 }
 
@@ -284,11 +281,11 @@ TEST_F(StatusBarTest, radioFieldSaysTheAntennaWaitsWhileTheRadioTransmits) {
     tick();
     EXPECT_EQ(radio(), "Radio 1: transmitting, antenna waits");
     EXPECT_EQ(find("sbRadio")->accessibleName(), "Radio: Radio 1: transmitting, antenna waits");
-    settleLink();
+    settle();
     EXPECT_EQ(controller.commands(3).size(), before);
 
     rigServer.transmit(1, false);
-    settleLink();
+    settle();
     tick();
     EXPECT_EQ(radio(), "Radio 1: 21.074000 MHz");
     const auto sent = controller.commands(3);

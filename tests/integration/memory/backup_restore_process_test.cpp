@@ -75,7 +75,7 @@ TEST_P(BackupRestoreProcess, ARestoredBackupGivesBackEveryBlock) {
     ASSERT_FALSE(checkSetupFile(*source, version, false));
     console.transfer.setSourceIni(std::move(source));
     const auto result = restoreController(console.transfer, version);
-    ASSERT_FALSE(result.failed) << result.failedBlock;
+    ASSERT_FALSE(result.failed()) << restoreStoppedText(result);
     EXPECT_EQ(result.sent, 68);
     const auto blocks = transferredBlocks(false);
     for (std::size_t i = 0; i < blocks.size(); ++i) {

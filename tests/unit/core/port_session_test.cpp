@@ -81,12 +81,12 @@ class PortSessionTest : public ::testing::Test, public PortSessionObserver {
         return it->second;
     };
     Comm32 port{std::make_unique<FakeSerialBackend>(wire), comPortResolver(mapped)};
-    FakePump pump;
+    FakeClock clock;
+    FakePump pump{clock};
     Link link{port};
     std::shared_ptr<testing::OpenGate> gate = std::make_shared<testing::OpenGate>();
     PortSession session{port, link, *this,
                         [this](std::function<bool()> cancelled) { return gate->make(cancelled); }};
-    FakeClock clock;
     bool timerRunning = false;
     int timerGeneration = 0;
     int closedReports = 0;

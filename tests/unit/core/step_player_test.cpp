@@ -6,17 +6,17 @@
 #include <vector>
 
 #include "core/step_player.h"
-#include "support/fake_scheduler.h"
+#include "support/fake_clock.h"
 
 namespace kt6 {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeScheduler;
+using testing::FakeClock;
 
 // Records what the steps do, with the time each happened.
 struct Recorder : ServiceActions {
-    explicit Recorder(FakeScheduler::TimePoint& clock) : now(clock) {}
+    explicit Recorder(const FakeClock& time) : clock(time) {}
     void key(std::uint8_t code, bool flag, bool enableExchange,
              std::function<void()> done) override {
         log(std::to_string(code) + (flag ? "f" : "") + (enableExchange ? "" : "!"));
@@ -41,11 +41,11 @@ struct Recorder : ServiceActions {
 
     void log(const std::string& what) {
         events.push_back(what);
-        times.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(now - start));
+        times.push_back(clock.now() - start);
     }
 
-    FakeScheduler::TimePoint& now;
-    FakeScheduler::TimePoint start = now;
+    const FakeClock& clock;
+    std::chrono::milliseconds start = clock.now();
     std::vector<std::string> events;
     std::vector<std::chrono::milliseconds> times;
     int hides = 0;
@@ -70,9 +70,8 @@ class StepPlayerTest : public ::testing::Test {
         return out;
     }
 
-    FakeScheduler::TimePoint now{};
-    FakeScheduler scheduler{now};
-    Recorder actions{now};
+    FakeClock scheduler;
+    Recorder actions{scheduler};
     StepPlayer player{scheduler};
 };
 
@@ -107,7 +106,7 @@ TEST_F(StepPlayerTest, theLoopRunsOtherWorkDuringAWaitAndASecondSequenceIsRefuse
     EXPECT_EQ(actions.events, (std::vector<std::string>{"6", "show 5", "ret", "pause 26000"}));
     std::vector<long long> ranAt;
     scheduler.after(1000ms, [&] {
-        ranAt.push_back((now - FakeScheduler::TimePoint{}) / 1ms);
+        ranAt.push_back(scheduler.now() / 1ms);
         EXPECT_FALSE(player.play(answerSteps(ServiceAnswer::CalibrateNo), actions));
     });
     runAll();

@@ -5,45 +5,30 @@
 #include <memory>
 
 #include "link/link.h"
-#include "support/fake_clock.h"
 #include "support/fake_port_waiter.h"
-#include "support/fake_pump.h"
-#include "support/fake_serial.h"
+#include "support/link_on_fake_port.h"
 #include "timed_controller.h"
 
 namespace kt6 {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeClock;
 using testing::FakePortWaiter;
-using testing::FakePump;
-using testing::FakeSerialBackend;
-using testing::FakeSerialState;
 using testing::joined;
 using testing::ms;
 using testing::replyFrame;
 using testing::TimedController;
 using Piece = TimedController::Piece;
 
-class BlockingExchangeTest : public ::testing::Test {
+class BlockingExchangeTest : public ::testing::Test, protected testing::LinkOnFakePort {
   protected:
     BlockingExchangeTest()
-        : port(std::make_unique<FakeSerialBackend>(wire), nullptr),
-          link(port),
-          waiter(clock, [this] { return !wire.input.empty(); }),
+        : waiter(clock, [this] { return !wire.input.empty(); }),
           controller(clock, [this](const Bytes& bytes) { wire.feedReceived(bytes); }) {
-        port.OpenPort("bio1");
-        port.SetPortParams(19200, 'n', 8, 1, 'N');
         link.ExchangeEnabled = true;
         wire.onWrite = [this](const Bytes& bytes) { controller.writeFrame(bytes); };
     }
 
-    FakeSerialState wire;
-    FakePump pump;
-    Comm32 port;
-    Link link;
-    FakeClock clock;
     FakePortWaiter waiter;
     TimedController controller;
 };
@@ -109,7 +94,6 @@ TEST_F(BlockingExchangeTest, itPutsTheSameFramesOnTheWireAsTheQueuedExchange) {
     controller.script = [](const Bytes& c) {
         return std::vector<Piece>{{20ms, replyFrame(c[0], 0)}};
     };
-    pump.inputWaiting = [this] { return !wire.input.empty(); };
     // The nested exchange is answered at once, on the pump's clock.
     std::vector<Bytes> nested;
     wire.onWrite = [this, &nested](const Bytes& bytes) {
@@ -121,7 +105,6 @@ TEST_F(BlockingExchangeTest, itPutsTheSameFramesOnTheWireAsTheQueuedExchange) {
         }
     };
     link.TxSequence = 126;
-    pump.attach(&link);
     ASSERT_EQ(pump.send(3, {0xF5, 0x1B}, true, 4, 100), 0);
     ASSERT_EQ(pump.send(8, {7}, false, 4, 100), 0);
     wire.onWrite = [this](const Bytes& bytes) { controller.writeFrame(bytes); };

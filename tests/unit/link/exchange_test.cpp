@@ -5,15 +5,11 @@
 #include <optional>
 
 #include "link/link.h"
-#include "support/fake_pump.h"
-#include "support/fake_serial.h"
+#include "support/link_on_fake_port.h"
 
 namespace kt6 {
 namespace {
 
-using testing::FakePump;
-using testing::FakeSerialBackend;
-using testing::FakeSerialState;
 using namespace std::chrono_literals;
 
 // Splits everything the console wrote into frame contents (checksum dropped).
@@ -36,15 +32,9 @@ Bytes replyFrame(std::uint8_t seq, std::uint8_t status, Bytes data = {}) {
     return encodeFrame(content).value();
 }
 
-class ExchangeTest : public ::testing::Test {
+class ExchangeTest : public ::testing::Test, protected testing::LinkOnFakePort {
   protected:
-    ExchangeTest() : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port) {
-        pump.attach(&link);
-        pump.inputWaiting = [this] { return !wire.input.empty(); };
-        port.OpenPort("bio1");
-        port.SetPortParams(19200, 'n', 8, 1, 'N');
-        link.ExchangeEnabled = true;
-    }
+    ExchangeTest() { link.ExchangeEnabled = true; }
 
     // Answers every frame the console writes, from the test's reply function.
     void answerWith(std::function<Bytes(const Bytes& content)> reply) {
@@ -58,11 +48,6 @@ class ExchangeTest : public ::testing::Test {
             }
         };
     }
-
-    FakeSerialState wire;
-    FakePump pump;
-    Comm32 port;
-    Link link;
 };
 
 TEST_F(ExchangeTest, replyWithTheSequenceByteEndsTheExchangeWithItsStatus) {
@@ -91,7 +76,7 @@ TEST_F(ExchangeTest, lateReplyToAnEarlierTryOfTheSameCallIsAccepted) {
     int writes = 0;
     wire.onWrite = [&](const Bytes&) {
         if (++writes == 2)
-            pump.at(pump.now() + 20ms, [&] { wire.feedReceived(replyFrame(0x0D, 0)); });
+            clock.at(clock.now() + 20ms, [&] { wire.feedReceived(replyFrame(0x0D, 0)); });
     };
     EXPECT_EQ(pump.send(8, {13}, false, 4, 100), 0);
     auto frames = framesIn(wire.written);
@@ -100,20 +85,20 @@ TEST_F(ExchangeTest, lateReplyToAnEarlierTryOfTheSameCallIsAccepted) {
 }
 
 TEST_F(ExchangeTest, noControllerGivesFourIdenticalFramesThen255) {
-    const auto start = pump.now();
+    const auto start = clock.now();
     EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     auto frames = framesIn(wire.written);
     ASSERT_EQ(frames.size(), 4u);
     for (const auto& f : frames) EXPECT_EQ(f, (Bytes{0x0D, 0x08, 0x0D}));
     // Each try ends at the first tick past 100 ms (100 to 150 ms), plus one 10 ms wait step.
-    const auto waited = pump.now() - start;
+    const auto waited = clock.now() - start;
     EXPECT_GE(waited, 400ms);
     EXPECT_LE(waited, 640ms);
 }
 
 TEST_F(ExchangeTest, tryEndsAtTheFirstTickThatExceedsTheTimeOut) {
     std::vector<std::chrono::milliseconds> sends;
-    wire.onWrite = [&](const Bytes&) { sends.push_back(pump.now()); };
+    wire.onWrite = [&](const Bytes&) { sends.push_back(clock.now()); };
     pump.send(1, {}, false, 2, 200);
     ASSERT_EQ(sends.size(), 2u);
     // Ticks every 50 ms: WaitedMs reaches 250 on the fifth tick after the send.
@@ -130,15 +115,15 @@ TEST_F(ExchangeTest, disabledExchangeSendsNothingButAdvancesTheSequence) {
 
 TEST_F(ExchangeTest, closedPortGivesUpAtOnceButAdvancesTheSequence) {
     port.ClosePort();
-    const auto start = pump.now();
+    const auto start = clock.now();
     EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
-    EXPECT_EQ(pump.now(), start);
+    EXPECT_EQ(clock.now(), start);
     EXPECT_EQ(link.TxSequence, 13);
     EXPECT_TRUE(wire.written.empty());
 }
 
 TEST_F(ExchangeTest, clearingExchangeEnabledDuringAWaitEndsTheTries) {
-    pump.at(30ms, [&] { link.ExchangeEnabled = false; });
+    clock.at(30ms, [&] { link.ExchangeEnabled = false; });
     EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_EQ(framesIn(wire.written).size(), 1u);
 }
@@ -183,7 +168,7 @@ TEST_F(ExchangeTest, thePollRequestGoesOutAtOnceWithoutWaiting) {
 TEST_F(ExchangeTest, aCommandAskedForDuringAnExchangeIsQueuedAndGoesOutAfterIt) {
     answerWith([](const Bytes& c) { return replyFrame(c[0], 0); });
     std::optional<std::uint8_t> queued;
-    pump.at(0ms, [&] {
+    clock.at(0ms, [&] {
         EXPECT_TRUE(link.busy());
         link.send(Command{3, {1, 2}, true, 4, 100ms}, [&](const Outcome& o) { queued = o.status; });
     });
@@ -225,7 +210,7 @@ TEST_F(ExchangeTest, heldWorkSendsItsOwnCommandsAndOthersWaitForItsEnd) {
 TEST_F(ExchangeTest, aQueuedCommandTimesOutLikeAnyOther) {
     // Nothing answers: the queued command gets its own tries once the first has used up its.
     std::optional<std::uint8_t> result;
-    pump.at(0ms, [&] {
+    clock.at(0ms, [&] {
         link.send(Command{3, {1, 2}, true, 2, 100ms}, [&](const Outcome& o) { result = o.status; });
     });
     EXPECT_EQ(pump.send(8, {5}, false, 1, 100), kNoReply);
@@ -279,14 +264,14 @@ TEST_F(ExchangeTest, aDeviceLostDuringTheWaitClosesThePortAndEndsTheExchangeAtOn
         ++losses;
         EXPECT_FALSE(port.IsOpen());
     });
-    pump.at(20ms, [&] { wire.unplug(); });
+    clock.at(20ms, [&] { wire.unplug(); });
     EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_EQ(losses, 1);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(port.DeviceLost());
     EXPECT_EQ(framesIn(wire.written).size(), 1u);
     // The exchange ended within a wait step of the loss, not after its four tries.
-    EXPECT_LE(pump.now(), 40ms);
+    EXPECT_LE(clock.now(), 40ms);
     // Later exchanges give up at once, without waiting or writing, and report nothing new.
     const auto waits = pump.waits;
     const auto written = wire.written.size();

@@ -6,15 +6,10 @@
 #include <functional>
 
 #include "link/status_poll.h"
-#include "support/fake_pump.h"
-#include "support/fake_serial.h"
+#include "support/link_on_fake_port.h"
 
 namespace kt6 {
 namespace {
-
-using testing::FakePump;
-using testing::FakeSerialBackend;
-using testing::FakeSerialState;
 
 StatusRecord exampleRecord() {
     StatusRecord r;
@@ -95,13 +90,9 @@ struct RecordingView : PollView {
     }
 };
 
-class PollTest : public ::testing::Test {
+class PollTest : public ::testing::Test, protected testing::LinkOnFakePort {
   protected:
-    PollTest() : port(std::make_unique<FakeSerialBackend>(wire), nullptr), link(port) {
-        pump.attach(&link);
-        port.OpenPort("bio1");
-        poll.emplace(link, view);
-    }
+    PollTest() { poll.emplace(link, view); }
     // Answers the request the poll posted last with this record.
     void answer(StatusRecord r) {
         r.sequence = static_cast<std::uint8_t>(link.LastPostedSequence);
@@ -109,10 +100,6 @@ class PollTest : public ::testing::Test {
         wire.feedReceived(encodeFrame(content).value());
     }
 
-    FakeSerialState wire;
-    FakePump pump;
-    Comm32 port;
-    Link link;
     RecordingView view;
     std::optional<StatusPoll> poll;
 };
@@ -289,7 +276,6 @@ class BusyPollTest : public PollTest {
 
     BusyPollTest() {
         link.ExchangeEnabled = true;
-        pump.inputWaiting = [this] { return !wire.input.empty(); };
         // The controller answers every frame kReplyDelay after it was written; each status
         // reply carries a new frequency, so a stale display shows.
         wire.onWrite = [this](const Bytes& bytes) {
@@ -303,15 +289,15 @@ class BusyPollTest : public PollTest {
                     r.frequency = nextFrequency++;
                     reply = encodeStatusRecord(r);
                 }
-                pump.at(pump.now() + kReplyDelay,
-                        [this, frame = encodeFrame(reply).value()] { wire.feedReceived(frame); });
+                clock.at(clock.now() + kReplyDelay,
+                         [this, frame = encodeFrame(reply).value()] { wire.feedReceived(frame); });
             }
         };
     }
     // Schedules the poll timer's ticks up to `until`.
     void schedulePoll(ms until) {
         for (ms t{400}; t <= until; t += ms(400)) {
-            pump.at(t, [this] {
+            clock.at(t, [this] {
                 ++ticks;
                 poll->tick();
             });
@@ -320,8 +306,8 @@ class BusyPollTest : public PollTest {
     // Runs the clock to `until`, pressing a key every `every` whenever the link is free.
     void pressKeys(ms every, ms until) {
         ms nextKey{0};
-        while (pump.now() < until) {
-            if (pump.now() >= nextKey) {
+        while (clock.now() < until) {
+            if (clock.now() >= nextKey) {
                 nextKey += every;
                 pump.send(8, {5}, false, 4, 100);
                 ++keys;
@@ -372,7 +358,7 @@ TEST_F(BusyPollTest, theLinkGoesOfflineAfter39SilentTicksAmidKeys) {
     ms lastReply{0};
     int lastReplyTick = 0;
     view.onRecord = [&] {
-        lastReply = pump.now();
+        lastReply = clock.now();
         lastReplyTick = ticks;
     };
     ms offlineAt{0};
@@ -380,7 +366,7 @@ TEST_F(BusyPollTest, theLinkGoesOfflineAfter39SilentTicksAmidKeys) {
     int missedAtOffline = 0;
     view.onOnlineChange = [&](bool online) {
         if (online) return;
-        offlineAt = pump.now();
+        offlineAt = clock.now();
         offlineTicks = ticks;
         missedAtOffline = link.MissedPolls;
     };

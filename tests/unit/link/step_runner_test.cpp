@@ -6,18 +6,17 @@
 #include <vector>
 
 #include "link/step_runner.h"
-#include "support/fake_scheduler.h"
+#include "support/fake_clock.h"
 
 namespace kt6 {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeScheduler;
+using testing::FakeClock;
 
 class StepRunnerTest : public ::testing::Test {
   protected:
-    std::chrono::steady_clock::time_point now{};
-    FakeScheduler scheduler{now};
+    FakeClock scheduler;
     StepRunner runner{scheduler};
 };
 

@@ -181,7 +181,7 @@ TEST_P(BackupPerFirmware, RestoringTheFileBringsBackEveryBlock) {
     ASSERT_FALSE(checkSetupFile(*source, s.version(), false));
     s.transfer->setSourceIni(std::move(source));
     const auto result = restoreController(*s.transfer, s.version());
-    ASSERT_FALSE(result.failed);
+    ASSERT_FALSE(result.failed());
     EXPECT_EQ(result.sent, 68);
     const std::vector<Bytes> restored = allBlocks(s);
     ASSERT_EQ(restored.size(), original.size());
@@ -249,7 +249,7 @@ TEST(Backup, LineBreaksInTextsAreSavedAsSpacesSoTheyCannotAddSectionsOrKeys) {
     s.memory().setInteger(kUserBlock, "lingua", 2);
     ASSERT_FALSE(checkSetupFile(*source, s.version(), false));
     s.transfer->setSourceIni(std::move(source));
-    ASSERT_FALSE(restoreController(*s.transfer, s.version()).failed);
+    ASSERT_FALSE(restoreController(*s.transfer, s.version()).failed());
     EXPECT_EQ(s.memory().text(kFactoryBlock, "welcome"), "AB  [User]  lingua=5");
     EXPECT_EQ(s.memory().text(kUserBlock, "reser"), " x=1 ");
     EXPECT_EQ(s.memory().integer(kUserBlock, "lingua"), 1);
@@ -457,16 +457,17 @@ TEST_F(RestoreTest, TheFirstFailedWriteStopsTheRestAndSaysWhere) {
                           sectionOf(Firmware::V1_30, "Useroffs1") +
                           sectionOf(Firmware::V1_30, "Useroffs2"),
                       false));
-    ASSERT_FALSE(result.failed);
+    ASSERT_FALSE(result.failed());
     // Now a unit that is not there: the first write fails and nothing follows it.
     s.trace.clear();
     s.transfer->setUnits({true, 2});
     s.transfer->setSourceIni(std::make_unique<ProfileFile>(dir.path / "in.skarnel"));
     result = restoreController(*s.transfer, s.version());
-    EXPECT_TRUE(result.failed);
-    EXPECT_EQ(result.failedBlock, 0);
-    EXPECT_EQ(result.failedSection, "Factory (block 0)");
-    EXPECT_EQ(result.reason, "it was refused (status 3)");
+    EXPECT_TRUE(result.failed());
+    ASSERT_TRUE(result.fault);
+    EXPECT_EQ(result.fault->block, 0);
+    EXPECT_EQ(restoreStoppedText(result),
+              "Restore stopped at Factory (block 0): it was refused (status 3)");
     EXPECT_EQ(writes().size(), 1u);  // block 0, refused; nothing after it
 }
 

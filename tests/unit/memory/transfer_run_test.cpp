@@ -9,7 +9,7 @@
 
 #include "memory/setup_file.h"
 #include "memory/transfer_run.h"
-#include "support/fake_scheduler.h"
+#include "support/fake_clock.h"
 #include "support/scripted_transfer.h"
 #include "support/sim_link.h"
 
@@ -19,25 +19,24 @@ namespace {
 using namespace std::chrono_literals;
 using ms = std::chrono::milliseconds;
 using sim::Firmware;
-using testing::FakeScheduler;
+using testing::FakeClock;
 using testing::ScriptedTransfer;
 using testing::SimLink;
 
 // The scheduler of a test, with every delay a walk asks of it kept.
 struct RecordingScheduler : Scheduler {
-    explicit RecordingScheduler(FakeScheduler& fake) : inner(fake) {}
+    explicit RecordingScheduler(FakeClock& fake) : inner(fake) {}
     void after(ms delay, std::function<void()> task) override {
         delays.push_back(delay);
         inner.after(delay, std::move(task));
     }
-    FakeScheduler& inner;
+    FakeClock& inner;
     std::vector<ms> delays;
 };
 
 class SteppedTransfer : public ::testing::Test {
   protected:
-    std::chrono::steady_clock::time_point now{};
-    FakeScheduler fake{now};
+    FakeClock fake;
     RecordingScheduler scheduler{fake};
 };
 
@@ -50,7 +49,7 @@ TEST_F(SteppedTransfer, ThePreambleWaitsAHundredMillisecondsThenTenPerStaleByteO
     TransferRun run(s.transfer, scheduler);
     int stepsRun = 0;
     std::optional<TransferEnd> ended;
-    const auto started = now;
+    const auto started = fake.now();
     ASSERT_TRUE(run.start(true, {[&](TransferRun::StepDone done) { done(++stepsRun > 0); }}, {},
                           [&](TransferEnd end) { ended = end; }));
     // Exchanges are on at once; the settle pause is a timer, and nothing has been read.
@@ -63,11 +62,11 @@ TEST_F(SteppedTransfer, ThePreambleWaitsAHundredMillisecondsThenTenPerStaleByteO
         EXPECT_TRUE(s.controller.received.empty());
     }
     EXPECT_EQ(scheduler.delays, (std::vector<ms>{100ms, 10ms, 10ms, 10ms}));
-    EXPECT_EQ(now - started, 120ms);
+    EXPECT_EQ(fake.now() - started, 120ms);
 
     // The turn that finds the line quiet sends the link check; the block waits for its own turn.
     ASSERT_TRUE(fake.runOne());
-    EXPECT_EQ(now - started, 130ms);
+    EXPECT_EQ(fake.now() - started, 130ms);
     ASSERT_EQ(s.controller.received.size(), 1u);
     EXPECT_EQ(s.controller.received[0][1], 1);
     EXPECT_EQ(stepsRun, 0);
@@ -76,7 +75,7 @@ TEST_F(SteppedTransfer, ThePreambleWaitsAHundredMillisecondsThenTenPerStaleByteO
     while (fake.runOne()) {
     }
     EXPECT_EQ(ended, TransferEnd::Finished);
-    EXPECT_EQ(now - started, 130ms);
+    EXPECT_EQ(fake.now() - started, 130ms);
 }
 
 // --- blocks, one per turn ---

@@ -13,12 +13,14 @@
 #include "support/fake_pump.h"
 #include "support/fake_rig_server.h"
 #include "support/fake_serial.h"
+#include "support/link_on_fake_port.h"
 #include "support/scripted_controller.h"
 
 namespace kt6 {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::FakeClock;
 using testing::FakePump;
 using testing::FakeRigServer;
 using testing::FakeRigState;
@@ -46,12 +48,10 @@ struct FakeView : RigView {
     NamedColour lamp(int rig) const { return lamps.at(static_cast<std::size_t>(rig - 1)); }
 };
 
-class RigTrackerTest : public ::testing::Test {
+class RigTrackerTest : public ::testing::Test, protected testing::LinkOnFakePort {
   protected:
     RigTrackerTest()
-        : port(std::make_unique<FakeSerialBackend>(wire), nullptr),
-          link(port),
-          controller(wire),
+        : controller(wire),
           tracker(
               link, view, [this] { return controllerOnline; },
               [this]() -> std::unique_ptr<RigServer> {
@@ -59,10 +59,6 @@ class RigTrackerTest : public ::testing::Test {
                   if (noServer) return nullptr;
                   return std::make_unique<FakeRigServer>(rig);
               }) {
-        pump.attach(&link);
-        pump.inputWaiting = [this] { return !wire.input.empty(); };
-        port.OpenPort("bio1");
-        port.SetPortParams(19200, 'n', 8, 1, 'N');
         link.ExchangeEnabled = true;
     }
 
@@ -83,10 +79,6 @@ class RigTrackerTest : public ::testing::Test {
         return out;
     }
 
-    FakeSerialState wire;
-    Comm32 port;
-    FakePump pump;
-    Link link;
     ScriptedController controller;
     FakeRigState rig;
     FakeView view;
@@ -393,8 +385,8 @@ TEST_F(RigTrackerTest, ReportsWhileAFrequencyWaitsAreHeldAndOnlyTheLatestIsSent)
     rig.report(1);
     pump.advance(0ms);
     for (auto [at, hz] :
-         {std::pair{pump.now() + 60ms, 14'076'000.0}, {pump.now() + 90ms, 14'077'000.0}}) {
-        pump.at(at, [this, hz] {
+         {std::pair{clock.now() + 60ms, 14'076'000.0}, {clock.now() + 90ms, 14'077'000.0}}) {
+        clock.at(at, [this, hz] {
             rig.set(1, hz);
             rig.report(1);
             rig.report(2);
@@ -416,7 +408,7 @@ TEST_F(RigTrackerTest, AReportArrivingDuringItsOwnSendIsSentAfterIt) {
     followRig1();
     const int sentBefore = tracker.framesSent();
     controller.answering = false;
-    pump.at(pump.now() + 30ms, [this] {
+    clock.at(clock.now() + 30ms, [this] {
         rig.set(1, 14'080'000);
         rig.report(1);
     });
@@ -559,7 +551,8 @@ TEST_F(RigTrackerTest, KeyingUpWhileAnAnswerIsAwaitedHoldsWhatCameMeanwhile) {
 TEST(RigTrackerLifetime, AnAnswerAfterTheTrackerIsGoneDoesNothing) {
     FakeSerialState wire;
     Comm32 port(std::make_unique<FakeSerialBackend>(wire), nullptr);
-    FakePump pump;
+    FakeClock clock;
+    FakePump pump(clock);
     Link link(port);
     pump.attach(&link);
     port.OpenPort("bio1");

@@ -17,7 +17,7 @@ class SimulatedPort : public ::testing::Test {
   protected:
     SimulatedPort() {
         auto owned = std::make_unique<SimulatedSerialBackend>(
-            ModelOptions{}, [this] { return TimePoint{} + pump.now(); }, [](TimePoint) {});
+            ModelOptions{}, [this] { return clock.time(); }, [](TimePoint) {});
         backend = owned.get();
         port = std::make_unique<Comm32>(std::move(owned), nullptr);
         link = std::make_unique<Link>(*port);
@@ -28,7 +28,8 @@ class SimulatedPort : public ::testing::Test {
         link->ExchangeEnabled = true;
     }
 
-    kt6::testing::FakePump pump;
+    kt6::testing::FakeClock clock;
+    kt6::testing::FakePump pump{clock};
     SimulatedSerialBackend* backend = nullptr;
     std::unique_ptr<Comm32> port;
     std::unique_ptr<Link> link;
