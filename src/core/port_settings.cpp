@@ -1,32 +1,16 @@
 #include "core/port_settings.h"
 
 #include <cctype>
-#include <charconv>
 
 #include "link/comm32.h"
 #include "memory/profile_file.h"
 
 namespace kt6 {
 
-namespace {
-
-// Plain decimal digits and nothing else, as the settings and the port names hold numbers.
-std::optional<int> positiveNumber(std::string_view digits) {
-    if (digits.empty() || std::isdigit(static_cast<unsigned char>(digits.front())) == 0) {
-        return std::nullopt;
-    }
-    int n = 0;
-    const char* end = digits.data() + digits.size();
-    const auto [stop, error] = std::from_chars(digits.data(), end, n);
-    if (error != std::errc{} || stop != end || n <= 0) return std::nullopt;
-    return n;
-}
-
-}  // namespace
 
 int settingsComPort(const ProfileFile& settings, std::string* problem) {
     const std::string text = settings.readString("General", "Serialport", "1");
-    if (const auto n = positiveNumber(text)) return *n;
+    if (const auto n = portNumber(text)) return *n;
     if (problem) {
         *problem = "\"" + text + "\" is not a valid serial port number in " +
                    settings.path().string() + "; COM1 is used.";
@@ -49,7 +33,7 @@ std::optional<int> comPortNumber(std::string_view name) {
     for (std::size_t i = 0; i < 3; ++i) {
         if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return std::nullopt;
     }
-    return positiveNumber(name.substr(3));
+    return portNumber(name.substr(3));
 }
 
 }  // namespace kt6

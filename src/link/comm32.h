@@ -101,6 +101,10 @@ class Comm32 {
 // unmapped ports are /dev/ttyS(n-1). Names not starting with "bio" are device paths as given.
 Comm32::PortResolver comPortResolver(std::function<std::optional<std::string>(int)> comMap);
 
+// The number a port name ends in ("3" of "bio3" or "COM3"): plain decimal digits giving a
+// number above 0; nothing for anything else.
+std::optional<int> portNumber(std::string_view digits);
+
 // The default device of COMn when the settings map none.
 std::string defaultComDevice(int n);
 

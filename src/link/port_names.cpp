@@ -20,17 +20,6 @@ bool startsWithBio(std::string_view name) {
     return true;
 }
 
-// The port number of a "bio" name: plain decimal digits giving a number above 0.
-std::optional<int> portNumber(std::string_view digits) {
-    if (digits.empty() || std::isdigit(static_cast<unsigned char>(digits.front())) == 0) {
-        return std::nullopt;
-    }
-    int n = 0;
-    const char* end = digits.data() + digits.size();
-    const auto [stop, error] = std::from_chars(digits.data(), end, n);
-    if (error != std::errc{} || stop != end || n <= 0) return std::nullopt;
-    return n;
-}
 
 // Errors of a port on the network, named by host:port as the operator wrote it.
 std::optional<std::string> networkErrorText(std::int32_t error, std::string_view device) {
@@ -76,6 +65,17 @@ std::optional<std::string> networkErrorText(std::int32_t error, std::string_view
 }
 
 }  // namespace
+
+std::optional<int> portNumber(std::string_view digits) {
+    if (digits.empty() || std::isdigit(static_cast<unsigned char>(digits.front())) == 0) {
+        return std::nullopt;
+    }
+    int n = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, n);
+    if (error != std::errc{} || stop != end || n <= 0) return std::nullopt;
+    return n;
+}
 
 std::string defaultComDevice(int n) {
     return "/dev/ttyS" + std::to_string(n - 1);

@@ -7,22 +7,15 @@
 #include "console/ports/port_assign_dialog.h"
 #include "console/ports/port_probe.h"
 #include "console/ports/serial_devices.h"
+#include "core/port_settings.h"
 #include "link/comm32.h"
 #include "link/serial_network.h"
 #include "memory/profile_file.h"
 
 namespace kt6 {
 
-namespace {
-std::optional<std::string> comMapEntry(const ProfileFile& settings, int n) {
-    std::string device = settings.readString("Ports", "COM" + std::to_string(n), "");
-    if (device.empty()) return std::nullopt;
-    return device;
-}
-}  // namespace
-
 std::optional<std::string> mappedComDevice(const std::filesystem::path& settingsPath, int n) {
-    return comMapEntry(ProfileFile(settingsPath), n);
+    return settingsComMapping(ProfileFile(settingsPath), n);
 }
 
 PortMenu::PortMenu(PortMenuContext context, QObject* parent)
@@ -39,7 +32,7 @@ void PortMenu::check(int n) {
 void PortMenu::refreshTips() {
     ProfileFile settings(context_.settingsPath);
     for (int n = 1; n <= kComPortCount; ++n) {
-        const std::string device = comMapEntry(settings, n).value_or(defaultComDevice(n));
+        const std::string device = settingsComMapping(settings, n).value_or(defaultComDevice(n));
         QAction* item = context_.items[static_cast<std::size_t>(n - 1)];
         item->setStatusTip(QString::fromStdString(device));
         item->setToolTip(QString::fromStdString(device));
