@@ -9,6 +9,7 @@
 
 #include "link/comm32.h"
 #include "link/link.h"
+#include "percentile.h"
 #include "support/queued_pump.h"
 
 namespace kt6::bench {
@@ -37,13 +38,8 @@ inline int timeRoundTrips(Link& link, testing::QueuedPump& pump, const std::stri
         if (status != 0) ++failures;
         if (i >= kWarmUp) ms.push_back(took);
     }
-    std::sort(ms.begin(), ms.end());
-    const auto percentile = [&](double fraction) {
-        const auto rank = static_cast<std::size_t>(fraction * static_cast<double>(ms.size()));
-        return ms[std::min(rank, ms.size() - 1)];
-    };
-    std::printf("BENCH %s_median %.3f ms\n", name.c_str(), percentile(0.50));
-    std::printf("BENCH %s_p99 %.3f ms\n", name.c_str(), percentile(0.99));
+    std::printf("BENCH %s_median %.3f ms\n", name.c_str(), percentile(ms, 0.50));
+    std::printf("BENCH %s_p99 %.3f ms\n", name.c_str(), percentile(ms, 0.99));
     return failures;
 }
 

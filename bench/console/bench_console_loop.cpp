@@ -23,10 +23,13 @@
 
 #include "console/dialogs.h"
 #include "console/fm_main.h"
+#include "percentile.h"
 #include "link/frame.h"
 #include "link/status.h"
 #include "support/fake_dialogs.h"
 #include "support/pty_peer.h"
+
+using kt6::bench::percentile;
 
 namespace {
 
@@ -81,12 +84,6 @@ double threadCpuSeconds() {
 void runFor(std::chrono::milliseconds d) {
     QTimer::singleShot(d, qApp, &QCoreApplication::quit);
     QApplication::exec();
-}
-
-double percentile(std::vector<double> v, double fraction) {
-    std::sort(v.begin(), v.end());
-    const auto rank = static_cast<std::size_t>(fraction * static_cast<double>(v.size()));
-    return v[std::min(rank, v.size() - 1)];
 }
 
 std::unique_ptr<kt6::FmMain> makeWindow(const QTemporaryDir& dir, const std::string& device) {

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -25,10 +24,14 @@
 #include <vector>
 
 #include "console/fm_main.h"
+#include "percentile.h"
 #include "link/frame.h"
 #include "link/status.h"
 #include "support/fake_dialogs.h"
+#include "support/loopback_listener.h"
 #include "support/pty_peer.h"
+
+using kt6::bench::percentile;
 
 namespace {
 
@@ -37,13 +40,6 @@ using kt6::Bytes;
 
 double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double percentile(std::vector<double> v, double fraction) {
-    if (v.empty()) return -1;
-    std::sort(v.begin(), v.end());
-    const auto rank = static_cast<std::size_t>(fraction * static_cast<double>(v.size()));
-    return v[std::min(rank, v.size() - 1)];
 }
 
 // Status requests answered with a record whose frequency steps once per reply, so each reply
@@ -115,12 +111,6 @@ class Client {
     std::string buffer_;
 };
 
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 // Runs the window's loop until the flag is set.
 void runUntil(const std::atomic<bool>& done) {
     QTimer look;
@@ -141,7 +131,7 @@ int bench(const QTemporaryDir& dir) {
     Controller controller;
     kt6::testing::PtyResponder responder(
         pty.master(), [&](const Bytes& content) { return controller.answer(content); });
-    const quint16 port = freePort();
+    const auto port = static_cast<quint16>(kt6::testing::freeLoopbackPort());
     const auto settings = std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
     std::ofstream(settings) << "[General]\nSerialport=1\n[Ports]\nCOM1=" << pty.slavePath()
                             << "\n[OmniRig]\nRig1=0\nRig2=0\n[Api]\nPort=" << port << "\n";

@@ -12,12 +12,16 @@ namespace kt6 {
 namespace {
 constexpr int kTries = 4;
 constexpr std::chrono::milliseconds kKeyTimeout{100};
+
+// Command 8 with a key code, as every key of the panel sends it.
+Command keyCommand(std::uint8_t code, bool flag) {
+    return Command{kt6::code(CommandCode::Key), {code}, flag, kTries, kKeyTimeout};
+}
 }  // namespace
 
 void FmMain::SendKey(std::uint8_t code, bool flag) {
     link_.ExchangeEnabled = true;
-    link_.send(Command{kt6::code(CommandCode::Key), {code}, flag, kTries, kKeyTimeout}, {},
-               Link::Lane::Held);
+    link_.send(keyCommand(code, flag), {}, Link::Lane::Held);
 }
 
 void FmMain::SpeedButton1Click() {
@@ -38,8 +42,7 @@ void FmMain::bandKeyPressed(KeyButton* key) {
 void FmMain::pressKey(std::uint8_t code, Link::Completion done) {
     // Not the held lane: a caller outside the window waits for work that holds the link.
     link_.ExchangeEnabled = true;
-    link_.send(Command{kt6::code(CommandCode::Key), {code}, false, kTries, kKeyTimeout},
-               std::move(done));
+    link_.send(keyCommand(code, false), std::move(done));
     for (KeyButton* key : ui_.frontKeys) {
         if (key->tag() == code) {
             bandKeyPressed(key);

@@ -43,6 +43,11 @@ const QString kBackupSaved = QStringLiteral("Backup saved to %1");
 const QString kBackupNotSaved = QStringLiteral("Backup not saved: %1");
 const QString kTransferBusy = QStringLiteral("busy: a backup or restore is running");
 const QString kAbandoned = QStringLiteral("the console closed before the transfer ended");
+
+// Tells whoever asked through the interface how the transfer ended; empty error: it went through.
+void tellRemote(const std::shared_ptr<RemoteTransfer>& remote, const QString& error) {
+    if (remote && remote->done) remote->done(error);
+}
 const QString kUpdateNotSent = QStringLiteral("Update not sent: %1");
 const QString kPanelNotOpened = QStringLiteral("Setup not read: %1");
 const QString kNotRefreshed = QStringLiteral("Setup values not read back: %1");
@@ -661,11 +666,8 @@ void SetupPanel::startSave(std::shared_ptr<RemoteTransfer> remote) {
 
 void SetupPanel::saveEnded(const BackupResult& result, std::shared_ptr<RemoteTransfer> remote) {
     endProgress();
-    auto tellRemote = [&remote](const QString& error) {
-        if (remote && remote->done) remote->done(error);
-    };
     if (result.abandoned) {
-        tellRemote(kAbandoned);
+        tellRemote(remote, kAbandoned);
         return;
     }
     if (!result.complete()) {
@@ -678,7 +680,7 @@ void SetupPanel::saveEnded(const BackupResult& result, std::shared_ptr<RemoteTra
         setResult(result.received ? why : kReceiveFailed);
         // Replaces any earlier "saved" still showing, which would now mislead.
         announce(why);
-        tellRemote(result.received ? why : kBackupNotSaved.arg(kReceiveError));
+        tellRemote(remote, result.received ? why : kBackupNotSaved.arg(kReceiveError));
         return;
     }
     setResult(kReceived);
@@ -695,7 +697,7 @@ void SetupPanel::saveEnded(const BackupResult& result, std::shared_ptr<RemoteTra
             notify(QStringLiteral("The setup file was not saved: %1")
                        .arg(QString::fromStdString(error)));
         announce(why);
-        tellRemote(why);
+        tellRemote(remote, why);
         return;
     }
     QString saved = kBackupSaved.arg(QDir::toNativeSeparators(*name));
@@ -703,7 +705,7 @@ void SetupPanel::saveEnded(const BackupResult& result, std::shared_ptr<RemoteTra
     if (const std::string note = spacedTextsNote(result); !note.empty())
         saved += QStringLiteral("; ") + QString::fromStdString(note);
     announce(saved);
-    tellRemote({});
+    tellRemote(remote, {});
 }
 
 void SetupPanel::btInviaClick() {
@@ -767,11 +769,8 @@ QString SetupPanel::startLoad(const std::filesystem::path& path,
 
 void SetupPanel::loadEnded(const RestoreResult& result, std::shared_ptr<RemoteTransfer> remote) {
     endProgress();
-    auto tellRemote = [&remote](const QString& error) {
-        if (remote && remote->done) remote->done(error);
-    };
     if (context_.link.isShutDown()) {
-        tellRemote(kAbandoned);
+        tellRemote(remote, kAbandoned);
         return;
     }
     if (result.failed()) {
@@ -779,14 +778,14 @@ void SetupPanel::loadEnded(const RestoreResult& result, std::shared_ptr<RemoteTr
         if (!remote) notify(kSendError);
         setResult(kSendFailed);
         announce(why);
-        tellRemote(why);
+        tellRemote(remote, why);
         return;
     }
     setResult(kSent);
     // The boxes showed the blocks as they were before the load; an update from them would
     // write the old values back.
     if (!isHidden()) refreshValues();
-    tellRemote({});
+    tellRemote(remote, {});
 }
 
 void SetupPanel::buttonsBack(std::initializer_list<QPushButton*> buttons) {

@@ -66,10 +66,14 @@ void Hub::send(ClientId id, std::string_view line) {
     if (clients_.count(id) && output_.write) output_.write(id, line);
 }
 
-void Hub::overlong(ClientId id) {
-    send(id, errorReply({}, "line longer than " + std::to_string(kMaxLine) + " bytes"));
+void Hub::turnAway(ClientId id, std::string_view lastLine) {
+    send(id, lastLine);
     if (output_.close) output_.close(id);
     disconnect(id);
+}
+
+void Hub::overlong(ClientId id) {
+    turnAway(id, errorReply({}, "line longer than " + std::to_string(kMaxLine) + " bytes"));
 }
 
 void Hub::line(ClientId id, std::string_view text) {
@@ -83,35 +87,26 @@ void Hub::line(ClientId id, std::string_view text) {
     if (text.find_first_not_of(" \t\r") == std::string_view::npos) return;
     const Parsed parsed = parseRequest(text);
     if (!parsed.request) {
-        send(id, errorReply(parsed.id, parsed.error));
         // An unauthenticated client gets one answer, then the door.
-        if (!client->second.authed) {
-            if (output_.close) output_.close(id);
-            disconnect(id);
+        if (client->second.authed) {
+            send(id, errorReply(parsed.id, parsed.error));
+        } else {
+            turnAway(id, errorReply(parsed.id, parsed.error));
         }
         return;
     }
     const Request& request = *parsed.request;
     if (request.cmd == Cmd::Auth) {
-        if (!options_.tokenRequired) {
+        if (!options_.tokenRequired || tokensEqual(request.token, options_.token)) {
             client->second.authed = true;
             send(id, okReply(request.id));
-            return;
+        } else {
+            turnAway(id, errorReply(request.id, "wrong token"));
         }
-        if (tokensEqual(request.token, options_.token)) {
-            client->second.authed = true;
-            send(id, okReply(request.id));
-            return;
-        }
-        send(id, errorReply(request.id, "wrong token"));
-        if (output_.close) output_.close(id);
-        disconnect(id);
         return;
     }
     if (!client->second.authed) {
-        send(id, errorReply(request.id, "authenticate first: {\"cmd\":\"auth\",\"token\":...}"));
-        if (output_.close) output_.close(id);
-        disconnect(id);
+        turnAway(id, errorReply(request.id, "authenticate first: {\"cmd\":\"auth\",\"token\":...}"));
         return;
     }
     handle(id, request);

@@ -102,6 +102,8 @@ class Hub {
 
     void handle(ClientId id, const Request& request);
     void send(ClientId id, std::string_view line);
+    // Sends the client its last line and closes it.
+    void turnAway(ClientId id, std::string_view lastLine);
     // Events go to every watcher and, for progress, also to the one who asked.
     void toWatchers(std::string_view line, std::optional<ClientId> also = std::nullopt);
     // Replies after a key or frequency command, by its status byte.

@@ -3,7 +3,6 @@
 // waits, with a deadline, for the lines that come back while the window's events run.
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <nlohmann/json.hpp>
@@ -69,12 +68,5 @@ class InterfaceClient {
     QByteArray buffer_;
     std::vector<std::string> lines_;
 };
-
-// A TCP port nobody listens on now, for a server under test to take.
-inline quint16 freeTcpPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 }  // namespace kt6::testing

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/fake_serial.h"
+#include "support/loopback_listener.h"
 #include "support/scripted_controller.h"
 
 namespace kt6::testing {
@@ -24,18 +25,8 @@ class LoopbackController {
   public:
     explicit LoopbackController(const StatusRecord& record) {
         controller_.record = record;
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            ::listen(listen_, 4) != 0 ||
-            ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-            ::pipe2(stop_, O_CLOEXEC) != 0) {
-            throw std::runtime_error("loopback controller");
-        }
-        port_ = ntohs(addr.sin_port);
+        listen_ = listenOnLoopback(4, port_);
+        if (listen_ < 0 || ::pipe2(stop_, O_CLOEXEC) != 0) throw std::runtime_error("loopback controller");
         thread_ = std::thread([this] { run(); });
     }
     ~LoopbackController() {

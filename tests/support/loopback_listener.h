@@ -38,6 +38,25 @@ inline int freeLoopbackPort() {
     return port;
 }
 
+// A socket listening on 127.0.0.1 at a free port with this backlog, the port in port; -1 when
+// none could be had.
+inline int listenOnLoopback(int backlog, int& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(fd, backlog) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
 class LoopbackListener {
   public:
     enum class Mode { Silent, Unanswering };

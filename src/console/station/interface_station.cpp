@@ -20,19 +20,13 @@ std::function<void(const Outcome&)> statusOf(std::function<void(std::uint8_t)> d
 
 api::StationStatus InterfaceStation::status() const {
     api::StationStatus s;
-    const StatusPoll& poll = context_.poll;
-    s.online = poll.ControllerOnline;
-    s.port = context_.linkWatch.port().toStdString();
     if (const StatusRecord* r = latest_ ? &*latest_ : context_.linkWatch.record()) {
-        s.firmware = std::to_string(r->firmwareMajor) + "." + std::to_string(r->firmwareMinor);
-        s.drivers = r->drivers;
-        s.frequency = r->frequency;
-        if (r->band < BandNames.size()) s.band = std::string(BandNames[r->band]);
-        if (auto h = api::headingOf(r->heading)) s.heading = std::string(api::headingName(*h));
-        s.power = (r->flags & StatusRecord::kDisplayOff) == 0;
+        s = api::statusFromRecord(*r);
         // Motion is known only from a live reply, as the window's blink is.
-        s.moving = r->moving && !context_.linkWatch.stale();
+        s.moving = s.moving && !context_.linkWatch.stale();
     }
+    s.online = context_.poll.ControllerOnline;
+    s.port = context_.linkWatch.port().toStdString();
     s.link = context_.statusBar.linkText().toStdString();
     s.radio = context_.statusBar.radioText().toStdString();
     s.events = context_.statusBar.eventText().toStdString();

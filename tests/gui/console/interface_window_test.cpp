@@ -7,6 +7,7 @@
 #include "link/commands.h"
 #include "support/fake_line_control.h"
 #include "support/interface_client.h"
+#include "support/loopback_listener.h"
 #include "support/window_fixture.h"
 
 namespace kt6::testing {
@@ -15,7 +16,7 @@ namespace {
 class InterfaceWindowTest : public WindowFixture {
   protected:
     void startServing(ConsoleOptions options) {
-        port = freeTcpPort();
+        port = static_cast<quint16>(freeLoopbackPort());
         writeSettings("[Api]\r\nPort=" + std::to_string(port) + "\r\n");
         options.serveInterface = true;
         start(std::move(options));
@@ -146,7 +147,7 @@ TEST_F(InterfaceWindowTest, closingTheWindowSaysSoToEveryClient) {
 }
 
 TEST_F(InterfaceWindowTest, aNonLoopbackBindWithoutATokenIsNotServedAndTheOperatorIsTold) {
-    writeSettings("[Api]\r\nBind=0.0.0.0\r\nPort=" + std::to_string(freeTcpPort()) + "\r\n");
+    writeSettings("[Api]\r\nBind=0.0.0.0\r\nPort=" + std::to_string(freeLoopbackPort()) + "\r\n");
     ConsoleOptions options = baseOptions();
     options.serveInterface = true;
     start(std::move(options));

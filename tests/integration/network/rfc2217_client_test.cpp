@@ -16,6 +16,7 @@
 #include "link/comm32.h"
 #include "link/serial_network.h"
 #include "link/telnet_codec.h"
+#include "support/loopback_listener.h"
 #include "support/wait_for.h"
 
 namespace kt6::testing {
@@ -33,18 +34,8 @@ struct ServerScript {
 class ScriptedServer {
   public:
     explicit ScriptedServer(ServerScript script) : script_(script) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            ::listen(listen_, 1) != 0 ||
-            ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-            ::pipe2(stop_, O_CLOEXEC) != 0) {
-            throw std::runtime_error("scripted server");
-        }
-        port_ = ntohs(addr.sin_port);
+        listen_ = listenOnLoopback(1, port_);
+        if (listen_ < 0 || ::pipe2(stop_, O_CLOEXEC) != 0) throw std::runtime_error("scripted server");
         thread_ = std::thread([this] { run(); });
     }
     ~ScriptedServer() {
