@@ -171,6 +171,8 @@ int bench(const QTemporaryDir& dir) {
             }
             c.send(R"({"cmd":"watch"})");
             (void)c.line();
+            // The state as it is when the watch begins: no reply of the controller's caused it.
+            (void)c.line();
             {
                 std::lock_guard lock(controller.mutex);
                 controller.stepping = true;
