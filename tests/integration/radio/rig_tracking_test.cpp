@@ -140,6 +140,9 @@ TEST_F(RigTrackingTest, TheControllerFollowsFrequencyAndModeChangesOfTheRig) {
 
 TEST_F(RigTrackingTest, LosingRigctldTurnsTheLampOliveAndItsReturnIsFollowed) {
     ASSERT_TRUE(waitOnline()) << server->statusLine(1);
+    // A first look that failed on a loaded machine (a read timing out before the rig came
+    // online) may have shown its box already; the loss and the return must add none.
+    const std::size_t errorsBefore = view.errors.size();
     rigctld->stop();
     ASSERT_TRUE(
         QTest::qWaitFor([this] { return view.lamps[0] == NamedColour::clOlive; }, kDeadlineMs));
@@ -151,7 +154,7 @@ TEST_F(RigTrackingTest, LosingRigctldTurnsTheLampOliveAndItsReturnIsFollowed) {
     ASSERT_TRUE(waitOnline()) << server->statusLine(1);
     ASSERT_EQ(testing::runRigctl(rigPort, {"F", "21074000"}), 0);
     EXPECT_TRUE(waitTuned(21074));
-    EXPECT_TRUE(view.errors.empty());
+    EXPECT_EQ(view.errors.size(), errorsBefore) << view.errors.back();
 }
 
 // The dummy rig with a PTT that rigctl keys, as a station's logger or foot switch would.
