@@ -118,6 +118,18 @@ class WindowFixture : public ::testing::Test {
     }
     // Two ticks: the status request, then its reply read.
     void pollTwice() { tick(2); }
+    // Ticks the status poll at its own period on the real clock until done() holds, for a far
+    // end on another thread or host: a tick sooner than its answer would post the next request
+    // before the reply to the last was read, and no reply would ever count.
+    bool pollInRealTime(const std::function<bool()>& done, ms deadline = ms{5000}) {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        for (;;) {
+            window->tmPollTimer();
+            if (done()) return true;
+            if (std::chrono::steady_clock::now() >= end) return false;
+            QTest::qWait(static_cast<int>(kPollPeriod.count()));
+        }
+    }
     // Plays what runs on the loop to its end: a service sequence or a block transfer, and the
     // exchanges the link has queued.
     void settle() {

@@ -150,12 +150,8 @@ TEST_F(NetworkPortWindowTest, aTcpPortThatOpensAMomentLaterPollsAndGoesOnline) {
     EXPECT_EQ(linkText(), QStringLiteral("COM2: no answer"));
 
     // The poll goes out on the adopted port and the controller's reply brings the link online.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            window->tmPollTimer();
-            return window->poll().ControllerOnline;
-        },
-        5000));
+    ASSERT_TRUE(pollInRealTime([&] { return window->poll().ControllerOnline; }))
+        << controller.statusRequests() << " status requests answered; " << linkText().toStdString();
     EXPECT_GT(controller.statusRequests(), 0u);
     EXPECT_EQ(linkText(), QStringLiteral("COM2 online, firmware 1.13, 3 drivers"));
 }
@@ -173,12 +169,7 @@ TEST_F(NetworkPortWindowTest, whileAPortConnectsTheOldPortsDisplayIsGoneAndTheTi
           "\nCOM3=" + url("rfc2217", silent.port()) + "\n");
     window->SelectPort(2);
     ASSERT_TRUE(waitForOutcome());
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            window->tmPollTimer();
-            return !text("lFreq").isEmpty();
-        },
-        5000));
+    ASSERT_TRUE(pollInRealTime([&] { return !text("lFreq").isEmpty(); }));
 
     window->SelectPort(3);
     EXPECT_TRUE(text("lFreq").isEmpty());
