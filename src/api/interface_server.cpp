@@ -41,12 +41,17 @@ QString InterfaceServer::listen(const ApiSettings& settings) {
         station_, options,
         Hub::Output{[this](Hub::ClientId id, std::string_view line) {
                         const auto c = connections_.find(id);
-                        if (c == connections_.end() || !c->second.socket) return;
+                        if (c == connections_.end() || !c->second.socket || c->second.closing)
+                            return;
                         QTcpSocket* socket = c->second.socket;
                         socket->write(line.data(), static_cast<qint64>(line.size()));
                         if (socket->bytesToWrite() > kMaxUnsent) {
                             qCWarning(lcApi) << "client" << id << "reads too slowly: closed";
-                            socket->abort();
+                            c->second.closing = true;
+                            // From the loop: the hub may be walking its clients right now, and
+                            // an abort here would take this one from under it.
+                            QMetaObject::invokeMethod(socket, &QTcpSocket::abort,
+                                                      Qt::QueuedConnection);
                         }
                     },
                     [this](Hub::ClientId id) {

@@ -512,7 +512,11 @@ void SetupPanel::showValues(std::uint16_t version) {
     showText(edVelMin_, number("mot_minvel"));
     showText(edExtMax1_, number("max_estensio"));
     showText(edExtMin_, number("min_estensio"));
-    showText(edK_, number("k_freq2mm"));
+    // The one four-byte field may hold a negative number, which the log's digits rule reads
+    // as 0 and an update would then write: it is shown as the block holds it.
+    const auto k = findField(factoryLayout(version), "k_freq2mm");
+    const auto kHeld = k ? readInteger(heldFactory_, *k) : std::nullopt;
+    showText(edK_, kHeld ? QString::number(*kHeld) : number("k_freq2mm"));
     showText(edPP_, number("k_mm2s_passi"));
     showText(edPD_, number("k_mm2s_mm"));
     showText(edBande_, number("max_tpband"));

@@ -176,6 +176,8 @@ void Hub::handle(ClientId id, const Request& request) {
                 send(id, errorReply(rid, "a function runs only with \"confirm\":true"));
                 return;
             }
+            // Its keys would walk the controller's menus between a transfer's blocks.
+            if (refusedWhenBusy(id, rid)) return;
             const std::string why = station_.runFunction(
                 request.function, [this, live, id, rid](const std::string& error) {
                     if (!live()) return;
@@ -199,6 +201,9 @@ void Hub::startTransfer(ClientId id, const Request& request) {
         send(id, errorReply(rid, problem));
         return;
     }
+    // Until the controller has answered on this port its firmware, and with it the layout
+    // of every block, is not known.
+    if (refusedWhenBusy(id, rid)) return;
     auto live = alive();
     Station::Progress progress = [this, live, id](int block, int blocks) {
         if (live()) toWatchers(progressEvent(block, blocks), id);
@@ -255,9 +260,13 @@ void Hub::lookAtTurns() {
 }
 
 void Hub::toWatchers(std::string_view line, std::optional<ClientId> also) {
+    // A write may end a client (one that reads too slowly) and with it its entry: the
+    // listeners are chosen first.
+    std::vector<ClientId> listeners;
     for (const auto& [id, client] : clients_) {
-        if (client.watching || (also && *also == id)) send(id, line);
+        if (client.watching || (also && *also == id)) listeners.push_back(id);
     }
+    for (const ClientId id : listeners) send(id, line);
 }
 
 void Hub::changed() {

@@ -288,7 +288,8 @@ void ServiceScreens::answer(ServiceAnswer a) {
     runSequence(answerSteps(a));
 }
 
-std::string ServiceScreens::runConfirmed(ServiceFunction function, std::function<void()> done) {
+std::string ServiceScreens::runConfirmed(ServiceFunction function,
+                                         std::function<void(const std::string& error)> done) {
     if (function == ServiceFunction::ModifyElements) return "the element editor needs the window";
     if (running_) return std::string(kBusyTip);
     // The same guard as the menu item's, with its tip and the Events field told alike.
@@ -302,8 +303,20 @@ std::string ServiceScreens::runConfirmed(ServiceFunction function, std::function
     if (function == ServiceFunction::TestElements) yes = ServiceAnswer::TestYes;
     // The question's screen shows as the menu leaves it, and is answered at once: the caller
     // confirmed already.
+    keysSent_ = 0;
+    keysUnanswered_ = 0;
     runSequence(openingSteps(function), [this, yes, done = std::move(done)]() mutable {
-        runSequence(answerSteps(yes), std::move(done));
+        runSequence(answerSteps(yes), [this, done = std::move(done)] {
+            if (!done) return;
+            // The menus were walked blind past an unanswered key: the caller is told, as the
+            // command-line tool tells its own walk.
+            if (keysUnanswered_ == 0) {
+                done({});
+                return;
+            }
+            done("the controller did not answer " + std::to_string(keysUnanswered_) + " of " +
+                 std::to_string(keysSent_) + " keys: the function may not have run as it should");
+        });
     });
     return {};
 }
@@ -326,7 +339,9 @@ void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange,
                      flag,
                      kTries,
                      std::chrono::milliseconds(kKeyTimeoutMs)},
-             [done = std::move(done)](const Outcome&) {
+             [this, done = std::move(done)](const Outcome& outcome) {
+                 ++keysSent_;
+                 if (outcome.status == kNoReply) ++keysUnanswered_;
                  if (done) done();
              });
 }

@@ -88,8 +88,10 @@ class ServiceScreens : public QObject, public ServiceActions {
     // True when the function may open now; else the menu item's status tip says why.
     bool mayOpen(ServiceFunction function);
     // The function as its menu item and then its "Yes" run it, for a caller that confirmed
-    // already; done when the sequence ends. Empty when it started, else why not.
-    std::string runConfirmed(ServiceFunction function, std::function<void()> done);
+    // already; done when the sequence ends, with why it may not have run (keys the controller
+    // did not answer) or empty. Empty when it started, else why not.
+    std::string runConfirmed(ServiceFunction function,
+                             std::function<void(const std::string& error)> done);
     // Sets each "Functions" item's status tip to what it does or why it cannot now.
     void refreshTips();
 
@@ -152,6 +154,9 @@ class ServiceScreens : public QObject, public ServiceActions {
     QTimer countdown_;
     QString waitingFor_;
     int secondsLeft_ = 0;
+    // Keys sent since the last count began, and those of them never answered.
+    int keysSent_ = 0;
+    int keysUnanswered_ = 0;
 };
 
 }  // namespace kt6

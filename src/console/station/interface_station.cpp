@@ -66,9 +66,7 @@ void InterfaceStation::setFrequency(std::uint32_t khz, std::function<void(std::u
 }
 
 std::string InterfaceStation::runFunction(ServiceFunction function, Done done) {
-    return context_.services.runConfirmed(function, [done = std::move(done)] {
-        if (done) done({});
-    });
+    return context_.services.runConfirmed(function, std::move(done));
 }
 
 std::string InterfaceStation::backup(const std::string& path, Progress progress, Done done) {

@@ -105,6 +105,20 @@ TEST_F(InterfaceWindowTest, aFunctionRunsItsSequenceAndIsAnsweredAtItsEndWhileOt
     EXPECT_EQ(reply["ok"], true) << reply;
 }
 
+TEST_F(InterfaceWindowTest, aFunctionWhoseKeysGoUnansweredIsAnsweredWithAnError) {
+    startServing(transferOptions());
+    pollTwice();
+    client.send(R"({"id":3,"cmd":"function","name":"retract","confirm":true})");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->sequenceRunning(); }, 5000));
+    controller.answering = false;
+    settleWhile([this] { return window->sequenceRunning(); });
+    const auto reply = client.next();
+    EXPECT_EQ(reply["id"], 3);
+    EXPECT_EQ(reply["ok"], false) << reply;
+    EXPECT_NE(reply.value("error", "").find("the controller did not answer"), std::string::npos)
+        << reply;
+}
+
 TEST_F(InterfaceWindowTest, aBackupThroughTheInterfaceIsTheWindowsFileByteForByte) {
     startServing(transferOptions());
     controller.replyData[5] = Bytes(108, 0);
@@ -117,7 +131,7 @@ TEST_F(InterfaceWindowTest, aBackupThroughTheInterfaceIsTheWindowsFileByteForByt
     ASSERT_FALSE(fileText(byWindow).empty());
 
     client.send(R"({"id":5,"cmd":"backup","path":")" + byInterface + R"("})");
-    QTest::qWaitFor([this] { return window->setupPanel().transfer().running(); }, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->setupPanel().transfer().running(); }, 5000));
     settle();
     nlohmann::json reply;
     int progress = 0;

@@ -380,6 +380,18 @@ TEST_F(SetupPanelTest, OldFirmwareUpdateSendsFactoryAndUserDirectWithTheWelcomeI
     EXPECT_FALSE(window->pollRunning());
 }
 
+TEST_F(SetupPanelTest, ANegativeKIsShownAndWrittenBackAsTheControllerHoldsIt) {
+    start(Firmware::V1_13);
+    memory().setInteger(kFactoryBlock, "k_freq2mm", -71500000);
+    openPanel();
+    EXPECT_EQ(edit("edK")->text(), "-71500000");
+    edit("edVelMax")->setText("1500");
+    click("btAggiorna");
+    EXPECT_TRUE(dialogs->messages.empty());
+    EXPECT_EQ(memory().integer(kFactoryBlock, "mot_maxvel"), 1500);
+    EXPECT_EQ(memory().integer(kFactoryBlock, "k_freq2mm"), -71500000);
+}
+
 TEST_F(SetupPanelTest, PlusTwentyFourVoltsAreWrittenOnlyFromFirmware130) {
     for (Firmware firmware : {Firmware::V1_13, Firmware::V1_30}) {
         log.frames.clear();

@@ -79,6 +79,7 @@ class HubTest : public ::testing::Test {
                             ASSERT_FALSE(line.empty());
                             ASSERT_EQ(line.back(), '\n');
                             lines[id].push_back(json::parse(line));
+                            if (afterWrite) afterWrite(id);
                         },
                         [this](Hub::ClientId id) { closed.insert(id); }});
     }
@@ -94,6 +95,8 @@ class HubTest : public ::testing::Test {
     std::unique_ptr<Hub> hub;
     std::map<Hub::ClientId, std::vector<json>> lines;
     std::set<Hub::ClientId> closed;
+    // What the server does after a write: a client that reads too slowly is dropped there.
+    std::function<void(Hub::ClientId)> afterWrite;
 };
 
 TEST_F(HubTest, statusRepliesWithEveryFieldAndEchoesTheId) {
@@ -183,6 +186,55 @@ TEST_F(HubTest, keysAndTuningAreRefusedWithTheReasonWhileBusyOrOffline) {
     EXPECT_EQ(got[2]["ok"], false);
     EXPECT_TRUE(station.keys.empty());
     EXPECT_TRUE(station.freqs.empty());
+}
+
+TEST_F(HubTest, functionsAndTransfersAreRefusedWhileBusyOrBeforeTheControllerAnswers) {
+    make();
+    const auto c = client();
+    const auto path = (std::filesystem::temp_directory_path() / "hub_test_busy.skarnel").string();
+    std::ofstream(path) << "[Factory]\n";
+    // A function's keys would walk the menus between a transfer's blocks.
+    station.busyWhy = "busy: a backup or restore is running";
+    hub->line(c, R"({"id":1,"cmd":"function","name":"calibrate","confirm":true})");
+    hub->line(c, R"({"id":2,"cmd":"backup","path":")" + path + R"("})");
+    // Until the controller answers, its firmware and so every block's layout is unknown.
+    station.busyWhy.clear();
+    station.link = LinkState::Offline;
+    hub->line(c, R"({"id":3,"cmd":"restore","path":")" + path + R"("})");
+    hub->line(c, R"({"id":4,"cmd":"backup","path":")" + path + R"("})");
+    hub->line(c, R"({"id":5,"cmd":"function","name":"retract","confirm":true})");
+    auto got = take(c);
+    ASSERT_EQ(got.size(), 5u);
+    EXPECT_EQ(got[0]["error"], "busy: a backup or restore is running");
+    EXPECT_EQ(got[1]["error"], "busy: a backup or restore is running");
+    for (std::size_t i = 2; i < got.size(); ++i) {
+        EXPECT_EQ(got[i]["error"], "the controller is not online") << got[i];
+    }
+    EXPECT_TRUE(station.functions.empty());
+    EXPECT_TRUE(station.transferPath.empty());
+    std::filesystem::remove(path);
+}
+
+TEST_F(HubTest, aWatcherDroppedWhileAnEventIsWrittenLeavesTheOthersHearingIt) {
+    make();
+    const auto asker = client();
+    const auto slow = client();
+    const auto watcher = client();
+    hub->line(slow, R"({"cmd":"watch"})");
+    hub->line(watcher, R"({"cmd":"watch"})");
+    take(slow);
+    take(watcher);
+    const auto path = (std::filesystem::temp_directory_path() / "hub_test_slow.skarnel").string();
+    hub->line(asker, R"({"id":1,"cmd":"backup","path":")" + path + R"("})");
+    ASSERT_EQ(station.transferPath, path);
+    afterWrite = [&](Hub::ClientId id) {
+        if (id == slow) hub->disconnect(id);
+    };
+    station.transferProgress(1, 68);
+    station.transferProgress(2, 68);
+    EXPECT_EQ(take(slow).size(), 1u);
+    EXPECT_EQ(take(watcher).size(), 2u);
+    EXPECT_EQ(take(asker).size(), 2u);
 }
 
 TEST_F(HubTest, aKeyIsAnsweredWhenTheControllerAnswersIt) {
