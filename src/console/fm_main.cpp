@@ -104,7 +104,8 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
             [this](std::uint8_t code, Link::Completion done) { pressKey(code, std::move(done)); },
             [this](std::uint32_t khz, Link::Completion done) {
                 sendFrequency(khz, std::move(done));
-            }},
+            },
+            [this] { return pollRunning_; }},
         options_.settingsPath, options_.makeLineControl, options_.makeHookLauncher,
         [this] { return port_.IsOpen(); },
         [this] { return sequenceRunning() || !pollRunning_; },

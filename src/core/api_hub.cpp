@@ -161,6 +161,10 @@ void Hub::handle(ClientId id, const Request& request) {
             return;
         case Cmd::Direction: {
             if (refusedWhenBusy(id, rid)) return;
+            if (const std::string why = station_.notPolling(); !why.empty()) {
+                send(id, errorReply(rid, why));
+                return;
+            }
             auto turn = std::make_shared<Turn>(Turn{id, rid, request.heading});
             // Already there: nothing to press.
             if (station_.status().heading == headingName(request.heading)) {
@@ -239,6 +243,11 @@ void Hub::lookAtTurns() {
         if (turn->keyOut) continue;
         if (station_.linkState() != LinkState::Online) {
             send(turn->client, errorReply(turn->id, "the controller is not online"));
+            std::erase(turns_, turn);
+            continue;
+        }
+        if (const std::string why = station_.notPolling(); !why.empty()) {
+            send(turn->client, errorReply(turn->id, why));
             std::erase(turns_, turn);
             continue;
         }

@@ -30,6 +30,9 @@ class Station {
     // Why nothing may be pressed, tuned or run now (a service function or a transfer under
     // way); empty when the controller is free.
     virtual std::string busy() const = 0;
+    // Why no status replies are asked for now (the setup panel holds the poll back), so no
+    // heading can be seen to change; empty while they are.
+    virtual std::string notPolling() const = 0;
     // Command 8 with this key through the window's own queue; done gets the status byte
     // (255: no answer after every try).
     virtual void pressKey(std::uint8_t code, std::function<void(std::uint8_t status)> done) = 0;

@@ -57,6 +57,11 @@ std::string InterfaceStation::busy() const {
     return {};
 }
 
+std::string InterfaceStation::notPolling() const {
+    if (!context_.pollRunning || context_.pollRunning()) return {};
+    return "the status is not read while the setup panel is open";
+}
+
 void InterfaceStation::pressKey(std::uint8_t code, std::function<void(std::uint8_t)> done) {
     context_.pressKey(code, statusOf(std::move(done)));
 }

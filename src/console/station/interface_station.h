@@ -30,6 +30,8 @@ struct InterfaceStationContext {
     std::function<void(std::uint8_t code, Link::Completion done)> pressKey;
     // Command 3 as "lFreq" sends it.
     std::function<void(std::uint32_t khz, Link::Completion done)> setFrequency;
+    // The status poll runs (the setup panel stops it while open).
+    std::function<bool()> pollRunning;
 };
 
 class InterfaceStation : public api::Station {
@@ -46,6 +48,7 @@ class InterfaceStation : public api::Station {
     api::LinkState linkState() const override;
     std::uint64_t records() const override;
     std::string busy() const override;
+    std::string notPolling() const override;
     void pressKey(std::uint8_t code, std::function<void(std::uint8_t)> done) override;
     void setFrequency(std::uint32_t khz, std::function<void(std::uint8_t)> done) override;
     std::string runFunction(ServiceFunction function, Done done) override;

@@ -23,6 +23,7 @@ class FakeStation : public Station {
     LinkState linkState() const override { return link; }
     std::uint64_t records() const override { return recordCount; }
     std::string busy() const override { return busyWhy; }
+    std::string notPolling() const override { return notPollingWhy; }
     void pressKey(std::uint8_t code, std::function<void(std::uint8_t)> done) override {
         keys.push_back(code);
         keyDone.push_back(std::move(done));
@@ -58,6 +59,7 @@ class FakeStation : public Station {
     LinkState link = LinkState::Online;
     std::uint64_t recordCount = 1;
     std::string busyWhy;
+    std::string notPollingWhy;
     std::string functionRefusal;
     std::vector<std::uint8_t> keys;
     std::vector<std::function<void(std::uint8_t)>> keyDone;
@@ -298,6 +300,29 @@ TEST_F(HubTest, directionGivesUpAfterThreePresses) {
     auto got = take(c);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0]["ok"], false);
+}
+
+TEST_F(HubTest, directionWithNoStatusReadIsRefusedAndAWaitingOneGivesUp) {
+    make();
+    const auto c = client();
+    const std::string why = "the status is not read while the setup panel is open";
+    station.notPollingWhy = why;
+    hub->line(c, R"({"id":1,"cmd":"direction","heading":"180"})");
+    EXPECT_TRUE(station.keys.empty());
+    station.notPollingWhy.clear();
+    hub->line(c, R"({"id":2,"cmd":"direction","heading":"180"})");
+    ASSERT_EQ(station.keys.size(), 1u);
+    station.keyDone[0](0);
+    // The poll stops before a record shows the heading: none ever will until it runs again.
+    station.notPollingWhy = why;
+    hub->changed();
+    auto got = take(c);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0]["id"], 1);
+    EXPECT_EQ(got[0]["error"], why);
+    EXPECT_EQ(got[1]["id"], 2);
+    EXPECT_EQ(got[1]["error"], why);
+    EXPECT_EQ(station.keys.size(), 1u);
 }
 
 TEST_F(HubTest, aFunctionNeedsConfirmAndIsAnsweredWhenItsSequenceEnds) {
