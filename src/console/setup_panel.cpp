@@ -43,6 +43,8 @@ const QString kBackupSaved = QStringLiteral("Backup saved to %1");
 const QString kBackupNotSaved = QStringLiteral("Backup not saved: %1");
 const QString kTransferBusy = QStringLiteral("busy: a backup or restore is running");
 const QString kAbandoned = QStringLiteral("the console closed before the transfer ended");
+const QString kPartlyLoaded =
+    QStringLiteral("Loaded %1 blocks; %2 not in the file were left as they were");
 
 // Tells whoever asked through the interface how the transfer ended; empty error: it went through.
 void tellRemote(const std::shared_ptr<RemoteTransfer>& remote, const QString& error) {
@@ -786,9 +788,13 @@ void SetupPanel::loadEnded(const RestoreResult& result, std::shared_ptr<RemoteTr
         return;
     }
     setResult(kSent);
+    // A file without some sections loads what it has; the rest of the controller's memory is
+    // as it was, which the operator is told rather than left to assume a whole restore.
+    if (result.skipped > 0) announce(kPartlyLoaded.arg(result.sent).arg(result.skipped));
     // The boxes showed the blocks as they were before the load; an update from them would
     // write the old values back.
     if (!isHidden()) refreshValues();
+    if (remote && remote->loaded) remote->loaded(result.sent, result.skipped);
     tellRemote(remote, {});
 }
 

@@ -63,6 +63,9 @@ struct RemoteTransfer {
     std::function<void(int done, int total)> progress;
     // Empty when it went through; else why not.
     std::function<void(const QString& error)> done;
+    // A restore that went through: the blocks written, and those left as they were because the
+    // file has no section for them; told before done.
+    std::function<void(int sent, int skipped)> loaded{};
 };
 
 class SetupPanel : public QFrame {

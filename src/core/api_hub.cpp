@@ -212,13 +212,24 @@ void Hub::startTransfer(ClientId id, const Request& request) {
     Station::Progress progress = [this, live, id](int block, int blocks) {
         if (live()) toWatchers(progressEvent(block, blocks), id);
     };
-    Station::Done done = [this, live, id, rid](const std::string& error) {
-        if (!live()) return;
-        send(id, error.empty() ? okReply(rid) : errorReply(rid, error));
-    };
-    const std::string why = request.cmd == Cmd::Backup
-                                ? station_.backup(request.path, progress, done)
-                                : station_.restore(request.path, progress, done);
+    std::string why;
+    if (request.cmd == Cmd::Backup) {
+        why = station_.backup(request.path, progress, [this, live, id, rid](const std::string& error) {
+            if (!live()) return;
+            send(id, error.empty() ? okReply(rid) : errorReply(rid, error));
+        });
+    } else {
+        why = station_.restore(
+            request.path, progress,
+            [this, live, id, rid](const std::string& error, int sent, int skipped) {
+                if (!live()) return;
+                // A file without some sections loads what it has: the caller learns how much.
+                send(id, error.empty() ? okReply(rid, "{\"sent\":" + std::to_string(sent) +
+                                                          ",\"skipped\":" +
+                                                          std::to_string(skipped) + "}")
+                                       : errorReply(rid, error));
+            });
+    }
     if (!why.empty()) send(id, errorReply(rid, why));
 }
 

@@ -21,6 +21,9 @@ class Station {
     // Empty when the operation went through; else why not, for the reply's "error".
     using Done = std::function<void(const std::string& error)>;
     using Progress = std::function<void(int block, int blocks)>;
+    // A restore's end: why it failed (empty when it went through), the blocks written, and the
+    // blocks left as they were because the file has no section for them.
+    using RestoreDone = std::function<void(const std::string& error, int sent, int skipped)>;
 
     virtual ~Station() = default;
     virtual StationStatus status() const = 0;
@@ -46,7 +49,7 @@ class Station {
     // every block came. Empty when it started; else why not.
     virtual std::string backup(const std::string& path, Progress progress, Done done) = 0;
     // The setup file at path back into the controller, checked whole first, as "Carica...".
-    virtual std::string restore(const std::string& path, Progress progress, Done done) = 0;
+    virtual std::string restore(const std::string& path, Progress progress, RestoreDone done) = 0;
 };
 
 struct HubOptions {

@@ -533,6 +533,13 @@ std::optional<Message> parseMessage(std::string_view line) {
     try {
         const Json j = Json::parse(line.begin(), line.end(), nullptr, false);
         if (!j.is_object()) return std::nullopt;
+        const auto count = [&j](const char* name) -> std::optional<int> {
+            const auto it = j.find(name);
+            if (it == j.end() || !it->is_number_integer()) return std::nullopt;
+            const auto v = it->get<std::int64_t>();
+            if (v < 0 || v > 1'000'000) return std::nullopt;
+            return static_cast<int>(v);
+        };
         Message m;
         if (const auto ok = j.find("ok"); ok != j.end() && ok->is_boolean()) {
             m.kind = Message::Kind::Reply;
@@ -546,6 +553,8 @@ std::optional<Message> parseMessage(std::string_view line) {
             if (const auto online = j.find("online"); online != j.end() && online->is_boolean()) {
                 m.status = statusOf(j);
             }
+            m.sent = count("sent");
+            m.skipped = count("skipped");
             return m;
         }
         const auto event = j.find("event");
@@ -564,14 +573,8 @@ std::optional<Message> parseMessage(std::string_view line) {
                 }
             }
         } else if (m.event == "progress") {
-            const auto count = [&j](const char* name) {
-                const auto it = j.find(name);
-                if (it == j.end() || !it->is_number_integer()) return 0;
-                const auto v = it->get<std::int64_t>();
-                return v < 0 || v > 1'000'000 ? 0 : static_cast<int>(v);
-            };
-            m.block = count("block");
-            m.blocks = count("blocks");
+            m.block = count("block").value_or(0);
+            m.blocks = count("blocks").value_or(0);
         }
         return m;
     } catch (const std::exception&) {

@@ -121,6 +121,9 @@ struct Message {
     bool moving = false;            // "moving" event
     std::optional<LinkState> link;  // "link" event
     int block = 0, blocks = 0;      // "progress" event
+    // A restore's reply: blocks written, and blocks left as they were (their sections were
+    // missing from the file); nothing when the reply does not say.
+    std::optional<int> sent, skipped;
 };
 // Nothing for a line that is neither a reply nor an event; never throws.
 std::optional<Message> parseMessage(std::string_view line);

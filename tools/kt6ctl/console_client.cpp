@@ -73,6 +73,8 @@ int runThroughConsole(LineSocket& socket, const CtlOptions& options, Printer& pr
         printer.line(line);
     } else if (request.cmd == api::Cmd::Status && message.status) {
         printer.status(*message.status);
+    } else if (request.cmd == api::Cmd::Restore && message.sent) {
+        printer.say(restoredText(request.path, *message.sent, message.skipped.value_or(0)));
     } else {
         printer.say(doneText(request));
     }

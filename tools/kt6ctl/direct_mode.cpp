@@ -254,11 +254,7 @@ class DirectRun {
         transfer.setSourceIni(std::move(source));
         const RestoreResult result = restoreController(transfer, version, progress());
         if (result.failed()) return printer_.failed(1, restoreStoppedText(result));
-        std::string text = "loaded " + r.path + ": " + std::to_string(result.sent) + " blocks sent";
-        if (result.skipped > 0) {
-            text += ", " + std::to_string(result.skipped) + " left as they were";
-        }
-        return printer_.done(text);
+        return printer_.done(restoredText(r.path, result.sent, result.skipped));
     }
 
     const CtlOptions& options_;

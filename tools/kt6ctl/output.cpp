@@ -62,6 +62,12 @@ std::string doneText(const api::Request& r) {
     return {};
 }
 
+std::string restoredText(const std::string& path, int sent, int skipped) {
+    std::string text = "loaded " + path + ": " + std::to_string(sent) + " blocks sent";
+    if (skipped > 0) text += ", " + std::to_string(skipped) + " left as they were";
+    return text;
+}
+
 std::string eventText(const api::Message& m) {
     if (m.event == "status" && m.status) {
         const api::StationStatus& s = *m.status;

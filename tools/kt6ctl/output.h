@@ -17,6 +17,9 @@ std::string eventText(const api::Message& event);
 std::string progressText(int block, int blocks);
 // What a command that succeeded did, in a line ("band 20m selected").
 std::string doneText(const api::Request& request);
+// A restore that went through: "loaded FILE: 12 blocks sent, 56 left as they were", the blocks
+// whose sections the file lacks named so a cut file is not taken for a whole one.
+std::string restoredText(const std::string& path, int sent, int skipped);
 
 class Printer {
   public:

@@ -84,13 +84,16 @@ std::string InterfaceStation::backup(const std::string& path, Progress progress,
         .toStdString();
 }
 
-std::string InterfaceStation::restore(const std::string& path, Progress progress, Done done) {
+std::string InterfaceStation::restore(const std::string& path, Progress progress,
+                                      RestoreDone done) {
     if (std::string why = busy(); !why.empty()) return why;
+    auto counts = std::make_shared<std::pair<int, int>>(0, 0);
     return context_.setupPanel
         .loadFrom(RemoteTransfer{path, std::move(progress),
-                                 [done = std::move(done)](const QString& error) {
-                                     if (done) done(error.toStdString());
-                                 }})
+                                 [counts, done = std::move(done)](const QString& error) {
+                                     if (done) done(error.toStdString(), counts->first, counts->second);
+                                 },
+                                 [counts](int sent, int skipped) { *counts = {sent, skipped}; }})
         .toStdString();
 }
 

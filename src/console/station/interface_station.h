@@ -53,7 +53,7 @@ class InterfaceStation : public api::Station {
     void setFrequency(std::uint32_t khz, std::function<void(std::uint8_t)> done) override;
     std::string runFunction(ServiceFunction function, Done done) override;
     std::string backup(const std::string& path, Progress progress, Done done) override;
-    std::string restore(const std::string& path, Progress progress, Done done) override;
+    std::string restore(const std::string& path, Progress progress, RestoreDone done) override;
 
   private:
     InterfaceStationContext context_;

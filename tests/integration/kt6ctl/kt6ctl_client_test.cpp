@@ -164,6 +164,15 @@ TEST(Kt6ctlClient, aRefusedTokenEndsItBeforeTheRequestGoesOut) {
               std::vector<std::string>{R"({"id":1,"cmd":"auth","token":"guess"})"});
 }
 
+TEST(Kt6ctlClient, aRestoreSaysHowManyBlocksTheFileLeftAsTheyWere) {
+    LoopbackLineServer console([](const std::string& line) {
+        return Answer{{api::okReply(idOf(line), R"({"sent":24,"skipped":44})")}, false};
+    });
+    const ProgramResult r = ctl(console.port(), {"restore", "/tmp/cut.skarnel"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "loaded /tmp/cut.skarnel: 24 blocks sent, 44 left as they were\n");
+}
+
 TEST(Kt6ctlClient, aConsoleThatClosesBeforeReplyingExits3) {
     LoopbackLineServer console([](const std::string&) {
         return Answer{{api::progressEvent(3, 68)}, true};

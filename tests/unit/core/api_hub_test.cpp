@@ -44,8 +44,11 @@ class FakeStation : public Station {
         transferDone = std::move(done);
         return {};
     }
-    std::string restore(const std::string& path, Progress progress, Done done) override {
-        return backup(path, std::move(progress), std::move(done));
+    std::string restore(const std::string& path, Progress progress, RestoreDone done) override {
+        transferPath = path;
+        transferProgress = std::move(progress);
+        restoreDone = std::move(done);
+        return {};
     }
 
     // A status record arrives with this heading.
@@ -70,6 +73,7 @@ class FakeStation : public Station {
     std::string transferPath;
     Progress transferProgress;
     Done transferDone;
+    RestoreDone restoreDone;
 };
 
 class HubTest : public ::testing::Test {
@@ -374,6 +378,16 @@ TEST_F(HubTest, transfersCheckTheirPathAndReportProgressToTheAskerAndWatchers) {
     EXPECT_EQ(got[1]["ok"], true);
     ASSERT_EQ(take(watcher).size(), 1u);
     EXPECT_TRUE(take(bystander).empty());
+
+    // A restore tells how much of the controller it wrote and how much the file left alone.
+    std::ofstream(path) << "[Factory]\n";
+    hub->line(asker, R"({"id":5,"cmd":"restore","path":")" + path + R"("})");
+    ASSERT_TRUE(station.restoreDone);
+    station.restoreDone({}, 12, 56);
+    got = take(asker);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], json::parse(R"({"id":5,"ok":true,"sent":12,"skipped":56})"));
+    std::filesystem::remove(path);
 }
 
 TEST_F(HubTest, aNonLoopbackListenerServesOnlyWhoSendsTheToken) {
