@@ -58,7 +58,9 @@ QString InterfaceServer::listen(const ApiSettings& settings) {
                         const auto c = connections_.find(id);
                         if (c == connections_.end() || !c->second.socket) return;
                         c->second.closing = true;
-                        // Closes once what was written has gone out.
+                        // The last line goes to the system now: the console may be quitting,
+                        // and no turn of the loop would write it. Then it closes once sent.
+                        c->second.socket->flush();
                         c->second.socket->disconnectFromHost();
                     }});
     if (!server_.listen(address, settings.port)) {

@@ -160,6 +160,17 @@ TEST_F(InterfaceWindowTest, closingTheWindowSaysSoToEveryClient) {
     EXPECT_TRUE(client.closedByPeer());
 }
 
+TEST_F(InterfaceWindowTest, theClosingLineReachesAWatcherWhenTheConsoleQuitsRightAfterClosing) {
+    startServing(baseOptions());
+    ASSERT_EQ(client.request(R"({"cmd":"watch"})")["ok"], true);
+    ASSERT_EQ(client.next()["event"], "status");
+    // As the program ends after its window closes: no event loop turns in between.
+    window->close();
+    window.reset();
+    EXPECT_EQ(client.next()["event"], "closing");
+    EXPECT_TRUE(client.closedByPeer());
+}
+
 TEST_F(InterfaceWindowTest, aNonLoopbackBindWithoutATokenIsNotServedAndTheOperatorIsTold) {
     writeSettings("[Api]\r\nBind=0.0.0.0\r\nPort=" + std::to_string(freeLoopbackPort()) + "\r\n");
     ConsoleOptions options = baseOptions();
