@@ -103,6 +103,14 @@ std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t
     // An unreadable or damaged file reads as empty; its own reason says more than the missing
     // sections would.
     if (!file.problem().empty()) return file.path().string() + " " + file.problem() + ".";
+    // Every line the console writes ends with a line break: a last line without one is a copy
+    // or download that stopped, whose last value may be cut too ("1200" read as "12").
+    if (const std::string text = file.text();
+        !text.empty() && text.back() != '\n' && text.back() != '\r') {
+        return file.path().string() +
+               " ends in the middle of a line, as a file cut short does. Nothing was sent. (A "
+               "file edited by hand needs a line break after its last line.)";
+    }
     if (!file.hasSection("Factory") && !file.hasSection("User")) {
         return file.path().string() +
                " is not a setup file: it has neither a [Factory] nor a [User] section.";

@@ -391,6 +391,23 @@ TEST_F(RestoreTest, ASectionThatLacksFieldsSendsNothingAndNamesThem) {
     EXPECT_TRUE(s.received().empty());
 }
 
+TEST_F(RestoreTest, AFileCutShortMidLineSendsNothingWhereverTheCutFalls) {
+    const std::string whole = expectedBackup(Firmware::V1_30);
+    // In a value (one that still reads as a number), and in a section's name.
+    for (const std::string& cut : {whole.substr(0, whole.find("mot_maxvel=1000") + 13),
+                                   whole.substr(0, whole.find("[Useroffs11]") + 9)}) {
+        const auto problem = load(cut);
+        ASSERT_TRUE(problem) << cut.substr(cut.size() - 20);
+        EXPECT_NE(problem->find("ends in the middle of a line"), std::string::npos) << *problem;
+    }
+    EXPECT_TRUE(s.received().empty());
+    // Cut where a line ends, it loads what it holds and says how much it left alone.
+    ASSERT_FALSE(load(whole.substr(0, whole.find("[Useroffs11]"))));
+    EXPECT_FALSE(result.failed());
+    EXPECT_GT(result.sent, 0);
+    EXPECT_GT(result.skipped, 0);
+}
+
 TEST_F(RestoreTest, ALongModelIsCutWithoutZero) {
     ASSERT_FALSE(load(edited(sectionOf(Firmware::V1_30, "Factory"), "model=SkarNel KT-6",
                              "model=ABCDEFGHIJKLMNOPQRST")));
