@@ -209,8 +209,9 @@ void Hub::startTransfer(ClientId id, const Request& request) {
     // of every block, is not known.
     if (refusedWhenBusy(id, rid)) return;
     auto live = alive();
+    // An event per block done, from 1: the window's bar also shows the start, at 0.
     Station::Progress progress = [this, live, id](int block, int blocks) {
-        if (live()) toWatchers(progressEvent(block, blocks), id);
+        if (live() && block > 0) toWatchers(progressEvent(block, blocks), id);
     };
     std::string why;
     if (request.cmd == Cmd::Backup) {

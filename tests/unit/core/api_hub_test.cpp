@@ -369,6 +369,7 @@ TEST_F(HubTest, transfersCheckTheirPathAndReportProgressToTheAskerAndWatchers) {
     const auto path = (std::filesystem::temp_directory_path() / "hub_test.skarnel").string();
     hub->line(asker, R"({"id":4,"cmd":"backup","path":")" + path + R"("})");
     ASSERT_EQ(station.transferPath, path);
+    station.transferProgress(0, 68);
     station.transferProgress(1, 68);
     station.transferDone({});
     got = take(asker);
