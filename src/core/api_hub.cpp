@@ -17,9 +17,11 @@ std::string statusByteError(std::uint8_t status) {
     return "the controller answered status " + std::to_string(status);
 }
 
+}  // namespace
+
 // A backup goes into an existing folder; a restore reads a regular file. Both take the
 // caller's path as it stands, opened with the console user's rights.
-std::string pathProblem(Cmd cmd, const std::string& path) {
+std::string transferPathProblem(Cmd cmd, const std::string& path) {
     namespace fs = std::filesystem;
     const fs::path p(path);
     if (!p.is_absolute()) return "the path must be absolute: " + path;
@@ -34,8 +36,6 @@ std::string pathProblem(Cmd cmd, const std::string& path) {
     if (fs::exists(p, ec) && !fs::is_regular_file(p, ec)) return "not a regular file: " + path;
     return {};
 }
-
-}  // namespace
 
 Hub::Hub(Station& station, HubOptions options, Output output)
     : station_(station), options_(std::move(options)), output_(std::move(output)) {}
@@ -201,7 +201,7 @@ void Hub::handle(ClientId id, const Request& request) {
 
 void Hub::startTransfer(ClientId id, const Request& request) {
     const std::string& rid = request.id;
-    if (const std::string problem = pathProblem(request.cmd, request.path); !problem.empty()) {
+    if (const std::string problem = transferPathProblem(request.cmd, request.path); !problem.empty()) {
         send(id, errorReply(rid, problem));
         return;
     }

@@ -52,6 +52,10 @@ class Station {
     virtual std::string restore(const std::string& path, Progress progress, RestoreDone done) = 0;
 };
 
+// Why a backup or restore cannot use this path, before anything is read or sent (not absolute,
+// a folder that does not exist, not a regular file); empty when it can.
+std::string transferPathProblem(Cmd cmd, const std::string& path);
+
 struct HubOptions {
     // Bound to anything but loopback: every client authenticates first.
     bool tokenRequired = false;

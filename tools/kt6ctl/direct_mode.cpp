@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "console/settings_location.h"
+#include "core/api_hub.h"
 #include "core/port_settings.h"
 #include "core/service_walk.h"
 #include "link/commands.h"
@@ -48,9 +49,15 @@ class DirectRun {
     int run() {
         const api::Request& r = options_.request;
         if (r.cmd == Cmd::Watch) {
-            return printer_.failed(1,
-                                   "watch needs the console running: it prints the console's "
-                                   "events");
+            return printer_.failed(3, "no console answers on " + options_.host + ":" +
+                                          std::to_string(options_.port.value_or(api::kDefaultPort)) +
+                                          "; watch needs the console running: it prints the "
+                                          "console's events");
+        }
+        // A path that cannot be used is told before the controller is read for a minute.
+        if (r.cmd == Cmd::Backup || r.cmd == Cmd::Restore) {
+            if (const std::string problem = api::transferPathProblem(r.cmd, r.path); !problem.empty())
+                return printer_.failed(1, problem);
         }
         if (const std::int32_t error = open(); error != 0) {
             return printer_.failed(3, "no console answers on " + options_.host + ":" +

@@ -263,8 +263,16 @@ TEST_F(Kt6ctlDirect, aFunctionTheControllerCannotRunNowIsRefused) {
 TEST_F(Kt6ctlDirect, watchNeedsTheConsole) {
     startSim();
     const ProgramResult r = onSim({"watch"});
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find("watch needs the console running"), std::string::npos);
+}
+
+TEST_F(Kt6ctlDirect, aBackupPathThatCannotBeWrittenIsRefusedBeforeThePortIsOpened) {
+    // No controller anywhere: the path's fault is what is told, not the port's.
+    const ProgramResult r =
+        ctl({"--device", (dir / "no-device").string(), "backup", "/no/such/folder/kt6.skarnel"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "kt6ctl: no such folder: /no/such/folder\n");
 }
 
 TEST_F(Kt6ctlDirect, usageErrorsExit2BeforeAnythingIsOpened) {
