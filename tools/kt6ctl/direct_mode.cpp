@@ -48,6 +48,8 @@ class DirectRun {
 
     int run() {
         const api::Request& r = options_.request;
+        // The lines a console would have sent for kt6ctl's one request, the first it sends.
+        printer_.setReplyId("1");
         if (r.cmd == Cmd::Watch) {
             return printer_.failed(3, "no console answers on " + options_.host + ":" +
                                           std::to_string(options_.port.value_or(api::kDefaultPort)) +
@@ -261,7 +263,9 @@ class DirectRun {
         transfer.setSourceIni(std::move(source));
         const RestoreResult result = restoreController(transfer, version, progress());
         if (result.failed()) return printer_.failed(1, restoreStoppedText(result));
-        return printer_.done(restoredText(r.path, result.sent, result.skipped));
+        return printer_.done(restoredText(r.path, result.sent, result.skipped),
+                             "{\"sent\":" + std::to_string(result.sent) + ",\"skipped\":" +
+                                 std::to_string(result.skipped) + "}");
     }
 
     const CtlOptions& options_;

@@ -103,7 +103,7 @@ void Printer::complain(std::string_view reason) {
 
 void Printer::status(const api::StationStatus& s) {
     if (json_) {
-        line(api::statusReply("", s));
+        line(api::statusReply(replyId_, s));
     } else {
         std::fputs(statusText(s).c_str(), out_);
         std::fflush(out_);
@@ -123,9 +123,9 @@ void Printer::progress(int block, int blocks) {
     std::fflush(err_);
 }
 
-int Printer::done(std::string_view text) {
+int Printer::done(std::string_view text, std::string_view members) {
     if (json_) {
-        line(api::okReply(""));
+        line(members.empty() ? api::okReply(replyId_) : api::okReply(replyId_, members));
     } else if (!text.empty()) {
         line(text);
     }
@@ -134,7 +134,7 @@ int Printer::done(std::string_view text) {
 
 int Printer::failed(int exitCode, std::string_view reason) {
     complain(reason);
-    if (json_) line(api::errorReply("", reason));
+    if (json_) line(api::errorReply(replyId_, reason));
     return exitCode;
 }
 

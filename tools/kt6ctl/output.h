@@ -25,6 +25,8 @@ class Printer {
   public:
     Printer(bool json, std::FILE* out, std::FILE* err) : json_(json), out_(out), err_(err) {}
     bool json() const { return json_; }
+    // The id the replies made here carry, as the console's reply to that request would.
+    void setReplyId(std::string id) { replyId_ = std::move(id); }
 
     // A line that goes out as it is (the console's own, or one made like it), '\n' added
     // when missing.
@@ -37,13 +39,15 @@ class Printer {
     void status(const api::StationStatus& status);
     // A transfer's progress: "block 12/68", or with --json the console's progress event.
     void progress(int block, int blocks);
-    // The command is done: text for people, or with --json an ok reply; 0.
-    int done(std::string_view text);
+    // The command is done: text for people, or with --json an ok reply with these members
+    // (a JSON object's text, or none); 0.
+    int done(std::string_view text, std::string_view members = {});
     // The command failed: the reason on stderr, and with --json an error reply; the code.
     int failed(int exitCode, std::string_view reason);
 
   private:
     bool json_;
+    std::string replyId_;
     std::FILE* out_;
     std::FILE* err_;
 };

@@ -157,8 +157,14 @@ TEST_F(Kt6ctlDirect, aBackupIsTheConsolesFileAndRestoresTheControllerToIt) {
     ASSERT_EQ(onSim({"backup", check.string()}).exitCode, 0);
     EXPECT_EQ(readFile(check), changed);
 
-    // And the first file puts the controller back as it was.
-    ASSERT_EQ(onSim({"restore", first.string()}).exitCode, 0);
+    // And the first file puts the controller back as it was; --json says it as a console would.
+    r = onSim({"--json", "restore", first.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // Progress events first, block 1 to 68, then the reply.
+    EXPECT_EQ(r.out.find("{\"event\":\"progress\",\"block\":1,\"blocks\":68}\n"), 0u) << r.out;
+    const std::string reply = "{\"id\":1,\"ok\":true,\"sent\":68,\"skipped\":0}\n";
+    ASSERT_GE(r.out.size(), reply.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - reply.size()), reply);
     ASSERT_EQ(onSim({"backup", check.string()}).exitCode, 0);
     EXPECT_EQ(readFile(check), saved);
 }
