@@ -94,6 +94,13 @@ class HubTest : public ::testing::Test {
         EXPECT_TRUE(id);
         return id.value_or(-1);
     }
+    // A client that sent watch, its reply and first status event taken.
+    Hub::ClientId watchingClient() {
+        const auto id = client();
+        hub->line(id, R"({"cmd":"watch"})");
+        take(id);
+        return id;
+    }
     // The lines a client got since the last look.
     std::vector<json> take(Hub::ClientId id) { return std::exchange(lines[id], {}); }
 
@@ -224,12 +231,8 @@ TEST_F(HubTest, functionsAndTransfersAreRefusedWhileBusyOrBeforeTheControllerAns
 TEST_F(HubTest, aWatcherDroppedWhileAnEventIsWrittenLeavesTheOthersHearingIt) {
     make();
     const auto asker = client();
-    const auto slow = client();
-    const auto watcher = client();
-    hub->line(slow, R"({"cmd":"watch"})");
-    hub->line(watcher, R"({"cmd":"watch"})");
-    take(slow);
-    take(watcher);
+    const auto slow = watchingClient();
+    const auto watcher = watchingClient();
     const auto path = (std::filesystem::temp_directory_path() / "hub_test_slow.skarnel").string();
     hub->line(asker, R"({"id":1,"cmd":"backup","path":")" + path + R"("})");
     ASSERT_EQ(station.transferPath, path);
@@ -354,10 +357,8 @@ TEST_F(HubTest, aFunctionNeedsConfirmAndIsAnsweredWhenItsSequenceEnds) {
 TEST_F(HubTest, transfersCheckTheirPathAndReportProgressToTheAskerAndWatchers) {
     make();
     const auto asker = client();
-    const auto watcher = client();
+    const auto watcher = watchingClient();
     const auto bystander = client();
-    hub->line(watcher, R"({"cmd":"watch"})");
-    take(watcher);
     hub->line(asker, R"({"id":1,"cmd":"backup","path":"relative.skarnel"})");
     hub->line(asker, R"({"id":2,"cmd":"backup","path":"/no/such/folder/x.skarnel"})");
     hub->line(asker, R"({"id":3,"cmd":"restore","path":"/no/such/file.skarnel"})");
