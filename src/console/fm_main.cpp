@@ -105,12 +105,16 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
             [this](std::uint32_t khz, Link::Completion done) {
                 sendFrequency(khz, std::move(done));
             },
-            [this] { return pollRunning_; }},
+            [this] { return pollRunning_; },
+            [this] { return editor_ && editor_->panel() && !editor_->panel()->isHidden(); }},
         options_.settingsPath, options_.makeLineControl, options_.makeHookLauncher,
         [this] { return port_.IsOpen(); },
         [this] { return sequenceRunning() || !pollRunning_; },
         [this](const QString& text) { announce(text); }});
-    link_.setPollReplyListener([this](const Bytes& reply) { station_->replyArrived(reply); });
+    link_.setPollReplyListener([this](const Bytes& reply) {
+        poll_.replyArrived(reply);
+        station_->replyArrived(reply);
+    });
 }
 
 FmMain::~FmMain() {

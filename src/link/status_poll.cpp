@@ -43,6 +43,14 @@ void StatusPoll::tick() {
     requestOut_ = link_.requestPoll();
 }
 
+void StatusPoll::replyArrived(const Bytes& reply) {
+    if (reply.empty() || reply[0] != static_cast<std::uint8_t>(link_.LastPostedSequence) ||
+        link_.LastPostedCommand != 1) {
+        return;
+    }
+    if (auto record = decodeStatusRecord(Bytes(reply.begin(), reply.end() - 1))) live_ = *record;
+}
+
 void StatusPoll::deviceLost() {
     if (ControllerOnline) {
         goOffline();
@@ -53,12 +61,15 @@ void StatusPoll::deviceLost() {
 
 void StatusPoll::goOffline() {
     ControllerOnline = false;
+    live_.reset();
     view_.setStatusLine("Stato: in connessione...");
     view_.setLinkButtonsEnabled(false);
     view_.onlineChanged(false);
 }
 
 void StatusPoll::readRecord(const StatusRecord& r) {
+    // Painted now: the fields below say it from here on.
+    live_.reset();
     FirmwareVersion = r.firmwareMinor + 256u * r.firmwareMajor;
     ActiveScreen = r.screen;
     CurrentFrequency = r.frequency;

@@ -2,6 +2,7 @@
 // The 400 ms status poll: mirrors the last status reply on the display, keeps the online
 // state, and posts the next request. The window implements PollView.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "link/link.h"
@@ -42,7 +43,16 @@ class StatusPoll {
     void portChanged() {
         ControllerOnline = false;
         Replied = false;
+        live_.reset();
     }
+    // A status reply was read (content, sequence byte first, checksum last), ahead of the tick
+    // that paints it: guards and the station's outputs act on what the controller said last,
+    // as the local interface reports it, not on what the window shows yet.
+    void replyArrived(const Bytes& reply);
+    // What the controller said last: the newest reply's record, else the painted one's.
+    bool repliedNow() const { return Replied || live_.has_value(); }
+    std::uint32_t frequencyNow() const { return live_ ? live_->frequency : CurrentFrequency; }
+    bool movingNow() const { return live_ ? live_->moving : ElementsMoving; }
     // The device went away: offline at once, as after the last missed poll.
     void deviceLost();
 
@@ -65,6 +75,7 @@ class StatusPoll {
     Link& link_;
     PollView& view_;
     bool requestOut_ = false;
+    std::optional<StatusRecord> live_;
 };
 
 }  // namespace kt6

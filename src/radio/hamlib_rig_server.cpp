@@ -179,7 +179,11 @@ std::string HamlibRigServer::reason(int rigNumber) const {
     if (r.error.empty()) return {};
     const std::string& port = settings_.rig(rigNumber).port;
     std::string why = r.error;
-    if (!why.empty()) why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+    // "Connection refused" reads on after the port as "connection refused"; an initialism
+    // such as "IO error" keeps its capitals.
+    if (why.size() > 1 && std::islower(static_cast<unsigned char>(why[1]))) {
+        why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+    }
     return port.empty() ? why : port + ": " + why;
 }
 

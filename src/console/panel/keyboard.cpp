@@ -111,12 +111,18 @@ void bindFrontPanel(QWidget* window, const FrontPanelControls& panel,
         new BandLampName(panel.bandLamp, bandKeys);
     }
 
-    const NamedColour kLit[] = {NamedColour::clLime, NamedColour::clRed, NamedColour::clRed,
-                                NamedColour::clLime, NamedColour::clAqua};
-    const char* kLampNames[] = {"180\u00B0", "Bi-dir.", "Moving", "Tx", "Rx"};
+    const auto shows = [](NamedColour lit) { return [lit](NamedColour c) { return c == lit; }; };
+    const Lamp::Description kLamps[] = {
+        {QString::fromUtf8("180\u00B0"), shows(NamedColour::clLime)},
+        {QStringLiteral("Bi-dir."), shows(NamedColour::clRed)},
+        // While the elements move it blinks between two colours; at rest it is grey.
+        {QStringLiteral("Moving"), [](NamedColour c) { return c != NamedColour::clGray; }},
+        // The link lamps flicker with every frame: a name changing that often would only
+        // drown what a screen reader has to say.
+        {QStringLiteral("Tx"), shows(NamedColour::clLime), false},
+        {QStringLiteral("Rx"), shows(NamedColour::clAqua), false}};
     for (std::size_t i = 0; i < panel.lamps.size(); ++i) {
-        if (Lamp* lamp = panel.lamps[i])
-            lamp->describeAs(QString::fromUtf8(kLampNames[i]), kLit[i]);
+        if (Lamp* lamp = panel.lamps[i]) lamp->describeAs(kLamps[i]);
     }
 
     if (QWidget* freq = panel.frequency) {

@@ -18,17 +18,19 @@ void Lamp::setColour(NamedColour colour) {
     update();
 }
 
-void Lamp::describeAs(const QString& name, NamedColour onColour) {
-    name_ = name;
-    onColour_ = onColour;
-    setAccessibleName(name);
+void Lamp::describeAs(Description description) {
+    description_ = std::move(description);
+    setAccessibleName(description_.name);
     updateDescription();
 }
 
 void Lamp::updateDescription() {
-    if (!onColour_) return;
-    setAccessibleDescription(
-        name_ + (colour_ == *onColour_ ? QStringLiteral(": on") : QStringLiteral(": off")));
+    if (!description_.lit) return;
+    const QString text = description_.name + (description_.lit(colour_) ? QStringLiteral(": on")
+                                                                         : QStringLiteral(": off"));
+    setAccessibleDescription(text);
+    // Qt raises the name-changed event that lets a screen reader tell the change.
+    if (description_.stateInName && accessibleName() != text) setAccessibleName(text);
 }
 
 void Lamp::paintEvent(QPaintEvent*) {

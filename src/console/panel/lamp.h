@@ -1,7 +1,7 @@
 #pragma once
 // A round indicator lamp with a settable colour.
 #include <QWidget>
-#include <optional>
+#include <functional>
 
 #include "link/named_colour.h"
 
@@ -13,9 +13,15 @@ public:
     Lamp(NamedColour colour, QWidget* parent);
     void setColour(NamedColour colour);
     NamedColour colour() const { return colour_; }
-    // Names the lamp for assistive technology; its description then tells "180°: on" while
-    // it shows onColour, "180°: off" otherwise.
-    void describeAs(const QString& name, NamedColour onColour);
+    // How a lamp tells its state to assistive technology: its description always ("180°: on"
+    // while lit() holds for its colour, "180°: off" otherwise), and its name too when stateful
+    // (a name change is announced); a lamp that flickers with every frame keeps a plain name.
+    struct Description {
+        QString name;
+        std::function<bool(NamedColour)> lit;
+        bool stateInName = true;
+    };
+    void describeAs(Description description);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -24,8 +30,7 @@ private:
     void updateDescription();
 
     NamedColour colour_;
-    QString name_;
-    std::optional<NamedColour> onColour_;
+    Description description_;
 };
 
 }  // namespace kt6

@@ -1,5 +1,6 @@
 #include "console/ports/port_menu.h"
 
+#include <QPointer>
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>
@@ -54,14 +55,17 @@ void PortMenu::AssignPorts1Click() {
         mapping[static_cast<std::size_t>(n - 1)] =
             QString::fromStdString(mappedComDevice(context_.settingsPath, n).value_or(""));
     }
+    // A test still under way goes with the dialog: its port is free for the next choice.
+    auto owner = std::make_shared<QPointer<QObject>>();
     auto* dialog = new PortAssignDialog(
         listSerialDevices(QString::fromStdString(context_.serialByIdDir.string()),
                           QString::fromStdString(context_.devDir.string())),
         mapping, [](int n) { return QString::fromStdString(defaultComDevice(n)); },
-        [this](int n, const QString& device, ProbeAnswer answer) {
-            testPort(n, device, std::move(answer));
+        [this, owner](int n, const QString& device, ProbeAnswer answer) {
+            testPort(n, device, owner->data() ? owner->data() : this, std::move(answer));
         },
         context_.window);
+    *owner = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     const int chosen = context_.portNumber();
     dialog->selectCom(chosen >= 1 && chosen <= kComPortCount ? chosen : 1);
@@ -90,7 +94,7 @@ void PortMenu::AssignPorts1Click() {
     dialog->open();
 }
 
-void PortMenu::testPort(int n, const QString& device, ProbeAnswer answer) {
+void PortMenu::testPort(int n, const QString& device, QObject* owner, ProbeAnswer answer) {
     // The device in use is held exclusively: ask on the open link instead of opening it again.
     if (n == context_.portNumber() && context_.port.IsOpen() &&
         device.toStdString() == context_.port.DevicePath()) {
@@ -101,7 +105,7 @@ void PortMenu::testPort(int n, const QString& device, ProbeAnswer answer) {
                                            std::function<bool()> cancelled) {
         return made ? made() : makeSerialBackend(NetworkOptions{std::move(cancelled)});
     };
-    probeDevice(std::move(make), device.toStdString(), this, std::move(answer));
+    probeDevice(std::move(make), device.toStdString(), owner, std::move(answer));
 }
 
 }  // namespace kt6

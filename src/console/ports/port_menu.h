@@ -83,7 +83,8 @@ class PortMenu : public QObject {
     void AssignPorts1Click();
 
   private:
-    void testPort(int n, const QString& device, ProbeAnswer answer);
+    // Asks the controller on device; a probe of its own lives under owner.
+    void testPort(int n, const QString& device, QObject* owner, ProbeAnswer answer);
 
     PortMenuContext context_;
 };

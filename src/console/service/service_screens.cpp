@@ -233,8 +233,8 @@ void ServiceScreens::runSequence(std::span<const ServiceStep> steps, std::functi
 
 GuardState ServiceScreens::guardState() const {
     const QWidget* prompt = context_.portPrompt;
-    return {context_.poll.Replied, context_.poll.CurrentFrequency, prompt && !prompt->isHidden(),
-            context_.poll.ElementsMoving};
+    return {context_.poll.repliedNow(), context_.poll.frequencyNow(),
+            prompt && !prompt->isHidden(), context_.poll.movingNow()};
 }
 
 QAction* ServiceScreens::menuItem(ServiceFunction function) const {

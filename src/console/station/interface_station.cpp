@@ -54,6 +54,8 @@ void InterfaceStation::replyArrived(const Bytes& reply) {
 std::string InterfaceStation::busy() const {
     if (context_.services.running()) return "busy: a service function is running";
     if (context_.setupPanel.transfer().running()) return "busy: a backup or restore is running";
+    // Keys would move the editor's cursor and lengths, a function walk its menu.
+    if (context_.editorOpen && context_.editorOpen()) return "busy: the element editor is open";
     return {};
 }
 

@@ -32,6 +32,8 @@ struct InterfaceStationContext {
     std::function<void(std::uint32_t khz, Link::Completion done)> setFrequency;
     // The status poll runs (the setup panel stops it while open).
     std::function<bool()> pollRunning;
+    // The element editor is open: the controller sits in its element menu.
+    std::function<bool()> editorOpen{};
 };
 
 class InterfaceStation : public api::Station {

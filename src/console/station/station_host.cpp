@@ -36,7 +36,8 @@ QString StationHost::start(bool serveInterface) {
 
 void StationHost::replyArrived(const Bytes& reply) {
     station_.replyArrived(reply);
-    server_->changed();
+    // The line and the hook follow motion as the interface reports it: from the reply itself.
+    changed();
 }
 
 void StationHost::changed() {
@@ -51,7 +52,7 @@ void StationHost::changed() {
     } else if (!window.linkWatch.answered()) {
         outputs_->linkOnline();
     } else {
-        outputs_->statusSeen(window.poll.ElementsMoving);
+        outputs_->statusSeen(window.poll.movingNow());
     }
 }
 

@@ -32,7 +32,11 @@ StationSettings readStationSettings(const ProfileFile& file, std::string* proble
 bool writeStationSettings(ProfileFile& file, const StationSettings& s) {
     // Each key's own line is edited only when its value changed.
     bool ok = file.writeString(kStationSection, "Port", protectedValue(s.port));
-    ok = file.writeString(kStationSection, "Line", std::string(modemLineName(s.line))) && ok;
+    // "rts" written by hand already says RTS: its line stays as it is.
+    if (parseModemLine(file.readString(kStationSection, "Line", "RTS")) != s.line ||
+        !file.hasKey(kStationSection, "Line")) {
+        ok = file.writeString(kStationSection, "Line", std::string(modemLineName(s.line))) && ok;
+    }
     ok = file.writeString(kStationSection, "ActiveLow", s.activeLow ? "1" : "0") && ok;
     ok = file.writeString(kStationSection, "Command", protectedValue(s.command)) && ok;
     return ok;

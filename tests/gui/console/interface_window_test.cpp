@@ -105,6 +105,43 @@ TEST_F(InterfaceWindowTest, aFunctionRunsItsSequenceAndIsAnsweredAtItsEndWhileOt
     EXPECT_EQ(reply["ok"], true) << reply;
 }
 
+TEST_F(InterfaceWindowTest, theReplyThatSaysTheElementsStoppedLetsAFunctionRunBeforeItIsPainted) {
+    controller.record.moving = true;
+    startServing(transferOptions());
+    pollTwice();
+    ASSERT_TRUE(window->poll().ElementsMoving);
+    ASSERT_EQ(client.request(R"({"cmd":"watch"})")["ok"], true);
+    controller.record.moving = false;
+    window->tmPollTimer();   // the request goes out
+    window->tmTimerTimer();  // its reply is read: watchers hear of it now
+    const auto still = client.nextWhere(
+        [](const nlohmann::json& j) { return j["event"] == "moving" && j["moving"] == false; });
+    ASSERT_TRUE(still.is_object());
+    ASSERT_TRUE(window->poll().ElementsMoving);  // the window paints it on its next tick
+    // A script that heard "still" is not told the elements move.
+    client.send(R"({"id":4,"cmd":"function","name":"retract","confirm":true})");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->sequenceRunning(); }, 5000));
+    settleWhile([this] { return window->sequenceRunning(); });
+    const auto reply = client.nextWhere([](const nlohmann::json& j) { return j.contains("id"); });
+    EXPECT_EQ(reply["id"], 4);
+    EXPECT_EQ(reply["ok"], true) << reply;
+}
+
+TEST_F(InterfaceWindowTest, keysAndFunctionsAreRefusedWhileTheElementEditorIsOpen) {
+    controller.replyData[9] = {0x10, 0x02, 0x2C, 0x01, 0x58, 0x02, 0x00, 0x00};
+    startServing(transferOptions());
+    pollTwice();
+    choose("ModifyElemets1");
+    settle();
+    ASSERT_FALSE(find("Panel_Menu")->isHidden());
+    const auto key = client.request(R"({"id":1,"cmd":"key","key":"up"})");
+    EXPECT_EQ(key["error"], "busy: the element editor is open") << key;
+    const auto function =
+        client.request(R"({"id":2,"cmd":"function","name":"retract","confirm":true})");
+    EXPECT_EQ(function["error"], "busy: the element editor is open") << function;
+    EXPECT_EQ(client.request(R"({"id":3,"cmd":"status"})")["ok"], true);
+}
+
 TEST_F(InterfaceWindowTest, aFunctionWhoseKeysGoUnansweredIsAnsweredWithAnError) {
     startServing(transferOptions());
     pollTwice();

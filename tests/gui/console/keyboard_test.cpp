@@ -8,6 +8,7 @@
 #include <QTest>
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string_view>
 
 #include "console/panel/key_button.h"
@@ -63,19 +64,34 @@ TEST_F(KeyboardTest, everyKeyAndLampHasANameAndEveryKeyItsShortcutInItsTip) {
     }
 }
 
-TEST_F(KeyboardTest, lampsTellTheirStateInTheirDescription) {
+TEST_F(KeyboardTest, lampsTellTheirStateInTheirNameAndDescription) {
     controller.record.heading = 1;
+    controller.record.moving = true;
     start();
     auto* lamp = find<Lamp>("ld180");
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(lamp);
     ASSERT_TRUE(a);
-    EXPECT_EQ(a->text(QAccessible::Name), QString::fromUtf8("180\u00B0"));
+    EXPECT_EQ(a->text(QAccessible::Name), QString::fromUtf8("180\u00B0: off"));
     EXPECT_EQ(a->text(QAccessible::Description), QString::fromUtf8("180\u00B0: off"));
     tick(2);
+    EXPECT_EQ(a->text(QAccessible::Name), QString::fromUtf8("180\u00B0: on"));
     EXPECT_EQ(a->text(QAccessible::Description), QString::fromUtf8("180\u00B0: on"));
-    EXPECT_EQ(
-        QAccessible::queryAccessibleInterface(find("ldBidir"))->text(QAccessible::Description),
-        "Bi-dir.: off");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(find("ldBidir"))->text(QAccessible::Name),
+              "Bi-dir.: off");
+    // The Moving lamp blinks while the elements move, from its next step (every fifth link
+    // tick): on in both of its colours.
+    QAccessibleInterface* moving = QAccessible::queryAccessibleInterface(find("ldMove"));
+    EXPECT_EQ(moving->text(QAccessible::Name), "Moving: off");
+    for (int i = 0; i < 5; ++i) window->tmTimerTimer();
+    std::set<NamedColour> colours;
+    for (int i = 0; i < 20; ++i) {
+        window->tmTimerTimer();
+        colours.insert(find<Lamp>("ldMove")->colour());
+        EXPECT_EQ(moving->text(QAccessible::Name), "Moving: on") << i;
+    }
+    EXPECT_GE(colours.size(), 2u);
+    // The link lamps flicker with each frame: their state is in the description only.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(find("ldTX"))->text(QAccessible::Name), "Tx");
 }
 
 TEST_F(KeyboardTest, eachShortcutSendsWhatItsClickSends) {

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
 #include <cerrno>
 
@@ -153,6 +154,26 @@ TEST_F(PortDialogTest, testOfANetworkPortConnectsBesideTheWindow) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return !dialog->testResult().startsWith(QStringLiteral("Testing")); }, 10000));
     EXPECT_TRUE(dialog->findChild<QWidget*>("btTest")->isEnabled());
+}
+
+TEST_F(PortDialogTest, closingTheDialogLetsGoOfATestStillConnecting) {
+    testing::LoopbackListener silent;
+    ASSERT_GT(silent.port(), 0);
+    ConsoleOptions options = baseOptions();
+    options.makeSerialBackend = nullptr;  // the real network transports
+    start(std::move(options));
+    QPointer<PortAssignDialog> dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    dialog->selectCom(6);
+    dialog->setDevice(QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.port()));
+    dialog->test();
+    const int connection = silent.accept(std::chrono::seconds(5));
+    ASSERT_GE(connection, 0);
+    // A single-client serial server's one connection is free for the port the operator
+    // picks next, not held until the test's open gives up.
+    dialog->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.isNull(); }, 1000));
+    EXPECT_TRUE(testing::LoopbackListener::closedByPeer(connection, std::chrono::milliseconds(1000)));
 }
 
 TEST_F(PortDialogTest, testTellsWhyThereIsNoAnswer) {

@@ -112,7 +112,7 @@ TEST_F(StationTest, savingEditsTheSectionInPlaceAndKeepsEveryOtherByte) {
     writeSettings(
         "; station settings\r\n[General]\r\nSerialport=2\r\n\r\n[Inhibit]\r\n"
         "; which adapter\r\nPort = "
-        "/dev/ttyUSB0\r\nLine=RTS\r\n\r\n[Ports]\r\nCOM3=/dev/ttyUSB7\r\n");
+        "/dev/ttyUSB0\r\nLine = rts\r\n\r\n[Ports]\r\nCOM3=/dev/ttyUSB7\r\n");
     StationSettings s;
     s.port = "COM3";
     s.line = ModemLine::Rts;
@@ -121,7 +121,7 @@ TEST_F(StationTest, savingEditsTheSectionInPlaceAndKeepsEveryOtherByte) {
     EXPECT_EQ(saveStationSettings(settingsPath(), s), "");
     EXPECT_EQ(settingsText(),
               "; station settings\r\n[General]\r\nSerialport=2\r\n\r\n[Inhibit]\r\n"
-              "; which adapter\r\nPort = COM3\r\nLine=RTS\r\nActiveLow=1\r\n"
+              "; which adapter\r\nPort = COM3\r\nLine = rts\r\nActiveLow=1\r\n"
               "Command=\"\"/opt/my tools/inhibit\" --level \"low\"\"\r\n\r\n"
               "[Ports]\r\nCOM3=/dev/ttyUSB7\r\n");
     // A command quoted at both ends reads back as it was written.

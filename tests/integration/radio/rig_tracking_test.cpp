@@ -148,6 +148,9 @@ TEST_F(RigTrackingTest, LosingRigctldTurnsTheLampOliveAndItsReturnIsFollowed) {
         QTest::qWaitFor([this] { return view.lamps[0] == NamedColour::clOlive; }, kDeadlineMs));
     EXPECT_NE(server->status(1), RigStatus::Online);
     EXPECT_FALSE(server->statusLine(1).empty());
+    // The library's words follow the port; an initialism keeps its capitals ("IO error").
+    const std::string why = server->reason(1);
+    EXPECT_EQ(why.find(": iO"), std::string::npos) << why;
 
     rigctld = testing::startRigctld(rigPort);
     ASSERT_TRUE(rigctld);
