@@ -52,6 +52,7 @@ void StatusPoll::replyArrived(const Bytes& reply) {
 }
 
 void StatusPoll::deviceLost() {
+    forgetReply();
     if (ControllerOnline) {
         goOffline();
     } else {

@@ -44,6 +44,7 @@ class StatusPoll {
         ControllerOnline = false;
         Replied = false;
         live_.reset();
+        forgetReply();
     }
     // A status reply was read (content, sequence byte first, checksum last), ahead of the tick
     // that paints it: guards and the station's outputs act on what the controller said last,
@@ -69,6 +70,8 @@ class StatusPoll {
     int shortReplies = 0;
 
   private:
+    // A reply read before the port closed or went is not the word of whatever is on it next.
+    void forgetReply() { link_.takePollReply(); }
     void goOffline();
     void readRecord(const StatusRecord& record);
 

@@ -54,6 +54,20 @@ TEST_F(LinkLossDisplayTest, aLostDeviceStopsTheBlinkUntilAReplySaysMovingAgain) 
     EXPECT_TRUE(blinks());
 }
 
+TEST_F(LinkLossDisplayTest, aReplyReadJustBeforeTheLossDoesNotSayTheDeviceIsBack) {
+    start();
+    tick(2);
+    ASSERT_TRUE(window->poll().ControllerOnline);
+    window->tmPollTimer();   // a request goes out
+    window->tmTimerTimer();  // its reply is read, kept for the next poll tick
+    wire.unplug();
+    window->tmTimerTimer();
+    ASSERT_TRUE(window->portLost());
+    window->tmPollTimer();
+    EXPECT_EQ(window->consoleStatusBar()->linkText(), "COM1: device lost, retrying");
+    EXPECT_FALSE(window->poll().ControllerOnline);
+}
+
 TEST_F(LinkLossDisplayTest, aSilentControllerStopsTheBlinkAndAReplyThatSaysStoppedKeepsItOff) {
     startMoving();
     controller.answering = false;
