@@ -70,6 +70,20 @@ class PortDialogTest : public WindowFixture {
         item->trigger();
         return window->findChild<PortAssignDialog*>("PortAssignDialog");
     }
+    // The window on the real network transports, its dialog open with COM6 on a server that
+    // takes the connection and never negotiates (the open waits its full limit); the test
+    // started.
+    PortAssignDialog* testOnSilentServer(const testing::LoopbackListener& silent) {
+        ConsoleOptions options = baseOptions();
+        options.makeSerialBackend = nullptr;
+        start(std::move(options));
+        auto* dialog = openDialog();
+        if (!dialog) return nullptr;
+        dialog->selectCom(6);
+        dialog->setDevice(QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.port()));
+        dialog->test();
+        return dialog;
+    }
 };
 
 TEST_F(PortDialogTest, isTheLastItemOfTheComPortMenuAndListsAllThirteenPorts) {
@@ -133,18 +147,11 @@ TEST_F(PortDialogTest, testAsksAControllerOnAPortOfItsOwn) {
 }
 
 TEST_F(PortDialogTest, testOfANetworkPortConnectsBesideTheWindow) {
-    // A server that takes the connection and never negotiates: the open waits its full limit.
     testing::LoopbackListener silent;
     ASSERT_GT(silent.port(), 0);
-    ConsoleOptions options = baseOptions();
-    options.makeSerialBackend = nullptr;  // the real network transports
-    start(std::move(options));
-    auto* dialog = openDialog();
+    auto* dialog = testOnSilentServer(silent);
     ASSERT_TRUE(dialog);
-    dialog->selectCom(6);
     const QString device = QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.port());
-    dialog->setDevice(device);
-    dialog->test();
     EXPECT_EQ(dialog->testResult(), "Testing " + device + "...");
     // The window's loop runs while the server keeps silent.
     bool fired = false;
@@ -159,14 +166,8 @@ TEST_F(PortDialogTest, testOfANetworkPortConnectsBesideTheWindow) {
 TEST_F(PortDialogTest, closingTheDialogLetsGoOfATestStillConnecting) {
     testing::LoopbackListener silent;
     ASSERT_GT(silent.port(), 0);
-    ConsoleOptions options = baseOptions();
-    options.makeSerialBackend = nullptr;  // the real network transports
-    start(std::move(options));
-    QPointer<PortAssignDialog> dialog = openDialog();
+    QPointer<PortAssignDialog> dialog = testOnSilentServer(silent);
     ASSERT_TRUE(dialog);
-    dialog->selectCom(6);
-    dialog->setDevice(QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.port()));
-    dialog->test();
     const int connection = silent.accept(std::chrono::seconds(5));
     ASSERT_GE(connection, 0);
     // A single-client serial server's one connection is free for the port the operator
