@@ -21,26 +21,9 @@
 
 namespace kt6::testing {
 
-// A TCP port on 127.0.0.1 that nothing listened on a moment ago; -1 when none was found.
-inline int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    int port = -1;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-        port = ntohs(addr.sin_port);
-    }
-    ::close(fd);
-    return port;
-}
-
-// A socket listening on 127.0.0.1 at a free port with this backlog, the port in port; -1 when
-// none could be had.
-inline int listenOnLoopback(int backlog, int& port) {
+// A socket bound to 127.0.0.1 at a port the system chose, the port in port; -1 when none
+// could be had.
+inline int bindLoopback(int& port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     sockaddr_in addr{};
@@ -48,12 +31,32 @@ inline int listenOnLoopback(int backlog, int& port) {
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(fd, backlog) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         ::close(fd);
         return -1;
     }
     port = ntohs(addr.sin_port);
+    return fd;
+}
+
+// A TCP port on 127.0.0.1 that nothing listened on a moment ago; -1 when none was found.
+inline int freeLoopbackPort() {
+    int port = -1;
+    const int fd = bindLoopback(port);
+    if (fd < 0) return -1;
+    ::close(fd);
+    return port;
+}
+
+// A socket listening on 127.0.0.1 at a free port with this backlog, the port in port; -1 when
+// none could be had.
+inline int listenOnLoopback(int backlog, int& port) {
+    const int fd = bindLoopback(port);
+    if (fd < 0) return -1;
+    if (::listen(fd, backlog) != 0) {
+        ::close(fd);
+        return -1;
+    }
     return fd;
 }
 

@@ -127,14 +127,9 @@ TEST_F(NetworkPortWindowTest, aSilentRfc2217ServerIsGivenUpOnWithItsReasonWhileT
 }
 
 TEST_F(NetworkPortWindowTest, aTcpPortThatOpensAMomentLaterPollsAndGoesOnline) {
-    StatusRecord record;
-    record.firmwareMajor = 1;
-    record.firmwareMinor = 13;
-    record.drivers = 3;
-    record.frequency = 7157;
-    record.band = 10;
-    testing::LoopbackController controller(record);
-    start("[General]\nSerialport=2\n[Ports]\nCOM2=" + controller.url() + "\n");
+    // The fixture's scripted controller's record, answered from behind a network port.
+    testing::LoopbackController loopback(controller.record);
+    start("[General]\nSerialport=2\n[Ports]\nCOM2=" + loopback.url() + "\n");
     window->SelectPort(2);
     EXPECT_TRUE(linkText().startsWith(QStringLiteral("COM2: connecting to 127.0.0.1:")));
     EXPECT_FALSE(window->port().IsOpen());
@@ -142,7 +137,7 @@ TEST_F(NetworkPortWindowTest, aTcpPortThatOpensAMomentLaterPollsAndGoesOnline) {
     ASSERT_TRUE(waitForOutcome());
     EXPECT_TRUE(window->port().IsOpen());
     EXPECT_EQ(window->PortNumber(), 2);
-    EXPECT_EQ(window->port().DevicePath(), controller.url());
+    EXPECT_EQ(window->port().DevicePath(), loopback.url());
     EXPECT_TRUE(text("lPortError").isEmpty());
     EXPECT_FALSE(shown("COM_VERIFY"));
     EXPECT_TRUE(checked("com2"));
@@ -151,21 +146,17 @@ TEST_F(NetworkPortWindowTest, aTcpPortThatOpensAMomentLaterPollsAndGoesOnline) {
 
     // The poll goes out on the adopted port and the controller's reply brings the link online.
     ASSERT_TRUE(pollInRealTime([&] { return window->poll().ControllerOnline; }))
-        << controller.statusRequests() << " status requests answered; " << linkText().toStdString();
-    EXPECT_GT(controller.statusRequests(), 0u);
+        << loopback.statusRequests() << " status requests answered; " << linkText().toStdString();
+    EXPECT_GT(loopback.statusRequests(), 0u);
     EXPECT_EQ(linkText(), QStringLiteral("COM2 online, firmware 1.13, 3 drivers"));
 }
 
 // What the controller on the old port said is not shown as live while the next one connects.
 TEST_F(NetworkPortWindowTest, whileAPortConnectsTheOldPortsDisplayIsGoneAndTheTipSaysWhy) {
-    StatusRecord record;
-    record.firmwareMajor = 1;
-    record.firmwareMinor = 13;
-    record.frequency = 7157;
-    record.band = 10;
-    testing::LoopbackController controller(record);
+    // The fixture's scripted controller's record, answered from behind a network port.
+    testing::LoopbackController loopback(controller.record);
     LoopbackListener silent;
-    start("[General]\nSerialport=2\n[Ports]\nCOM2=" + controller.url() +
+    start("[General]\nSerialport=2\n[Ports]\nCOM2=" + loopback.url() +
           "\nCOM3=" + url("rfc2217", silent.port()) + "\n");
     window->SelectPort(2);
     ASSERT_TRUE(waitForOutcome());
@@ -183,12 +174,10 @@ TEST_F(NetworkPortWindowTest, whileAPortConnectsTheOldPortsDisplayIsGoneAndTheTi
 
 TEST_F(NetworkPortWindowTest, aChoiceMadeWhileAnotherConnectsWinsAndTheEarlierIsLetGoUnsaid) {
     LoopbackListener silent;
-    StatusRecord record;
-    record.firmwareMajor = 1;
-    record.firmwareMinor = 13;
-    testing::LoopbackController controller(record);
+    // The fixture's scripted controller's record, answered from behind a network port.
+    testing::LoopbackController loopback(controller.record);
     start("[General]\nSerialport=3\n[Ports]\nCOM2=" + url("rfc2217", silent.port()) +
-          "\nCOM3=" + controller.url() + "\n");
+          "\nCOM3=" + loopback.url() + "\n");
     window->SelectPort(2);
     const int first = silent.accept(5s);
     ASSERT_GE(first, 0);
@@ -199,7 +188,7 @@ TEST_F(NetworkPortWindowTest, aChoiceMadeWhileAnotherConnectsWinsAndTheEarlierIs
     ASSERT_TRUE(waitForOutcome());
     for (int tick = 0; tick < 5; ++tick) window->tmTimerTimer();
     EXPECT_EQ(window->PortNumber(), 3);
-    EXPECT_EQ(window->port().DevicePath(), controller.url());
+    EXPECT_EQ(window->port().DevicePath(), loopback.url());
     EXPECT_TRUE(text("lPortError").isEmpty());
     EXPECT_FALSE(window->consoleStatusBar()->eventText().startsWith(QStringLiteral("Port COM2")));
     EXPECT_EQ(linkText(), QStringLiteral("COM3: no answer"));

@@ -71,6 +71,16 @@ class PortSessionTest : public ::testing::Test, public PortSessionObserver {
         port.InputCount();
         ASSERT_EQ(session.state(), PortSession::State::Lost);
     }
+    // Opens the network port COM4 through the gate and loses its connection, seen on the
+    // next read.
+    void openNetworkAndLose() {
+        session.open(4, nullptr);
+        ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+        gate->release();
+        ASSERT_TRUE(tickUntil([&] { return session.state() == PortSession::State::Open; }));
+        gate->dropAll();
+        port.InputCount();
+    }
 
     FakeSerialState wire;
     std::map<int, std::string> mapping{{1, "/dev/ttyUSB0"}, {4, "tcp://shack:4001"}};
@@ -266,12 +276,7 @@ TEST_F(PortSessionTest, aSessionGoneWhileAnOpenWaitsNeitherWaitsForItNorLeavesIt
 }
 
 TEST_F(PortSessionTest, aLostNetworkPortIsRetriedInTheBackgroundOneAttemptAtATime) {
-    session.open(4, nullptr);
-    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
-    gate->release();
-    ASSERT_TRUE(tickUntil([&] { return session.state() == PortSession::State::Open; }));
-    gate->dropAll();
-    port.InputCount();
+    ASSERT_NO_FATAL_FAILURE(openNetworkAndLose());
     ASSERT_TRUE(session.retrying());
     EXPECT_EQ(lostReports, 1);
 
@@ -304,12 +309,7 @@ TEST_F(PortSessionTest, aLostNetworkPortIsRetriedInTheBackgroundOneAttemptAtATim
 }
 
 TEST_F(PortSessionTest, theOperatorsChoiceGivesUpARetryUnderWay) {
-    session.open(4, nullptr);
-    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
-    gate->release();
-    ASSERT_TRUE(tickUntil([&] { return session.state() == PortSession::State::Open; }));
-    gate->dropAll();
-    port.InputCount();
+    ASSERT_NO_FATAL_FAILURE(openNetworkAndLose());
     clock.advance(2s);
     ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
     session.stopRetrying();
