@@ -73,7 +73,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     buildWindow();
     choice_ = std::make_unique<PortChoice>(PortChoiceContext{
         session_, port_, linkWatch_, *ports_, panel_, ui_.lStatus, ui_.lPortError, ui_.COM_VERIFY,
-        ui_.Panel_Chiuso, ui_.pnDisplay, ui_.SpeedButton14, [this] { station_->forget(); },
+        ui_.Panel_Chiuso, ui_.pnDisplay, ui_.SpeedButton14,
         [this](const QString& text) { announce(text); }, [this] { refreshStatusBar(); }});
     link_.setObserver(&panel_);
     auto makeRigServer = options_.makeRigServer;
@@ -113,7 +113,8 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
         [this](const QString& text) { announce(text); }});
     link_.setPollReplyListener([this](const Bytes& reply) {
         poll_.replyArrived(reply);
-        station_->replyArrived(reply);
+        // Watchers, the line and the hook hear of it now, not at the next paint.
+        station_->changed();
     });
 }
 

@@ -48,7 +48,11 @@ void StatusPoll::replyArrived(const Bytes& reply) {
         link_.LastPostedCommand != 1) {
         return;
     }
-    if (auto record = decodeStatusRecord(Bytes(reply.begin(), reply.end() - 1))) live_ = *record;
+    // The checksum byte follows the record and is not part of it.
+    if (auto record = decodeStatusRecord(Bytes(reply.begin(), reply.end() - 1))) {
+        live_ = *record;
+        ++recordsRead_;
+    }
 }
 
 void StatusPoll::deviceLost() {

@@ -51,9 +51,13 @@ class StatusPoll {
     // as the local interface reports it, not on what the window shows yet.
     void replyArrived(const Bytes& reply);
     // What the controller said last: the newest reply's record, else the painted one's.
+    const StatusRecord* unpaintedRecord() const { return live_ ? &*live_ : nullptr; }
     bool repliedNow() const { return Replied || live_.has_value(); }
     std::uint32_t frequencyNow() const { return live_ ? live_->frequency : CurrentFrequency; }
     bool movingNow() const { return live_ ? live_->moving : ElementsMoving; }
+    // Status records read so far, on any port: a direction request looks at the first one
+    // after its key.
+    std::uint64_t recordsRead() const { return recordsRead_; }
     // The device went away: offline at once, as after the last missed poll.
     void deviceLost();
 
@@ -79,6 +83,7 @@ class StatusPoll {
     PollView& view_;
     bool requestOut_ = false;
     std::optional<StatusRecord> live_;
+    std::uint64_t recordsRead_ = 0;
 };
 
 }  // namespace kt6

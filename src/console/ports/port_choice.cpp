@@ -44,7 +44,6 @@ void PortChoice::showConnecting(int n) {
     c_.menu.uncheckAll();
     c_.menu.check(n);
     c_.panel.forgetDisplay();
-    c_.forgetInterface();
     c_.linkWatch.portConnecting(n, QString::fromStdString(c_.session.pathOf(n)));
     c_.refreshStatusBar();
 }
@@ -59,7 +58,6 @@ bool PortChoice::showOutcome(int n, const PortSession::Opened& opened) {
     c_.lPortError->setText(portReason_);
     const QString device = QString::fromStdString(c_.port.DevicePath());
     c_.panel.forgetDisplay();
-    c_.forgetInterface();
     if (opened.ok) {
         c_.linkWatch.portOpened(n, device);
     } else {

@@ -36,8 +36,6 @@ struct PortChoiceContext {
     QWidget* pnDisplay = nullptr;
     // The key pressed once a port is open.
     QAbstractButton* SpeedButton14 = nullptr;
-    // The local interface forgets what it knew of the controller.
-    std::function<void()> forgetInterface;
     std::function<void(const QString&)> announce;
     std::function<void()> refreshStatusBar;
 };

@@ -20,7 +20,9 @@ std::function<void(const Outcome&)> statusOf(std::function<void(std::uint8_t)> d
 
 api::StationStatus InterfaceStation::status() const {
     api::StationStatus s;
-    if (const StatusRecord* r = latest_ ? &*latest_ : context_.linkWatch.record()) {
+    // The newest reply as soon as it is read, not at the window's next paint.
+    const StatusRecord* unpainted = context_.poll.unpaintedRecord();
+    if (const StatusRecord* r = unpainted ? unpainted : context_.linkWatch.record()) {
         s = api::statusFromRecord(*r);
         // Motion is known only from a live reply, as the window's blink is.
         s.moving = s.moving && !context_.linkWatch.stale();
@@ -39,16 +41,7 @@ api::LinkState InterfaceStation::linkState() const {
 }
 
 std::uint64_t InterfaceStation::records() const {
-    return records_;
-}
-
-void InterfaceStation::replyArrived(const Bytes& reply) {
-    if (reply.empty()) return;
-    // The checksum byte follows the record and is not part of it.
-    if (auto record = decodeStatusRecord(Bytes(reply.begin(), reply.end() - 1))) {
-        latest_ = *record;
-        ++records_;
-    }
+    return context_.poll.recordsRead();
 }
 
 std::string InterfaceStation::busy() const {

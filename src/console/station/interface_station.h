@@ -40,12 +40,6 @@ class InterfaceStation : public api::Station {
   public:
     explicit InterfaceStation(InterfaceStationContext context) : context_(std::move(context)) {}
 
-    // A status reply was read (content, sequence byte first, checksum byte last): callers hear
-    // of it now, not at the window's next poll tick, which paints it.
-    void replyArrived(const Bytes& reply);
-    // A port was (re)opened: nothing known of the controller on it yet.
-    void forget() { latest_.reset(); }
-
     api::StationStatus status() const override;
     api::LinkState linkState() const override;
     std::uint64_t records() const override;
@@ -59,8 +53,6 @@ class InterfaceStation : public api::Station {
 
   private:
     InterfaceStationContext context_;
-    std::optional<StatusRecord> latest_;
-    std::uint64_t records_ = 0;
 };
 
 }  // namespace kt6

@@ -34,11 +34,6 @@ QString StationHost::start(bool serveInterface) {
     return server_->listen(settings);
 }
 
-void StationHost::replyArrived(const Bytes& reply) {
-    station_.replyArrived(reply);
-    // The line and the hook follow motion as the interface reports it: from the reply itself.
-    changed();
-}
 
 void StationHost::changed() {
     server_->changed();

@@ -41,10 +41,6 @@ class StationHost {
     // Reads the "Inhibit" section and listens as the "Api" section says; why the interface does
     // not listen, when it cannot, or empty (also when the section turns it off).
     QString start(bool serveInterface);
-    // A status reply was read: watchers hear what it changed at once.
-    void replyArrived(const Bytes& reply);
-    // A port was (re)opened: nothing is known of the controller on it.
-    void forget() { station_.forget(); }
     // The window's state may have changed: watchers hear what did, the outputs follow motion.
     void changed();
     // The window closes: clients hear it and are closed; the line is left as the rule says.
