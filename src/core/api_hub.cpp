@@ -133,6 +133,13 @@ void Hub::statusReply(ClientId id, const std::string& requestId, std::uint8_t st
     }
 }
 
+Station::Done Hub::replyWhenDone(ClientId id, const std::string& requestId) {
+    return [this, live = alive(), id, requestId](const std::string& error) {
+        if (!live()) return;
+        send(id, error.empty() ? okReply(requestId) : errorReply(requestId, error));
+    };
+}
+
 void Hub::handle(ClientId id, const Request& request) {
     const std::string& rid = request.id;
     auto live = alive();
@@ -182,11 +189,7 @@ void Hub::handle(ClientId id, const Request& request) {
             }
             // Its keys would walk the controller's menus between a transfer's blocks.
             if (refusedWhenBusy(id, rid)) return;
-            const std::string why = station_.runFunction(
-                request.function, [this, live, id, rid](const std::string& error) {
-                    if (!live()) return;
-                    send(id, error.empty() ? okReply(rid) : errorReply(rid, error));
-                });
+            const std::string why = station_.runFunction(request.function, replyWhenDone(id, rid));
             if (!why.empty()) send(id, errorReply(rid, why));
             return;
         }
@@ -215,20 +218,14 @@ void Hub::startTransfer(ClientId id, const Request& request) {
     };
     std::string why;
     if (request.cmd == Cmd::Backup) {
-        why = station_.backup(request.path, progress, [this, live, id, rid](const std::string& error) {
-            if (!live()) return;
-            send(id, error.empty() ? okReply(rid) : errorReply(rid, error));
-        });
+        why = station_.backup(request.path, progress, replyWhenDone(id, rid));
     } else {
         why = station_.restore(
             request.path, progress,
             [this, live, id, rid](const std::string& error, int sent, int skipped) {
                 if (!live()) return;
                 // A file without some sections loads what it has: the caller learns how much.
-                send(id, error.empty() ? okReply(rid, "{\"sent\":" + std::to_string(sent) +
-                                                          ",\"skipped\":" +
-                                                          std::to_string(skipped) + "}")
-                                       : errorReply(rid, error));
+                send(id, error.empty() ? restoreReply(rid, sent, skipped) : errorReply(rid, error));
             });
     }
     if (!why.empty()) send(id, errorReply(rid, why));

@@ -119,6 +119,8 @@ class Hub {
     // Replies after a key or frequency command, by its status byte.
     void statusReply(ClientId id, const std::string& requestId, std::uint8_t status);
     bool refusedWhenBusy(ClientId id, const std::string& requestId);
+    // Replies to the request when the work it started ends: ok, or its error.
+    Station::Done replyWhenDone(ClientId id, const std::string& requestId);
     void startTransfer(ClientId id, const Request& request);
     void pressForTurn(std::shared_ptr<Turn> turn);
     void lookAtTurns();

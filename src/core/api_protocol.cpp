@@ -493,6 +493,14 @@ std::string okReply(std::string_view id, std::string_view membersObject) {
     return lineOf(j);
 }
 
+std::string restoreReply(std::string_view id, int sent, int skipped) {
+    Json j = withId(id);
+    j["ok"] = true;
+    j["sent"] = sent;
+    j["skipped"] = skipped;
+    return lineOf(j);
+}
+
 std::string errorReply(std::string_view id, std::string_view error) {
     Json j = withId(id);
     j["ok"] = false;

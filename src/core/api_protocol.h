@@ -101,6 +101,8 @@ std::string okReply(std::string_view id);
 std::string okReply(std::string_view id, std::string_view membersObject);
 std::string errorReply(std::string_view id, std::string_view error);
 std::string statusReply(std::string_view id, const StationStatus& status);
+// A restore's ok reply: the blocks written, and those the file left as they were.
+std::string restoreReply(std::string_view id, int sent, int skipped);
 
 // Events, each one line with its trailing '\n'.
 std::string statusEvent(const StationStatus& status);

@@ -263,9 +263,7 @@ class DirectRun {
         transfer.setSourceIni(std::move(source));
         const RestoreResult result = restoreController(transfer, version, progress());
         if (result.failed()) return printer_.failed(1, restoreStoppedText(result));
-        return printer_.done(restoredText(r.path, result.sent, result.skipped),
-                             "{\"sent\":" + std::to_string(result.sent) + ",\"skipped\":" +
-                                 std::to_string(result.skipped) + "}");
+        return printer_.restored(r.path, result.sent, result.skipped);
     }
 
     const CtlOptions& options_;

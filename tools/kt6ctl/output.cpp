@@ -123,9 +123,17 @@ void Printer::progress(int block, int blocks) {
     std::fflush(err_);
 }
 
-int Printer::done(std::string_view text, std::string_view members) {
+int Printer::restored(const std::string& path, int sent, int skipped) {
     if (json_) {
-        line(members.empty() ? api::okReply(replyId_) : api::okReply(replyId_, members));
+        line(api::restoreReply(replyId_, sent, skipped));
+        return 0;
+    }
+    return done(restoredText(path, sent, skipped));
+}
+
+int Printer::done(std::string_view text) {
+    if (json_) {
+        line(api::okReply(replyId_));
     } else if (!text.empty()) {
         line(text);
     }

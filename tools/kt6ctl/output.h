@@ -39,9 +39,10 @@ class Printer {
     void status(const api::StationStatus& status);
     // A transfer's progress: "block 12/68", or with --json the console's progress event.
     void progress(int block, int blocks);
-    // The command is done: text for people, or with --json an ok reply with these members
-    // (a JSON object's text, or none); 0.
-    int done(std::string_view text, std::string_view members = {});
+    // The command is done: text for people, or with --json an ok reply; 0.
+    int done(std::string_view text);
+    // A restore went through: restoredText, or with --json the console's restore reply; 0.
+    int restored(const std::string& path, int sent, int skipped);
     // The command failed: the reason on stderr, and with --json an error reply; the code.
     int failed(int exitCode, std::string_view reason);
 
