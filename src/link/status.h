@@ -25,6 +25,11 @@ struct StatusRecord {
     bool moving = false;
     std::uint8_t drivers = 0;
 
+    // The firmware as one number, minor in the low byte: 1.13 is 269.
+    std::uint16_t firmwareVersion() const {
+        return static_cast<std::uint16_t>(firmwareMinor + 256u * firmwareMajor);
+    }
+
     static constexpr std::uint16_t kDisplayOff = 0x0002;
     static constexpr std::uint16_t kCustomTuning = 0x0100;
 };

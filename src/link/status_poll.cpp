@@ -75,7 +75,7 @@ void StatusPoll::goOffline() {
 void StatusPoll::readRecord(const StatusRecord& r) {
     // Painted now: the fields below say it from here on.
     live_.reset();
-    FirmwareVersion = r.firmwareMinor + 256u * r.firmwareMajor;
+    FirmwareVersion = r.firmwareVersion();
     ActiveScreen = r.screen;
     CurrentFrequency = r.frequency;
     if (auto mode = headingMode(r.heading)) HeadingMode = *mode;

@@ -51,8 +51,7 @@ class DirectRun {
         // The lines a console would have sent for kt6ctl's one request, the first it sends.
         printer_.setReplyId("1");
         if (r.cmd == Cmd::Watch) {
-            return printer_.failed(3, "no console answers on " + options_.host + ":" +
-                                          std::to_string(options_.port.value_or(api::kDefaultPort)) +
+            return printer_.failed(3, noConsole() +
                                           "; watch needs the console running: it prints the "
                                           "console's events");
         }
@@ -62,9 +61,7 @@ class DirectRun {
                 return printer_.failed(1, problem);
         }
         if (const std::int32_t error = open(); error != 0) {
-            return printer_.failed(3, "no console answers on " + options_.host + ":" +
-                                          std::to_string(options_.port.value_or(api::kDefaultPort)) +
-                                          ", and the controller's port does not open: " +
+            return printer_.failed(3, noConsole() + ", and the controller's port does not open: " +
                                           portErrorText(error, where_.device));
         }
         link_.ExchangeEnabled = true;
@@ -97,9 +94,9 @@ class DirectRun {
             case Cmd::Function:
                 return function(r, *record);
             case Cmd::Backup:
-                return backup(r, firmwareVersion(*record));
+                return backup(r, record->firmwareVersion());
             case Cmd::Restore:
-                return restore(r, firmwareVersion(*record));
+                return restore(r, record->firmwareVersion());
             case Cmd::Watch:
             case Cmd::Auth:
                 break;
@@ -108,8 +105,10 @@ class DirectRun {
     }
 
   private:
-    static std::uint16_t firmwareVersion(const StatusRecord& r) {
-        return static_cast<std::uint16_t>(r.firmwareMinor + 256u * r.firmwareMajor);
+    // Why kt6ctl is here at all: "no console answers on localhost:4550".
+    std::string noConsole() const {
+        return "no console answers on " + options_.host + ":" +
+               std::to_string(options_.port.value_or(api::kDefaultPort));
     }
 
     std::int32_t open() {
@@ -248,7 +247,7 @@ class DirectRun {
         if (!writeFileAtomically(r.path, transfer.fileText(), &error)) {
             return printer_.failed(1, "Backup not saved: " + error);
         }
-        std::string saved = "Backup saved to " + r.path;
+        std::string saved = doneText(r);
         if (const std::string note = spacedTextsNote(result); !note.empty()) saved += "; " + note;
         return printer_.done(saved);
     }
