@@ -638,6 +638,22 @@ void SetupPanel::btRiceviClick() {
     startSave(nullptr);
 }
 
+void SetupPanel::holdStripFor(QPushButton* own) {
+    clearLog();
+    own->setEnabled(false);
+    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
+    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
+    context_.setPollRunning(false);
+    if (strip_.mmLog) strip_.mmLog->show();
+}
+
+TransferProgress SetupPanel::progressTo(std::shared_ptr<RemoteTransfer> remote) {
+    return [this, remote = std::move(remote)](int done, int total) {
+        showProgress(done, total);
+        if (remote && remote->progress) remote->progress(done, total);
+    };
+}
+
 QString SetupPanel::saveTo(RemoteTransfer remote) {
     if (transfer_.running()) return kTransferBusy;
     startSave(std::make_shared<RemoteTransfer>(std::move(remote)));
@@ -651,20 +667,11 @@ void SetupPanel::startSave(std::shared_ptr<RemoteTransfer> remote) {
         resumePoll();
         buttonsBack({btRicevi_, strip_.btImposta, strip_.btRetract});
     });
-    clearLog();
-    btRicevi_->setEnabled(false);
-    context_.setPollRunning(false);
-    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
-    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
-    if (strip_.mmLog) strip_.mmLog->show();
+    holdStripFor(btRicevi_);
     syncUnits();
     dropInput();
     startBackup(
-        run_, context_.firmwareVersion(),
-        [this, remote](int done, int total) {
-            showProgress(done, total);
-            if (remote && remote->progress) remote->progress(done, total);
-        },
+        run_, context_.firmwareVersion(), progressTo(remote),
         [this, remote](const BackupResult& result) {
             afterTurn([this, result, remote] { saveEnded(result, remote); });
         });
@@ -753,20 +760,11 @@ QString SetupPanel::startLoad(const std::filesystem::path& path,
         resumePoll();
         transfer_.freeSourceIni();
     });
-    clearLog();
-    btInvia_->setEnabled(false);
-    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
-    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
-    context_.setPollRunning(false);
-    if (strip_.mmLog) strip_.mmLog->show();
+    holdStripFor(btInvia_);
     transfer_.setSourceIni(std::move(source));
     dropInput();
     startRestore(
-        run_, version,
-        [this, remote](int done, int total) {
-            showProgress(done, total);
-            if (remote && remote->progress) remote->progress(done, total);
-        },
+        run_, version, progressTo(remote),
         [this, remote](const RestoreResult& result) {
             afterTurn([this, result, remote] { loadEnded(result, remote); });
         });

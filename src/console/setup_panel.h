@@ -149,6 +149,11 @@ class SetupPanel : public QFrame {
     void startSave(std::shared_ptr<RemoteTransfer> remote);
     // Why the file cannot be loaded (nothing started), or empty.
     QString startLoad(const std::filesystem::path& path, std::shared_ptr<RemoteTransfer> remote);
+    // A save or load starts: the log cleared, its own button and the strip's others off, the
+    // poll stopped, the log shown.
+    void holdStripFor(QPushButton* own);
+    // The bar, and whoever asked through the interface, follow the blocks.
+    TransferProgress progressTo(std::shared_ptr<RemoteTransfer> remote);
     void saveEnded(const BackupResult& result, std::shared_ptr<RemoteTransfer> remote);
     void loadEnded(const RestoreResult& result, std::shared_ptr<RemoteTransfer> remote);
     // A transfer's end: the poll again, unless the panel is open.
