@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "console/colours.h"
+#include "core/service_walk.h"
 
 namespace kt6 {
 
@@ -290,22 +291,20 @@ void ServiceScreens::answer(ServiceAnswer a) {
 
 std::string ServiceScreens::runConfirmed(ServiceFunction function,
                                          std::function<void(const std::string& error)> done) {
-    if (function == ServiceFunction::ModifyElements) return "the element editor needs the window";
+    // The "Yes" that confirms it; the editor has none, and is worked from the window.
+    const auto yes = yesAnswer(function);
+    if (!yes) return "the element editor needs the window";
     if (running_) return std::string(kBusyTip);
     // The same guard as the menu item's, with its tip and the Events field told alike.
     if (!mayOpen(function)) {
         const auto refusal = guardRefusal(function, guardState());
         return refusal ? std::string(*refusal) : std::string(kBusyTip);
     }
-    ServiceAnswer yes = ServiceAnswer::CalibrateYes;
-    if (function == ServiceFunction::FactoryDefault) yes = ServiceAnswer::FactoryYes;
-    if (function == ServiceFunction::Retract) yes = ServiceAnswer::RetractYes;
-    if (function == ServiceFunction::TestElements) yes = ServiceAnswer::TestYes;
     // The question's screen shows as the menu leaves it, and is answered at once: the caller
     // confirmed already.
     keysSent_ = 0;
     keysUnanswered_ = 0;
-    runSequence(openingSteps(function), [this, yes, done = std::move(done)]() mutable {
+    runSequence(openingSteps(function), [this, yes = *yes, done = std::move(done)]() mutable {
         runSequence(answerSteps(yes), [this, done = std::move(done)] {
             if (!done) return;
             // The menus were walked blind past an unanswered key: the caller is told, as the
