@@ -98,6 +98,12 @@ std::optional<ServiceAnswer> yesAnswer(ServiceFunction function) {
     return std::nullopt;
 }
 
+std::string unansweredKeysText(int unanswered, int keys, std::string_view function) {
+    return "the controller did not answer " + std::to_string(unanswered) + " of " +
+           std::to_string(keys) + " keys: " + std::string(function) +
+           " may not have run as it should";
+}
+
 ServiceWalkResult runServiceFunction(ServiceWalk& walk, ServiceFunction function) {
     const auto answer = yesAnswer(function);
     if (!answer) return {};

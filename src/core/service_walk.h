@@ -77,6 +77,10 @@ class ServiceWalk : private ServiceActions, private Scheduler {
 // Nothing for the element editor, which has no question.
 std::optional<ServiceAnswer> yesAnswer(ServiceFunction function);
 
+// Why a function walked past keys the controller did not answer may not have done its work:
+// "the controller did not answer 2 of 5 keys: retract may not have run as it should".
+std::string unansweredKeysText(int unanswered, int keys, std::string_view function);
+
 // Plays the function's opening and its answer yes, as an operator who confirms it at once.
 // Check guardRefusal first: this plays whatever it is given.
 ServiceWalkResult runServiceFunction(ServiceWalk& walk, ServiceFunction function);

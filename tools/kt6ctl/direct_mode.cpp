@@ -212,10 +212,7 @@ class DirectRun {
                 1, "the controller's port closed during " + name + ": it may not have finished");
         }
         if (result.unanswered > 0) {
-            return printer_.failed(1, "the controller did not answer " +
-                                          std::to_string(result.unanswered) + " of " +
-                                          std::to_string(result.keys) + " keys: " + name +
-                                          " may not have run as it should");
+            return printer_.failed(1, unansweredKeysText(result.unanswered, result.keys, name));
         }
         if (result.factoryRecalled) {
             return printer_.done("Executed factory default data have been recalled");

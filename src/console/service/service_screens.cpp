@@ -313,8 +313,7 @@ std::string ServiceScreens::runConfirmed(ServiceFunction function,
                 done({});
                 return;
             }
-            done("the controller did not answer " + std::to_string(keysUnanswered_) + " of " +
-                 std::to_string(keysSent_) + " keys: the function may not have run as it should");
+            done(unansweredKeysText(keysUnanswered_, keysSent_, "the function"));
         });
     });
     return {};
