@@ -10,6 +10,8 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "core/service_sequences.h"
 #include "link/link.h"
