@@ -70,6 +70,17 @@ class RigTrackerTest : public ::testing::Test, protected testing::LinkOnFakePort
         controller.received.clear();
     }
 
+    // Rig 1 followed from 14074 kHz, then its move to 14075 kHz out on the link and awaiting
+    // an answer the controller holds back.
+    void awaitAnswerTo14075() {
+        rig.set(1, 14'074'000);
+        followRig1();
+        controller.answering = false;
+        rig.set(1, 14'075'000);
+        rig.report(1);
+        pump.advance(0ms);
+    }
+
     // The data bytes of every command 3 the controller received.
     std::vector<Bytes> frequencyFrames() const {
         std::vector<Bytes> out;
@@ -507,12 +518,7 @@ TEST_F(RigTrackerTest, WithBothRigsTickedOneTransmittingHoldsTheOthersChangesToo
 }
 
 TEST_F(RigTrackerTest, ReceiveWhileAnEarlierFrequencyAwaitsItsAnswerSendsTheLatestAfterIt) {
-    rig.set(1, 14'074'000);
-    followRig1();
-    controller.answering = false;
-    rig.set(1, 14'075'000);
-    rig.report(1);
-    pump.advance(0ms);
+    awaitAnswerTo14075();
     ASSERT_TRUE(link.busy());
     rig.transmit(1, true);
     rig.set(1, 14'080'000);
@@ -527,12 +533,7 @@ TEST_F(RigTrackerTest, ReceiveWhileAnEarlierFrequencyAwaitsItsAnswerSendsTheLate
 }
 
 TEST_F(RigTrackerTest, KeyingUpWhileAnAnswerIsAwaitedHoldsWhatCameMeanwhile) {
-    rig.set(1, 14'074'000);
-    followRig1();
-    controller.answering = false;
-    rig.set(1, 14'075'000);
-    rig.report(1);
-    pump.advance(0ms);
+    awaitAnswerTo14075();
     rig.set(1, 14'080'000);
     rig.report(1);
     rig.transmit(1, true);
