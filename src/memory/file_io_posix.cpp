@@ -78,41 +78,108 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path, std:
     return text;
 }
 
+namespace {
+
+// Where a replacement lands: the folder it was given, opened once, and the name in it. Every
+// later step is relative to the folder's descriptor.
+struct Landing {
+    UniqueFd folder;
+    std::string name;
+    std::string problem;  // set: nothing may be written
+};
+
+Landing openLanding(const std::filesystem::path& target, bool createFolder) {
+    Landing out;
+    const std::filesystem::path dir =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    out.name = target.filename().string();
+    if (out.name.empty() || out.name == "." || out.name == "..") {
+        out.problem = "names a folder, not a file";
+        return out;
+    }
+    if (createFolder) {
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+        if (ec) {
+            out.problem = "cannot create its folder: " + ec.message();
+            return out;
+        }
+    }
+    out.folder = UniqueFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!out.folder.valid()) {
+        const int code = errno;
+        if (code == ENOENT) {
+            out.problem = "its folder " + dir.string() + " does not exist";
+        } else if (code == ENOTDIR) {
+            out.problem = dir.string() + " is not a folder";
+        } else {
+            out.problem = "cannot open its folder: " + errnoText(code);
+        }
+    }
+    return out;
+}
+
+// What stands at the name now, not following a link; false when nothing does.
+bool statAt(const Landing& at, struct stat& info) {
+    return ::fstatat(at.folder.get(), at.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Why what stands at the name may not be replaced; empty when it may (or nothing is there).
+std::string occupantProblem(bool hadOld, const struct stat& old) {
+    if (!hadOld) return {};
+    if (S_ISLNK(old.st_mode)) return "is a symbolic link";
+    if (!S_ISREG(old.st_mode)) return "is not a regular file";
+    return {};
+}
+
+}  // namespace
+
+std::string strictReplaceProblem(const std::filesystem::path& path) {
+    const Landing at = openLanding(path, false);
+    if (!at.problem.empty()) return path.string() + ": " + at.problem;
+    struct stat old {};
+    const bool hadOld = statAt(at, old);
+    if (std::string why = occupantProblem(hadOld, old); !why.empty())
+        return path.string() + " " + why;
+    return {};
+}
+
 bool replaceFileAtomically(const std::filesystem::path& path, std::string_view text,
-                           std::string* error) {
-    const std::filesystem::path target = resolveLinks(path);
+                           std::string* error, ReplacePolicy policy) {
+    const bool strict = policy == ReplacePolicy::Strict;
     const auto fail = [&](const std::string& why) {
         if (error) *error = path.string() + ": " + why;
         return false;
     };
-    const std::filesystem::path dir =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) return fail("cannot create its folder: " + ec.message());
+    const Landing at = openLanding(strict ? path : resolveLinks(path), !strict);
+    if (!at.problem.empty()) return fail(at.problem);
+    const int dir = at.folder.get();
 
     struct stat old {};
-    const bool hadOld = ::stat(target.c_str(), &old) == 0;
-    if (hadOld && !S_ISREG(old.st_mode)) return fail("is not a regular file");
+    const bool hadOld = statAt(at, old);
+    if (std::string why = occupantProblem(hadOld, old); !why.empty()) {
+        if (error) *error = path.string() + " " + why;
+        return false;
+    }
 
     // A name of our own beside the file: the rename must not cross file systems, and two
     // writers must not share one temporary file.
     static std::atomic<unsigned> counter{0};
-    std::filesystem::path temp;
+    std::string temp;
     UniqueFd fd;
     for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
-        std::string name = ".";
-        name.append(target.filename().string()).append(".").append(std::to_string(::getpid()));
-        name.append(".").append(std::to_string(counter++)).append(".tmp");
-        temp = dir / name;
-        fd = UniqueFd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        temp = ".";
+        temp.append(at.name).append(".").append(std::to_string(::getpid()));
+        temp.append(".").append(std::to_string(counter++)).append(".tmp");
+        fd = UniqueFd(::openat(dir, temp.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
         if (!fd.valid() && errno != EEXIST) break;
     }
     if (!fd.valid()) return fail("cannot create a temporary file beside it: " + errnoText(errno));
     const auto abandon = [&](const std::string& why) {
         const int code = errno;
         fd.reset();
-        ::unlink(temp.c_str());
+        ::unlinkat(dir, temp.c_str(), 0);
         return fail(why + ": " + errnoText(code));
     };
     if (hadOld) {
@@ -125,17 +192,18 @@ bool replaceFileAtomically(const std::filesystem::path& path, std::string_view t
     if (::fsync(fd.get()) != 0) return abandon("cannot flush to disk");
     if (::close(fd.release()) != 0) {
         const int code = errno;
-        ::unlink(temp.c_str());
+        ::unlinkat(dir, temp.c_str(), 0);
         return fail("cannot write: " + errnoText(code));
     }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
+    // A rename never follows a link at its new name: one planted since the check above is
+    // replaced itself, and what it pointed to is left alone.
+    if (::renameat(dir, temp.c_str(), dir, at.name.c_str()) != 0) {
         const int code = errno;
-        ::unlink(temp.c_str());
+        ::unlinkat(dir, temp.c_str(), 0);
         return fail("cannot replace: " + errnoText(code));
     }
     // The rename itself reaches the disk with the folder; a failure here loses nothing.
-    UniqueFd folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.valid()) ::fsync(folder.get());
+    ::fsync(dir);
     return true;
 }
 

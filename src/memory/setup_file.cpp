@@ -1,5 +1,7 @@
 #include "memory/setup_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <optional>
 
@@ -9,6 +11,13 @@
 namespace kt6 {
 
 namespace {
+
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
 
 // The walk over every block a transfer moves, in order, after the preamble: one step per block,
 // the walk ending at the first whose step says false.
@@ -115,6 +124,17 @@ std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t
         return file.path().string() +
                " is not a setup file: it has neither a [Factory] nor a [User] section.";
     }
+    // Only the first copy of a section would be read: which one the operator meant is not ours
+    // to guess.
+    const std::vector<std::string> repeated = file.repeatedSections();
+    for (int block : transferredBlocks(masterSlaveTicked)) {
+        const std::string section = blockInfo(block, firmwareVersion)->section;
+        for (const std::string& name : repeated) {
+            if (!sameName(name, section)) continue;
+            return file.path().string() + " holds the section [" + section +
+                   "] more than once; which copy is meant is unclear. Nothing was sent.";
+        }
+    }
     // A section that is there but lacks fields would send them as 0 or empty text.
     std::string lacking;
     for (int block : transferredBlocks(masterSlaveTicked)) {
@@ -187,14 +207,9 @@ RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareV
 
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          std::string* error) {
-    // A setup file goes where the operator chose; a folder that is gone is an error, not made.
-    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
-    std::error_code ec;
-    if (!std::filesystem::is_directory(dir, ec)) {
-        if (error) *error = "cannot create a file in " + dir.string() + ": no such folder";
-        return false;
-    }
-    return replaceFileAtomically(path, bytes, error);
+    // A setup file goes where the operator chose, maybe a folder others write to: nothing is
+    // created there and no link is written through.
+    return replaceFileAtomically(path, bytes, error, ReplacePolicy::Strict);
 }
 
 }  // namespace kt6
