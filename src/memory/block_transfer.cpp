@@ -172,7 +172,7 @@ void BlockTransfer::WriteBlockFromFile(int block, std::string_view layout, std::
         done(false);
         return;
     }
-    const EncodedBlock encoded = encodeSection(layout, *source_, section, false);
+    const EncodedBlock encoded = encodeSection(layout, *source_, section, true);
     if (encoded.error) {
         fault.detail = encodeErrorText(*encoded.error);
         lastFault_ = std::move(fault);

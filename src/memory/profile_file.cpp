@@ -330,6 +330,15 @@ std::vector<std::string> ProfileFile::sections() const {
     return out;
 }
 
+std::vector<std::string> ProfileFile::repeatedSections() const {
+    std::vector<std::string> out;
+    std::unordered_map<std::string, int> seen;
+    for (const auto& s : impl_->sections) {
+        if (s.headed && ++seen[lower(s.name)] == 2) out.push_back(s.name);
+    }
+    return out;
+}
+
 bool ProfileFile::hasSection(std::string_view section) const {
     return impl_->named(section) != nullptr;
 }

@@ -36,6 +36,9 @@ class ProfileFile {
     // The keys of a section in file order; empty when the section is missing.
     std::vector<std::string> sectionKeys(std::string_view section) const;
     std::vector<std::string> sections() const;
+    // The sections whose header comes more than once (names matched without regard to case),
+    // each named once as its second header writes it: reading takes only the first copy.
+    std::vector<std::string> repeatedSections() const;
     bool hasSection(std::string_view section) const;
     // Whether the section has the key, names matched as readString matches them.
     bool hasKey(std::string_view section, std::string_view key) const;

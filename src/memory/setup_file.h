@@ -47,7 +47,8 @@ BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVer
 
 // Why a setup file cannot be loaded, checked before anything is sent: missing, unreadable or
 // not INI text, neither a "Factory" nor a "User" section, a section that lacks fields of its
-// layout, a value that is not an integer or does not fit its field.
+// layout or comes twice, a value that is not an integer or does not fit its field, a text
+// longer than its field.
 // Nothing when it can be loaded.
 std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t firmwareVersion,
                                           bool masterSlaveTicked);
@@ -77,7 +78,9 @@ RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareV
                                 const TransferProgress& progress = {});
 
 // Writes the bytes to a file beside the target and renames it over the target, so an older
-// file is either kept whole or replaced whole; false with the reason when that fails.
+// file is either kept whole or replaced whole; false with the reason when that fails. The
+// target's folder must exist, and a symbolic link there is refused ("is a symbolic link"),
+// never written through (ReplacePolicy::Strict).
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          std::string* error = nullptr);
 

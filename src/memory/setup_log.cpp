@@ -1,5 +1,6 @@
 #include "memory/setup_log.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -70,16 +71,13 @@ bool fitsFieldWidth(std::int64_t value, int width) {
                value <= std::numeric_limits<std::int32_t>::max();
     }
     if (width <= 0) return value == 0;
-    const std::int64_t bits = 8 * width;
-    return value >= -(std::int64_t{1} << (bits - 1)) && value <= (std::int64_t{1} << bits) - 1;
+    return value >= 0 && value <= (std::int64_t{1} << (8 * width)) - 1;
 }
 
 std::string fieldRangeText(int width) {
     if (width >= 4) return "-2147483648 to 2147483647";
     if (width <= 0) return "0";
-    const std::int64_t bits = 8 * width;
-    return std::to_string(-(std::int64_t{1} << (bits - 1))) + " to " +
-           std::to_string((std::int64_t{1} << bits) - 1);
+    return "0 to " + std::to_string((std::int64_t{1} << (8 * width)) - 1);
 }
 
 std::string encodeErrorText(const EncodeError& error) {
@@ -90,6 +88,11 @@ std::string encodeErrorText(const EncodeError& error) {
         if (!error.section.empty()) text += " in [" + error.section + "]";
         if (!error.key.empty()) text += " " + error.key;
         return text;
+    }
+    if (error.kind == EncodeError::Kind::TextTooLong) {
+        return "The text of " + error.key + " in [" + error.section + "] is " +
+               std::to_string(error.value.size()) + " characters long; its field holds 0 to " +
+               std::to_string(error.width) + " characters.";
     }
     return "The value " + error.value + " of " + error.key + " in [" + error.section +
            "] does not fit its " + std::to_string(error.width) + "-byte field (" +
@@ -105,6 +108,11 @@ EncodedBlock encodeSection(std::string_view layout, const ProfileFile& source,
         const int width = LayoutItemWidth(item);
         if (!name.empty() && name.front() == '?') {
             const std::string text = source.readString(section, name.substr(1), "");
+            if (checkFit && text.size() > static_cast<std::size_t>(std::max(width, 0))) {
+                out.error = EncodeError{EncodeError::Kind::TextTooLong, std::string(section),
+                                        name.substr(1), text, width};
+                return out;
+            }
             for (int i = 0; i < width; ++i) {
                 const auto index = static_cast<std::size_t>(i);
                 out.bytes.push_back(index < text.size() ? static_cast<std::uint8_t>(text[index])

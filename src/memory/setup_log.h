@@ -28,13 +28,13 @@ std::string quoteIniText(std::string_view text);
 // anything was replaced.
 bool spaceLineBreaks(std::string& text);
 
-// The number range a field of this width stores: anything from the most negative signed value
-// to the largest unsigned one (-128..255 for one byte); every int32 for four bytes.
+// The numbers a field of this width holds as the codec reads it back: 1-, 2- and 3-byte fields
+// are unsigned (0..255, 0..65535, ...), a 4-byte field is a signed 32-bit number.
 bool fitsFieldWidth(std::int64_t value, int width);
 std::string fieldRangeText(int width);
 
 struct EncodeError {
-    enum class Kind { NotInteger, DoesNotFit } kind = Kind::NotInteger;
+    enum class Kind { NotInteger, DoesNotFit, TextTooLong } kind = Kind::NotInteger;
     std::string section;
     std::string key;
     std::string value;
@@ -51,8 +51,8 @@ struct EncodedBlock {
 
 // Builds a block from a section, item by item: integers from the key named as the item (a "!"
 // mark included) with default "0", texts from the name without "?" with an empty default, cut
-// to the width and padded with zero bytes. checkFit also refuses integers too large for their
-// field instead of cutting them to their low bytes.
+// to the width and padded with zero bytes. checkFit refuses instead what the controller would
+// not hold as written: an integer outside its field's range, a text longer than its field.
 EncodedBlock encodeSection(std::string_view layout, const ProfileFile& source,
                            std::string_view section, bool checkFit);
 

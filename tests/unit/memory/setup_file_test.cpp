@@ -8,36 +8,16 @@
 
 #include "memory/setup_file.h"
 #include "support/sim_link.h"
+#include "support/temp_dir.h"
 
 namespace kt6 {
 namespace {
 
 using sim::Firmware;
 using testing::SimLink;
+using testing::slurp;
+using testing::TempDir;
 namespace fs = std::filesystem;
-
-class TempDir {
-  public:
-    TempDir() {
-        static int count = 0;
-        path = fs::temp_directory_path() /
-               ("kt6-setup-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    fs::path write(const std::string& name, const std::string& text) const {
-        std::ofstream(path / name, std::ios::binary) << text;
-        return path / name;
-    }
-    fs::path path;
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string lines(std::initializer_list<std::string> items) {
     std::string out;
@@ -408,11 +388,13 @@ TEST_F(RestoreTest, AFileCutShortMidLineSendsNothingWhereverTheCutFalls) {
     EXPECT_GT(result.skipped, 0);
 }
 
-TEST_F(RestoreTest, ALongModelIsCutWithoutZero) {
-    ASSERT_FALSE(load(edited(sectionOf(Firmware::V1_30, "Factory"), "model=SkarNel KT-6",
-                             "model=ABCDEFGHIJKLMNOPQRST")));
-    const Bytes factory = s.memory().read(kFactoryBlock).value();
-    EXPECT_EQ(std::string(factory.begin() + 35, factory.begin() + 51), "ABCDEFGHIJKLMNOP");
+TEST_F(RestoreTest, AModelFillingItsFieldGoesWithoutZeroAndALongerOneIsRefused) {
+    const std::string factory = sectionOf(Firmware::V1_30, "Factory");
+    EXPECT_TRUE(load(edited(factory, "model=SkarNel KT-6", "model=ABCDEFGHIJKLMNOPQRST")));
+    EXPECT_TRUE(s.received().empty());
+    ASSERT_FALSE(load(edited(factory, "model=SkarNel KT-6", "model=ABCDEFGHIJKLMNOP")));
+    const Bytes block = s.memory().read(kFactoryBlock).value();
+    EXPECT_EQ(std::string(block.begin() + 35, block.begin() + 51), "ABCDEFGHIJKLMNOP");
 }
 
 TEST_F(RestoreTest, LinkedUnitsLoadOnlyFactoryAndUser) {
@@ -430,7 +412,37 @@ TEST_F(RestoreTest, AValueThatDoesNotFitSendsNothingAndSaysWhere) {
     ASSERT_TRUE(problem);
     EXPECT_EQ(*problem,
               "The value 65536 of Tune2 in [FactoryTune5] does not fit its 2-byte field "
-              "(-32768 to 65535).");
+              "(0 to 65535).");
+    EXPECT_TRUE(s.received().empty());
+}
+
+TEST_F(RestoreTest, WhatTheControllerWouldNotHoldAsWrittenSendsNothing) {
+    const std::string whole = expectedBackup(Firmware::V1_30);
+    std::string negative = whole;
+    negative.replace(negative.find("mot_maxvel=1000"), 15, "mot_maxvel=-1");
+    EXPECT_EQ(load(negative),
+              "The value -1 of mot_maxvel in [Factory] does not fit its 2-byte field (0 to "
+              "65535).");
+    std::string longText = whole;
+    const auto at = longText.find("welcome=");
+    longText.replace(at, longText.find("\r\n", at) - at, "welcome=" + std::string(37, 'x'));
+    const auto problem = load(longText);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("welcome in [Factory] is 37 characters long; its field holds 0 to 24"),
+              std::string::npos)
+        << *problem;
+    EXPECT_TRUE(s.received().empty());
+}
+
+TEST_F(RestoreTest, ASectionWrittenTwiceIsRefusedNamingIt) {
+    // A second copy, in other letter case, pasted in from another backup.
+    const std::string text =
+        expectedBackup(Firmware::V1_30) +
+        lines({"[useroffs3]", "offset1=5", "offset2=0", "offset3=0", "offset4=0", ""});
+    const auto problem = load(text);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("holds the section [Useroffs3] more than once"), std::string::npos)
+        << *problem;
     EXPECT_TRUE(s.received().empty());
 }
 

@@ -72,7 +72,8 @@ TEST(EncodeSection, AValueThatIsNoIntegerIsRefusedNamingItsSectionAndKey) {
     const IniText ini("[User]\r\nlingua=due\r\n");
     const auto result = encodeSection(UserLayout2, *ini.open(), "User", false);
     ASSERT_TRUE(result.error);
-    EXPECT_EQ(encodeErrorText(*result.error), "'due' is not a valid integer value in [User] lingua");
+    EXPECT_EQ(encodeErrorText(*result.error),
+              "'due' is not a valid integer value in [User] lingua");
 }
 
 TEST(EncodeSection, CheckingFitRefusesWhatTheFieldCannotHold) {
@@ -80,21 +81,46 @@ TEST(EncodeSection, CheckingFitRefusesWhatTheFieldCannotHold) {
     auto result = encodeSection(UserLayout2, *ini.open(), "User", true);
     ASSERT_TRUE(result.error);
     EXPECT_EQ(encodeErrorText(*result.error),
-              "The value 300 of lingua in [User] does not fit its 1-byte field (-128 to 255).");
+              "The value 300 of lingua in [User] does not fit its 1-byte field (0 to 255).");
     // The same value without the check is cut to its low byte.
     result = encodeSection(UserLayout2, *ini.open(), "User", false);
     EXPECT_FALSE(result.error);
     EXPECT_EQ(result.bytes[6], 44);
 }
 
-TEST(EncodeSection, FitAllowsSignedAndUnsignedForms) {
+TEST(EncodeSection, CheckingFitRefusesANegativeUnsignedFieldAndAnOverlongText) {
+    // The controller would hold 65535 for -1, and the first 24 characters of the text.
+    const IniText negative("[Factory]\r\nmot_maxvel=-1\r\n");
+    auto result = encodeSection(FactoryLayout2, *negative.open(), "Factory", true);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(encodeErrorText(*result.error),
+              "The value -1 of mot_maxvel in [Factory] does not fit its 2-byte field (0 to "
+              "65535).");
+    const IniText longText("[Factory]\r\nwelcome=" + std::string(37, 'w') + "\r\n");
+    result = encodeSection(FactoryLayout2, *longText.open(), "Factory", true);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(encodeErrorText(*result.error),
+              "The text of welcome in [Factory] is 37 characters long; its field holds 0 to 24 "
+              "characters.");
+    // A text that fills its field exactly goes whole, without a terminating zero.
+    const IniText full("[Factory]\r\nwelcome=" + std::string(24, 'w') + "\r\n");
+    EXPECT_FALSE(encodeSection(FactoryLayout2, *full.open(), "Factory", true).error);
+}
+
+TEST(EncodeSection, FitFollowsTheFieldsTypeAsTheCodecReadsItBack) {
+    EXPECT_TRUE(fitsFieldWidth(0, 1));
     EXPECT_TRUE(fitsFieldWidth(255, 1));
-    EXPECT_TRUE(fitsFieldWidth(-128, 1));
+    EXPECT_FALSE(fitsFieldWidth(-1, 1));
     EXPECT_FALSE(fitsFieldWidth(256, 1));
-    EXPECT_FALSE(fitsFieldWidth(-129, 1));
     EXPECT_TRUE(fitsFieldWidth(65535, 2));
+    EXPECT_FALSE(fitsFieldWidth(-1, 2));
     EXPECT_FALSE(fitsFieldWidth(65536, 2));
+    // A 4-byte field reads back signed: a backup writes its top bit as a minus sign.
     EXPECT_TRUE(fitsFieldWidth(-2147483648LL, 4));
+    EXPECT_TRUE(fitsFieldWidth(2147483647LL, 4));
+    EXPECT_FALSE(fitsFieldWidth(2147483648LL, 4));
+    EXPECT_EQ(fieldRangeText(2), "0 to 65535");
+    EXPECT_EQ(fieldRangeText(4), "-2147483648 to 2147483647");
 }
 
 class WriteBlockTest : public ::testing::Test, protected testing::ScriptedTransfer {
