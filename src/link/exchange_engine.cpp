@@ -36,7 +36,9 @@ Bytes ExchangeEngine::start(const Command& command, LinkTime now) {
     sequences_.tx = (sequences_.tx + 1) & 0x7F;
     if (command.flag) sequences_.tx |= kSequenceFlag;
     if (command.tries < 1) return {};
-    exchange_ = Exchange{command, command.tries - 1, tryDeadline(now, command.timeout)};
+    exchange_ = Exchange{command, command.tries - 1};
+    exchange_->deadline = tryDeadline(now, exchange_->tryTimeout());
+    exchange_->sentAt = now;
     Bytes frame = exchangeFrame();
     exchange_->writable = !frame.empty();
     if (exchange_->writable) lastFrameAt_ = now;
@@ -45,7 +47,8 @@ Bytes ExchangeEngine::start(const Command& command, LinkTime now) {
 
 void ExchangeEngine::sent(LinkTime now) {
     if (!exchange_) return;
-    exchange_->deadline = tryDeadline(now, exchange_->command.timeout);
+    exchange_->deadline = tryDeadline(now, exchange_->tryTimeout());
+    exchange_->sentAt = now;
     if (exchange_->writable) lastFrameAt_ = now;
 }
 
@@ -62,7 +65,7 @@ Reception ExchangeEngine::received(std::span<const std::uint8_t> bytes, LinkTime
         switch (receiver_.feed(b)) {
             case FrameReceiver::Event::GoodFrame:
                 ++reception.goodFrames;
-                handleGoodFrame(reception);
+                handleGoodFrame(reception, now);
                 break;
             case FrameReceiver::Event::BadFrame:
                 ++reception.badFrames;
@@ -74,13 +77,15 @@ Reception ExchangeEngine::received(std::span<const std::uint8_t> bytes, LinkTime
     return reception;
 }
 
-void ExchangeEngine::handleGoodFrame(Reception& reception) {
+void ExchangeEngine::handleGoodFrame(Reception& reception, LinkTime now) {
     // A good frame holds at least its first content byte and the checksum byte.
     const Bytes& rx = receiver_.payload();
     if (exchange_ && rx[0] == static_cast<std::uint8_t>(sequences_.tx)) {
         Outcome outcome;
         outcome.status = rx[1];
         if (rx.size() > 3) outcome.reply.assign(rx.begin() + 2, rx.end() - 1);
+        // A late reply to an earlier try carries the same sequence: it counts from the latest.
+        outcome.answeredIn = now - exchange_->sentAt;
         exchange_.reset();
         reception.outcome = std::move(outcome);
         return;
@@ -96,7 +101,8 @@ void ExchangeEngine::handleGoodFrame(Reception& reception) {
 std::optional<Bytes> ExchangeEngine::due(LinkTime now) {
     if (!exchange_ || exchange_->triesLeft == 0 || now < exchange_->deadline) return std::nullopt;
     --exchange_->triesLeft;
-    exchange_->deadline = tryDeadline(now, exchange_->command.timeout);
+    exchange_->deadline = tryDeadline(now, exchange_->tryTimeout());
+    exchange_->sentAt = now;
     Bytes frame = exchangeFrame();
     if (exchange_->writable) lastFrameAt_ = now;
     return frame;

@@ -27,11 +27,16 @@ struct Command {
     bool flag = false;  // sets the sequence flag bit
     int tries = 1;
     std::chrono::milliseconds timeout{0};
+    // Above zero: every try but the last is given up after this, when it is shorter than
+    // timeout, and the next goes out at once; the last try waits the whole timeout.
+    std::chrono::milliseconds retryAfter{0};
 };
 
 struct Outcome {
     std::uint8_t status = kNoReply;  // 255 also when no matching reply came after every try
     Bytes reply;                     // the reply's data, after its status byte, checksum left out
+    // From the frame of the try that was answered going out to its reply; nothing unanswered.
+    std::optional<std::chrono::milliseconds> answeredIn{};
 };
 
 // What one call to received() found.
@@ -106,12 +111,20 @@ class ExchangeEngine {
         Command command;
         int triesLeft = 0;  // after the try in flight
         LinkTime deadline{0};
+        LinkTime sentAt{0};    // when the try in flight went out
         bool writable = true;  // its content fits in a frame
+
+        // What the try in flight waits for its reply.
+        std::chrono::milliseconds tryTimeout() const {
+            const bool early = triesLeft > 0 && command.retryAfter.count() > 0 &&
+                               command.retryAfter < command.timeout;
+            return early ? command.retryAfter : command.timeout;
+        }
     };
 
     // The frame of the exchange in flight, with the counter as it stands now.
     Bytes exchangeFrame() const;
-    void handleGoodFrame(Reception& reception);
+    void handleGoodFrame(Reception& reception, LinkTime now);
 
     Sequences sequences_;
     FrameReceiver receiver_;

@@ -1,5 +1,6 @@
 #include "memory/block_transfer.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace kt6 {
@@ -142,17 +143,27 @@ bool BlockTransfer::logBlock(const Outcome& outcome, std::string_view layout, Bl
     return false;
 }
 
-void BlockTransfer::sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs,
-                              BlockFault fault, Done done) {
-    exchange(Command{command, payload, true, kBlockTries, std::chrono::milliseconds(timeoutMs)},
-             [this, fault = std::move(fault), done = std::move(done)](const Outcome& outcome) {
-                 if (outcome.status != 0) {
-                     done(failedExchange(fault, outcome));
-                     return;
-                 }
-                 logLine("");
-                 done(false);
-             });
+std::optional<std::chrono::milliseconds> BlockTransfer::writeRetryAfter() const {
+    if (!adaptiveWrite_ || !slowestWrite_) return std::nullopt;
+    return std::max(kAdaptiveWriteFloor, kAdaptiveWriteFactor * *slowestWrite_);
+}
+
+void BlockTransfer::sendBlock(Command command, BlockFault fault, Done done) {
+    const bool timed = command.code == kWriteBlockCommand;
+    exchange(std::move(command), [this, timed, fault = std::move(fault),
+                                  done = std::move(done)](const Outcome& outcome) {
+        // Any answer, a refusal too, shows how long this controller takes over a write.
+        if (timed && outcome.answeredIn) {
+            slowestWrite_ =
+                std::max(slowestWrite_.value_or(std::chrono::milliseconds(0)), *outcome.answeredIn);
+        }
+        if (outcome.status != 0) {
+            done(failedExchange(fault, outcome));
+            return;
+        }
+        logLine("");
+        done(false);
+    });
 }
 
 void BlockTransfer::WriteBlockFromFile(int block, std::string_view layout, std::string_view section,
@@ -181,7 +192,12 @@ void BlockTransfer::WriteBlockFromFile(int block, std::string_view layout, std::
     }
     Bytes payload = selectorBytes(block);
     payload.insert(payload.end(), encoded.bytes.begin(), encoded.bytes.end());
-    sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs, std::move(fault), std::move(done));
+    Command command{kWriteBlockCommand, std::move(payload), true, kBlockTries,
+                    std::chrono::milliseconds(kWriteTimeoutMs)};
+    // A lost request or reply costs a few of the controller's own write times, not 6 s; the
+    // last try still waits them all.
+    if (const auto early = writeRetryAfter()) command.retryAfter = *early;
+    sendBlock(std::move(command), std::move(fault), std::move(done));
 }
 
 void BlockTransfer::WriteSetupBlock(std::uint8_t command, const Bytes& block, Done done) {
@@ -193,10 +209,14 @@ void BlockTransfer::WriteSetupBlock(std::uint8_t command, const Bytes& block, Do
     if (units_.linked && units_.index > 0) {
         Bytes payload = selectorBytes(fault.block);
         payload.insert(payload.end(), block.begin(), block.end());
-        sendBlock(kWriteBlockCommand, payload, kWriteTimeoutMs, std::move(fault), std::move(done));
+        sendBlock(Command{kWriteBlockCommand, std::move(payload), true, kBlockTries,
+                          std::chrono::milliseconds(kWriteTimeoutMs)},
+                  std::move(fault), std::move(done));
         return;
     }
-    sendBlock(command, block, kSetupWriteTimeoutMs, std::move(fault), std::move(done));
+    sendBlock(
+        Command{command, block, true, kBlockTries, std::chrono::milliseconds(kSetupWriteTimeoutMs)},
+        std::move(fault), std::move(done));
 }
 
 }  // namespace kt6

@@ -26,6 +26,10 @@ inline constexpr int kBlockTries = 4;
 inline constexpr int kReadTimeoutMs = 100;
 inline constexpr int kWriteTimeoutMs = 6000;
 inline constexpr int kSetupWriteTimeoutMs = 300;
+// Once a restore's block write has been answered, a later try gives up after this many times
+// the slowest write reply of the restore so far, never sooner than the floor, and goes again.
+inline constexpr int kAdaptiveWriteFactor = 4;
+inline constexpr std::chrono::milliseconds kAdaptiveWriteFloor{300};
 inline constexpr std::string_view kDataError = "Errore nei dati.";
 // The transfer preamble's waits: the line settles before the drain, and each stale byte drained
 // is followed by a pause for any that may still be on its way.
@@ -88,6 +92,16 @@ class BlockTransfer {
     // Sends nothing, successfully, for a section without keys (the controller keeps the block).
     void WriteBlockFromFile(int block, std::string_view layout, std::string_view section,
                             Done done);
+    // On (the default), a block write from a file gives each try but its last only
+    // writeRetryAfter() once the controller has answered one; off, every try waits
+    // kWriteTimeoutMs.
+    void setAdaptiveWrite(bool on) { adaptiveWrite_ = on; }
+    bool adaptiveWrite() const { return adaptiveWrite_; }
+    // Forgets the write replies timed so far: each restore learns its controller afresh.
+    void resetWriteTimes() { slowestWrite_.reset(); }
+    // What a try of the next block write from a file waits before it goes again; nothing while
+    // no write has been answered yet, or with the adaptive wait off.
+    std::optional<std::chrono::milliseconds> writeRetryAfter() const;
     // Writes a whole Factory (command 6) or User (command 7) block as given; a linked unit
     // other than the master gets it through command 4 with its selector.
     void WriteSetupBlock(std::uint8_t command, const Bytes& block, Done done);
@@ -119,8 +133,7 @@ class BlockTransfer {
     Bytes selectorBytes(int block) const;
     void exchange(Command command, Link::Completion done);
     // Writes a block; a failure is kept as `fault` with what the exchange came to.
-    void sendBlock(std::uint8_t command, const Bytes& payload, int timeoutMs, BlockFault fault,
-                   Done done);
+    void sendBlock(Command command, BlockFault fault, Done done);
     // Logs a block read's reply by its layout; true on failure (the reason in lastFault).
     bool logBlock(const Outcome& outcome, std::string_view layout, BlockFault fault);
     // Keeps fault as the last one, its kind what a failed exchange's outcome says: the port
@@ -137,6 +150,8 @@ class BlockTransfer {
     std::vector<std::string> spacedTexts_;
     std::unique_ptr<ProfileFile> source_;
     std::optional<BlockFault> lastFault_;
+    bool adaptiveWrite_ = true;
+    std::optional<std::chrono::milliseconds> slowestWrite_;
     Bytes lastBlock_;
     bool running_ = false;
 };

@@ -168,6 +168,7 @@ bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, TransferProgr
     BlockTransfer& transfer = run.transfer();
     auto result = std::make_shared<RestoreResult>();
     transfer.clearLog();
+    transfer.resetWriteTimes();
     auto steps =
         blockSteps(transfer, firmwareVersion,
                    [&transfer, result](const BlockInfo& info, TransferRun::StepDone done) {

@@ -1,18 +1,20 @@
 #pragma once
 // A controller stand-in that answers every frame from a script: the status record to report,
 // and whether to answer at all. It records what the console sent.
+#include <chrono>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "link/frame.h"
 #include "link/status.h"
+#include "support/fake_clock.h"
 #include "support/fake_serial.h"
 
 namespace kt6::testing {
 
 class ScriptedController {
-public:
+  public:
     explicit ScriptedController(FakeSerialState& wire) : wire_(wire) {
         wire_.onWrite = [this](const Bytes& bytes) { take(bytes); };
     }
@@ -24,6 +26,12 @@ public:
     // The status byte of the reply by command code; 0 (done) for codes not listed.
     std::map<int, std::uint8_t> statusFor;
     std::vector<Bytes> received;  // frame contents, checksum removed
+    // How many frames of a command code to take in silence before answering again.
+    std::map<int, int> unansweredFor;
+    // Replies of a command code come this long after its frame, on the clock; at once when no
+    // clock is given.
+    FakeClock* clock = nullptr;
+    std::map<int, std::chrono::milliseconds> replyDelay;
 
     // The key codes of every command-8 frame received so far.
     std::vector<int> keys() const {
@@ -49,7 +57,7 @@ public:
         return out;
     }
 
-private:
+  private:
     void take(const Bytes& bytes) {
         for (auto b : bytes) {
             if (rx_.feed(b) != FrameReceiver::Event::GoodFrame) continue;
@@ -57,6 +65,11 @@ private:
             content.pop_back();
             received.push_back(content);
             if (!answering) continue;
+            if (auto silent = unansweredFor.find(content[1]);
+                silent != unansweredFor.end() && silent->second > 0) {
+                --silent->second;
+                continue;
+            }
             Bytes reply;
             if (content[1] == 1) {
                 StatusRecord r = record;
@@ -70,7 +83,12 @@ private:
                     reply.insert(reply.end(), it->second.begin(), it->second.end());
                 }
             }
-            wire_.feedReceived(encodeFrame(reply).value());
+            Bytes frame = encodeFrame(reply).value();
+            if (auto delay = replyDelay.find(content[1]); clock && delay != replyDelay.end()) {
+                clock->after(delay->second, [this, frame] { wire_.feedReceived(frame); });
+                continue;
+            }
+            wire_.feedReceived(frame);
         }
     }
 

@@ -194,5 +194,72 @@ TEST_F(WriteBlockTest, AllOnesOffsetReadAsMinusOneIsWrittenBackAsTheSameBytes) {
     EXPECT_EQ(dataOf(controller.commands(4).at(0)), expected);
 }
 
+// A restore's block writes on a line that loses frames: how long each try waits.
+class AdaptiveWriteTest : public WriteBlockTest {
+  protected:
+    AdaptiveWriteTest() {
+        controller.clock = &clock;
+        transfer.setSourceIni(ini.open());
+    }
+    // Writes one Useroffs block; the fake clock's time it took, and whether it failed.
+    std::pair<std::chrono::milliseconds, bool> timedWrite(int n) {
+        const auto start = clock.now();
+        const bool failed = writeBlock(n + 2, UseroffsLayout, "Useroffs" + std::to_string(n));
+        return {clock.now() - start, failed};
+    }
+
+    const IniText ini{
+        "[Useroffs1]\r\noffset1=1\r\n[Useroffs2]\r\noffset1=2\r\n"
+        "[Useroffs3]\r\noffset1=3\r\n"};
+};
+
+TEST_F(AdaptiveWriteTest, BeforeAnyAnswerALostTryWaitsTheWholeSixSeconds) {
+    controller.unansweredFor[4] = 1;
+    const auto [took, failed] = timedWrite(1);
+    EXPECT_FALSE(failed);
+    EXPECT_GE(took, std::chrono::milliseconds(kWriteTimeoutMs));
+    EXPECT_EQ(controller.commands(4).size(), 2u);
+}
+
+TEST_F(AdaptiveWriteTest, OnceAnsweredALostTryGoesAgainAfterFourTimesTheSlowestReply) {
+    controller.replyDelay[4] = std::chrono::milliseconds(25);
+    ASSERT_FALSE(timedWrite(1).second);
+    // 4 x 25 ms is under the floor: the floor holds.
+    EXPECT_EQ(transfer.writeRetryAfter(), kAdaptiveWriteFloor);
+    controller.unansweredFor[4] = 1;
+    auto [took, failed] = timedWrite(2);
+    EXPECT_FALSE(failed);
+    EXPECT_LT(took, kAdaptiveWriteFloor + std::chrono::milliseconds(100));
+    // A slower controller earns a longer wait, so its own writes are not cut short.
+    controller.replyDelay[4] = std::chrono::milliseconds(200);
+    ASSERT_FALSE(timedWrite(3).second);
+    EXPECT_EQ(transfer.writeRetryAfter(), std::chrono::milliseconds(800));
+    // A new restore learns its controller afresh.
+    transfer.resetWriteTimes();
+    EXPECT_FALSE(transfer.writeRetryAfter());
+}
+
+TEST_F(AdaptiveWriteTest, AWriteNeverAnsweredKeepsItsFourTriesAndTheLastWaitsSixSeconds) {
+    ASSERT_FALSE(timedWrite(1).second);
+    controller.answering = false;
+    const auto [took, failed] = timedWrite(2);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(controller.commands(4).size(), 5u);  // one for block 3, four tries for block 4
+    EXPECT_GE(took, 3 * kAdaptiveWriteFloor + std::chrono::milliseconds(kWriteTimeoutMs));
+    EXPECT_LT(took, std::chrono::milliseconds(kWriteTimeoutMs + 1500));
+    ASSERT_TRUE(transfer.lastFault());
+    EXPECT_EQ(transfer.lastFault()->kind, BlockFault::Kind::NoAnswer);
+}
+
+TEST_F(AdaptiveWriteTest, TurnedOffEveryTryWaitsTheWholeSixSeconds) {
+    transfer.setAdaptiveWrite(false);
+    ASSERT_FALSE(timedWrite(1).second);
+    EXPECT_FALSE(transfer.writeRetryAfter());
+    controller.unansweredFor[4] = 1;
+    const auto [took, failed] = timedWrite(2);
+    EXPECT_FALSE(failed);
+    EXPECT_GE(took, std::chrono::milliseconds(kWriteTimeoutMs));
+}
+
 }  // namespace
 }  // namespace kt6
