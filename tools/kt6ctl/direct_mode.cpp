@@ -15,6 +15,7 @@
 #include "link/status.h"
 #include "memory/profile_file.h"
 #include "memory/setup_file.h"
+#include "memory/transfer_settings.h"
 
 namespace kt6::ctl {
 
@@ -57,7 +58,8 @@ class DirectRun {
         }
         // A path that cannot be used is told before the controller is read for a minute.
         if (r.cmd == Cmd::Backup || r.cmd == Cmd::Restore) {
-            if (const std::string problem = api::transferPathProblem(r.cmd, r.path); !problem.empty())
+            if (const std::string problem = api::transferPathProblem(r.cmd, r.path);
+                !problem.empty())
                 return printer_.failed(1, problem);
         }
         if (const std::int32_t error = open(); error != 0) {
@@ -256,6 +258,7 @@ class DirectRun {
             return printer_.failed(1, *problem);
         }
         BlockTransfer transfer(link_, waiter_);
+        transfer.setAdaptiveWrite(where_.adaptiveWrite);
         transfer.setSourceIni(std::move(source));
         const RestoreResult result = restoreController(transfer, version, progress());
         if (result.failed()) return printer_.failed(1, restoreStoppedText(result));
@@ -275,12 +278,14 @@ class DirectRun {
 ControllerPort controllerPort(const CtlOptions& options, const std::filesystem::path& exeDir) {
     ControllerPort out;
     const std::optional<int> named = options.device ? comPortNumber(*options.device) : std::nullopt;
+    const ProfileFile settings(locateSettingsFile(exeDir, options.settings));
+    // A restore treats the line as the console would, whichever port it goes to.
+    out.adaptiveWrite = readTransferSettings(settings).adaptiveWrite;
     if (options.device && !named) {
         out.device = *options.device;
         out.label = out.device;
         return out;
     }
-    const ProfileFile settings(locateSettingsFile(exeDir, options.settings));
     if (!settings.problem().empty()) {
         out.note = "the settings file " + settings.path().string() + " " + settings.problem() +
                    "; its defaults are used";

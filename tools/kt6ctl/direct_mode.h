@@ -12,9 +12,10 @@ namespace kt6::ctl {
 // Where the controller is: --device, else the COM port the console's settings file chose, each
 // COM number mapped to a device by the console's rules.
 struct ControllerPort {
-    std::string device;  // what is opened: a device path, tcp://... or rfc2217://...
-    std::string label;   // how messages name it: "COM3 (/dev/ttyUSB0)", or the device
-    std::string note;    // something wrong with the settings that the run works around
+    std::string device;         // what is opened: a device path, tcp://... or rfc2217://...
+    std::string label;          // how messages name it: "COM3 (/dev/ttyUSB0)", or the device
+    std::string note;           // something wrong with the settings that the run works around
+    bool adaptiveWrite = true;  // the settings' [Transfer] AdaptiveWrite, for a restore
 };
 ControllerPort controllerPort(const CtlOptions& options, const std::filesystem::path& exeDir);
 
