@@ -18,6 +18,7 @@
 
 #include "link/comm32.h"
 #include "link/link.h"
+#include "memory/block_codec.h"
 #include "memory/block_transfer.h"
 #include "memory/layouts.h"
 #include "memory/profile_file.h"
@@ -92,6 +93,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(sent.bytes.size() == layoutSize(info->layout));
         const EncodedBlock checked = encodeSection(info->layout, file, info->section, true);
         check(!checked.error && checked.bytes == sent.bytes);
+        // A file let through is held as written: every field reads back from the block as the
+        // file gives it, nothing cut to its width.
+        for (const LayoutField& field : layoutFields(info->layout)) {
+            if (field.kind == FieldKind::Text) {
+                check(readText(sent.bytes, field) ==
+                      file.readString(info->section, field.key(), ""));
+            } else {
+                check(readInteger(sent.bytes, field) ==
+                      parseInteger(file.readString(info->section, field.key(), "0")));
+            }
+        }
         blocks.push_back(sent.bytes);
     }
 
