@@ -161,6 +161,7 @@ void FmMain::FormActivate() {
     UncheckPortItems();
     if (start.port >= 1 && start.port <= kComPortCount) ports_->check(start.port);
     if (start.noRadio) ui_.NoRadio1->setChecked(true);
+    setupPanel_->transfer().setAdaptiveWrite(start.adaptiveWrite);
     settingsLoaded_ = true;
     if (const QString why = station_->start(options_.serveInterface); !why.isEmpty()) {
         std::fprintf(stderr, "interface: not started: %s\n", why.toUtf8().constData());

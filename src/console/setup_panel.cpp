@@ -394,6 +394,32 @@ std::optional<std::int32_t> SetupPanel::numberOf(const NumberBox& box) {
     return std::nullopt;
 }
 
+bool SetupPanel::textsFit(std::uint16_t version, const SetupEdits& edits) {
+    // The controller would hold only the first characters of a longer text: refused, as a
+    // setup file's is, rather than cut unseen.
+    const std::pair<QLineEdit*, const char*> boxes[] = {
+        {edModel_, "model"}, {edWelcome_, "welcome"}, {edV24msg_, "v24mess"}};
+    for (const auto& [edit, key] : boxes) {
+        if (std::string_view(key) == "v24mess" && version < kFirmware130) continue;
+        const std::string_view layout = std::string_view(key) == "welcome" && version < kFirmware113
+                                            ? UserLayout1
+                                            : FactoryLayout2;
+        const auto width = static_cast<int>(findField(layout, key)->width);
+        const auto length = static_cast<int>(edits.texts.find(key)->second.size());
+        if (length <= width) continue;
+        const auto caption = captions_.find(edit);
+        notify(QStringLiteral("%1 is %2 characters long; its field holds 0 to %3 characters.")
+                   .arg(caption != captions_.end() ? caption->second->text()
+                                                   : QString::fromLatin1(key))
+                   .arg(length)
+                   .arg(width));
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    }
+    return true;
+}
+
 // --- the transfer under way ---
 
 void SetupPanel::beginTransfer(std::function<void()> restore) {
@@ -563,6 +589,7 @@ void SetupPanel::btAggiornaClick() {
     edits.texts.emplace("model", toBytes(edModel_->text()));
     edits.texts.emplace("welcome", toBytes(edWelcome_->text()));
     edits.texts.emplace("v24mess", toBytes(edV24msg_->text()));
+    if (!textsFit(version, edits)) return;
     // "Aggiorna Skarnel" comes back with the link timer; nothing else is switched.
     beginTransfer({});
     syncUnits();
@@ -670,11 +697,10 @@ void SetupPanel::startSave(std::shared_ptr<RemoteTransfer> remote) {
     holdStripFor(btRicevi_);
     syncUnits();
     dropInput();
-    startBackup(
-        run_, context_.firmwareVersion(), progressTo(remote),
-        [this, remote](const BackupResult& result) {
-            afterTurn([this, result, remote] { saveEnded(result, remote); });
-        });
+    startBackup(run_, context_.firmwareVersion(), progressTo(remote),
+                [this, remote](const BackupResult& result) {
+                    afterTurn([this, result, remote] { saveEnded(result, remote); });
+                });
 }
 
 void SetupPanel::saveEnded(const BackupResult& result, std::shared_ptr<RemoteTransfer> remote) {
@@ -693,14 +719,15 @@ void SetupPanel::saveEnded(const BackupResult& result, std::shared_ptr<RemoteTra
         setResult(result.received ? why : kReceiveFailed);
         // Replaces any earlier "saved" still showing, which would now mislead.
         announce(why);
-        tellRemote(remote, result.received ? why : kBackupNotSaved.arg(kReceiveError));
+        // The box keeps its one line; whoever asked hears which block and why.
+        tellRemote(remote, why);
         return;
     }
     setResult(kReceived);
-    const auto name = remote ? std::optional<QString>(QString::fromStdString(remote->path.string()))
-                             : context_.dialogs.saveFileName(
-                                   this, kFilter, QString::fromLatin1(kSetupFileExtension.data()),
-                                   lastFolder_);
+    const auto name =
+        remote ? std::optional<QString>(QString::fromStdString(remote->path.string()))
+               : context_.dialogs.saveFileName(
+                     this, kFilter, QString::fromLatin1(kSetupFileExtension.data()), lastFolder_);
     if (!name) return;
     if (!remote) lastFolder_ = QFileInfo(*name).absolutePath();
     std::string error;
@@ -763,11 +790,9 @@ QString SetupPanel::startLoad(const std::filesystem::path& path,
     holdStripFor(btInvia_);
     transfer_.setSourceIni(std::move(source));
     dropInput();
-    startRestore(
-        run_, version, progressTo(remote),
-        [this, remote](const RestoreResult& result) {
-            afterTurn([this, result, remote] { loadEnded(result, remote); });
-        });
+    startRestore(run_, version, progressTo(remote), [this, remote](const RestoreResult& result) {
+        afterTurn([this, result, remote] { loadEnded(result, remote); });
+    });
     return {};
 }
 

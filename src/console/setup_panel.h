@@ -29,6 +29,7 @@ namespace kt6 {
 
 class Dialogs;
 class InputBlock;
+struct SetupEdits;
 struct BackupResult;
 struct RestoreResult;
 
@@ -128,6 +129,8 @@ class SetupPanel : public QFrame {
     void announce(const QString& text);
     // The box's value when it is an integer that fits its field; else says why and focuses it.
     std::optional<std::int32_t> numberOf(const NumberBox& box);
+    // False, telling the operator, when a text box holds more than its field takes.
+    bool textsFit(std::uint16_t version, const SetupEdits& edits);
     std::vector<NumberBox> numberBoxes(std::uint16_t version) const;
     void showValues(std::uint16_t version);
     // Blocks 0 and 1 read into the log and heldFactory_/heldUser_.

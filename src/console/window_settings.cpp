@@ -5,6 +5,7 @@
 #include "console/whole_number.h"
 #include "console/window_place.h"
 #include "memory/profile_file.h"
+#include "memory/transfer_settings.h"
 
 namespace kt6 {
 
@@ -35,6 +36,7 @@ StartSettings WindowSettings::load() {
         start.rig1 = false;
     }
     start.noRadio = r1 == "0" && r2 == "0";
+    start.adaptiveWrite = readTransferSettings(settings).adaptiveWrite;
     return start;
 }
 

@@ -22,6 +22,8 @@ struct StartSettings {
     bool rig1 = false;
     bool rig2 = false;
     bool noRadio = false;
+    // [Transfer] AdaptiveWrite: a restore's lost block write is tried again early.
+    bool adaptiveWrite = true;
 };
 
 // What a close keeps of the window.

@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "console/setup_panel.h"
@@ -442,7 +443,27 @@ TEST_F(SetupPanelTest, ANumberTooLargeForItsFieldSendsNothing) {
     edit("edAcc")->setText("300");
     click("btAggiorna");
     ASSERT_EQ(dialogs->messages.size(), 1u);
-    EXPECT_EQ(dialogs->messages[0], "Accel 1..5 300 does not fit its 1-byte field (-128 to 255).");
+    EXPECT_EQ(dialogs->messages[0], "Accel 1..5 300 does not fit its 1-byte field (0 to 255).");
+    EXPECT_TRUE(framesWith(6).empty());
+}
+
+TEST_F(SetupPanelTest, ANegativeUnsignedNumberOrAnOverlongTextSendsNothing) {
+    start(Firmware::V1_30);
+    openPanel();
+    edit("edVelMax")->setText("-1");
+    click("btAggiorna");
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_EQ(dialogs->messages[0], "Vel. max -1 does not fit its 2-byte field (0 to 65535).");
+    edit("edVelMax")->setText("1000");
+    // The +24 V message has no entry limit; its field holds 18 characters.
+    edit("edV24msg")->setText(QString(19, QLatin1Char('v')));
+    // As the link timer's next 250 ms step would.
+    find<QPushButton>("btAggiorna")->setEnabled(true);
+    click("btAggiorna");
+    ASSERT_EQ(dialogs->messages.size(), 2u);
+    EXPECT_EQ(dialogs->messages[1],
+              "Messaggio di +24V attivo is 19 characters long; its field holds 0 to 18 "
+              "characters.");
     EXPECT_TRUE(framesWith(6).empty());
 }
 
@@ -520,6 +541,25 @@ TEST_F(SetupPanelTest, ASaveThatCannotBeWrittenSaysSoAndKeepsTheOlderFile) {
     expectRestored();
 }
 
+TEST_F(SetupPanelTest, ASaveOntoASymbolicLinkIsRefusedAndWhatItNamesIsKept) {
+    start(Firmware::V1_13);
+    const std::filesystem::path victim = path("victim.txt");
+    std::ofstream(victim) << "precious\n";
+    const std::filesystem::path link = path("backup.skarnel");
+    std::filesystem::create_symlink(victim, link);
+    dialogs->saveAnswer = QString::fromStdString(link.string());
+    click("btRicevi");
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_TRUE(dialogs->messages[0].contains("is a symbolic link"))
+        << dialogs->messages[0].toStdString();
+    std::ifstream in(victim);
+    std::string kept;
+    std::getline(in, kept);
+    EXPECT_EQ(kept, "precious");
+    EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status(link)));
+    expectRestored();
+}
+
 TEST_F(SetupPanelTest, TheEventsFieldSaysWhereABackupWentAndNeverSaysSavedWhenItFailed) {
     start(Firmware::V1_13);
     const auto event = [this] { return window->consoleStatusBar()->eventText(); };
@@ -592,7 +632,7 @@ TEST_F(SetupPanelTest, LoadOfABadFileSendsNothingAndLeavesTheStatusText) {
     click("btInvia");
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_EQ(dialogs->messages[0],
-              "The value 300 of lingua in [User] does not fit its 1-byte field (-128 to 255).");
+              "The value 300 of lingua in [User] does not fit its 1-byte field (0 to 255).");
     EXPECT_EQ(result(), "--");
     EXPECT_TRUE(framesWith(4).empty());
     expectRestored();
@@ -631,6 +671,24 @@ TEST_F(SetupPanelTest, ALoadThatFailsHalfWaySaysSoAndRestoresEverything) {
     EXPECT_EQ(result(), "Trasmissione dati non eseguita.");
     EXPECT_EQ(window->consoleStatusBar()->eventText(),
               "Restore stopped at Factory (block 0): it was refused (status 3)");
+    expectRestored();
+}
+
+TEST_F(SetupPanelTest, ABackupAskedForFromOutsideNamesTheMainBlockThatFailedAndWhy) {
+    // The box's one line stays the window's; whoever asked hears which block and why.
+    start(Firmware::V1_13, 1, {{0}, {}, {}});
+    std::optional<QString> told;
+    ASSERT_TRUE(
+        window->setupPanel()
+            .saveTo(RemoteTransfer{
+                path("remote.skarnel"), {}, [&told](const QString& error) { told = error; }})
+            .isEmpty());
+    settle();
+    ASSERT_TRUE(told);
+    EXPECT_EQ(*told, "Backup not saved: Factory (block 0) did not answer");
+    EXPECT_TRUE(dialogs->messages.empty());
+    EXPECT_EQ(result(), "Ricezione impostazioni fallita.");
+    EXPECT_FALSE(std::filesystem::exists(path("remote.skarnel")));
     expectRestored();
 }
 
