@@ -134,7 +134,8 @@ int bench(const QTemporaryDir& dir) {
     const auto port = static_cast<quint16>(kt6::testing::freeLoopbackPort());
     const auto settings = std::filesystem::path(dir.path().toStdString()) / "skarnel.ini";
     std::ofstream(settings) << "[General]\nSerialport=1\n[Ports]\nCOM1=" << pty.slavePath()
-                            << "\n[OmniRig]\nRig1=0\nRig2=0\n[Api]\nPort=" << port << "\n";
+                            << "\n[OmniRig]\nRig1=0\nRig2=0\n[Api]\nPort=" << port
+                            << "\nToken=bench-token-0123456789\n";
     kt6::ConsoleOptions options;
     options.settingsPath = settings;
     options.dialogs = std::make_shared<kt6::testing::FakeDialogs>();
@@ -149,6 +150,9 @@ int bench(const QTemporaryDir& dir) {
     std::thread client([&] {
         try {
             Client c(port);
+            c.send(R"({"cmd":"auth","token":"bench-token-0123456789"})");
+            if (c.line().find("\"ok\":true") == std::string::npos)
+                throw std::runtime_error("the interface refused the token");
             for (int i = 0; i < 300; ++i) {
                 const auto t0 = Clock::now();
                 c.send(R"({"id":1,"cmd":"status"})");

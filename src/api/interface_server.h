@@ -21,12 +21,15 @@ class InterfaceServer : public QObject {
     InterfaceServer(Station& station, QObject* parent = nullptr);
     ~InterfaceServer() override;
 
-    // Listens as the settings say; empty when listening, else why not (for the Events field).
-    QString listen(const ApiSettings& settings);
+    // Listens as the settings say, letting in who gives access's token; empty when listening,
+    // else why not (for the Events field).
+    QString listen(const ApiSettings& settings, const Access& access);
     bool listening() const { return server_.isListening(); }
     quint16 port() const { return server_.serverPort(); }
     // The station's state may have changed.
-    void changed() { if (hub_) hub_->changed(); }
+    void changed() {
+        if (hub_) hub_->changed();
+    }
     // The console closes: every client hears it, is flushed and closed; no new ones.
     void close();
 
@@ -42,7 +45,18 @@ class InterfaceServer : public QObject {
         bool closing = false;
     };
 
+    // The hub's timers, on this object's loop.
+    class Timers : public Scheduler {
+      public:
+        explicit Timers(QObject* context) : context_(context) {}
+        void after(std::chrono::milliseconds delay, std::function<void()> task) override;
+
+      private:
+        QObject* context_;
+    };
+
     Station& station_;
+    Timers timers_{this};
     QTcpServer server_;
     std::unique_ptr<Hub> hub_;
     std::map<Hub::ClientId, Connection> connections_;

@@ -3,14 +3,18 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "link/commands.h"
+#include "memory/file_io.h"
 
 namespace kt6::api {
 
 namespace {
 
 constexpr int kMaxTurnPresses = 3;
+// Lines a client may send while its authentication waits for its turn.
+constexpr std::size_t kMaxHeldLines = 64;
 
 std::string statusByteError(std::uint8_t status) {
     if (status == 255) return "the controller did not answer";
@@ -33,12 +37,16 @@ std::string transferPathProblem(Cmd cmd, const std::string& path) {
     }
     const fs::path folder = p.parent_path();
     if (!fs::is_directory(folder, ec)) return "no such folder: " + folder.string();
-    if (fs::exists(p, ec) && !fs::is_regular_file(p, ec)) return "not a regular file: " + path;
+    // A link is refused before the transfer runs, not after it.
+    if (const std::string problem = strictReplaceProblem(p); !problem.empty()) return problem;
     return {};
 }
 
-Hub::Hub(Station& station, HubOptions options, Output output)
-    : station_(station), options_(std::move(options)), output_(std::move(output)) {}
+Hub::Hub(Station& station, Scheduler& scheduler, HubOptions options, Output output)
+    : station_(station),
+      scheduler_(scheduler),
+      options_(std::move(options)),
+      output_(std::move(output)) {}
 
 Hub::~Hub() {
     *alive_ = false;
@@ -51,11 +59,41 @@ std::function<bool()> Hub::alive() const {
     };
 }
 
-std::optional<Hub::ClientId> Hub::connect() {
-    if (clients() >= kMaxClients) return std::nullopt;
+Hub::Admission Hub::connect(const std::string& peer) {
+    if (options_.tokenRequired) {
+        // Strangers never hold the last slots: at their limit, or when every slot is taken,
+        // the one waiting longest makes room, so silent connections cannot lock anyone out.
+        const auto stranger = std::find_if(clients_.begin(), clients_.end(),
+                                           [](const auto& entry) { return !entry.second.authed; });
+        const auto strangers =
+            std::count_if(clients_.begin(), clients_.end(),
+                          [](const auto& entry) { return !entry.second.authed; });
+        if (stranger != clients_.end() &&
+            (strangers >= kMaxClients - kReservedSlots || clients() >= kMaxClients)) {
+            refuse(stranger->first, "too many clients waiting to authenticate");
+        }
+    }
+    if (clients() >= kMaxClients) {
+        const std::string why = "too many clients: " + std::to_string(kMaxClients) + " at most";
+        log("refused " + (peer.empty() ? std::string("a client") : peer) + ": " + why);
+        return {std::nullopt, errorReply({}, why)};
+    }
     const ClientId id = nextId_++;
-    clients_[id] = Client{!options_.tokenRequired, false};
-    return id;
+    Client client;
+    client.authed = !options_.tokenRequired;
+    client.peer = peer;
+    clients_[id] = std::move(client);
+    if (options_.tokenRequired) {
+        scheduler_.after(kAuthTimeout, [this, live = alive(), id] {
+            if (!live()) return;
+            const auto c = clients_.find(id);
+            if (c != clients_.end() && !c->second.authed && !c->second.authWaiting) {
+                refuse(id, "no authentication within " +
+                               std::to_string(kAuthTimeout.count() / 1000) + " s");
+            }
+        });
+    }
+    return {id, {}};
 }
 
 void Hub::disconnect(ClientId id) {
@@ -72,11 +110,61 @@ void Hub::turnAway(ClientId id, std::string_view lastLine) {
     disconnect(id);
 }
 
+void Hub::log(const std::string& text) {
+    if (output_.log) output_.log(text);
+}
+
+void Hub::refuse(ClientId id, const std::string& reason, std::string_view requestId) {
+    const auto c = clients_.find(id);
+    if (c == clients_.end()) return;
+    log("closed " + (c->second.peer.empty() ? "client " + std::to_string(id) : c->second.peer) +
+        ": " + reason);
+    turnAway(id, errorReply(requestId, reason));
+}
+
 void Hub::overlong(ClientId id) {
-    turnAway(id, errorReply({}, "line longer than " + std::to_string(kMaxLine) + " bytes"));
+    refuse(id, "line longer than " + std::to_string(kMaxLine) + " bytes");
+}
+
+void Hub::unfinished(ClientId id, bool midLine) {
+    const auto c = clients_.find(id);
+    if (c == clients_.end()) return;
+    Client& client = c->second;
+    if (!midLine) {
+        client.midLine = false;
+        return;
+    }
+    // The clock runs from the line's first byte, however slowly the rest trickles in.
+    if (client.midLine) return;
+    client.midLine = true;
+    scheduler_.after(kUnfinishedLineTimeout, [this, live = alive(), id, ends = client.lineEnds] {
+        if (!live()) return;
+        const auto later = clients_.find(id);
+        if (later != clients_.end() && later->second.midLine && later->second.lineEnds == ends) {
+            refuse(id, "a line left unfinished for " +
+                           std::to_string(kUnfinishedLineTimeout.count() / 1000) + " s");
+        }
+    });
 }
 
 void Hub::line(ClientId id, std::string_view text) {
+    const auto client = clients_.find(id);
+    if (client == clients_.end()) return;
+    ++client->second.lineEnds;
+    client->second.midLine = false;
+    if (client->second.authWaiting) {
+        // Answered in order once the authentication before it has been.
+        if (client->second.held.size() >= kMaxHeldLines) {
+            refuse(id, "too many requests before authenticating");
+            return;
+        }
+        client->second.held.emplace_back(text);
+        return;
+    }
+    answer(id, text);
+}
+
+void Hub::answer(ClientId id, std::string_view text) {
     const auto client = clients_.find(id);
     if (client == clients_.end()) return;
     if (text.size() > kMaxLine) {
@@ -91,25 +179,73 @@ void Hub::line(ClientId id, std::string_view text) {
         if (client->second.authed) {
             send(id, errorReply(parsed.id, parsed.error));
         } else {
-            turnAway(id, errorReply(parsed.id, parsed.error));
+            refuse(id, parsed.error, parsed.id);
         }
         return;
     }
     const Request& request = *parsed.request;
     if (request.cmd == Cmd::Auth) {
-        if (!options_.tokenRequired || tokensEqual(request.token, options_.token)) {
-            client->second.authed = true;
-            send(id, okReply(request.id));
-        } else {
-            turnAway(id, errorReply(request.id, "wrong token"));
+        if (options_.tokenRequired && wrongTokens_ >= kWrongTokensPerSecond) {
+            // Guessing is going on: this one waits its turn, and so do new connections.
+            client->second.authWaiting = true;
+            client->second.held.emplace_back(text);
+            authQueue_.push_back(id);
+            return;
         }
+        authenticate(id, request);
         return;
     }
     if (!client->second.authed) {
-        turnAway(id, errorReply(request.id, "authenticate first: {\"cmd\":\"auth\",\"token\":...}"));
+        refuse(id, "authenticate first: {\"cmd\":\"auth\",\"token\":...}", request.id);
         return;
     }
     handle(id, request);
+}
+
+void Hub::authenticate(ClientId id, const Request& request) {
+    Client& client = clients_[id];
+    if (!options_.tokenRequired) {
+        client.authed = true;
+        send(id, okReply(request.id));
+        return;
+    }
+    if (tokensEqual(request.token, options_.token)) {
+        client.authed = true;
+        send(id, okReply(request.id));
+        return;
+    }
+    if (++wrongTokens_ >= kWrongTokensPerSecond && output_.accepting) output_.accepting(false);
+    scheduler_.after(std::chrono::seconds(1), [this, live = alive()] {
+        if (!live()) return;
+        --wrongTokens_;
+        authenticateHeld();
+        if (wrongTokens_ < kWrongTokensPerSecond && output_.accepting) output_.accepting(true);
+    });
+    refuse(id, "wrong token", request.id);
+}
+
+void Hub::authenticateHeld() {
+    while (wrongTokens_ < kWrongTokensPerSecond && !authQueue_.empty()) {
+        const ClientId id = authQueue_.front();
+        authQueue_.erase(authQueue_.begin());
+        const auto c = clients_.find(id);
+        if (c == clients_.end()) continue;
+        c->second.authWaiting = false;
+        const std::vector<std::string> held = std::exchange(c->second.held, {});
+        // The first is the authentication itself; the rest came after it. Should the budget
+        // run out again on the way, what is left waits once more.
+        for (std::size_t i = 0; i < held.size(); ++i) {
+            answer(id, held[i]);
+            const auto again = clients_.find(id);
+            if (again == clients_.end()) break;
+            if (again->second.authWaiting) {
+                auto& rest = again->second.held;
+                rest.insert(rest.end(), held.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                            held.end());
+                break;
+            }
+        }
+    }
 }
 
 bool Hub::refusedWhenBusy(ClientId id, const std::string& requestId) {
@@ -204,7 +340,8 @@ void Hub::handle(ClientId id, const Request& request) {
 
 void Hub::startTransfer(ClientId id, const Request& request) {
     const std::string& rid = request.id;
-    if (const std::string problem = transferPathProblem(request.cmd, request.path); !problem.empty()) {
+    if (const std::string problem = transferPathProblem(request.cmd, request.path);
+        !problem.empty()) {
         send(id, errorReply(rid, problem));
         return;
     }
@@ -263,7 +400,8 @@ void Hub::lookAtTurns() {
         // The heading is read from the first status record after the key was answered.
         if (station_.records() <= turn->answeredAt) continue;
         if (station_.status().heading == headingName(turn->wanted)) {
-            send(turn->client, okReply(turn->id, "{\"presses\":" + std::to_string(turn->presses) + "}"));
+            send(turn->client,
+                 okReply(turn->id, "{\"presses\":" + std::to_string(turn->presses) + "}"));
             std::erase(turns_, turn);
         } else if (turn->presses >= kMaxTurnPresses) {
             send(turn->client,

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "link/commands.h"
 
@@ -296,12 +298,33 @@ StationStatus statusOf(const Json& j) {
 
 }  // namespace
 
+// Ids a reply can echo exactly: a JSON number outside this range would come back rounded.
+constexpr std::int64_t kMaxExactId = (std::int64_t{1} << 53) - 1;
+
 Parsed parseRequest(std::string_view line) {
     Parsed out;
     try {
         Json j;
+        // A member given twice is refused: which copy counts would be a guess.
+        std::string duplicate;
+        std::vector<std::vector<std::string>> seen;
+        const Json::parser_callback_t noDuplicates = [&](int, Json::parse_event_t event,
+                                                         Json& parsed) {
+            if (event == Json::parse_event_t::object_start) {
+                seen.emplace_back();
+            } else if (event == Json::parse_event_t::object_end && !seen.empty()) {
+                seen.pop_back();
+            } else if (event == Json::parse_event_t::key && !seen.empty()) {
+                const std::string name = parsed.get<std::string>();
+                auto& names = seen.back();
+                if (duplicate.empty() && std::find(names.begin(), names.end(), name) != names.end())
+                    duplicate = name;
+                names.push_back(name);
+            }
+            return true;
+        };
         try {
-            j = Json::parse(line.begin(), line.end());
+            j = Json::parse(line.begin(), line.end(), noDuplicates);
         } catch (const Json::parse_error& e) {
             out.error = "not JSON (byte " + std::to_string(e.byte) +
                         "): a request is one JSON object on a line, as {\"cmd\":\"status\"}";
@@ -316,10 +339,20 @@ Parsed parseRequest(std::string_view line) {
                 "{\"cmd\":\"status\"}";
             return out;
         }
+        if (!duplicate.empty()) {
+            out.error = "member \"" + duplicate + "\" given twice";
+            return out;
+        }
         if (const auto id = j.find("id"); id != j.end()) {
-            const bool finite = !id->is_number_float() || std::isfinite(id->get<double>());
-            if (!(id->is_string() || id->is_number()) || !finite) {
-                out.error = "\"id\" must be a number or a string";
+            const bool exact =
+                id->is_string() ||
+                (id->is_number_integer() && !id->is_number_unsigned() &&
+                 std::llabs(id->get<std::int64_t>()) <= kMaxExactId) ||
+                (id->is_number_unsigned() &&
+                 id->get<std::uint64_t>() <= static_cast<std::uint64_t>(kMaxExactId));
+            if (!exact) {
+                out.error = "\"id\" must be a string or a whole number from -" +
+                            std::to_string(kMaxExactId) + " to " + std::to_string(kMaxExactId);
                 return out;
             }
             out.id = id->dump(-1, ' ', false, Json::error_handler_t::replace);

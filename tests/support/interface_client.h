@@ -19,6 +19,13 @@ class InterfaceClient {
         return QTest::qWaitFor([this] { return socket_.state() == QAbstractSocket::ConnectedState; },
                                5000);
     }
+    // Connects and gives the token; false when either fails.
+    bool connectWithToken(quint16 port, const std::string& token) {
+        if (!connectTo(port)) return false;
+        const nlohmann::json reply =
+            request(nlohmann::json{{"cmd", "auth"}, {"token", token}}.dump());
+        return reply.is_object() && reply.value("ok", false);
+    }
     void send(const std::string& line) {
         socket_.write(QByteArray::fromStdString(line + "\n"));
         socket_.flush();

@@ -6,7 +6,8 @@ namespace {
 
 constexpr const char* kClosed = "the console closed the connection before answering";
 
-// Reads lines until the reply with this id; events meanwhile go to onEvent with their line.
+// Reads lines until the reply with this id, or an error without one (the console turning this
+// client away: too many clients, too slow); events meanwhile go to onEvent with their line.
 // Nothing when the connection closed first.
 template <typename OnEvent>
 std::optional<std::pair<api::Message, std::string>> awaitReply(LineSocket& socket,
@@ -20,7 +21,8 @@ std::optional<std::pair<api::Message, std::string>> awaitReply(LineSocket& socke
             onEvent(*message, *line);
             continue;
         }
-        if (message->id == id) return std::make_pair(std::move(*message), std::move(*line));
+        if (message->id == id || (message->id.empty() && !message->ok))
+            return std::make_pair(std::move(*message), std::move(*line));
     }
     return std::nullopt;
 }
@@ -38,6 +40,11 @@ int runThroughConsole(LineSocket& socket, const CtlOptions& options, Printer& pr
         if (!socket.send(api::requestLine(auth))) return printer.failed(3, kClosed);
         const auto reply = awaitReply(socket, auth.id, ignore);
         if (!reply) return printer.failed(3, kClosed);
+        if (!reply->first.ok && reply->first.id.empty()) {
+            if (printer.json()) printer.line(reply->second);
+            printer.complain(reply->first.error);
+            return 1;
+        }
         if (!reply->first.ok) {
             if (printer.json()) printer.line(reply->second);
             printer.complain("the console refused the token: " + reply->first.error);
@@ -58,8 +65,8 @@ int runThroughConsole(LineSocket& socket, const CtlOptions& options, Printer& pr
             printer.line(eventText(m));
         }
     };
-    const auto reply = awaitReply(
-        socket, request.id, [&printer](const api::Message& m, const std::string&) {
+    const auto reply =
+        awaitReply(socket, request.id, [&printer](const api::Message& m, const std::string&) {
             if (m.event == "progress") printer.progress(m.block, m.blocks);
         });
     if (!reply) return printer.failed(3, kClosed);

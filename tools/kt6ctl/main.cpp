@@ -7,11 +7,11 @@
 
 #include "command_line.h"
 #include "console/settings_location.h"
-#include "core/api_settings.h"
-#include "memory/profile_file.h"
 #include "console_client.h"
+#include "core/api_settings.h"
 #include "direct_mode.h"
 #include "kt6_build_info.h"
+#include "memory/profile_file.h"
 #include "output.h"
 #include "platform.h"
 
@@ -41,10 +41,12 @@ int main(int argc, char** argv) {
     }
 
     // The console's own settings say where it listens and what it asks for.
-    const kt6::api::ApiSettings api = kt6::api::loadApiSettings(
-        kt6::ProfileFile(kt6::locateSettingsFile(executableDir(), options.settings)));
+    const auto settingsFile = kt6::locateSettingsFile(executableDir(), options.settings);
+    const kt6::api::ApiSettings api = kt6::api::loadApiSettings(kt6::ProfileFile(settingsFile));
     if (!options.port) options.port = api.port;
-    if (!options.token && !api.token.empty()) options.token = api.token;
+    // The token the console generated for this account, when none is given or set.
+    if (!options.token)
+        options.token = kt6::api::clientToken(api, kt6::api::tokenFilePath(settingsFile));
 
     Printer printer(options.json, stdout, stderr);
     LineSocket console(options.host, *options.port);

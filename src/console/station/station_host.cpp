@@ -31,7 +31,8 @@ QString StationHost::start(bool serveInterface) {
     if (!serveInterface) return {};
     const api::ApiSettings settings = api::loadApiSettings(ProfileFile(context_.settingsPath));
     if (!settings.enabled) return {};
-    return server_->listen(settings);
+    return server_->listen(settings,
+                           api::consoleAccess(settings, api::tokenFilePath(context_.settingsPath)));
 }
 
 

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "console/status/status_bar.h"
+#include "core/api_settings.h"
 #include "link/commands.h"
 #include "support/fake_line_control.h"
 #include "support/interface_client.h"
@@ -17,16 +18,17 @@ class InterfaceWindowTest : public WindowFixture {
   protected:
     void startServing(ConsoleOptions options) {
         port = static_cast<quint16>(freeLoopbackPort());
-        writeSettings("[Api]\r\nPort=" + std::to_string(port) + "\r\n");
+        writeSettings("[Api]\r\nPort=" + std::to_string(port) + "\r\nToken=" + kToken + "\r\n");
         options.serveInterface = true;
         start(std::move(options));
-        ASSERT_TRUE(client.connectTo(port));
+        ASSERT_TRUE(client.connectWithToken(port, kToken));
     }
     std::string fileText(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
+    static constexpr const char* kToken = "window-test-token-0123456789";
     quint16 port = 0;
     InterfaceClient client;
 };
@@ -89,7 +91,7 @@ TEST_F(InterfaceWindowTest, aFunctionRunsItsSequenceAndIsAnsweredAtItsEndWhileOt
     startServing(transferOptions());
     pollTwice();
     InterfaceClient other;
-    ASSERT_TRUE(other.connectTo(port));
+    ASSERT_TRUE(other.connectWithToken(port, kToken));
     controller.received.clear();
     client.send(R"({"id":9,"cmd":"function","name":"retract","confirm":true})");
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->sequenceRunning(); }, 5000));
@@ -189,7 +191,7 @@ TEST_F(InterfaceWindowTest, aBackupThroughTheInterfaceIsTheWindowsFileByteForByt
 TEST_F(InterfaceWindowTest, closingTheWindowSaysSoToEveryClient) {
     startServing(baseOptions());
     InterfaceClient second;
-    ASSERT_TRUE(second.connectTo(port));
+    ASSERT_TRUE(second.connectWithToken(port, kToken));
     ASSERT_EQ(second.request(R"({"cmd":"status"})")["ok"], true);
     window->close();
     EXPECT_EQ(client.next()["event"], "closing");
@@ -206,6 +208,54 @@ TEST_F(InterfaceWindowTest, theClosingLineReachesAWatcherWhenTheConsoleQuitsRigh
     window.reset();
     EXPECT_EQ(client.next()["event"], "closing");
     EXPECT_TRUE(client.closedByPeer());
+}
+
+TEST_F(InterfaceWindowTest, thousandsOfRequestsInOneWriteAreAnsweredInOrderToAPromptReader) {
+    startServing(baseOptions());
+    // Their replies come to more than a reader that stopped reading may leave unread.
+    constexpr int kRequests = 20000;
+    std::string burst;
+    for (int i = 1; i <= kRequests; ++i) burst += R"({"id":)" + std::to_string(i) + R"(,"cmd":"status"})" "\n";
+    client.socket().write(QByteArray::fromStdString(burst));
+    for (int i = 1; i <= kRequests; ++i) {
+        const auto reply = client.next();
+        ASSERT_TRUE(reply.is_object()) << "reply " << i << " did not come";
+        ASSERT_EQ(reply["id"], i);
+        ASSERT_EQ(reply["ok"], true) << reply;
+    }
+    EXPECT_EQ(client.socket().state(), QAbstractSocket::ConnectedState);
+}
+
+TEST_F(InterfaceWindowTest, withoutATokenOnlyWhoReadsTheGeneratedOneGetsIn) {
+    port = static_cast<quint16>(freeLoopbackPort());
+    writeSettings("[Api]\r\nPort=" + std::to_string(port) + "\r\nToken=\r\n");
+    ConsoleOptions options = baseOptions();
+    options.serveInterface = true;
+    start(std::move(options));
+    const std::string token = api::clientToken(api::ApiSettings{}, api::tokenFilePath(settingsPath()))
+                                  .value_or("");
+    ASSERT_EQ(token.size(), 64u);
+
+    ASSERT_TRUE(client.connectTo(port));
+    EXPECT_EQ(client.request(R"({"id":1,"cmd":"status"})")["ok"], false);
+    EXPECT_TRUE(client.closedByPeer());
+    InterfaceClient guesser;
+    ASSERT_TRUE(guesser.connectTo(port));
+    EXPECT_EQ(guesser.request(R"({"id":1,"cmd":"auth","token":"not-the-token-at-all"})")["error"],
+              "wrong token");
+    EXPECT_TRUE(guesser.closedByPeer());
+    InterfaceClient owner;
+    ASSERT_TRUE(owner.connectWithToken(port, token));
+    EXPECT_EQ(owner.request(R"({"id":2,"cmd":"status"})")["ok"], true);
+}
+
+TEST_F(InterfaceWindowTest, aShortTokenIsNotServedAndTheOperatorIsTold) {
+    writeSettings("[Api]\r\nToken=1234\r\nPort=" + std::to_string(freeLoopbackPort()) + "\r\n");
+    ConsoleOptions options = baseOptions();
+    options.serveInterface = true;
+    start(std::move(options));
+    EXPECT_TRUE(window->consoleStatusBar()->eventText().contains("shorter than 16 characters"))
+        << window->consoleStatusBar()->eventText().toStdString();
 }
 
 TEST_F(InterfaceWindowTest, aNonLoopbackBindWithoutATokenIsNotServedAndTheOperatorIsTold) {

@@ -9,6 +9,7 @@
 #include "core/api_protocol.h"
 #include "support/loopback_listener.h"
 #include "support/program_run.h"
+#include "support/temp_dir.h"
 
 namespace kt6::testing {
 namespace {
@@ -82,6 +83,33 @@ TEST(Kt6ctlClient, findsTheConsolesPortAndTokenInItsSettings) {
     EXPECT_EQ(console.received(),
               (std::vector<std::string>{R"({"id":1,"cmd":"auth","token":"tok"})",
                                         R"({"id":2,"cmd":"status"})"}));
+}
+
+TEST(Kt6ctlClient, findsTheTokenTheConsoleGeneratedForThisAccount) {
+    LoopbackLineServer console(consoleAnswer);
+    TempDir dir;
+    const auto settings = dir.write("skarnel.ini", "[Api]\r\nPort=" + std::to_string(console.port()) +
+                                                       "\r\nToken=\r\n");
+    const std::string token(64, 'c');
+    const auto tokenFile = dir.write("api-token", token + "\n");
+    std::filesystem::permissions(tokenFile, std::filesystem::perms::owner_read |
+                                                std::filesystem::perms::owner_write);
+    const ProgramResult r =
+        runProgram(KT6CTL_PATH, {"--settings", settings.string(), "status"}, 30s);
+    EXPECT_EQ(console.received().at(0), R"({"id":1,"cmd":"auth","token":")" + token + R"("})");
+}
+
+TEST(Kt6ctlClient, aConsoleTurningItAwaySaysWhyAsTheConsoleWroteIt) {
+    const auto turnAway = [](const std::string&) {
+        return Answer{{api::errorReply({}, "too many clients: 16 at most")}, true};
+    };
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"status"}, {"--token", "0123456789abcdef", "status"}}) {
+        LoopbackLineServer console(turnAway);
+        const ProgramResult r = ctl(console.port(), args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "kt6ctl: too many clients: 16 at most\n");
+    }
 }
 
 TEST(Kt6ctlClient, sendsTheTokenFirstThenTheRequestEachWithItsId) {

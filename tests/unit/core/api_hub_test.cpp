@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "link/commands.h"
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
 
 namespace kt6::api {
 namespace {
@@ -80,19 +82,21 @@ class HubTest : public ::testing::Test {
   protected:
     void make(HubOptions options = {}) {
         hub = std::make_unique<Hub>(
-            station, options,
+            station, clock, options,
             Hub::Output{[this](Hub::ClientId id, std::string_view line) {
                             ASSERT_FALSE(line.empty());
                             ASSERT_EQ(line.back(), '\n');
                             lines[id].push_back(json::parse(line));
                             if (afterWrite) afterWrite(id);
                         },
-                        [this](Hub::ClientId id) { closed.insert(id); }});
+                        [this](Hub::ClientId id) { closed.insert(id); },
+                        [this](const std::string& text) { logged.push_back(text); },
+                        [this](bool accept) { accepting = accept; }});
     }
-    Hub::ClientId client() {
-        auto id = hub->connect();
-        EXPECT_TRUE(id);
-        return id.value_or(-1);
+    Hub::ClientId client(const std::string& peer = "127.0.0.1:40000") {
+        auto admission = hub->connect(peer);
+        EXPECT_TRUE(admission.id) << admission.refusal;
+        return admission.id.value_or(-1);
     }
     // A client that sent watch, its reply and first status event taken.
     Hub::ClientId watchingClient() {
@@ -104,8 +108,11 @@ class HubTest : public ::testing::Test {
     // The lines a client got since the last look.
     std::vector<json> take(Hub::ClientId id) { return std::exchange(lines[id], {}); }
 
+    testing::FakeClock clock;
     FakeStation station;
     std::unique_ptr<Hub> hub;
+    std::vector<std::string> logged;
+    bool accepting = true;
     std::map<Hub::ClientId, std::vector<json>> lines;
     std::set<Hub::ClientId> closed;
     // What the server does after a write: a client that reads too slowly is dropped there.
@@ -362,10 +369,19 @@ TEST_F(HubTest, transfersCheckTheirPathAndReportProgressToTheAskerAndWatchers) {
     hub->line(asker, R"({"id":1,"cmd":"backup","path":"relative.skarnel"})");
     hub->line(asker, R"({"id":2,"cmd":"backup","path":"/no/such/folder/x.skarnel"})");
     hub->line(asker, R"({"id":3,"cmd":"restore","path":"/no/such/file.skarnel"})");
+    // A link planted where the backup goes, dangling or not, is refused before anything runs.
+    testing::TempDir dir;
+    std::filesystem::create_symlink(dir.path / "elsewhere" / "target", dir.path / "dangling");
+    std::filesystem::create_symlink(dir.write("victim", "mine"), dir.path / "link");
+    for (const char* name : {"dangling", "link"}) {
+        hub->line(asker, R"({"cmd":"backup","path":")" + (dir.path / name).string() + R"("})");
+    }
     auto got = take(asker);
-    ASSERT_EQ(got.size(), 3u);
+    ASSERT_EQ(got.size(), 5u);
     for (const json& reply : got) EXPECT_EQ(reply["ok"], false) << reply;
+    EXPECT_NE(got[4]["error"].get<std::string>().find("is a symbolic link"), std::string::npos);
     EXPECT_TRUE(station.transferPath.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.path / "elsewhere"));
 
     const auto path = (std::filesystem::temp_directory_path() / "hub_test.skarnel").string();
     hub->line(asker, R"({"id":4,"cmd":"backup","path":")" + path + R"("})");
@@ -392,7 +408,7 @@ TEST_F(HubTest, transfersCheckTheirPathAndReportProgressToTheAskerAndWatchers) {
     std::filesystem::remove(path);
 }
 
-TEST_F(HubTest, aNonLoopbackListenerServesOnlyWhoSendsTheToken) {
+TEST_F(HubTest, aListenerWithATokenServesOnlyWhoSendsIt) {
     make(HubOptions{true, "s3cret"});
     const auto stranger = client();
     hub->line(stranger, R"({"id":1,"cmd":"status"})");
@@ -418,9 +434,9 @@ TEST_F(HubTest, theSeventeenthClientAndAnOverlongLineAreTurnedAway) {
     make();
     std::vector<Hub::ClientId> ids;
     for (int i = 0; i < kMaxClients; ++i) ids.push_back(client());
-    EXPECT_FALSE(hub->connect());
+    EXPECT_FALSE(hub->connect().id);
     hub->disconnect(ids[0]);
-    EXPECT_TRUE(hub->connect());
+    EXPECT_TRUE(hub->connect().id);
 
     hub->line(ids[1], std::string(kMaxLine + 1, ' '));
     EXPECT_TRUE(closed.count(ids[1]));
@@ -449,6 +465,80 @@ TEST_F(HubTest, closingTellsEveryClientAndClosesThem) {
     EXPECT_EQ(take(b)[0], json::parse(R"({"event":"closing"})"));
     EXPECT_EQ(closed, (std::set<Hub::ClientId>{a, b}));
     EXPECT_EQ(hub->clients(), 0);
+}
+
+TEST_F(HubTest, strangersAreClosedAfterFiveSilentSecondsOrTenWithAHalfLineAndEachIsLogged) {
+    make(HubOptions{true, "0123456789abcdef"});
+    const auto silent = client("10.0.0.9:5000");
+    const auto trickling = client();
+    const auto friendly = client();
+    hub->line(friendly, R"({"cmd":"auth","token":"0123456789abcdef"})");
+    clock.advance(std::chrono::milliseconds(4900));
+    EXPECT_TRUE(closed.empty());
+    clock.advance(std::chrono::milliseconds(200));
+    EXPECT_EQ(closed, (std::set<Hub::ClientId>{silent, trickling}));
+    EXPECT_EQ(take(silent).at(0)["error"], "no authentication within 5 s");
+    ASSERT_FALSE(logged.empty());
+    EXPECT_NE(logged[0].find("10.0.0.9:5000"), std::string::npos) << logged[0];
+
+    // An authenticated client may be silent for ever, but not hold half a line for 10 s, and
+    // ending the line in time resets the clock for the next one.
+    hub->unfinished(friendly, true);
+    clock.advance(std::chrono::milliseconds(9000));
+    hub->line(friendly, R"({"cmd":"status"})");
+    hub->unfinished(friendly, true);
+    clock.advance(std::chrono::milliseconds(9000));
+    EXPECT_FALSE(closed.count(friendly));
+    hub->unfinished(friendly, true);  // more of the same line: its clock runs on
+    clock.advance(std::chrono::milliseconds(1001));
+    EXPECT_TRUE(closed.count(friendly));
+    EXPECT_EQ(take(friendly).back()["error"], "a line left unfinished for 10 s");
+}
+
+TEST_F(HubTest, strangersNeverTakeTheLastFourSlotsSoTheyCannotLockAnyoneOut) {
+    make(HubOptions{true, "0123456789abcdef"});
+    std::vector<Hub::ClientId> strangers;
+    for (int i = 0; i < kMaxClients - kReservedSlots; ++i) strangers.push_back(client());
+    // Each newcomer who authenticates gets in; the stranger waiting longest makes room.
+    for (int i = 0; i < kMaxClients; ++i) {
+        hub->line(client(), R"({"cmd":"auth","token":"0123456789abcdef"})");
+    }
+    EXPECT_EQ(closed, std::set<Hub::ClientId>(strangers.begin(), strangers.end()));
+    EXPECT_EQ(take(strangers[0]).at(0)["error"], "too many clients waiting to authenticate");
+    EXPECT_EQ(hub->clients(), kMaxClients);
+    const Hub::Admission full = hub->connect("10.0.0.9:5000");
+    EXPECT_FALSE(full.id);
+    EXPECT_NE(full.refusal.find("too many clients: 16"), std::string::npos) << full.refusal;
+    EXPECT_NE(logged.back().find("10.0.0.9:5000"), std::string::npos) << logged.back();
+}
+
+TEST_F(HubTest, wrongTokensBeyondFiveASecondWaitTheirTurnAndEachClosesItsClient) {
+    make(HubOptions{true, "0123456789abcdef"});
+    std::vector<Hub::ClientId> guessers;
+    for (int i = 0; i < 8; ++i) guessers.push_back(client());
+    for (const auto g : guessers) hub->line(g, R"({"cmd":"auth","token":"guess"})");
+    // Five are looked at and closed; the rest wait, and so do new connections.
+    EXPECT_EQ(closed.size(), 5u);
+    EXPECT_FALSE(accepting);
+    EXPECT_EQ(std::count_if(logged.begin(), logged.end(),
+                            [](const std::string& l) { return l.find("wrong token") != l.npos; }),
+              5);
+    // A right token behind them waits too, then gets in with what it sent meanwhile, in order.
+    hub->disconnect(guessers[7]);
+    const auto late = client();
+    hub->line(late, R"({"id":1,"cmd":"auth","token":"0123456789abcdef"})");
+    hub->line(late, R"({"id":2,"cmd":"status"})");
+    EXPECT_TRUE(take(late).empty());
+    clock.advance(std::chrono::milliseconds(1000));
+    EXPECT_EQ(closed.size(), 7u);
+    const auto got = take(late);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0]["id"], 1);
+    EXPECT_EQ(got[0]["ok"], true);
+    EXPECT_EQ(got[1]["id"], 2);
+    EXPECT_EQ(got[1]["online"], true);
+    clock.advance(std::chrono::milliseconds(1000));
+    EXPECT_TRUE(accepting);
 }
 
 }  // namespace

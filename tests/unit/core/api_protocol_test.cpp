@@ -93,7 +93,8 @@ TEST(ParseRequest, theIdComesBackAsTheJsonTextItWas) {
     EXPECT_EQ(parseRequest(R"({"id":1,"cmd":"status"})").id, "1");
     EXPECT_EQ(parseRequest(R"({"id":"abc","cmd":"status"})").request->id, "\"abc\"");
     EXPECT_EQ(parseRequest(R"({"id":-7,"cmd":"status"})").id, "-7");
-    EXPECT_EQ(parseRequest(R"({"id":2.5,"cmd":"status"})").id, "2.5");
+    EXPECT_EQ(parseRequest(R"({"id":9007199254740991,"cmd":"status"})").id, "9007199254740991");
+    EXPECT_EQ(parseRequest(R"({"id":-9007199254740991,"cmd":"status"})").id, "-9007199254740991");
     EXPECT_EQ(parseRequest(R"({"id":"say \"hi\"","cmd":"status"})").id, R"("say \"hi\"")");
     EXPECT_EQ(parseRequest(R"({"cmd":"status"})").id, "");
     // A refused request still carries its id, so the client can match the error to it.
@@ -103,14 +104,32 @@ TEST(ParseRequest, theIdComesBackAsTheJsonTextItWas) {
     EXPECT_EQ(errorReply(bad.id, bad.error).substr(0, 18), R"({"id":"x7","ok":fa)");
 }
 
-TEST(ParseRequest, anIdThatIsNeitherNumberNorStringIsRefusedWithoutOne) {
+TEST(ParseRequest, anIdAReplyCouldNotEchoExactlyIsRefusedWithoutOne) {
+    // Fractions, exponents and integers past 2^53 would come back rounded or rewritten.
     for (const char* line : {R"({"id":null,"cmd":"status"})", R"({"id":true,"cmd":"status"})",
-                             R"({"id":[1],"cmd":"status"})", R"({"id":{"a":1},"cmd":"status"})"}) {
+                             R"({"id":[1],"cmd":"status"})", R"({"id":{"a":1},"cmd":"status"})",
+                             R"({"id":2.5,"cmd":"status"})", R"({"id":1E2,"cmd":"status"})",
+                             R"({"id":9007199254740992,"cmd":"status"})",
+                             R"({"id":-9007199254740992,"cmd":"status"})",
+                             R"({"id":123456789012345678901234567890,"cmd":"status"})"}) {
         const Parsed p = parseRequest(line);
         EXPECT_FALSE(p.request) << line;
         EXPECT_EQ(p.id, "") << line;
-        EXPECT_EQ(p.error, "\"id\" must be a number or a string") << line;
+        EXPECT_EQ(p.error,
+                  "\"id\" must be a string or a whole number from -9007199254740991 to "
+                  "9007199254740991")
+            << line;
     }
+}
+
+TEST(ParseRequest, aMemberGivenTwiceIsRefusedByName) {
+    for (const char* line : {R"({"cmd":"status","cmd":"band","band":"20m"})",
+                             R"({"id":1,"cmd":"freq","khz":7000,"khz":14000})"}) {
+        const Parsed p = parseRequest(line);
+        EXPECT_FALSE(p.request) << line;
+        EXPECT_NE(p.error.find("given twice"), std::string::npos) << p.error;
+    }
+    EXPECT_EQ(parseRequest(R"({"cmd":"status","cmd":"status"})").error, R"(member "cmd" given twice)");
 }
 
 TEST(ParseRequest, whatIsNotARequestIsRefusedWithItsReason) {
