@@ -65,7 +65,8 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
       session_(port_, link_, *this,
                [this](std::function<bool()> cancelled) {
                    return backendFrom(options_, std::move(cancelled));
-               }),
+               },
+               scheduler_.get()),
       settings_(options_.settingsPath, [this](const QString& text) { message(text); }),
       help_(std::make_unique<HelpPages>(
           std::vector<std::filesystem::path>{options_.documentsDir, options_.installedDocumentsDir},

@@ -37,12 +37,13 @@ std::unique_ptr<SerialBackend> networkBackend(std::function<bool()> cancelled) {
 }  // namespace
 
 PortSession::PortSession(Comm32& port, Link& link, PortSessionObserver& observer,
-                         BackgroundOpen::MakeBackend makeBackend)
+                         BackgroundOpen::MakeBackend makeBackend, Scheduler* scheduler)
     : port_(port),
       link_(link),
       observer_(observer),
       makeBackend_(makeBackend ? std::move(makeBackend) : networkBackend),
-      recovery_([this] { return reopenLost(); }) {
+      recovery_([this] { return reopenLost(); }),
+      scheduler_(scheduler) {
     port_.setDeviceLostHandler([this] { portWentAway(); });
 }
 
@@ -58,6 +59,7 @@ void PortSession::open(int n, OpenDone done) {
     const std::string path = pathOf(n);
     if (isNetworkPort(path)) {
         state_ = State::Opening;
+        triedAgain_ = false;
         openInBackground(path, std::move(done));
         return;
     }
@@ -81,6 +83,7 @@ void PortSession::openInBackground(const std::string& path, OpenDone done) {
 }
 
 void PortSession::abandonOpen() {
+    ++*choice_;
     opening_.reset();
     openDone_ = nullptr;
     if (state_ == State::Opening) state_ = State::Closed;
@@ -98,6 +101,7 @@ void PortSession::tick() {
     opening_.reset();
     const std::int32_t error = port_.AdoptPort(portName(portNumber_), std::move(*outcome));
     if (state_ == State::Opening) {
+        if (tryDroppedAgain(error)) return;
         state_ = error == 0 ? State::Open : State::Closed;
         if (OpenDone done = std::exchange(openDone_, nullptr)) done(Opened{error == 0, error});
         return;
@@ -109,6 +113,21 @@ void PortSession::tick() {
     state_ = State::Open;
     observer_.runRetryTimer(false);
     observer_.deviceBack();
+}
+
+bool PortSession::tryDroppedAgain(std::int32_t error) {
+    const bool dropped = error == ECONNRESET || error == EPIPE || error == ECONNABORTED;
+    if (!dropped || triedAgain_ || !scheduler_) return false;
+    triedAgain_ = true;
+    // Still Opening meanwhile: the operator sees it connecting, not failed.
+    scheduler_->after(
+        kDroppedRetryDelay, [this, wanted = std::weak_ptr<int>(choice_), choice = *choice_] {
+            const std::shared_ptr<int> now = wanted.lock();
+            if (!now || *now != choice || state_ != State::Opening || link_.isShutDown()) return;
+            opening_ = std::make_unique<BackgroundOpen>(makeBackend_, pathOf(portNumber_),
+                                                        kControllerLine);
+        });
+    return true;
 }
 
 void PortSession::stopRetrying() {

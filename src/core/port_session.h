@@ -17,6 +17,7 @@
 #include "link/comm32.h"
 #include "link/device_recovery.h"
 #include "link/link.h"
+#include "link/scheduler.h"
 
 namespace kt6 {
 
@@ -43,6 +44,10 @@ class PortSession {
                   // every kRetryInterval
     };
     static constexpr std::chrono::milliseconds kRetryInterval = DeviceRecovery::kRetryInterval;
+    // A chosen network port whose server dropped the connection at once is connected once more
+    // after this: a serial server may still hold the device for the connection it just lost
+    // (two of its ports on one device, switched from one to the other).
+    static constexpr std::chrono::milliseconds kDroppedRetryDelay{500};
 
     // What opening a chosen port came to.
     struct Opened {
@@ -53,9 +58,10 @@ class PortSession {
     using OpenDone = std::function<void(const Opened&)>;
 
     // Installs itself as the port's device-lost handler until destroyed. Network ports open on
-    // backends from makeBackend (the network transports when empty).
+    // backends from makeBackend (the network transports when empty). The second try of a
+    // dropped connection waits on scheduler; without one, the first outcome is the answer.
     PortSession(Comm32& port, Link& link, PortSessionObserver& observer,
-                BackgroundOpen::MakeBackend makeBackend = {});
+                BackgroundOpen::MakeBackend makeBackend = {}, Scheduler* scheduler = nullptr);
     // An open still under way is given up, never waited for.
     ~PortSession();
     PortSession(const PortSession&) = delete;
@@ -97,6 +103,8 @@ class PortSession {
     // Starts opening path in the background: a choice's (Opening) or a quiet retry's (Lost).
     void openInBackground(const std::string& path, OpenDone done);
     void abandonOpen();
+    // The choice's open came back dropped by the server: true when it is tried once more.
+    bool tryDroppedAgain(std::int32_t error);
 
     Comm32& port_;
     Link& link_;
@@ -110,6 +118,11 @@ class PortSession {
     // earlier choice has nowhere to go.
     std::unique_ptr<BackgroundOpen> opening_;
     OpenDone openDone_;
+    Scheduler* scheduler_ = nullptr;
+    // The choice's number, counted up by every choice and every open given up; held weakly by
+    // a second try waiting on the scheduler, which so knows whether it is still wanted.
+    std::shared_ptr<int> choice_ = std::make_shared<int>(0);
+    bool triedAgain_ = false;
 };
 
 }  // namespace kt6

@@ -1,7 +1,8 @@
 // The console's port session on a fake clock and an in-memory device: loss, the 2 s retry
 // rhythm, the operator's choice, and a tick inside an exchange; network ports opened in the
 // background on gated backends: adopted once in, a newer choice winning, a session gone while
-// an open waits, and retries that never overlap.
+// an open waits, retries that never overlap, and a connection the server drops at once tried
+// once more.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -96,7 +97,8 @@ class PortSessionTest : public ::testing::Test, public PortSessionObserver {
     Link link{port};
     std::shared_ptr<testing::OpenGate> gate = std::make_shared<testing::OpenGate>();
     PortSession session{port, link, *this,
-                        [this](std::function<bool()> cancelled) { return gate->make(cancelled); }};
+                        [this](std::function<bool()> cancelled) { return gate->make(cancelled); },
+                        &clock};
     bool timerRunning = false;
     int timerGeneration = 0;
     int closedReports = 0;
@@ -223,6 +225,63 @@ TEST_F(PortSessionTest, aFailedNetworkOpenSaysWhyAndTheStartsPortIsWaitedFor) {
     // A server not started yet comes by itself: the start waits for it.
     EXPECT_TRUE(session.retryUnopened(outcome->cause));
     EXPECT_TRUE(timerRunning);
+}
+
+// A serial server still letting go of the device for the connection just dropped drops the new
+// one: the choice is connected once more, 500 ms later, before the operator hears of it.
+TEST_F(PortSessionTest, aChosenNetworkPortDroppedAtOnceIsTriedOnceMoreBeforeTheOperatorIsTold) {
+    std::optional<PortSession::Opened> outcome;
+    auto dropFirstConnection = [&](int started) {
+        ASSERT_TRUE(gate->waitFor(
+            [&](const auto& c) { return c.waiting == 1 && c.opensStarted == started; }, 5s));
+        gate->release(ECONNRESET);
+        // The failed backend goes once its outcome is in; the next tick takes that up.
+        ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.alive == 0; }, 5s));
+        session.tick();
+    };
+
+    session.open(4, [&](const PortSession::Opened& o) { outcome = o; });
+    ASSERT_NO_FATAL_FAILURE(dropFirstConnection(1));
+    EXPECT_FALSE(outcome);
+    EXPECT_EQ(session.state(), PortSession::State::Opening);
+    clock.advance(PortSession::kDroppedRetryDelay - 1ms);
+    EXPECT_EQ(gate->counts().opensStarted, 1);
+    clock.advance(1ms);
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+    EXPECT_EQ(gate->counts().opensStarted, 2);
+    gate->release();
+    ASSERT_TRUE(tickUntil([&] { return outcome.has_value(); }));
+    EXPECT_TRUE(outcome->ok);
+    EXPECT_TRUE(port.IsOpen());
+
+    // Dropped twice: the second drop is the answer, and nothing more is tried.
+    outcome.reset();
+    session.open(4, [&](const PortSession::Opened& o) { outcome = o; });
+    ASSERT_NO_FATAL_FAILURE(dropFirstConnection(3));
+    clock.advance(PortSession::kDroppedRetryDelay);
+    ASSERT_NO_FATAL_FAILURE(dropFirstConnection(4));
+    ASSERT_TRUE(outcome);
+    EXPECT_FALSE(outcome->ok);
+    EXPECT_EQ(outcome->cause, ECONNRESET);
+    EXPECT_EQ(session.state(), PortSession::State::Closed);
+    clock.advance(5s);
+    EXPECT_EQ(gate->counts().opensStarted, 4);
+}
+
+TEST_F(PortSessionTest, aChoiceMadeWhileADroppedConnectionWaitsForItsSecondTryCancelsThatTry) {
+    bool firstSaid = false;
+    session.open(4, [&](const PortSession::Opened&) { firstSaid = true; });
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.waiting == 1; }, 5s));
+    gate->release(ECONNRESET);
+    ASSERT_TRUE(gate->waitFor([](const auto& c) { return c.alive == 0; }, 5s));
+    session.tick();
+    ASSERT_TRUE(open(1)->ok);
+    clock.advance(2s);
+    for (int i = 0; i < 5; ++i) session.tick();
+    EXPECT_EQ(gate->counts().opensStarted, 1);
+    EXPECT_FALSE(firstSaid);
+    EXPECT_EQ(port.DevicePath(), "/dev/ttyUSB0");
+    EXPECT_TRUE(port.IsOpen());
 }
 
 TEST_F(PortSessionTest, aNewerChoiceWinsAndTheEarlierOpensLateOutcomeIsClosedUnsaid) {
