@@ -23,13 +23,41 @@ bool validRig(int rigNumber) {
     return rigNumber >= 1 && rigNumber <= kRigCount;
 }
 
+std::chrono::milliseconds steadyNow() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}
+
+std::string frequencyText(double hz) {
+    char text[32];
+    std::snprintf(text, sizeof text, ", %.6f MHz", hz / 1e6);
+    return text;
+}
+
+// " (N1MM)", "; 3 malformed datagrams dropped": what a logger's status line adds.
+std::string loggerDetails(const UdpRigFeed& feed, bool online) {
+    std::string text;
+    if (online && !feed.sender().empty()) text += " (" + feed.sender() + ")";
+    if (feed.malformed() > 0) {
+        text += "; " + std::to_string(feed.malformed()) + " malformed datagram" +
+                (feed.malformed() == 1 ? "" : "s") + " dropped";
+    }
+    return text;
+}
+
 }  // namespace
 
 HamlibRigServer::HamlibRigServer(HamlibServerOptions options, QObject* parent)
-    : QObject(parent), options_(std::move(options)), settings_(defaultRigSettings()) {}
+    : QObject(parent), options_(std::move(options)), settings_(defaultRigSettings()) {
+    silence_.setInterval(std::chrono::seconds(1));
+    QObject::connect(&silence_, &QTimer::timeout, this, &HamlibRigServer::silenceTick);
+}
 
 HamlibRigServer::~HamlibRigServer() {
     listener_ = nullptr;
+    for (int id : feedIds_) {
+        if (id) listeners_.leave(id);
+    }
     // Both asked first, so the two threads wind down side by side.
     for (auto& p : pollers_) {
         if (p) p->requestStop();
@@ -65,6 +93,11 @@ bool HamlibRigServer::connect(std::string* error) {
 void HamlibRigServer::restart(int rigNumber) {
     auto& poller = pollers_[slot(rigNumber)];
     poller.reset();
+    if (int& id = feedIds_[slot(rigNumber)]; id) {
+        listeners_.leave(id);
+        id = 0;
+    }
+    feeds_[slot(rigNumber)].reset();
     const std::uint64_t generation = ++generation_[slot(rigNumber)];
     RigReading& known = latest_[slot(rigNumber)];
     known = RigReading{};
@@ -72,6 +105,10 @@ void HamlibRigServer::restart(int rigNumber) {
     known.generation = generation;
     // A rig without a model is known at once; waiting for its thread to say so would show it
     // as switched off meanwhile.
+    if (settings_.rig(rigNumber).source != RigSource::Hamlib) {
+        listen(rigNumber);
+        return;
+    }
     if (settings_.rig(rigNumber).model == 0) {
         known.status = RigStatus::NotConfigured;
         known.error = kNoRigModel;
@@ -82,12 +119,60 @@ void HamlibRigServer::restart(int rigNumber) {
     if (next->start()) poller = std::move(next);
 }
 
+void HamlibRigServer::listen(int rigNumber) {
+    const std::size_t i = slot(rigNumber);
+    const RigPortSettings& s = settings_.rig(rigNumber);
+    feeds_[i] = std::make_unique<UdpRigFeed>(rigNumber, s, steadyNow());
+    latest_[i] = feeds_[i]->reading();
+    latest_[i].generation = generation_[i];
+    QString why;
+    const std::uint64_t generation = generation_[i];
+    feedIds_[i] = listeners_.join(
+        QString::fromStdString(s.bind), s.udpPort,
+        [this, i, generation](std::span<const std::uint8_t> bytes) {
+            if (generation != generation_[i] || !feeds_[i]) return;
+            if (auto reading = feeds_[i]->datagram(bytes, steadyNow())) {
+                reading->generation = generation;
+                take(*reading);
+            }
+        },
+        &why);
+    if (!feedIds_[i]) {
+        // Told at once, as a poller would tell of a port it cannot open.
+        if (auto reading = feeds_[i]->failed(why.toStdString())) {
+            reading->generation = generation;
+            QTimer::singleShot(0, this, [this, r = *reading] { take(r); });
+        }
+        return;
+    }
+    if (!silence_.isActive()) silence_.start();
+}
+
+void HamlibRigServer::silenceTick() {
+    bool listening = false;
+    for (std::size_t i = 0; i < feeds_.size(); ++i) {
+        if (!feeds_[i]) continue;
+        listening = true;
+        if (auto reading = feeds_[i]->tick(steadyNow())) {
+            reading->generation = generation_[i];
+            take(*reading);
+        }
+    }
+    if (!listening) silence_.stop();
+}
+
+int HamlibRigServer::retuneStepKHz(int rigNumber) const {
+    if (!validRig(rigNumber)) return kDefaultRetuneStepKHz;
+    return settings_.rig(rigNumber).stepKHz;
+}
+
 void HamlibRigServer::applySettings(const RigSettings& settings) {
     const RigSettings old = settings_;
     settings_ = settings;
     if (!connected_) return;
     for (int n = 1; n <= kRigCount; ++n) {
-        if (old.rig(n) == settings.rig(n)) continue;
+        // A new step is used at the next report; the rig is not reached afresh for it.
+        if (old.rig(n).sameConnection(settings.rig(n))) continue;
         restart(n);
         // The old rig's state is gone: tell the window, as for any other status change.
         emit rigStatusChanged(n);
@@ -112,10 +197,14 @@ std::string HamlibRigServer::statusLine(int rigNumber) const {
     if (!validRig(rigNumber)) return {};
     const RigReading& r = latest_[slot(rigNumber)];
     std::string line(rigStatusText(status(rigNumber)));
+    if (const auto& feed = feeds_[slot(rigNumber)]) {
+        const bool online = status(rigNumber) == RigStatus::Online;
+        if (online && r.hasFrequency) line += frequencyText(r.hz);
+        if (!online && !r.error.empty()) line += ": " + r.error;
+        return line + loggerDetails(*feed, online);
+    }
     if (status(rigNumber) == RigStatus::Online && r.hasFrequency) {
-        char text[32];
-        std::snprintf(text, sizeof text, ", %.6f MHz", r.hz / 1e6);
-        line += text;
+        line += frequencyText(r.hz);
         if (r.mode != RIG_MODE_NONE) {
             line += ' ';
             line += rig_strrmode(static_cast<rmode_t>(r.mode));
@@ -146,6 +235,10 @@ std::string rigTestText(const RigReading& r, const std::string& port) {
 
 void HamlibRigServer::testRig(int rigNumber, const RigPortSettings& settings,
                               std::function<void(const QString&)> done) {
+    if (settings.source != RigSource::Hamlib) {
+        testLogger(rigNumber, settings, std::move(done));
+        return;
+    }
     // A poller of its own: the rig in use keeps its own poller and its readings.
     auto* poller = new RigPoller(rigNumber, settings, 0);
     poller->setParent(this);
@@ -169,6 +262,39 @@ void HamlibRigServer::testRig(int rigNumber, const RigPortSettings& settings,
     if (!poller->start()) finish(QStringLiteral("The rig thread could not be started"));
 }
 
+void HamlibRigServer::testLogger(int rigNumber, const RigPortSettings& settings,
+                                 std::function<void(const QString&)> done) {
+    // A feed of its own on the shared socket: a rig that listens on the same port goes on
+    // hearing every datagram, and a port nobody listens on yet is opened for the test alone.
+    auto feed = std::make_shared<UdpRigFeed>(rigNumber, settings, steadyNow());
+    auto id = std::make_shared<int>(0);
+    auto over = std::make_shared<bool>(false);
+    auto finish = [this, id, over, done = std::move(done)](const QString& text) {
+        if (std::exchange(*over, true)) return;
+        if (*id) listeners_.leave(*id);
+        done(text);
+    };
+    QString why;
+    *id = listeners_.join(
+        QString::fromStdString(settings.bind), settings.udpPort,
+        [feed, finish](std::span<const std::uint8_t> bytes) {
+            const auto reading = feed->datagram(bytes, steadyNow());
+            if (!reading || reading->status != RigStatus::Online) return;
+            finish(QString::fromStdString(rigTestText(*reading, {}) + loggerDetails(*feed, true)));
+        },
+        &why);
+    if (!*id) {
+        finish(QString::fromStdString(rigTestText(*feed->failed(why.toStdString()), {})));
+        return;
+    }
+    QTimer::singleShot(kLoggerTestTime, this, [finish, feed] {
+        finish(QStringLiteral("No datagram within %1 s on %2%3")
+                   .arg(kLoggerTestTime.count())
+                   .arg(QString::fromStdString(feed->endpoint()))
+                   .arg(QString::fromStdString(loggerDetails(*feed, false))));
+    });
+}
+
 bool HamlibRigServer::connecting(int rigNumber) const {
     return validRig(rigNumber) && connected_ && latest_[slot(rigNumber)].connecting;
 }
@@ -177,6 +303,8 @@ std::string HamlibRigServer::reason(int rigNumber) const {
     if (!validRig(rigNumber) || status(rigNumber) == RigStatus::Online) return {};
     const RigReading& r = latest_[slot(rigNumber)];
     if (r.error.empty()) return {};
+    // A logger's reasons name their address and port already.
+    if (feeds_[slot(rigNumber)]) return r.error;
     const std::string& port = settings_.rig(rigNumber).port;
     std::string why = r.error;
     // "Connection refused" reads on after the port as "connection refused"; an initialism

@@ -1,8 +1,10 @@
 #pragma once
-// The rig server on libhamlib: each rig is a Hamlib model with its port, polled on its own
-// thread; the window thread sees only the readings that reach it through its event loop.
+// The rig server: each rig is a Hamlib model with its port, polled on its own thread, or a
+// logger's UDP datagrams heard on the window's thread; the window sees only the readings that
+// reach it through its event loop, the same for both.
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <array>
 #include <chrono>
 #include <filesystem>
@@ -14,11 +16,15 @@
 #include "radio/rig_server.h"
 #include "radio/rig_settings.h"
 #include "radio/rig_settings_dialog.h"
+#include "radio/udp_listeners.h"
+#include "radio/udp_rig_feed.h"
 
 namespace kt6 {
 
-// How long a rig test waits for the rig's first verdict.
+// How long a rig test waits for the rig's first verdict; a logger's test waits for its next
+// datagram, which N1MM sends at least every 10 s and WSJT-X every 15 s.
 inline constexpr std::chrono::seconds kRigTestTime{5};
+inline constexpr std::chrono::seconds kLoggerTestTime{16};
 
 // What a rig test tells of a reading: "Online, 14.074000 MHz, USB" or
 // "Not responding (localhost:4532: connection refused)".
@@ -48,16 +54,19 @@ class HamlibRigServer : public QObject, public RigServer {
     std::string reason(int rigNumber) const override;
     bool connecting(int rigNumber) const override;
     bool transmitting(int rigNumber) const override;
+    int retuneStepKHz(int rigNumber) const override;
 
     // Takes new settings; each rig whose settings changed is polled afresh.
     void applySettings(const RigSettings& settings);
     const RigSettings& settings() const { return settings_; }
     bool connected() const { return connected_; }
-    // "Online, 14.074000 MHz USB" or the status with libhamlib's reason.
+    // "Online, 14.074000 MHz USB" or the status with its reason; a logger's rig names the
+    // logger and counts the datagrams it dropped.
     std::string statusLine(int rigNumber) const;
     RigSettingsDialog* dialog() const { return dialog_; }
     // Connects to a rig with these settings on a poller of its own, apart from the rigs in
-    // use, and tells done once: "Online, 14.074000 MHz, USB" or the reason it could not.
+    // use, and tells done once: "Online, 14.074000 MHz, USB" or the reason it could not. A
+    // logger's rig is tested by listening for its next datagram.
     void testRig(int rigNumber, const RigPortSettings& settings,
                  std::function<void(const QString&)> done);
 
@@ -69,6 +78,10 @@ class HamlibRigServer : public QObject, public RigServer {
   private:
     void take(const kt6::RigReading& reading);
     void restart(int rigNumber);
+    void listen(int rigNumber);
+    void testLogger(int rigNumber, const RigPortSettings& settings,
+                    std::function<void(const QString&)> done);
+    void silenceTick();
     void dialogAccepted();
 
     HamlibServerOptions options_;
@@ -78,6 +91,11 @@ class HamlibRigServer : public QObject, public RigServer {
     std::array<std::unique_ptr<RigPoller>, kRigCount> pollers_;
     std::array<std::uint64_t, kRigCount> generation_{};
     std::array<RigReading, kRigCount> latest_{};
+    UdpListeners listeners_;
+    std::array<std::unique_ptr<UdpRigFeed>, kRigCount> feeds_;
+    std::array<int, kRigCount> feedIds_{};
+    // Runs while a rig listens to a logger: its silence is noticed.
+    QTimer silence_;
     QPointer<RigSettingsDialog> dialog_;
     // A dialog without a parent window is owned here.
     std::unique_ptr<RigSettingsDialog> ownDialog_;

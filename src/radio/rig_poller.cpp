@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <system_error>
 
@@ -48,9 +50,13 @@ class RigHandle {
         setConf("retry", std::to_string(kRigIoRetries));
         if (!s.port.empty()) setConf("rig_pathname", s.port);
         if (s.speed > 0) setConf("serial_speed", std::to_string(s.speed));
+        errno = 0;
         const int rc = rig_open(rig_);
         if (rc != RIG_OK) {
-            error = rigerror2(rc);
+            // libhamlib says "IO error" for every refused connection and missing device; the
+            // system's own word says which.
+            const int why = errno;
+            error = std::abs(rc) == RIG_EIO && why != 0 ? std::strerror(why) : rigerror2(rc);
             return rc;
         }
         open_ = true;
@@ -266,15 +272,7 @@ void RigPoller::Shared::publish(RigReading next) {
     while (!next.error.empty() && std::isspace(static_cast<unsigned char>(next.error.back()))) {
         next.error.pop_back();
     }
-    next.statusChanged = !published || next.status != last.status || next.error != last.error;
-    next.paramsChanged = next.status == RigStatus::Online &&
-                         (!published || last.status != RigStatus::Online || next.hz != last.hz ||
-                          next.mode != last.mode || next.vfo != last.vfo);
-    const auto onAir = [](const RigReading& r) {
-        return r.status == RigStatus::Online && r.transmitting;
-    };
-    next.transmitChanged = onAir(next) != (published && onAir(last));
-    if (!next.statusChanged && !next.paramsChanged && !next.transmitChanged) return;
+    if (!markChanges(next, published ? &last : nullptr)) return;
     published = true;
     last = next;
     std::lock_guard lock(mutex);

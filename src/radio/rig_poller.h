@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "radio/rig_reading.h"
 #include "radio/rig_server.h"
 #include "radio/rig_settings.h"
 
@@ -28,27 +29,6 @@ inline constexpr std::chrono::milliseconds kRigPttInterval{250};
 inline constexpr std::chrono::milliseconds kRigDetailsInterval{1000};
 // The reason given for a rig that has no model chosen.
 inline constexpr const char* kNoRigModel = "no rig model chosen";
-
-struct RigReading {
-    int rigNumber = 0;
-    // Which run of the rig's poller made it: readings of a replaced poller are dropped.
-    std::uint64_t generation = 0;
-    RigStatus status = RigStatus::Disabled;
-    bool hasFrequency = false;
-    double hz = 0;
-    std::uint64_t mode = 0;
-    std::uint32_t vfo = 0;
-    // libhamlib's reason for the last failure, empty while online.
-    std::string error;
-    // The rig says it transmits; false on receive and for a rig that cannot report PTT.
-    bool transmitting = false;
-    // The rig is being opened for the first time: not answering yet, no verdict either.
-    bool connecting = false;
-    bool statusChanged = false;
-    bool paramsChanged = false;
-    // Online and transmitting, or not any more.
-    bool transmitChanged = false;
-};
 
 class RigPoller : public QObject {
     Q_OBJECT

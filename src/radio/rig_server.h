@@ -1,8 +1,8 @@
 #pragma once
 // The rig-control server as the console relies on it: two rigs, a status per rig in which 4
 // means online, a receive frequency in Hz, whether the rig transmits, a change notification
-// carrying the rig number, and a settings dialog. Whatever controls the radios (Hamlib today)
-// sits behind it.
+// carrying the rig number, and a settings dialog. Whatever reads the radios (Hamlib, a logger's
+// datagrams) sits behind it.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +11,8 @@
 namespace kt6 {
 
 inline constexpr int kRigCount = 2;
+// The controller's own step: every kHz the radio moves is sent.
+inline constexpr int kDefaultRetuneStepKHz = 1;
 
 // The numbering is the contract's: only Online (4) lets a frequency through.
 enum class RigStatus : int {
@@ -60,6 +62,8 @@ class RigServer {
     // True while the server is still making its first connection to the rig: its status
     // then is no verdict on whether the rig can be reached.
     virtual bool connecting(int /*rigNumber*/) const { return false; }
+    // The least move in kHz worth retuning the antenna for (a new band always is).
+    virtual int retuneStepKHz(int /*rigNumber*/) const { return kDefaultRetuneStepKHz; }
 };
 
 }  // namespace kt6

@@ -4,13 +4,13 @@
 #include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace kt6 {
@@ -39,13 +39,16 @@ RigSettingsDialog::RigSettingsDialog(std::vector<RigModelInfo> models, QWidget* 
     setObjectName(QStringLiteral("RigSettingsDialog"));
     setWindowTitle(QString::fromLatin1(kCaption));
     auto* layout = new QVBoxLayout(this);
-    auto* row = new QHBoxLayout;
-    layout->addLayout(row);
+    // A page per rig: each page's captions carry the same mnemonics, and only the page shown
+    // answers them.
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("tcRigs"));
+    layout->addWidget(tabs_);
     for (int n = 1; n <= kRigCount; ++n) {
-        auto* box = new QGroupBox(QStringLiteral("Rig %1").arg(n), this);
-        box->setObjectName(QStringLiteral("gbRig%1").arg(n));
-        row->addWidget(box);
-        buildRig(n, box);
+        auto* page = new QWidget(tabs_);
+        page->setObjectName(QStringLiteral("gbRig%1").arg(n));
+        tabs_->addTab(page, QStringLiteral("Rig &%1").arg(n));
+        buildRig(n, page);
     }
     lProblems_ = new QLabel(this);
     lProblems_->setObjectName(QStringLiteral("lRigProblems"));
@@ -63,6 +66,21 @@ RigSettingsDialog::RigSettingsDialog(std::vector<RigModelInfo> models, QWidget* 
 void RigSettingsDialog::buildRig(int rigNumber, QWidget* box) {
     RigControls& c = rigs_[slot(rigNumber)];
     auto* form = new QFormLayout(box);
+    c.form = form;
+    const auto row = [form](const QString& caption, QWidget* field) {
+        auto* label = new QLabel(caption, form->parentWidget());
+        label->setBuddy(field);
+        form->addRow(label, field);
+    };
+
+    c.source = new QComboBox(box);
+    c.source->setObjectName(QStringLiteral("cbSource%1").arg(rigNumber));
+    for (RigSource source : {RigSource::Hamlib, RigSource::N1mm, RigSource::Wsjtx}) {
+        c.source->addItem(QString::fromLatin1(rigSourceCaption(source)), static_cast<int>(source));
+    }
+    row(QStringLiteral("&Source"), c.source);
+    connect(c.source, &QComboBox::currentIndexChanged, this,
+            [this, rigNumber] { sourceChosen(rigNumber); });
 
     c.model = new QComboBox(box);
     c.model->setObjectName(QStringLiteral("cbModel%1").arg(rigNumber));
@@ -76,13 +94,13 @@ void RigSettingsDialog::buildRig(int rigNumber, QWidget* box) {
     // Typing any part of the manufacturer, the name or the number finds the model.
     c.model->completer()->setFilterMode(Qt::MatchContains);
     c.model->completer()->setCompletionMode(QCompleter::PopupCompletion);
-    form->addRow(QStringLiteral("Model"), c.model);
+    row(QStringLiteral("&Model"), c.model);
     nameAfterCaption(c.model, QStringLiteral("Model"));
 
     c.port = new QLineEdit(box);
     c.port->setObjectName(QStringLiteral("edPort%1").arg(rigNumber));
     c.port->setPlaceholderText(QStringLiteral("host:port or /dev/ttyUSB0"));
-    form->addRow(QStringLiteral("Port"), c.port);
+    row(QStringLiteral("&Port"), c.port);
 
     c.speed = new QComboBox(box);
     c.speed->setObjectName(QStringLiteral("cbSpeed%1").arg(rigNumber));
@@ -90,7 +108,7 @@ void RigSettingsDialog::buildRig(int rigNumber, QWidget* box) {
     c.speed->setInsertPolicy(QComboBox::NoInsert);
     c.speed->addItem(kDefaultSpeed, 0);
     for (int s : kSerialSpeeds) c.speed->addItem(QString::number(s), s);
-    form->addRow(QStringLiteral("Speed"), c.speed);
+    row(QStringLiteral("Spee&d"), c.speed);
     nameAfterCaption(c.speed, QStringLiteral("Speed"));
 
     c.poll = new QSpinBox(box);
@@ -98,14 +116,41 @@ void RigSettingsDialog::buildRig(int rigNumber, QWidget* box) {
     c.poll->setRange(static_cast<int>(kMinRigPoll.count()), static_cast<int>(kMaxRigPoll.count()));
     c.poll->setSingleStep(50);
     c.poll->setSuffix(QStringLiteral(" ms"));
-    form->addRow(QStringLiteral("Poll every"), c.poll);
+    row(QStringLiteral("Poll &every"), c.poll);
+
+    c.udpPort = new QSpinBox(box);
+    c.udpPort->setObjectName(QStringLiteral("seUdpPort%1").arg(rigNumber));
+    c.udpPort->setRange(1, 65535);
+    row(QStringLiteral("&UDP port"), c.udpPort);
+
+    c.bind = new QLineEdit(box);
+    c.bind->setObjectName(QStringLiteral("edBind%1").arg(rigNumber));
+    c.bind->setPlaceholderText(QString::fromLatin1(kDefaultUdpBind));
+    c.bind->setToolTip(QStringLiteral(
+        "127.0.0.1 hears a logger on this computer only; 0.0.0.0 hears every network"));
+    row(QStringLiteral("&Listen on"), c.bind);
+
+    c.radioNumber = new QSpinBox(box);
+    c.radioNumber->setObjectName(QStringLiteral("seRadioNr%1").arg(rigNumber));
+    c.radioNumber->setRange(1, 99);
+    c.radioNumber->setToolTip(QStringLiteral("The logger's radio to follow (RadioNr)"));
+    row(QStringLiteral("Radio &number"), c.radioNumber);
+
+    c.step = new QSpinBox(box);
+    c.step->setObjectName(QStringLiteral("seStep%1").arg(rigNumber));
+    c.step->setRange(1, kMaxStepKHz);
+    c.step->setSuffix(QStringLiteral(" kHz"));
+    c.step->setToolTip(
+        QStringLiteral("A new frequency is sent once it is this far from the last one sent, or "
+                       "on another band"));
+    row(QStringLiteral("&Retune step"), c.step);
 
     c.status = new QLabel(box);
     c.status->setObjectName(QStringLiteral("lRigStatus%1").arg(rigNumber));
     c.status->setWordWrap(true);
     form->addRow(QStringLiteral("Status"), c.status);
 
-    c.test = new QPushButton(QStringLiteral("Test"), box);
+    c.test = new QPushButton(QStringLiteral("&Test"), box);
     c.test->setObjectName(QStringLiteral("btTest%1").arg(rigNumber));
     c.test->setAccessibleName(QStringLiteral("Test rig %1").arg(rigNumber));
     c.test->setToolTip(QStringLiteral("Connect with the settings above and read the frequency"));
@@ -115,12 +160,57 @@ void RigSettingsDialog::buildRig(int rigNumber, QWidget* box) {
     c.testResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
     form->addRow(c.test, c.testResult);
     connect(c.test, &QPushButton::clicked, this, [this, rigNumber] { test(rigNumber); });
+
+    // Any edit may turn the page's settings away from those in use, or back.
+    const auto changed = [this, rigNumber] { refreshStatus(rigNumber); };
+    connect(c.model, &QComboBox::currentTextChanged, this, changed);
+    connect(c.port, &QLineEdit::textChanged, this, changed);
+    connect(c.speed, &QComboBox::currentTextChanged, this, changed);
+    connect(c.poll, &QSpinBox::valueChanged, this, changed);
+    connect(c.udpPort, &QSpinBox::valueChanged, this, changed);
+    connect(c.bind, &QLineEdit::textChanged, this, changed);
+    connect(c.radioNumber, &QSpinBox::valueChanged, this, changed);
+}
+
+RigSource RigSettingsDialog::sourceOf(const RigControls& c) const {
+    return static_cast<RigSource>(c.source->currentData().toInt());
+}
+
+void RigSettingsDialog::showSourceRows(int rigNumber) {
+    RigControls& c = rigs_[slot(rigNumber)];
+    const RigSource source = sourceOf(c);
+    const bool hamlib = source == RigSource::Hamlib;
+    for (QWidget* w : {static_cast<QWidget*>(c.model), static_cast<QWidget*>(c.port),
+                       static_cast<QWidget*>(c.speed), static_cast<QWidget*>(c.poll)}) {
+        c.form->setRowVisible(w, hamlib);
+    }
+    c.form->setRowVisible(c.udpPort, !hamlib);
+    c.form->setRowVisible(c.bind, !hamlib);
+    // WSJT-X has no radio number: each instance is one radio.
+    c.form->setRowVisible(c.radioNumber, source == RigSource::N1mm);
+}
+
+void RigSettingsDialog::sourceChosen(int rigNumber) {
+    RigControls& c = rigs_[slot(rigNumber)];
+    const RigSource source = sourceOf(c);
+    // The other logger's default port is no choice of the operator's: the new one's replaces it.
+    const int port = c.udpPort->value();
+    if (source != RigSource::Hamlib &&
+        (port == defaultUdpPort(RigSource::N1mm) || port == defaultUdpPort(RigSource::Wsjtx))) {
+        c.udpPort->setValue(defaultUdpPort(source));
+    }
+    showSourceRows(rigNumber);
+    refreshStatus(rigNumber);
 }
 
 QString RigSettingsDialog::problems(int rigNumber) const {
     const RigControls& c = rigs_[slot(rigNumber)];
     QStringList found;
     const RigPortSettings r = settings().rig(rigNumber);
+    if (r.source != RigSource::Hamlib) {
+        if (const std::string p = rigUdpProblem(r); !p.empty()) found << QString::fromStdString(p);
+        return found.join(QStringLiteral("; "));
+    }
     if (const std::string p = rigPortProblem(r); !p.empty()) found << QString::fromStdString(p);
     const std::string speed = c.speed->currentText().trimmed().toStdString();
     if (const std::string p = rigSpeedProblem(speed); !p.empty())
@@ -197,6 +287,15 @@ void RigSettingsDialog::setSettings(const RigSettings& settings) {
             c.speed->setEditText(QString::number(r.speed));
         }
         c.poll->setValue(static_cast<int>(r.poll.count()));
+        c.udpPort->setValue(r.udpPort);
+        c.bind->setText(QString::fromStdString(r.bind));
+        c.radioNumber->setValue(r.radioNumber);
+        c.step->setValue(r.stepKHz);
+        // Last: choosing the source looks at the port just set.
+        const QSignalBlocker quiet(c.source);
+        c.source->setCurrentIndex(c.source->findData(static_cast<int>(r.source)));
+        showSourceRows(n);
+        refreshStatus(n);
     }
 }
 
@@ -213,13 +312,31 @@ RigSettings RigSettingsDialog::settings() const {
         const int speed = speedText.toInt(&ok);
         r.speed = ok ? std::clamp(speed, 0, kMaxSerialSpeed) : 0;
         r.poll = std::chrono::milliseconds(c.poll->value());
+        r.source = sourceOf(c);
+        r.udpPort = c.udpPort->value();
+        r.bind = c.bind->text().trimmed().toStdString();
+        if (r.bind.empty()) r.bind = kDefaultUdpBind;
+        r.radioNumber = c.radioNumber->value();
+        r.stepKHz = c.step->value();
     }
     return out;
 }
 
 void RigSettingsDialog::setStatusLine(int rigNumber, const QString& text) {
     if (rigNumber < 1 || rigNumber > kRigCount) return;
-    rigs_[slot(rigNumber)].status->setText(text);
+    rigs_[slot(rigNumber)].statusText = text;
+    refreshStatus(rigNumber);
+}
+
+void RigSettingsDialog::refreshStatus(int rigNumber) {
+    RigControls& c = rigs_[slot(rigNumber)];
+    // Called while the page is being built too, before every control is there.
+    if (!c.status || !c.step) return;
+    QString text = c.statusText;
+    if (!text.isEmpty() && !settings().rig(rigNumber).sameConnection(shown_.rig(rigNumber))) {
+        text += QStringLiteral(" (with the settings in use; OK applies the ones above)");
+    }
+    c.status->setText(text);
 }
 
 QString RigSettingsDialog::statusLine(int rigNumber) const {

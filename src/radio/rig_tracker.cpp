@@ -1,8 +1,11 @@
 #include "radio/rig_tracker.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <utility>
+
+#include "link/status.h"
 
 namespace kt6 {
 namespace {
@@ -23,6 +26,12 @@ std::optional<Bytes> frequencyPayload(double hz) {
     const auto kHz = static_cast<std::uint32_t>(hz) / 1000u;
     return Bytes{static_cast<std::uint8_t>(kHz & 0xFF),
                  static_cast<std::uint8_t>((kHz >> 8) & 0xFF)};
+}
+
+bool worthRetuning(std::uint32_t lastKHz, std::uint32_t kHz, int stepKHz) {
+    const std::uint32_t moved = kHz > lastKHz ? kHz - lastKHz : lastKHz - kHz;
+    if (moved >= static_cast<std::uint32_t>(std::max(stepKHz, 1))) return true;
+    return bandLampKey(kHz) != bandLampKey(lastKHz);
 }
 
 RigTracker::RigTracker(Link& link, RigView& view, std::function<bool()> controllerOnline,
@@ -65,6 +74,9 @@ void RigTracker::OpenRigClient() {
         return;
     }
     awaitingFirstStatus_ = true;
+    // What opening sends is the start's frequency: only a later return of the controller
+    // sends it again.
+    controllerWasOnline_ = controllerOnline_ && controllerOnline_();
     if (view_.isTicked(1)) RigParamsChange(1, 0);
     if (view_.isTicked(2)) RigParamsChange(2, 0);
 }
@@ -107,18 +119,31 @@ void RigTracker::follow(int rigNumber, bool send) {
     }
     paint(rigNumber, NamedColour::clLime);
     lampCountdown_ = kRigLampPolls;
-    if (!controllerOnline || !send) return;
+    if (!controllerOnline || !send || paused_) return;
     const auto payload = frequencyPayload(*hz);
     if (!payload) return;
-    // What this sends is the rig's latest frequency: a mark left for it is spent.
+    const auto kHz = static_cast<std::uint32_t>(*hz / 1000.0);
+    // What this looks at is the rig's latest frequency: a mark left for it is spent.
     pending_[slot(rigNumber)] = false;
+    int step = kDefaultRetuneStepKHz;
+    try {
+        step = server_->retuneStepKHz(rigNumber);
+    } catch (...) {
+        // The controller's own step, then.
+    }
+    const bool resend = std::exchange(resend_[slot(rigNumber)], false);
+    if (!resend && lastSentKHz_ && !worthRetuning(*lastSentKHz_, kHz, step)) return;
     ++framesSent_;
     sending_ = true;
+    lastSentKHz_ = kHz;
     link_.send(
         Command{kSetFrequencyCommand, *payload, true, kSetFrequencyTries, kSetFrequencyTimeout},
-        [this, alive = std::weak_ptr<int>(alive_)](const Outcome&) {
+        [this, alive = std::weak_ptr<int>(alive_), kHz](const Outcome& outcome) {
             if (alive.expired()) return;
             sending_ = false;
+            // Not taken: the antenna is not there, so the next report must not be measured
+            // against it.
+            if (outcome.status != 0 && lastSentKHz_ == kHz) lastSentKHz_.reset();
             runPending();
         });
 }
@@ -154,14 +179,35 @@ void RigTracker::RigPollStep() {
     const bool t2 = view_.isTicked(2);
     if (t1) view_.setMenuCheck(RigMenuItem::Radio1, true);
     if (t2) view_.setMenuCheck(RigMenuItem::Radio21, true);
-    if ((t1 || t2) && !clientCreated_ && controllerOnline_ && controllerOnline_()) {
+    const bool controllerOnline = controllerOnline_ && controllerOnline_();
+    const bool controllerBack = controllerOnline && !controllerWasOnline_;
+    controllerWasOnline_ = controllerOnline;
+    if ((t1 || t2) && !clientCreated_ && controllerOnline) {
         OpenRigClient();
+    } else if (controllerBack && following_) {
+        // The controller may have been switched off, retuned by hand or lost its link while the
+        // radio moved on: it learns where the radio is now, as at the start.
+        resendTicked();
     }
     if (lampCountdown_ > 0 && --lampCountdown_ == 0) {
         for (int n = 1; n <= kRigCount; ++n) {
             if (lamps_[slot(n)] == NamedColour::clLime) paint(n, NamedColour::clGreen);
         }
     }
+}
+
+void RigTracker::resendTicked() {
+    for (int n = 1; n <= kRigCount; ++n) {
+        if (!view_.isTicked(n)) continue;
+        resend_[slot(n)] = true;
+        RigParamsChange(n, 0);
+    }
+}
+
+void RigTracker::setFollowingPaused(bool paused) {
+    if (std::exchange(paused_, paused) == paused) return;
+    // Meanwhile the radio may have moved anywhere, the antenna not with it.
+    if (!paused && following_) resendTicked();
 }
 
 void RigTracker::choose(bool rig1, bool rig2) {
@@ -207,7 +253,15 @@ void RigTracker::rigStatusChange(int rigNumber) {
         // A server that cannot tell counts as a lost rig.
     }
     if (view_.isTicked(rigNumber)) firstStatus(rigNumber, status);
-    if (status != RigStatus::Online) RigParamsChange(rigNumber, 0);
+    const bool online = status == RigStatus::Online;
+    // Back after a loss (a rigctld restarted, a logger started again): whatever it reports next
+    // goes out, even where it stands where the antenna was last sent.
+    if (online && !std::exchange(rigOnline_[slot(rigNumber)], true))
+        resend_[slot(rigNumber)] = true;
+    if (!online) {
+        rigOnline_[slot(rigNumber)] = false;
+        RigParamsChange(rigNumber, 0);
+    }
 }
 
 void RigTracker::rigTransmitChange(int /*rigNumber*/) {

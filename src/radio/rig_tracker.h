@@ -1,6 +1,7 @@
 #pragma once
 // The window's rig client: the "Cat Radio" choice, the rig lamps, and forwarding each change
-// report of the chosen rig to the controller as command 3. No widgets: the window paints
+// report of the chosen rig to the controller as command 3, when it moved far enough, unless the
+// operator paused following. No widgets: the window paints
 // through RigView, and the rig server comes from a factory so tests can hand in their own.
 #include <array>
 #include <chrono>
@@ -50,6 +51,10 @@ class RigView {
 // nothing for a frequency that is negative, not a number, or above 65535 kHz.
 std::optional<Bytes> frequencyPayload(double hz);
 
+// True when the antenna should follow a move from lastKHz to kHz: at least stepKHz away, or on
+// another band.
+bool worthRetuning(std::uint32_t lastKHz, std::uint32_t kHz, int stepKHz);
+
 class RigTracker : private RigServerListener {
   public:
     using ServerFactory = std::function<std::unique_ptr<RigServer>()>;
@@ -64,12 +69,19 @@ class RigTracker : private RigServerListener {
     // when connecting fails. Then sends the ticked rig's frequency at once.
     void OpenRigClient();
     // A change report of a rig (also called by OpenRigClient): paints the lamp and, for a
-    // ticked online rig with the controller online, sends its frequency. Deferred while a
-    // frequency sent before waits for its answer or while a ticked rig transmits, keeping one
-    // pending report per rig: what goes out afterwards is each rig's latest frequency.
+    // ticked online rig with the controller online, sends its frequency when it is worth
+    // retuning for (see worthRetuning) or after a return (of the controller, of the rig, from a
+    // pause). Deferred while a frequency sent before waits for its answer or while a ticked rig
+    // transmits, keeping one pending report per rig: what goes out afterwards is each rig's
+    // latest frequency.
     void RigParamsChange(int rigNumber, int params);
-    // The rig work of every status poll.
+    // The rig work of every status poll; the first poll that finds the controller answering
+    // again sends the followed rig's frequency, as the start does.
     void RigPollStep();
+    // "Pause following": nothing is sent while paused, the rig stays chosen and its lamp lit;
+    // resuming sends its current frequency.
+    void setFollowingPaused(bool paused);
+    bool followingPaused() const { return paused_; }
     void Radio1Click();
     void Radio21Click();
     void NoRadio1Click();
@@ -90,6 +102,9 @@ class RigTracker : private RigServerListener {
     int framesSent() const { return framesSent_; }
     // True while a ticked rig transmits: the antenna must not move, so changes wait.
     bool holdingForTransmit() const;
+    // The kHz of the last frequency sent and answered or awaiting its answer; nothing before one
+    // or after one the controller did not take.
+    std::optional<std::uint32_t> lastSentKHz() const { return lastSentKHz_; }
 
   private:
     void rigParamsChange(int rigNumber) override;
@@ -105,6 +120,8 @@ class RigTracker : private RigServerListener {
     // rig that cannot be reached when the client first connects; why, on its second line.
     void connectionError(const std::string& reason);
     void firstStatus(int rigNumber, RigStatus status);
+    // The ticked rigs' frequencies go out at their next chance whatever the step says.
+    void resendTicked();
 
     Link& link_;
     RigView& view_;
@@ -120,6 +137,14 @@ class RigTracker : private RigServerListener {
     int lampCountdown_ = 0;
     std::array<NamedColour, kRigCount> lamps_{NamedColour::clBtnFace, NamedColour::clBtnFace};
     std::array<bool, kRigCount> pending_{};
+    // The rig's next frequency goes out whatever the step says: the controller or the rig is
+    // back, or following resumed, and the antenna may be anywhere.
+    std::array<bool, kRigCount> resend_{};
+    // Online at the rig's last status report, so a return is known.
+    std::array<bool, kRigCount> rigOnline_{};
+    bool controllerWasOnline_ = false;
+    bool paused_ = false;
+    std::optional<std::uint32_t> lastSentKHz_;
     // A frequency of ours is on the link, unanswered.
     bool sending_ = false;
     int framesSent_ = 0;

@@ -17,6 +17,8 @@ struct FakeRigState {
     std::array<std::string, kRigCount> reason{};
     // The rig's PTT as it would report it; told only while the rig is online.
     std::array<bool, kRigCount> onAir{};
+    // The retune step each rig's settings give.
+    std::array<int, kRigCount> stepKHz{kDefaultRetuneStepKHz, kDefaultRetuneStepKHz};
     bool connectSucceeds = true;
     bool throwOnRead = false;
     int connectCalls = 0;
@@ -67,6 +69,10 @@ class FakeRigServer : public RigServer {
         return s_.status[i] == RigStatus::Online && s_.onAir[i];
     }
     void showDialog() override { ++s_.dialogsShown; }
+    int retuneStepKHz(int rig) const override {
+        if (rig < 1 || rig > kRigCount) return kDefaultRetuneStepKHz;
+        return s_.stepKHz[static_cast<std::size_t>(rig - 1)];
+    }
     std::string reason(int rig) const override {
         if (rig < 1 || rig > kRigCount) return {};
         return s_.reason[static_cast<std::size_t>(rig - 1)];

@@ -128,16 +128,16 @@ TEST_F(RigTrackerTest, OpeningSendsTheTickedRigsFrequencyAsCommand3WithTheFlag) 
     EXPECT_EQ(rig.connectCalls, 1);
 }
 
-TEST_F(RigTrackerTest, ReportsSendTruncatedKilohertzAndResendOnModeOnlyChanges) {
+TEST_F(RigTrackerTest, ReportsSendTruncatedKilohertzAndAModeOnlyChangeSendsNothing) {
     rig.set(1, 3'500'000);
     followRig1();
     rig.set(1, 7'199'999);
     rig.report(1);
     pump.advance(0ms);
-    // A mode change reports again with the frequency unchanged: it is sent again.
+    // A mode change reports again with the frequency unchanged: the antenna is there already.
     rig.report(1);
     pump.advance(0ms);
-    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0x1F, 0x1C}, {0x1F, 0x1C}}));
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0x1F, 0x1C}}));
 }
 
 TEST_F(RigTrackerTest, ReportsOfTheUntickedRigOnlyPaintItsBox) {
@@ -364,6 +364,7 @@ TEST_F(RigTrackerTest, AFailingServerInsideAReportIsContained) {
     EXPECT_FALSE(link.busy());
 
     rig.throwOnRead = false;
+    rig.set(1, 14'080'000);
     rig.report(1);
     pump.advance(0ms);
     EXPECT_EQ(frequencyFrames().size(), 1u);
@@ -423,6 +424,7 @@ TEST_F(RigTrackerTest, AReportArrivingDuringItsOwnSendIsSentAfterIt) {
         rig.set(1, 14'080'000);
         rig.report(1);
     });
+    rig.set(1, 14'077'000);
     rig.report(1);
     pump.advance(0ms);
     controller.answering = true;
@@ -430,7 +432,7 @@ TEST_F(RigTrackerTest, AReportArrivingDuringItsOwnSendIsSentAfterIt) {
     for (int i = 0; i < 10; ++i) pump.advance(kLinkTick);
     const auto frames = frequencyFrames();
     ASSERT_GE(frames.size(), 2u);
-    EXPECT_EQ(frames.front(), (Bytes{0xFA, 0x36}));
+    EXPECT_EQ(frames.front(), (Bytes{0xFD, 0x36}));
     EXPECT_EQ(frames.back(), (Bytes{0x00, 0x37}));  // 14080 kHz
     EXPECT_EQ(tracker.framesSent() - sentBefore, 2);
 }
@@ -547,6 +549,133 @@ TEST_F(RigTrackerTest, KeyingUpWhileAnAnswerIsAwaitedHoldsWhatCameMeanwhile) {
     for (int i = 0; i < 5; ++i) pump.advance(kLinkTick);
     frames = frequencyFrames();
     EXPECT_EQ(frames.back(), (Bytes{0x00, 0x37}));
+}
+
+// --- Retune step, returns and the pause ---
+
+TEST(WorthRetuning, AMoveOfTheStepOrAnotherBandIsWorthIt) {
+    EXPECT_FALSE(worthRetuning(14074, 14074, 1));
+    EXPECT_TRUE(worthRetuning(14074, 14075, 1));
+    EXPECT_TRUE(worthRetuning(14075, 14074, 1));
+    EXPECT_FALSE(worthRetuning(14074, 14078, 5));
+    EXPECT_TRUE(worthRetuning(14074, 14079, 5));
+    EXPECT_TRUE(worthRetuning(14079, 14074, 5));
+    // Three kHz, but into the 20m window from outside any band.
+    EXPECT_TRUE(worthRetuning(13998, 14001, 5));
+    EXPECT_TRUE(worthRetuning(7299, 7301, 50));
+    EXPECT_FALSE(worthRetuning(14001, 14499, 1000));
+}
+
+TEST_F(RigTrackerTest, MovesBelowTheStepWaitUntilTheyAddUpAndAreMeasuredFromTheLastSent) {
+    rig.stepKHz[0] = 5;
+    rig.set(1, 14'074'000);
+    followRig1();
+    for (double hz : {14'076'000.0, 14'078'900.0, 14'079'000.0, 14'081'000.0, 14'083'000.0}) {
+        rig.set(1, hz);
+        rig.report(1);
+        pump.advance(kLinkTick);
+    }
+    // 14079 is 5 kHz from 14074; 14083 only 4 from 14079.
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0xFF, 0x36}}));
+    EXPECT_EQ(tracker.lastSentKHz(), 14079u);
+    rig.set(1, 14'084'000);
+    rig.report(1);
+    pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames().back(), (Bytes{0x04, 0x37}));  // 14084 kHz
+}
+
+TEST_F(RigTrackerTest, ASmallMoveOntoAnotherBandIsSentWhateverTheStep) {
+    rig.stepKHz[0] = 50;
+    rig.set(1, 13'998'000);
+    followRig1();
+    rig.set(1, 14'001'000);
+    rig.report(1);
+    pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0xB1, 0x36}}));  // 14001 kHz
+}
+
+TEST_F(RigTrackerTest, AFrequencyTheControllerRefusedIsNotTheOneMovesAreMeasuredFrom) {
+    rig.set(1, 14'074'000);
+    controller.statusFor[kSetFrequencyCommand] = 3;
+    followRig1();
+    EXPECT_EQ(tracker.lastSentKHz(), std::nullopt);
+    controller.statusFor.clear();
+    // The same frequency again: the controller never took it, so it goes out.
+    rig.report(1);
+    pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0xFA, 0x36}}));
+    EXPECT_EQ(tracker.lastSentKHz(), 14074u);
+}
+
+TEST_F(RigTrackerTest, TheControllerBackSendsTheRigsFrequencyOnceAtTheFirstPollEvenUnmoved) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    tracker.RigPollStep();
+    controllerOnline = false;
+    tracker.RigPollStep();
+    rig.report(1);
+    pump.advance(kLinkTick);
+    EXPECT_TRUE(frequencyFrames().empty());
+
+    controllerOnline = true;
+    tracker.RigPollStep();
+    pump.advance(kLinkTick);
+    tracker.RigPollStep();
+    pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0xFA, 0x36}}));
+}
+
+TEST_F(RigTrackerTest, ARigBackAfterALossSendsItsFrequencyEvenUnmoved) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    rig.statusReport(1, RigStatus::NotResponding);
+    rig.statusReport(1, RigStatus::Online);
+    rig.report(1);
+    pump.advance(kLinkTick);
+    // Only the return sends it again: the next unmoved report does not.
+    rig.report(1);
+    pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0xFA, 0x36}}));
+}
+
+TEST_F(RigTrackerTest, PausedFollowingSendsNothingKeepsTheRigAndResumingSendsWhereItIsNow) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    tracker.setFollowingPaused(true);
+    EXPECT_TRUE(tracker.followingPaused());
+    for (double hz : {14'080'000.0, 21'074'000.0}) {
+        rig.set(1, hz);
+        rig.report(1);
+        pump.advance(kLinkTick);
+    }
+    EXPECT_TRUE(frequencyFrames().empty());
+    EXPECT_EQ(view.lamp(1), NamedColour::clLime);
+    EXPECT_EQ(view.ticked, (std::array<bool, 2>{true, false}));
+
+    tracker.setFollowingPaused(false);
+    pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0x52, 0x52}}));  // 21074 kHz
+
+    // Paused and resumed without a move: the antenna may have been retuned meanwhile.
+    tracker.setFollowingPaused(true);
+    tracker.setFollowingPaused(false);
+    pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames().size(), 2u);
+}
+
+TEST_F(RigTrackerTest, ResumingWhileTheRadioTransmitsSendsOnceItIsBackOnReceive) {
+    rig.set(1, 14'074'000);
+    followRig1();
+    tracker.setFollowingPaused(true);
+    rig.transmit(1, true);
+    rig.set(1, 14'090'000);
+    rig.report(1);
+    tracker.setFollowingPaused(false);
+    for (int i = 0; i < 5; ++i) pump.advance(kLinkTick);
+    EXPECT_TRUE(frequencyFrames().empty());
+    rig.transmit(1, false);
+    pump.advance(kLinkTick);
+    EXPECT_EQ(frequencyFrames(), (std::vector<Bytes>{{0x0A, 0x37}}));  // 14090 kHz
 }
 
 TEST(RigTrackerLifetime, AnAnswerAfterTheTrackerIsGoneDoesNothing) {
