@@ -72,5 +72,49 @@ TEST_F(RigSettingsTest, HandEditedValuesAreBroughtIntoRange) {
     EXPECT_EQ(s.rig(2).poll, kMaxRigPoll);
 }
 
+TEST_F(RigSettingsTest, LoggerSourcesKeepTheirPortAddressRadioAndStep) {
+    RigSettings s = defaultRigSettings();
+    EXPECT_EQ(s.rig(1).source, RigSource::Hamlib);
+    EXPECT_EQ(s.rig(1).radioNumber, 1);
+    EXPECT_EQ(s.rig(2).radioNumber, 2);
+    EXPECT_EQ(s.rig(2).stepKHz, 1);
+    EXPECT_EQ(s.rig(2).bind, "127.0.0.1");
+    s.rig(1).source = RigSource::N1mm;
+    s.rig(1).udpPort = 12061;
+    s.rig(1).radioNumber = 2;
+    s.rig(1).stepKHz = 5;
+    s.rig(2).source = RigSource::Wsjtx;
+    s.rig(2).udpPort = 2237;
+    s.rig(2).bind = "0.0.0.0";
+    {
+        ProfileFile f(path);
+        saveRigSettings(f, s);
+        ASSERT_TRUE(f.flush());
+    }
+    ProfileFile f(path);
+    EXPECT_EQ(loadRigSettings(f), s);
+    EXPECT_EQ(f.readString("Radio1", "Source", ""), "N1MM");
+    EXPECT_EQ(f.readString("Radio2", "Source", ""), "WSJTX");
+    EXPECT_EQ(f.readString("Radio1", "StepKHz", ""), "5");
+}
+
+TEST_F(RigSettingsTest, AHandWrittenLoggerSourceTakesItsDefaultsAndRangesHold) {
+    std::ofstream(path) << "[Radio1]\r\nSource=wsjtx\r\nStepKHz=0\r\n"
+                           "[Radio2]\r\nSource=Omni\r\nUdpPort=70000\r\nRadioNr=500\r\n"
+                           "StepKHz=99999\r\n";
+    const RigSettings s = loadRigSettings(ProfileFile(path));
+    EXPECT_EQ(s.rig(1).source, RigSource::Wsjtx);
+    EXPECT_EQ(s.rig(1).udpPort, 2237);
+    EXPECT_EQ(s.rig(1).stepKHz, 1);
+    // An unknown source is Hamlib, as before there were others.
+    EXPECT_EQ(s.rig(2).source, RigSource::Hamlib);
+    EXPECT_EQ(s.rig(2).radioNumber, 99);
+    EXPECT_EQ(s.rig(2).stepKHz, kMaxStepKHz);
+    RigPortSettings udp = s.rig(1);
+    EXPECT_EQ(rigUdpProblem(udp), "");
+    udp.bind = "shack-pc";
+    EXPECT_NE(rigUdpProblem(udp).find("is not an IP address"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kt6
