@@ -280,7 +280,6 @@ void SetupPanel::build() {
     btInvia_ = button("btInvia", QStringLiteral("Carica..."), {360, 296, 76, 25});
     btAggiorna_ = button("btAggiorna", QStringLiteral("Aggiorna Skarnel"), {442, 296, 100, 25});
     btChiudi_ = button("btChiudi", QStringLiteral("Chiudi"), {548, 296, 67, 25});
-    btAggiorna_->setDefault(true);
     btRicevi_->setEnabled(false);
     btInvia_->setEnabled(false);
     connect(btRicevi_, &QPushButton::clicked, this, &SetupPanel::btRiceviClick);
@@ -643,6 +642,16 @@ void SetupPanel::refreshValues() {
         }
         showValues(read->version);
     });
+}
+
+void SetupPanel::showEvent(QShowEvent* event) {
+    QFrame::showEvent(event);
+    btAggiorna_->setDefault(true);
+}
+
+void SetupPanel::hideEvent(QHideEvent* event) {
+    QFrame::hideEvent(event);
+    btAggiorna_->setDefault(false);
 }
 
 void SetupPanel::btChiudiClick() {

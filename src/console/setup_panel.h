@@ -107,6 +107,10 @@ class SetupPanel : public QFrame {
   protected:
     // The window closing ends a transfer under way, quietly, with everything put back.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // "Aggiorna Skarnel" is the default button while the panel is open, and only then: a
+    // screen reader names the window's default button when it reads the status bar.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     struct NumberBox {

@@ -191,6 +191,36 @@ TEST_F(SetupPanelTest, ClosingRestartsThePoll) {
     EXPECT_TRUE(find<QPushButton>("btImposta")->isEnabled());
 }
 
+// A screen reader reads the window's default button with its status bar: "Aggiorna Skarnel"
+// is that button while the panel is open, never once it is closed.
+TEST_F(SetupPanelTest, AggiornaIsTheDefaultButtonOnlyWhileThePanelIsOpen) {
+    start(Firmware::V1_13);
+    auto* aggiorna = find<QPushButton>("btAggiorna");
+    const auto defaultsInTheWindow = [&] {
+        int count = 0;
+        for (QAccessibleInterface* node : listedToAssistiveTechnology())
+            count += node->state().defaultButton ? 1 : 0;
+        return count;
+    };
+    window->show();
+    EXPECT_FALSE(aggiorna->isDefault());
+    EXPECT_EQ(defaultsInTheWindow(), 0);
+    for (int round = 0; round < 2; ++round) {
+        openPanel();
+        EXPECT_TRUE(aggiorna->isDefault()) << round;
+        EXPECT_TRUE(accessible(aggiorna)->state().defaultButton) << round;
+        // Enter in a box still presses it.
+        const std::size_t before = mark();
+        QTest::keyClick(edit("edVelMax"), Qt::Key_Return);
+        settle();
+        EXPECT_GT(mark(), before) << round;
+        click("btChiudi");
+        EXPECT_FALSE(aggiorna->isDefault()) << round;
+        EXPECT_FALSE(accessible(aggiorna)->state().defaultButton) << round;
+        EXPECT_EQ(defaultsInTheWindow(), 0) << round;
+    }
+}
+
 // --- the panel's controls ---
 
 TEST_F(SetupPanelTest, EveryEditBoxHasItsCaptionAsBuddyAndTheGroupsTheirCaptions) {
@@ -218,7 +248,6 @@ TEST_F(SetupPanelTest, EveryEditBoxHasItsCaptionAsBuddyAndTheGroupsTheirCaptions
     for (auto* g : find("pnImposta")->findChildren<QGroupBox*>()) titles << g->title();
     EXPECT_EQ(titles, (QStringList{"Tipo / modello antenna ", " Formula per movimento ",
                                    " Caratteristiche dei motori ", " Gestione +24V "}));
-    EXPECT_TRUE(find<QPushButton>("btAggiorna")->isDefault());
     // Initial texts: empty or "0" as each box starts.
     EXPECT_EQ(edit("edAcc")->text(), "");
     EXPECT_EQ(edit("edBande")->text(), "");
