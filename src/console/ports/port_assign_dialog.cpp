@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "console/accessibility.h"
+
 namespace kt6 {
 
 PortAssignDialog::PortAssignDialog(std::vector<SerialDevice> devices, Mapping mapping,
@@ -60,7 +62,8 @@ PortAssignDialog::PortAssignDialog(std::vector<SerialDevice> devices, Mapping ma
     btTest_->setToolTip(
         QStringLiteral("Open this device as the controller's port and ask for a "
                        "status reply"));
-    btDefault_ = new QPushButton(QStringLiteral("&Default"), this);
+    // Alt+D is the device field's.
+    btDefault_ = new QPushButton(QStringLiteral("Def&ault"), this);
     btDefault_->setObjectName("btDefault");
     btDefault_->setToolTip(QStringLiteral("Give this port its default device back"));
     buttons->addWidget(btTest_);
@@ -73,6 +76,8 @@ PortAssignDialog::PortAssignDialog(std::vector<SerialDevice> devices, Mapping ma
     lTestResult_->setMinimumHeight(48);
     lTestResult_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lTestResult_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A Test's answer comes seconds later, while the focus is still on "Test": it is read out.
+    makeAnnouncer(lTestResult_);
     right->addWidget(lTestResult_);
     right->addStretch();
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -155,6 +160,7 @@ void PortAssignDialog::test() {
         if (!dialog) return;
         dialog->btTest_->setEnabled(true);
         dialog->lTestResult_->setText(answer);
+        announceNow(dialog->lTestResult_);
     });
 }
 

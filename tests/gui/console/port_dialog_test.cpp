@@ -1,6 +1,7 @@
 // "Assign ports...": the devices offered, typed devices checked, the Test against a
 // controller (on a port of its own, or on the open link), and the mapping saved.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -8,10 +9,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QTest>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <cerrno>
+#include <map>
 
 #include "console/ports/port_assign_dialog.h"
 #include "console/ports/serial_devices.h"
@@ -127,6 +129,38 @@ TEST_F(PortDialogTest, theDeviceFieldCarriesItsCaptionForTheChosenPort) {
     }
 }
 
+// Each Alt+letter of the dialog reaches one control: the device field's Alt+D is its own.
+TEST_F(PortDialogTest, everyMnemonicIsUsedOnceAndEachReachesItsControl) {
+    start();
+    auto* dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    std::map<QChar, QStringList> captions;
+    const auto mnemonic = [](const QString& text) {
+        const qsizetype at = text.indexOf(u'&');
+        return at >= 0 && at + 1 < text.size() ? text[at + 1].toLower() : QChar();
+    };
+    for (auto* l : dialog->findChildren<QLabel*>())
+        if (QChar m = mnemonic(l->text()); !m.isNull()) captions[m] << l->text();
+    for (auto* b : dialog->findChildren<QAbstractButton*>())
+        if (QChar m = mnemonic(b->text()); !m.isNull()) captions[m] << b->text();
+    for (const auto& [letter, owners] : captions)
+        EXPECT_EQ(owners.size(), 1) << owners.join(", ").toStdString();
+
+    dialog->selectCom(3);
+    auto* device = dialog->findChild<QComboBox*>("cbDevice");
+    dialog->findChild<QListWidget*>("lstPorts")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(device->hasFocus() || device->lineEdit()->hasFocus());
+    dialog->setDevice("/dev/ttyUSB7");
+    ASSERT_EQ(dialog->mapping()[2], "/dev/ttyUSB7");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::AltModifier);
+    // A mnemonic presses its button as an animated click, a moment later.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->mapping()[2].isEmpty(); }, 5000));
+    EXPECT_EQ(device->currentText(), "/dev/ttyS2");
+}
+
 TEST_F(PortDialogTest, testAsksAControllerOnAPortOfItsOwn) {
     ConsoleOptions options = baseOptions();
     options.makeSerialBackend = [] { return sim::makeSimulatedSerialBackend(); };
@@ -174,7 +208,8 @@ TEST_F(PortDialogTest, closingTheDialogLetsGoOfATestStillConnecting) {
     // picks next, not held until the test's open gives up.
     dialog->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.isNull(); }, 1000));
-    EXPECT_TRUE(testing::LoopbackListener::closedByPeer(connection, std::chrono::milliseconds(1000)));
+    EXPECT_TRUE(
+        testing::LoopbackListener::closedByPeer(connection, std::chrono::milliseconds(1000)));
 }
 
 TEST_F(PortDialogTest, testTellsWhyThereIsNoAnswer) {
@@ -187,6 +222,10 @@ TEST_F(PortDialogTest, testTellsWhyThereIsNoAnswer) {
     dialog->test();
     EXPECT_TRUE(dialog->testResult().contains("/dev/ttyUSB9: no such device"))
         << dialog->testResult().toStdString();
+    // The answer comes while the focus is on "Test": a screen reader is told it unasked.
+    QAccessibleInterface* result = accessible(dialog->findChild<QLabel*>("lTestResult"));
+    EXPECT_EQ(result->role(), QAccessible::Notification);
+    EXPECT_EQ(result->text(QAccessible::Name), dialog->testResult());
     dialog->setDevice("ttyUSB9");
     dialog->test();
     EXPECT_TRUE(dialog->testResult().contains("neither a device path"));
