@@ -16,6 +16,7 @@ constexpr const char* kInert = "kt6InertForAssistiveTechnology";
 // On a widget that sorts what it lists (inert helpers, lit faces): the role its own interface
 // had, which it keeps.
 constexpr const char* kSorts = "kt6SortsItsChildren";
+constexpr const char* kAnnounces = "kt6Announces";
 
 QAccessible::Role roleOf(const QWidget* w) {
     if (qobject_cast<const QCheckBox*>(w)) return QAccessible::CheckBox;
@@ -50,8 +51,18 @@ bool standsForBoth(const KeyButton* face) {
     const KeyButton* key = face->litFaceOf();
     return key && face->isVisible() && !key->isVisible();
 }
+// A lamp laid over keys that lies on a shown key: the key, named as lit, stands for both.
+bool liesOnAShownKey(const KeyButton* lamp) {
+    if (!lamp->lightsKeyUnder() || !lamp->parentWidget()) return false;
+    for (const KeyButton* key :
+         lamp->parentWidget()->findChildren<KeyButton*>(Qt::FindDirectChildrenOnly)) {
+        if (key != lamp && !key->lightsKeyUnder() && !key->isHidden() && key->pos() == lamp->pos())
+            return true;
+    }
+    return false;
+}
 bool standsAside(const KeyButton* face) {
-    return face->litFaceOf() && !standsForBoth(face);
+    return (face->litFaceOf() && !standsForBoth(face)) || liesOnAShownKey(face);
 }
 
 // A widget that lists only what assistive technology should meet: not its inert helpers, and
@@ -92,7 +103,7 @@ class HolderAccessible : public QAccessibleWidget {
         return out;
     }
     // A sibling stacked above it and shown covers it whole: an operator cannot see it, so a
-    // screen reader does not meet it either. A lit face only stands in for its key.
+    // screen reader does not meet it either.
     bool covered(const QWidget* w) const {
         const QObjectList& siblings = widget()->children();
         for (qsizetype i = siblings.indexOf(const_cast<QWidget*>(w)) + 1; i < siblings.size();
@@ -101,7 +112,9 @@ class HolderAccessible : public QAccessibleWidget {
             if (!above || above->isWindow() || !above->isVisibleTo(widget()) ||
                 above->property(kInert).toBool())
                 continue;
-            if (const auto* face = qobject_cast<const KeyButton*>(above); face && face->litFaceOf())
+            // A lit face only stands in for its key, a lamp only marks the key it lies on.
+            if (const auto* face = qobject_cast<const KeyButton*>(above);
+                face && (face->litFaceOf() || face->lightsKeyUnder()))
                 continue;
             if (above->geometry().contains(w->geometry())) return true;
         }
@@ -140,10 +153,25 @@ class KeyAccessible : public QAccessibleWidget {
     bool pressable() const { return key()->isVisible() && key()->isEnabled() && !standsAside(); }
 };
 
+// A notification shown anew is what a screen reader reads out unasked (the toolkit's bridge
+// tells it "showing"); its name is what it says: the accessible name given it, else a label's
+// text.
+class AnnouncerAccessible : public QAccessibleWidget {
+  public:
+    explicit AnnouncerAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Notification) {}
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name) return QAccessibleWidget::text(t);
+        if (!widget()->accessibleName().isEmpty()) return widget()->accessibleName();
+        const auto* label = qobject_cast<const QLabel*>(widget());
+        return label ? label->text() : QString();
+    }
+};
+
 QAccessibleInterface* consoleInterface(const QString& className, QObject* object) {
     auto* w = qobject_cast<QWidget*>(object);
     if (!w) return nullptr;
     if (w->property(kInert).toBool()) return new InertAccessible(w);
+    if (w->property(kAnnounces).toBool()) return new AnnouncerAccessible(w);
     if (const QVariant role = w->property(kSorts); role.isValid())
         return new HolderAccessible(w, static_cast<QAccessible::Role>(role.toInt()));
     if (className == QLatin1String("kt6::KeyButton")) {
@@ -185,6 +213,17 @@ void keepFromAssistiveTechnology(QWidget* widget) {
         if (!dynamic_cast<InertAccessible*>(made)) forgetInterface(made);
     }
     if (QWidget* holder = widget->parentWidget()) sortChildren(holder);
+}
+
+void makeAnnouncer(QWidget* widget) {
+    QAccessibleInterface* made = QAccessible::queryAccessibleInterface(widget);
+    widget->setProperty(kAnnounces, true);
+    if (!dynamic_cast<AnnouncerAccessible*>(made)) forgetInterface(made);
+}
+
+void announceNow(QWidget* announcer) {
+    QAccessibleEvent shown(announcer, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
 }
 
 void listLitFacesAsTheirKeys(QWidget* panel) {

@@ -19,6 +19,13 @@ void keepFromAssistiveTechnology(QWidget* widget);
 // assistive technology: walking the panel meets the one standing for both, never the two.
 void listLitFacesAsTheirKeys(QWidget* panel);
 
+// The widget is where the window speaks up: assistive technology knows it as a notification,
+// named by its accessible name (a label without one by its text), and announceNow() has a screen reader read that name out
+// wherever the operator's focus is.
+void makeAnnouncer(QWidget* widget);
+// Tells assistive technology the announcer has something new to say: its name, read now.
+void announceNow(QWidget* announcer);
+
 // A child of holder that a shown sibling stacked above it covers whole is not listed to
 // assistive technology: only the top screen, and what it leaves uncovered, is met.
 // (listLitFacesAsTheirKeys does the same for the panel it sorts.)

@@ -105,6 +105,8 @@ void bindFrontPanel(QWidget* window, const FrontPanelControls& panel,
     }
     if (panel.powerOn) describe(panel.powerOn, kShortcuts[kPowerKey]);
     if (panel.bandLamp) {
+        // A screen reader meets the lit band key itself, "20m band, lit", not the lamp over it.
+        panel.bandLamp->setLightsKeyUnder(true);
         panel.bandLamp->setToolTip(QStringLiteral("The lit band key: the band in use"));
         std::array<KeyButton*, 8> bandKeys{};
         std::copy_n(panel.bound.begin(), bandKeys.size(), bandKeys.begin());

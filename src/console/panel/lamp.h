@@ -9,7 +9,7 @@ namespace kt6 {
 
 class Lamp : public QWidget {
     Q_OBJECT
-public:
+  public:
     Lamp(NamedColour colour, QWidget* parent);
     void setColour(NamedColour colour);
     NamedColour colour() const { return colour_; }
@@ -22,11 +22,14 @@ public:
         bool stateInName = true;
     };
     void describeAs(Description description);
+    // Whether the lamp shows as lit: its description's lit() for its colour; a lamp without
+    // one always is.
+    bool lit() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void updateDescription();
 
     NamedColour colour_;

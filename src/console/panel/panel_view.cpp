@@ -6,9 +6,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <cstdio>
+#include <utility>
 
 #include "console/colours.h"
 #include "console/panel/display_dimmer.h"
+#include "console/panel/front_keys.h"
 #include "console/panel/key_button.h"
 #include "console/panel/lamp.h"
 #include "console/status/link_status.h"
@@ -34,11 +36,22 @@ void PanelView::nameDisplayLines(bool displayOff) {
     nameLine(w_.Heading, "Heading", displayOff);
 }
 
+void PanelView::nameBandKeys(bool lampPlaced) {
+    for (KeyButton* key : w_.frontKeys) {
+        if (bandOfKey(key->tag()).isEmpty()) continue;
+        const bool lit = lampPlaced && key->pos() == w_.BLED_ON1->pos();
+        const QString name = keyName(key->tag()) + (lit ? QStringLiteral(", lit") : QString());
+        // Qt tells assistive technology of every name set, changed or not.
+        if (key->accessibleName() != name) key->setAccessibleName(name);
+    }
+}
+
 void PanelView::forgetDisplay() {
     context_.dimmer.setDimmed(false);
     for (QLabel* line : {w_.lFreq, w_.lBanda, w_.Heading}) line->clear();
     nameDisplayLines(false);
     w_.BLED_ON1->hide();
+    nameBandKeys(false);
 }
 
 void PanelView::moveBandLamp(const KeyButton* key) {
@@ -48,6 +61,7 @@ void PanelView::moveBandLamp(const KeyButton* key) {
 void PanelView::showBandLamp() {
     w_.BLED_ON1->show();
     w_.BLED_ON1->raise();
+    nameBandKeys(true);
 }
 
 void PanelView::showProgress(const Bytes& rx) {
@@ -80,11 +94,13 @@ void PanelView::showRetracted() {
         w_.Panel_Elem_Retract->hide();
         w_.pnDisplay->show();
         w_.BLED_ON1->hide();
+        nameBandKeys(false);
         return;
     }
     w_.pnDisplay->hide();
     w_.Panel_Elem_Retract->show();
     w_.BLED_ON1->hide();
+    nameBandKeys(false);
 }
 
 void PanelView::placeBandLamp(int keyCode) {
@@ -105,6 +121,12 @@ void PanelView::setStatusLine(const std::string& text) {
 
 void PanelView::showRecord(const StatusRecord& r) {
     context_.linkWatch.replied(r);
+    // Told at the change, not at every reply that repeats it.
+    if (r.moving != moving_) {
+        moving_ = r.moving;
+        context_.announce(moving_ ? QStringLiteral("Elements moving")
+                                  : QStringLiteral("Elements stopped"));
+    }
     context_.dimmer.setDimmed(false);
     const QString separator = QLocale().decimalPoint();
     const char sep = separator.size() == 1 && separator[0].unicode() < 128
@@ -137,6 +159,14 @@ void PanelView::onlineChanged(bool online) {
     const QByteArray state =
         online ? "online, " + w_.lStatus->text().toUtf8() : QByteArray("offline");
     std::fprintf(stderr, "link: COM%d %s\n", context_.portNumber(), state.constData());
+    if (!online) {
+        // Motion is known again only from the next reply.
+        moving_ = false;
+        linkLost_ = true;
+        context_.announce(QStringLiteral("Link lost: COM%1").arg(context_.portNumber()));
+    } else if (std::exchange(linkLost_, false)) {
+        context_.announce(QStringLiteral("Link back: %1").arg(context_.linkWatch.text()));
+    }
 }
 
 // --- link painting ---

@@ -96,9 +96,16 @@ class PanelView : public PollView, public LinkObserver {
     KeyButton* keyWithCode(int code) const;
     // The display lines' accessible names: their text, or that the display is off.
     void nameDisplayLines(bool displayOff);
+    // The band keys' accessible names: "20m band, lit" for the one the band lamp is placed on.
+    // Not told of the motion blink's hiding, so a focused key is not renamed every 250 ms.
+    void nameBandKeys(bool lampPlaced);
 
     PanelViewContext context_;
     PanelWidgets w_;
+    // What the operator was last told: the link went offline after being online, and the
+    // elements moved, as the last live reply said.
+    bool linkLost_ = false;
+    bool moving_ = false;
 };
 
 }  // namespace kt6

@@ -3,12 +3,21 @@
 #include <QAccessible>
 #include <QGridLayout>
 #include <QLabel>
+#include <QRegularExpression>
 #include <algorithm>
+
+#include "console/accessibility.h"
 
 namespace kt6 {
 
 namespace {
 constexpr int kMinimumFieldWidth = 40;
+
+// "Calibrating: 26 s left" and "Calibrating: 25 s left" are one event.
+QString shape(const QString& text) {
+    static const QRegularExpression digits(QStringLiteral("[0-9]+"));
+    return QString(text).replace(digits, QStringLiteral("#"));
+}
 }  // namespace
 
 ConsoleStatusBar::ConsoleStatusBar(QWidget* parent) : QStatusBar(parent) {
@@ -27,6 +36,7 @@ ConsoleStatusBar::ConsoleStatusBar(QWidget* parent) : QStatusBar(parent) {
     link_ = field(fields, "sbLink");
     radio_ = field(fields, "sbRadio");
     events_ = field(fields, "sbEvents");
+    makeAnnouncer(events_);
     // Link at the left and radio at the right, each as wide as its text: both are short when
     // all is well, and while a closed port's reason is long the radio mostly waits for the
     // controller. An event can be long whatever else is shown: it has the second row to itself.
@@ -36,7 +46,7 @@ ConsoleStatusBar::ConsoleStatusBar(QWidget* parent) : QStatusBar(parent) {
     grid->addWidget(events_, 1, 0, 1, 3);
     events_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     addWidget(fields, 1);
-    show(events_, QStringLiteral("Events"), QString());
+    showField(events_, QStringLiteral("Events"), QString());
     setLink(QStringLiteral("No port open"), QStringLiteral("Choose a port in the Com port menu."));
     setRadio(QStringLiteral("No radio"), QString());
     events_->setToolTip(QStringLiteral("The latest thing to know, for %1 s")
@@ -48,20 +58,28 @@ ConsoleStatusBar::ConsoleStatusBar(QWidget* parent) : QStatusBar(parent) {
     connect(eventTimer_, &QTimer::timeout, events_, [this] { clearEvent(); });
 }
 
-void ConsoleStatusBar::show(QLabel* field, const QString& caption, const QString& text) {
+void ConsoleStatusBar::showField(QLabel* field, const QString& caption, const QString& text) {
     if (field->text() != text) field->setText(text);
     const QString name = text.isEmpty() ? caption : caption + QStringLiteral(": ") + text;
+    // Setting it tells assistive technology of the new state.
     if (field->accessibleName() == name) return;
     field->setAccessibleName(name);
-    // Told to assistive technology, so a screen reader can announce the new state.
-    QAccessibleEvent changed(field, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
+    emit fieldRetold(field);
+}
+
+void ConsoleStatusBar::describe(QLabel* field, const QString& tip) {
+    if (field->toolTip() != tip) field->setToolTip(tip);
+    if (field->accessibleDescription() == tip) return;
+    field->setAccessibleDescription(tip);
+    emit fieldRetold(field);
 }
 
 void ConsoleStatusBar::clearEvent() {
     eventTimer_->stop();
-    show(events_, QStringLiteral("Events"), QString());
+    showField(events_, QStringLiteral("Events"), QString());
+    if (events_->accessibleDescription().isEmpty()) return;
     events_->setAccessibleDescription({});
+    emit fieldRetold(events_);
 }
 
 QLabel* ConsoleStatusBar::field(QWidget* row, const char* name) {
@@ -79,7 +97,7 @@ QLabel* ConsoleStatusBar::field(QWidget* row, const char* name) {
 }
 
 void ConsoleStatusBar::setLink(const QString& text, const QString& tip) {
-    show(link_, QStringLiteral("Link"), text);
+    showField(link_, QStringLiteral("Link"), text);
     // Should the row be short of room, the radio field gives way: the link is what the
     // operator looks for first.
     // (From the text itself: a label's size hint grows with its minimum and would never shrink.)
@@ -87,20 +105,26 @@ void ConsoleStatusBar::setLink(const QString& text, const QString& tip) {
     const int needed = link_->fontMetrics().horizontalAdvance(text) + margins.left() +
                        margins.right() + 2 * link_->margin() + 2;
     link_->setMinimumWidth(std::max(kMinimumFieldWidth, needed));
-    link_->setToolTip(tip);
-    link_->setAccessibleDescription(tip);
+    describe(link_, tip);
 }
 
 void ConsoleStatusBar::setRadio(const QString& text, const QString& tip) {
-    show(radio_, QStringLiteral("Radio"), text);
-    radio_->setToolTip(tip);
-    radio_->setAccessibleDescription(tip);
+    showField(radio_, QStringLiteral("Radio"), text);
+    describe(radio_, tip);
 }
 
 void ConsoleStatusBar::announce(const QString& text) {
-    show(events_, QStringLiteral("Events"), text);
-    events_->setAccessibleDescription(text);
+    const bool update =
+        !text.isEmpty() && text != events_->text() && shape(text) == shape(events_->text());
+    showField(events_, QStringLiteral("Events"), text);
+    if (events_->accessibleDescription() != text) {
+        events_->setAccessibleDescription(text);
+        emit fieldRetold(events_);
+    }
     eventTimer_->start(kEventTime);
+    if (text.isEmpty() || update) return;
+    announceNow(events_);
+    emit spoken(text);
 }
 
 QString ConsoleStatusBar::linkText() const {

@@ -23,7 +23,10 @@ class ConsoleStatusBar : public QStatusBar {
 
     void setLink(const QString& text, const QString& tip);
     void setRadio(const QString& text, const QString& tip);
-    // Shows the event for kEventTime; a later event replaces it.
+    // Shows the event for kEventTime, a later event replacing it, and has a screen reader say
+    // it: a new event is read out wherever the focus is, the same one again too. A text that
+    // differs from the event shown only in its numbers (a countdown, a count of blocks)
+    // updates it quietly.
     void announce(const QString& text);
     // Empties the event field now.
     void clearEvent();
@@ -32,10 +35,19 @@ class ConsoleStatusBar : public QStatusBar {
     QString radioText() const;
     QString eventText() const;
 
+  signals:
+    // A field's accessible name or description changed, which assistive technology is told.
+    void fieldRetold(QLabel* field);
+    // The event a screen reader is asked to read out now.
+    void spoken(const QString& text);
+
   private:
     QLabel* field(QWidget* row, const char* name);
-    // The field shows text, and a screen reader reads "<caption>: <text>" as its name.
-    static void show(QLabel* field, const QString& caption, const QString& text);
+    // The field shows text, and a screen reader reads "<caption>: <text>" as its name. Only a
+    // change is set: Qt tells assistive technology of every name set, changed or not, and a
+    // poll that found nothing new has nothing to tell.
+    void showField(QLabel* field, const QString& caption, const QString& text);
+    void describe(QLabel* field, const QString& tip);
 
     QLabel* link_ = nullptr;
     QLabel* radio_ = nullptr;
