@@ -54,11 +54,12 @@ QImage preview(const QImage& panel, const QImage& round, const QImage& updown,
     p.fillRect(kDisplay, QColor(0xC0, 0xDC, 0xC0));
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x80, 0x80, 0x80));
+    // The lamps at rest, as the console paints them: out, dark glass.
+    p.setBrush(QColor(0x80, 0x80, 0x80).darker(300));
     p.drawEllipse(kLampMove);
-    p.setBrush(QColor(0x00, 0x80, 0x00));
+    p.setBrush(QColor(0x00, 0x80, 0x00).darker(300));
     p.drawEllipse(kLamp180);
-    p.setBrush(QColor(0x80, 0x00, 0x00));
+    p.setBrush(QColor(0x80, 0x00, 0x00).darker(300));
     p.drawEllipse(kLampBidir);
     QFont f("DejaVu Sans");
     f.setPixelSize(11);

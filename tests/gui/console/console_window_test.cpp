@@ -1,6 +1,7 @@
 // The window against a scripted controller: what it shows, and what goes out on the line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include <QAction>
@@ -78,13 +79,13 @@ TEST_F(ConsoleWindowTest, windowHasTheFixedClientAreaCaptionAndNamedControls) {
     EXPECT_EQ(find("SpeedButton7")->geometry(), QRect(224, 280, 41, 41));
 }
 
-TEST_F(ConsoleWindowTest, noSettingsFileOpensCom1FollowsRig2AndSavesOnceAnswered) {
+TEST_F(ConsoleWindowTest, noSettingsFileOpensCom1FollowsNoRadioAndSavesOnceAnswered) {
     start();
     EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
     EXPECT_EQ(checkedPorts(), std::vector<int>{1});
     EXPECT_FALSE(find<QCheckBox>("ckOmni1")->isChecked());
-    EXPECT_TRUE(find<QCheckBox>("ckOmni2")->isChecked());
-    EXPECT_FALSE(item("NoRadio1")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("ckOmni2")->isChecked());
+    EXPECT_TRUE(item("NoRadio1")->isChecked());
     EXPECT_EQ(text("lStatus"), "Stato: in connessione...");
     pollTwice();
     ASSERT_TRUE(window->poll().ControllerOnline);
@@ -92,7 +93,7 @@ TEST_F(ConsoleWindowTest, noSettingsFileOpensCom1FollowsRig2AndSavesOnceAnswered
     ProfileFile saved(settingsPath());
     EXPECT_EQ(saved.readString("General", "Serialport", ""), "1");
     EXPECT_EQ(saved.readString("OmniRig", "Rig1", ""), "0");
-    EXPECT_EQ(saved.readString("OmniRig", "Rig2", ""), "1");
+    EXPECT_EQ(saved.readString("OmniRig", "Rig2", ""), "0");
 }
 
 TEST_F(ConsoleWindowTest, startUpPressesKey13First) {
@@ -318,6 +319,36 @@ TEST_F(ConsoleWindowTest, otherKeysSendTheirCodeOnlyAndLeaveTheLamp) {
     }
     EXPECT_EQ(controller.keys(), (std::vector<int>{10, 11, 9, 12, 12}));
     EXPECT_EQ(find("BLED_ON1")->pos(), lamp);
+}
+
+// A direction lamp that is out looks out: no bright heart, only dark glass, and far darker than
+// the same lamp lit.
+TEST_F(ConsoleWindowTest, directionLampsThatAreOffLookDarkAndLitOnesBright) {
+    const auto brightest = [&](const char* name) {
+        const QImage picture = find(name)->grab().toImage();
+        int most = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                most = std::max(most, QColor(picture.pixel(x, y)).value());
+        return most;
+    };
+    controller.record.heading = 0;  // normal: both lamps off
+    start();
+    tick(2);
+    ASSERT_FALSE(find<Lamp>("ld180")->lit());
+    ASSERT_FALSE(find<Lamp>("ldBidir")->lit());
+    const int off180 = brightest("ld180");
+    const int offBidir = brightest("ldBidir");
+    EXPECT_LT(off180, 120);
+    EXPECT_LT(offBidir, 120);
+    controller.record.heading = 2;  // bi-directional
+    tick(2);
+    ASSERT_TRUE(find<Lamp>("ldBidir")->lit());
+    EXPECT_GT(brightest("ldBidir"), 2 * offBidir);
+    controller.record.heading = 1;
+    tick(2);
+    ASSERT_TRUE(find<Lamp>("ld180")->lit());
+    EXPECT_GT(brightest("ld180"), 2 * off180);
 }
 
 TEST_F(ConsoleWindowTest, hiddenKeysStillLeaveLampAndPowerClickable) {
