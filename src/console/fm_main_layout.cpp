@@ -188,6 +188,15 @@ void FmMain::buildMenus() {
     ui_.NoRadio1 = radio->addAction(QStringLiteral("&No Radio"));
     ui_.NoRadio1->setObjectName("NoRadio1");
     for (QAction* a : {ui_.Radio1, ui_.Radio21, ui_.NoRadio1}) a->setCheckable(true);
+    radio->addSeparator();
+    QAction* pause = radio->addAction(QStringLiteral("&Pause following"));
+    pause->setObjectName("PauseFollowing1");
+    pause->setCheckable(true);
+    pause->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+F")));
+    connect(pause, &QAction::toggled, this, [this](bool paused) {
+        rigs_->setFollowingPaused(paused);
+        refreshStatusBar();
+    });
     connect(config, &QAction::triggered, this, [this] { rigs_->ConfigRadio1Click(); });
     connect(ui_.Radio1, &QAction::triggered, this, [this] { rigs_->Radio1Click(); });
     connect(ui_.Radio21, &QAction::triggered, this, [this] { rigs_->Radio21Click(); });

@@ -14,8 +14,10 @@ StartSettings WindowSettings::load() {
     // Such a file reads as empty, so everything below takes its default.
     if (!settings.problem().empty()) reportUnusable(settings);
     const std::string portText = settings.readString("General", "Serialport", "1");
-    const std::string r1 = settings.readString("OmniRig", "Rig1", "1");
-    const std::string r2 = settings.readString("OmniRig", "Rig2", "1");
+    // A fresh install follows no radio: one that nobody set up would only greet the operator
+    // with a connection error.
+    const std::string r1 = settings.readString("OmniRig", "Rig1", "0");
+    const std::string r2 = settings.readString("OmniRig", "Rig2", "0");
     StartSettings start;
     if (auto value = wholeNumber(portText)) {
         start.port = *value;

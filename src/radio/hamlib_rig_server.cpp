@@ -81,7 +81,8 @@ bool HamlibRigServer::connect(std::string* error) {
     connected_ = true;
     for (int n = 1; n <= kRigCount; ++n) restart(n);
     for (int n = 1; n <= kRigCount; ++n) {
-        if (!pollers_[slot(n)]) {
+        // A logger's rig has no thread: it listens on the window's.
+        if (!pollers_[slot(n)] && !feeds_[slot(n)]) {
             if (error) *error = "the rig thread could not be started";
             connected_ = false;
             return false;

@@ -195,6 +195,12 @@ QString radioFieldText(const RadioFacts& f) {
         return rig + QStringLiteral("waiting for the controller");
     }
     if (f.connecting) return rig + QStringLiteral("connecting");
+    if (f.paused) {
+        const bool heard = f.status == RigStatus::Online && f.hz;
+        return rig + (heard ? QString::number(*f.hz / 1e6, 'f', 6) + QStringLiteral(" MHz, ")
+                            : QString()) +
+               QStringLiteral("following paused");
+    }
     if (f.status == RigStatus::Online) {
         if (f.transmitting) return rig + QStringLiteral("transmitting, antenna waits");
         if (!f.hz) return rig + QStringLiteral("online, no frequency yet");

@@ -90,6 +90,8 @@ struct RadioFacts {
     bool connecting = false;
     // The rig transmits: its frequency changes wait for receive.
     bool transmitting = false;
+    // "Pause following" is on: nothing is sent.
+    bool paused = false;
 };
 
 // "No radio", "Radio 1: 14.074000 MHz", "Radio 1: transmitting, antenna waits",

@@ -16,6 +16,7 @@ RadioFacts RadioPanel::facts(const RigTracker& rigs) const {
     radio.rig = context_.ckOmni1->isChecked() ? 1 : context_.ckOmni2->isChecked() ? 2 : 0;
     radio.clientFailed = rigs.clientCreated() && !rigs.following();
     radio.clientError = QString::fromStdString(rigs.connectError());
+    radio.paused = rigs.followingPaused();
     if (RigServer* server = rigs.RigClient(); server && rigs.following() && radio.rig) {
         radio.clientOpen = true;
         try {

@@ -123,7 +123,7 @@ TEST_P(RigChoiceTest, settingsGiveTheRigChoice) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RigChoiceTest,
-    ::testing::Values(RigRow{"missing", "", false, true, false},
+    ::testing::Values(RigRow{"missing", "", false, false, true},
                       RigRow{"rig1", "[OmniRig]\nRig1=1\nRig2=0\n", true, false, false},
                       RigRow{"rig2", "[OmniRig]\nRig1=0\nRig2=1\n", false, true, false},
                       RigRow{"none", "[OmniRig]\nRig1=0\nRig2=0\n", false, false, true},
@@ -197,11 +197,11 @@ TEST_F(ConsoleWindowTest, settingsFileThatIsNotTextIsReportedOnceRunsOnDefaultsA
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_TRUE(dialogs->messages[0].contains("NUL")) << dialogs->messages[0].toStdString();
     EXPECT_TRUE(dialogs->messages[0].contains(QString::fromStdString(settingsPath().string())));
-    // The defaults: COM1 on its own device, rig 2 followed.
+    // The defaults: COM1 on its own device, no radio followed.
     EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
     EXPECT_EQ(checkedPorts(), std::vector<int>{1});
     EXPECT_FALSE(find<QCheckBox>("ckOmni1")->isChecked());
-    EXPECT_TRUE(find<QCheckBox>("ckOmni2")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("ckOmni2")->isChecked());
     pollTwice();
     ASSERT_TRUE(window->poll().ControllerOnline);
     window->close();
@@ -768,6 +768,7 @@ TEST_F(ConsoleWindowTest, followedRigRetunesTheAntennaOnceTheControllerAnswers) 
 
 TEST_F(ConsoleWindowTest, rigServerThatCannotStartIsReportedOnce) {
     rigServer.connectSucceeds = false;
+    writeSettings("[OmniRig]\nRig1=0\nRig2=1\n");
     start();
     pollTwice();
     window->tmPollTimer();
