@@ -27,6 +27,9 @@ void FmMain::SendKey(std::uint8_t code, bool flag) {
 void FmMain::SpeedButton1Click() {
     auto* key = qobject_cast<KeyButton*>(sender());
     if (!key) return;
+    // A key out of sight or under a screen never acts, however it was reached; the hidden
+    // Return key is the window's own, pressed from code.
+    if (key != ui_.SpeedButton14 && !(key->isVisibleTo(this) && key->isEnabled())) return;
     const int code = key->tag();
     SendKey(static_cast<std::uint8_t>(code));
     bandKeyPressed(key);

@@ -535,7 +535,8 @@ void FmMain::wireViews() {
     front.lamps = {ui_.ld180, ui_.ldBidir, ui_.ldMove, ui_.ldTX, ui_.ldRX};
     front.frequency = ui_.lFreq;
     bindFrontPanel(this, front, [this] {
-        if (!ui_.pnDisplay->isHidden()) lFreqClick();
+        // Not while a screen covers the display (it is disabled then) or a panel the window.
+        if (ui_.pnDisplay->isVisibleTo(this) && ui_.pnDisplay->isEnabled()) lFreqClick();
     });
     // Tab walks the panel as the shortcuts number it, then reaches the frequency line.
     QWidget* previous = nullptr;

@@ -8,6 +8,10 @@
 namespace kt6 {
 
 namespace {
+bool isKey(QEvent::Type type) {
+    return type == QEvent::KeyPress || type == QEvent::KeyRelease;
+}
+
 bool isUserInput(QEvent::Type type) {
     switch (type) {
         case QEvent::MouseButtonPress:
@@ -41,7 +45,13 @@ InputBlock::~InputBlock() {
     QCoreApplication::instance()->removeEventFilter(this);
 }
 
-bool InputBlock::eventFilter(QObject*, QEvent* event) {
+bool InputBlock::eventFilter(QObject* watched, QEvent* event) {
+    // A key comes to the window first and then goes on to the control with the focus. The
+    // accessibility bridge hears it at the window, through a filter of its own on the
+    // application that this one, installed later, runs before: so the key passes there and is
+    // dropped only at the control. A shortcut is offered to the control first, which takes it
+    // here (ShortcutOverride), so its key too comes to the window and no further.
+    if (isKey(event->type()) && !watched->isWidgetType()) return false;
     return isUserInput(event->type());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The core's timers on the window's event loop, and the input block a running sequence keeps
-// up: the window repaints and its timers tick while every click and key is dropped.
+// up: the window repaints and its timers tick while every click and key is dropped before it
+// reaches a control.
 #include <QObject>
 #include <QPointer>
 
@@ -8,8 +9,9 @@
 
 namespace kt6 {
 
-// While it lives, the application's mouse, wheel, key and touch input is discarded and the
-// cursor shows busy. Nests.
+// While it lives, no control of the application gets mouse, wheel, key or touch input, and the
+// cursor shows busy. Nests. Keys still reach the windows themselves, where assistive
+// technology listens for them: a screen reader's own commands work during a wait.
 class InputBlock : public QObject {
   public:
     InputBlock();

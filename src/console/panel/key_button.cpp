@@ -43,6 +43,11 @@ void KeyButton::focusOutEvent(QFocusEvent* event) {
 }
 
 void KeyButton::keyPressEvent(QKeyEvent* event) {
+    // A key hidden or disabled (under a screen) never acts, even should it hold the focus.
+    if (!isVisibleTo(window()) || !isEnabled()) {
+        event->ignore();
+        return;
+    }
     // Space is the button's own; Enter presses a key of the panel as well.
     if (!event->isAutoRepeat() &&
         (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {

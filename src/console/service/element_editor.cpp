@@ -4,8 +4,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "console/colours.h"
+#include "console/service/screen_accessible.h"
 #include "console/service/service_screens.h"
 
 namespace kt6 {
@@ -18,6 +20,8 @@ constexpr int kReadTimeoutMs = 100;
 constexpr std::array<int, 4> kColumnLefts = {8, 72, 144, 216};
 constexpr std::array<int, 4> kStepperLefts = {24, 88, 160, 232};
 constexpr QSize kStepperSize{25, 17};
+constexpr const char* kSaveQuestion = "Do you want to save data?";
+constexpr const char* kSaveHint = "Press YES to memorize";
 
 template <typename W, typename... Args>
 W* make(QWidget* parent, const QString& name, QRect place, Args&&... args) {
@@ -30,6 +34,8 @@ W* make(QWidget* parent, const QString& name, QRect place, Args&&... args) {
 QPushButton* button(QWidget* parent, const QString& name, QRect place, const QString& caption) {
     auto* b = make<QPushButton>(parent, name, place, caption);
     b->setAccessibleName(caption);
+    // Enter presses the focused button, as in a dialog.
+    b->setAutoDefault(true);
     return b;
 }
 
@@ -105,10 +111,18 @@ ElementEditor::ElementEditor(ServiceScreens& services, const QLabel* frequencyLi
     b_save_->hide();
     b_cancel_ = button(Panel_Menu_, QStringLiteral("b_cancel"), QRect(8, 128, 273, 17),
                        QStringLiteral("Exit without saving"));
+    // YES and NO stand in a frame of their own, just their size: focus coming to them enters
+    // the question, which a screen reader then reads.
+    saveQuestion_ =
+        make<QFrame>(Panel_Menu_, QStringLiteral("pnSaveQuestion"), QRect(80, 128, 113, 17));
+    saveQuestion_->setFrameShape(QFrame::NoFrame);
+    saveQuestion_->setAccessibleName(QString::fromLatin1(kSaveQuestion));
+    saveQuestion_->setAccessibleDescription(QString::fromLatin1(kSaveHint));
+    describeScreen(saveQuestion_, QAccessible::AlertMessage);
     B_yes_ =
-        button(Panel_Menu_, QStringLiteral("B_yes"), QRect(80, 128, 49, 17), QStringLiteral("YES"));
+        button(saveQuestion_, QStringLiteral("B_yes"), QRect(0, 0, 49, 17), QStringLiteral("YES"));
     B_no_ =
-        button(Panel_Menu_, QStringLiteral("B_no"), QRect(144, 128, 49, 17), QStringLiteral("NO"));
+        button(saveQuestion_, QStringLiteral("B_no"), QRect(64, 0, 49, 17), QStringLiteral("NO"));
     B_yes_->hide();
     B_no_->hide();
     nameColumns(labels);
@@ -116,7 +130,28 @@ ElementEditor::ElementEditor(ServiceScreens& services, const QLabel* frequencyLi
     connect(b_cancel_, &QPushButton::clicked, this, &ElementEditor::b_cancelClick);
     connect(B_yes_, &QPushButton::clicked, this, &ElementEditor::B_yesClick);
     connect(B_no_, &QPushButton::clicked, this, &ElementEditor::B_noClick);
+    // Escape leaves the way the bottom row offers: "NO" to the store question, "Exit without
+    // saving" while nothing changed; once a length changed only "Save" leads out.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), Panel_Menu_);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        for (QPushButton* way : {B_no_, b_cancel_}) {
+            if (ServiceScreens::reachable(way)) {
+                way->click();
+                return;
+            }
+        }
+    });
+    Panel_Menu_->setAccessibleName(QStringLiteral("Element lengths"));
+    describeScreen(Panel_Menu_, QAccessible::Dialog);
+    services_.setDefaultControl(Panel_Menu_, [this] { return defaultControl(); });
     Panel_Menu_->hide();
+}
+
+QWidget* ElementEditor::defaultControl() const {
+    if (opening_) return nullptr;
+    if (!B_yes_->isHidden()) return B_yes_;
+    return up_[0]->isHidden() ? nullptr : up_[0];
 }
 
 void ElementEditor::ReadElementLengths(bool flag,
@@ -142,10 +177,13 @@ void ElementEditor::showLengths(const ElementLengths& lengths) {
 void ElementEditor::ModifyElemets1Click() {
     if (!services_.mayOpen(ServiceFunction::ModifyElements)) return;
     services_.runSequence(editorWalkInSteps(), [this] {
-        Panel_Menu_->show();
+        opening_ = true;
         // Copies taken once: the display under the panel goes on being refreshed, these do not.
         lfreq_mod_el_->setText(labelText(frequencyLine_));
         lband_mod_elem_->setText(labelText(bandLine_));
+        Panel_Menu_->setAccessibleDescription(lfreq_mod_el_->text() + QLatin1Char(' ') +
+                                              lband_mod_elem_->text());
+        Panel_Menu_->show();
         services_.runSequence(editorSelectSteps(), [this] { showSteppers(); });
     });
 }
@@ -160,6 +198,8 @@ void ElementEditor::showSteppers() {
     }
     b_cancel_->show();
     EnableLengthSteppers();
+    opening_ = false;
+    up_[0]->setFocus(Qt::OtherFocusReason);
 
     nameColumns(editorLabels(services_.poll().HeadingMode, services_.poll().CurrentFrequency));
 
@@ -188,7 +228,7 @@ void ElementEditor::EnableLengthSteppers() {
 }
 
 void ElementEditor::step(std::size_t column, bool up) {
-    if (services_.running()) return;
+    if (services_.running() || fromUnreachable()) return;
     // The key and the read that follows it are one sequence: no other click comes between.
     auto run = std::make_shared<ServiceScreens::Run>(services_);
     const EditorColumn& col = kEditorColumns[column];
@@ -199,42 +239,58 @@ void ElementEditor::step(std::size_t column, bool up) {
             if (!lengths) return;
             const EditorColumn& c = kEditorColumns[column];
             edits_[column]->setText(QString::fromStdString(lengthText((*lengths).*c.word)));
-            b_cancel_->hide();
             b_save_->show();
+            const bool hadFocus = b_cancel_->hasFocus();
+            b_cancel_->hide();
+            if (hadFocus) b_save_->setFocus(Qt::OtherFocusReason);
         });
     });
 }
 
 void ElementEditor::b_saveClick() {
-    if (services_.running()) return;
+    if (services_.running() || fromUnreachable()) return;
     auto run = std::make_shared<ServiceScreens::Run>(services_);
-    services_.showFrontKeys();
+    // The front keys stay hidden until the question is answered: the controller waits on its
+    // store screen, which any of them would leave while the console still asks.
     services_.key(8, false, true, [run] {});
-    b_save_->hide();
-    lfreq_mod_el_->setText(QStringLiteral("Do you want to save data?"));
-    lband_mod_elem_->setText(QStringLiteral("Press YES to memorize"));
     B_yes_->show();
     B_no_->show();
+    b_save_->hide();
+    lfreq_mod_el_->setText(QString::fromLatin1(kSaveQuestion));
+    lband_mod_elem_->setText(QString::fromLatin1(kSaveHint));
     for (std::size_t c = 0; c < 4; ++c) {
         up_[c]->hide();
         down_[c]->hide();
     }
+    B_yes_->setFocus(Qt::OtherFocusReason);
 }
 
 void ElementEditor::B_yesClick() {
-    if (services_.running()) return;
+    if (services_.running() || fromUnreachable()) return;
     services_.key(6, false, true, [run = std::make_shared<ServiceScreens::Run>(services_)] {});
-    Panel_Menu_->hide();
+    close();
 }
 
 void ElementEditor::B_noClick() {
-    if (services_.running()) return;
+    if (services_.running() || fromUnreachable()) return;
     services_.key(8, false, true, [run = std::make_shared<ServiceScreens::Run>(services_)] {});
+    close();
+}
+
+void ElementEditor::close() {
     Panel_Menu_->hide();
+    B_yes_->hide();
+    B_no_->hide();
+    services_.showFrontKeys();
+}
+
+bool ElementEditor::fromUnreachable() const {
+    const auto* control = qobject_cast<const QWidget*>(sender());
+    return control && !ServiceScreens::reachable(control);
 }
 
 void ElementEditor::b_cancelClick() {
-    if (services_.running()) return;
+    if (services_.running() || fromUnreachable()) return;
     services_.runSequence(editorExitSteps(), [this] {
         Panel_Menu_->hide();
         services_.returnKey();

@@ -59,6 +59,13 @@ class ElementEditor : public QObject {
     // The column captions, and the steppers' names after them ("Driver +", "Driver −").
     void nameColumns(const std::array<std::string_view, 4>& labels);
     void showLengths(const ElementLengths& lengths);
+    // What takes the focus while the editor is on top: YES in the store question, the first
+    // "+" once the lengths are up, nothing while the walk in is under way.
+    QWidget* defaultControl() const;
+    // Leaves the editor, the front keys back.
+    void close();
+    // A handler reached through a control out of reach does nothing.
+    bool fromUnreachable() const;
 
     ServiceScreens& services_;
     const QLabel* frequencyLine_;
@@ -72,8 +79,11 @@ class ElementEditor : public QObject {
     std::array<QPushButton*, 4> down_{};
     QPushButton* b_cancel_ = nullptr;
     QPushButton* b_save_ = nullptr;
+    // The store question, YES and NO in it: a screen reader meets it as a message box.
+    QFrame* saveQuestion_ = nullptr;
     QPushButton* B_yes_ = nullptr;
     QPushButton* B_no_ = nullptr;
+    bool opening_ = false;
 };
 
 }  // namespace kt6

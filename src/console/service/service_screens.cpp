@@ -9,8 +9,11 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "console/colours.h"
+#include "console/service/screen_accessible.h"
+#include "console/service/screen_cover.h"
 #include "core/service_walk.h"
 
 namespace kt6 {
@@ -142,7 +145,7 @@ void setTip(QAction* item, std::string_view tip) {
 
 ServiceScreens::ServiceScreens(ServiceContext context, QWidget* pnBlue, Scheduler& scheduler,
                                QObject* parent)
-    : QObject(parent), context_(std::move(context)), player_(scheduler) {
+    : QObject(parent), context_(std::move(context)), player_(scheduler), pnBlue_(pnBlue) {
     setObjectName("ServiceScreens");
     countdown_.setParent(this);
     countdown_.setObjectName("tmCountdown");
@@ -164,14 +167,30 @@ ServiceScreens::ServiceScreens(ServiceContext context, QWidget* pnBlue, Schedule
                  QRect(0, 48 + 22 * static_cast<int>(i), kDisplayPlace.width(), 20), entry.lines[i],
                  pixelFont(14, false));
         }
+        QPushButton* no = nullptr;
         for (const ButtonSpec& b : entry.buttons) {
             if (!b.name) continue;
             auto* button = new QPushButton(QString::fromLatin1(b.caption), p);
             button->setObjectName(QString::fromLatin1(b.name));
             button->setGeometry(QRect(QPoint(b.left, kButtonTop), kButtonSize));
             button->setAccessibleName(button->text());
+            // Enter presses the focused answer, as in a message box.
+            button->setAutoDefault(true);
             connect(button, &QPushButton::clicked, this, b.handler);
+            if (&b != &entry.buttons.front()) no = button;
         }
+        // Escape answers "No", as it does a message box.
+        if (no) {
+            auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), p);
+            escape->setContext(Qt::WidgetWithChildrenShortcut);
+            connect(escape, &QShortcut::activated, no, [no] {
+                if (reachable(no)) no->click();
+            });
+        }
+        // A screen reader meets a question or a wait as it meets a message box, and a wait
+        // screen takes the focus itself, so that its text is read as it comes up.
+        describeScreen(p, QAccessible::AlertMessage);
+        if (entry.movingBar) p->setFocusPolicy(Qt::TabFocus);
         if (entry.movingBar) {
             QLabel* bar =
                 line(p, name + "_Moving", QRect(0, 128, kDisplayPlace.width(), 25),
@@ -199,8 +218,74 @@ void ServiceScreens::stackScreens(QWidget* editorPanel, QWidget* retracted, QWid
                               screen(S::panel_test_go),
                               screen(S::Retracting_of_course)};
     for (const QWidget* w : order) {
-        if (w) const_cast<QWidget*>(w)->raise();
+        if (!w) continue;
+        const_cast<QWidget*>(w)->raise();
+        stack_.push_back(const_cast<QWidget*>(w));
     }
+    if (portPanel) {
+        // The port prompt has no button: it takes the focus itself, read as a box would be.
+        describeScreen(portPanel, QAccessible::AlertMessage);
+        portPanel->setFocusPolicy(Qt::TabFocus);
+    }
+    if (!pnBlue_) return;
+    new ScreenCover(pnBlue_, ScreenCover::Mode::Disable, [this] { settleSoon(); });
+    // A panel laid over the whole front panel (the setup panel) covers it the same way; hidden
+    // rather than disabled, since code still presses the hidden keys under it.
+    if (QWidget* holder = pnBlue_->parentWidget())
+        new ScreenCover(holder, ScreenCover::Mode::Hide, [this] { settleSoon(); });
+}
+
+void ServiceScreens::setDefaultControl(QWidget* screen, std::function<QWidget*()> pick) {
+    defaults_[screen] = std::move(pick);
+}
+
+bool ServiceScreens::reachable(const QWidget* w) {
+    return w && w->isVisibleTo(w->window()) && w->isEnabled();
+}
+
+bool ServiceScreens::fromUnreachable() const {
+    const auto* control = qobject_cast<const QWidget*>(sender());
+    return control && !reachable(control);
+}
+
+void ServiceScreens::settleSoon() {
+    // Once the screens stand as the step leaves them: a step that hides one screen and shows
+    // the next would otherwise send the focus through the display in between.
+    if (settlePosted_) return;
+    settlePosted_ = true;
+    QMetaObject::invokeMethod(this, &ServiceScreens::settleFocus, Qt::QueuedConnection);
+}
+
+QWidget* ServiceScreens::defaultOf(QWidget* screen) const {
+    if (const auto pick = defaults_.find(screen); pick != defaults_.end()) {
+        QWidget* chosen = pick->second ? pick->second() : nullptr;
+        return reachable(chosen) ? chosen : screen;
+    }
+    for (QAbstractButton* b : screen->findChildren<QAbstractButton*>()) {
+        if (reachable(b)) return b;
+    }
+    return screen->focusPolicy() != Qt::NoFocus ? screen : nullptr;
+}
+
+void ServiceScreens::settleFocus() {
+    settlePosted_ = false;
+    if (!pnBlue_) return;
+    QWidget* top = nullptr;
+    for (QWidget* s : stack_) {
+        if (!s->isHidden()) top = s;
+    }
+    const bool topChanged = top != top_;
+    top_ = top;
+    // Under a panel laid over it, the front panel leaves the focus to that panel.
+    if (!pnBlue_->isVisibleTo(pnBlue_->window())) return;
+    const QWidget* focus = pnBlue_->window()->focusWidget();
+    const bool focusLost = !reachable(focus);
+    if (!topChanged && !focusLost) return;
+    if (QWidget* d = top ? defaultOf(top) : nullptr) {
+        if (d != focus) d->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (focusLost && context_.focusPanel) context_.focusPanel();
 }
 
 void ServiceScreens::begin() {
@@ -234,8 +319,8 @@ void ServiceScreens::runSequence(std::span<const ServiceStep> steps, std::functi
 
 GuardState ServiceScreens::guardState() const {
     const QWidget* prompt = context_.portPrompt;
-    return {context_.poll.repliedNow(), context_.poll.frequencyNow(),
-            prompt && !prompt->isHidden(), context_.poll.movingNow()};
+    return {context_.poll.repliedNow(), context_.poll.frequencyNow(), prompt && !prompt->isHidden(),
+            context_.poll.movingNow()};
 }
 
 QAction* ServiceScreens::menuItem(ServiceFunction function) const {
@@ -285,8 +370,30 @@ void ServiceScreens::open(ServiceFunction function) {
 }
 
 void ServiceScreens::answer(ServiceAnswer a) {
-    if (running_) return;
-    runSequence(answerSteps(a));
+    if (running_ || fromUnreachable()) return;
+    runSequence(answerSteps(a), [this, a] { tellEnd(a); });
+}
+
+void ServiceScreens::tellEnd(ServiceAnswer a) {
+    // The factory recall tells its own end with the display's lines; a "No" ends nothing.
+    const char* text = nullptr;
+    switch (a) {
+        case ServiceAnswer::CalibrateYes:
+            text = "Calibration done";
+            break;
+        case ServiceAnswer::RetractYes:
+            text = "Retraction done";
+            break;
+        case ServiceAnswer::TestYes:
+            text = "Elements moved: TEST ACTIVE";
+            break;
+        case ServiceAnswer::TestActiveYes:
+            text = "Test done";
+            break;
+        default:
+            break;
+    }
+    if (text && context_.announce) context_.announce(QString::fromLatin1(text));
 }
 
 std::string ServiceScreens::runConfirmed(ServiceFunction function,
@@ -305,7 +412,8 @@ std::string ServiceScreens::runConfirmed(ServiceFunction function,
     keysSent_ = 0;
     keysUnanswered_ = 0;
     runSequence(openingSteps(function), [this, yes = *yes, done = std::move(done)]() mutable {
-        runSequence(answerSteps(yes), [this, done = std::move(done)] {
+        runSequence(answerSteps(yes), [this, yes, done = std::move(done)] {
+            tellEnd(yes);
             if (!done) return;
             // The menus were walked blind past an unanswered key: the caller is told, as the
             // command-line tool tells its own walk.
@@ -321,7 +429,7 @@ std::string ServiceScreens::runConfirmed(ServiceFunction function,
 
 void ServiceScreens::B_testact_YesClick() {
     // The test's elements retract only from where the test put them, at frequency 0.
-    if (context_.poll.CurrentFrequency != 0) return;
+    if (context_.poll.CurrentFrequency != 0 || fromUnreachable()) return;
     answer(ServiceAnswer::TestActiveYes);
 }
 
@@ -396,24 +504,15 @@ void ServiceScreens::showFrontKeys() {
 }
 
 void ServiceScreens::show(ServiceScreen s) {
+    // The focus follows once the step is done (settleFocus): a question's first button, a
+    // wait screen itself.
     screen(s)->show();
-    // A question takes the keyboard: its first button has the focus, as a dialog's would.
-    if (std::find(std::begin(kQuestionScreens), std::end(kQuestionScreens), s) ==
-        std::end(kQuestionScreens))
-        return;
-    for (QAbstractButton* b : screen(s)->findChildren<QAbstractButton*>()) {
-        if (b->isVisibleTo(screen(s)) && b->isEnabled()) {
-            b->setFocus(Qt::OtherFocusReason);
-            break;
-        }
-    }
+    settleSoon();
 }
 
 void ServiceScreens::hide(ServiceScreen s) {
-    const bool hadFocus = screen(s)->isAncestorOf(screen(s)->window()->focusWidget());
     screen(s)->hide();
-    // Never left on a hidden control: back to the front panel.
-    if (hadFocus && context_.focusPanel) context_.focusPanel();
+    settleSoon();
 }
 
 void ServiceScreens::factoryLines() {

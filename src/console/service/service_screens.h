@@ -3,9 +3,11 @@
 // wait" screens while the motors run, and the handlers that walk the controller's menus
 // behind them. The element editor shares the guard, the walk and the sequence hold.
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,8 +57,19 @@ class ServiceScreens : public QObject, public ServiceActions {
     ServiceScreens(ServiceContext context, QWidget* pnBlue, Scheduler& scheduler, QObject* parent);
 
     // Puts the service screens, the editor's panel, the retracted panel and the port prompt
-    // into their stacking order (lowest first), above the display.
+    // into their stacking order (lowest first), above the display. From then on what a screen
+    // covers is out of reach (as is the front panel under a panel laid over it whole), and the
+    // keyboard's focus follows the top screen: a question's first button, a wait screen or the
+    // port prompt itself, the front panel once none is up.
     void stackScreens(QWidget* editorPanel, QWidget* retracted, QWidget* portPanel);
+    // The control that takes the focus while screen is on top; nullptr leaves it on the screen
+    // itself. Screens without one take their first button.
+    void setDefaultControl(QWidget* screen, std::function<QWidget*()> pick);
+    // Gives the focus to what the top screen offers first, or to the front panel once none is
+    // up, if the top changed or the focus is on something out of reach.
+    void settleFocus();
+    // True when an operator could reach w now: shown, enabled, not under a screen.
+    static bool reachable(const QWidget* w);
 
     // A sequence under way: the link is held (no poll request, rig report or other exchange
     // between its keys), input is dropped, and no other sequence may start. A Run lasts as
@@ -133,6 +146,13 @@ class ServiceScreens : public QObject, public ServiceActions {
   private:
     void open(ServiceFunction function);
     void answer(ServiceAnswer a);
+    // The Events field tells a function's end, for whoever did not watch its screen go.
+    void tellEnd(ServiceAnswer a);
+    // A handler reached through a control out of reach (a press on a hidden button, say)
+    // does nothing.
+    bool fromUnreachable() const;
+    void settleSoon();
+    QWidget* defaultOf(QWidget* screen) const;
     QAction* menuItem(ServiceFunction function) const;
     // The Events field says why the item the operator chose did nothing.
     void tellRefusal(const QAction* item, std::string_view why);
@@ -157,6 +177,12 @@ class ServiceScreens : public QObject, public ServiceActions {
     // Keys sent since the last count began, and those of them never answered.
     int keysSent_ = 0;
     int keysUnanswered_ = 0;
+    QWidget* pnBlue_ = nullptr;
+    // The screens over the display, lowest first, and the one on top when focus last settled.
+    std::vector<QWidget*> stack_;
+    QPointer<QWidget> top_;
+    bool settlePosted_ = false;
+    std::map<const QWidget*, std::function<QWidget*()>> defaults_;
 };
 
 }  // namespace kt6

@@ -311,6 +311,8 @@ TEST_F(ConsoleWindowTest, bandKeySendsItsCodeThen13AndLightsAtOnce) {
 
 TEST_F(ConsoleWindowTest, otherKeysSendTheirCodeOnlyAndLeaveTheLamp) {
     start();
+    tick(2);  // the display on: the lit power key is up, and a hidden key would not act
+    ASSERT_TRUE(shown("BPower_ON"));
     controller.received.clear();
     const QPoint lamp = find("BLED_ON1")->pos();
     for (const char* name :
