@@ -24,7 +24,7 @@ LinkDriver::LinkDriver(Link& link, Comm32& port, QObject* parent)
 LinkDriver::~LinkDriver() = default;
 
 void LinkDriver::sync() {
-    const int handle = port_.ReadinessHandle();
+    const std::intptr_t handle = port_.ReadinessHandle();
     if (handle != handle_) {
         notifier_.reset();
         handle_ = handle;

@@ -4,6 +4,7 @@
 // is open), and the 50 ms link timer ticks it. It never waits.
 #include <QObject>
 #include <QTimer>
+#include <cstdint>
 #include <memory>
 
 class QSocketNotifier;
@@ -32,7 +33,7 @@ class LinkDriver : public QObject {
     Link& link_;
     Comm32& port_;
     std::unique_ptr<QSocketNotifier> notifier_;
-    int handle_ = -1;
+    std::intptr_t handle_ = -1;
     // Bytes read on the notifier since the last tick, and whether the line is flooding: then
     // the notifier rests and input is read on the ticks alone, a bounded piece at a time.
     std::size_t sinceTick_ = 0;

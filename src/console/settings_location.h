@@ -10,6 +10,14 @@ namespace kt6 {
 
 inline constexpr const char* kSettingsFileName = "skarnel.ini";
 
+// Whether this user may make files in the folder. One file per system:
+// settings_location_posix.cpp, settings_location_win32.cpp.
+bool folderWritable(const std::filesystem::path& folder);
+
+// The user's own folder for the settings file when it cannot be beside the executable:
+// $XDG_CONFIG_HOME/skarnel (~/.config/skarnel) on POSIX systems, %APPDATA%\skarnel on Windows.
+std::filesystem::path userSettingsDir();
+
 std::filesystem::path locateSettingsFile(const std::filesystem::path& executableDir,
                                          const std::optional<std::filesystem::path>& override);
 

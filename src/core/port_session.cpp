@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "link/port_platform.h"
 #include "link/serial_network.h"
 
 namespace kt6 {
@@ -25,7 +26,7 @@ std::int32_t configure(Comm32& port) {
 // An adapter not plugged in yet, or a port server not started yet: what comes by itself.
 // Permission or a busy port needs the operator, and retrying would only hide that.
 bool deviceMissing(std::int32_t cause, bool network) {
-    if (cause == ENOENT || cause == ENODEV || cause == ENXIO) return true;
+    if (!network && deviceFault(cause) == DeviceFault::Missing) return true;
     return network && (cause == ECONNREFUSED || cause == EHOSTUNREACH || cause == ENETUNREACH ||
                        cause == ETIMEDOUT);
 }

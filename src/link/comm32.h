@@ -58,7 +58,10 @@ class Comm32 {
     bool IsOpen() const { return io().isOpen(); }
     // What an event loop may watch for this port's input; -1 when closed or when the device
     // has nothing to watch (input is then looked for on a timer).
-    int ReadinessHandle() const { return io().isOpen() ? io().readinessHandle() : -1; }
+    std::intptr_t ReadinessHandle() const { return io().isOpen() ? io().readinessHandle() : -1; }
+    // The event object signalled when this port's input arrives (Windows serial ports);
+    // nullptr when closed or when the device has none.
+    void* ReadinessEvent() const { return io().isOpen() ? io().readinessEvent() : nullptr; }
     // True when the open device went away (unplugged, hung up, connection dropped): the port
     // was closed for it at once, and stays closed until the next OpenPort or ClosePort.
     bool DeviceLost() const { return lost_; }
@@ -97,15 +100,18 @@ class Comm32 {
     std::size_t rxNext_ = 0;
 };
 
-// A resolver for "bio" + n names: comMap(n) gives the device mapped to COMn, if any;
-// unmapped ports are /dev/ttyS(n-1). Names not starting with "bio" are device paths as given.
-Comm32::PortResolver comPortResolver(std::function<std::optional<std::string>(int)> comMap);
+// A resolver for "bio" + n names: comMap(n) gives the device mapped to COMn, if any; unmapped
+// ports are device(n), by default this system's defaultComDevice. Names not starting with
+// "bio" are device paths as given.
+Comm32::PortResolver comPortResolver(std::function<std::optional<std::string>(int)> comMap,
+                                     std::function<std::string(int)> device = nullptr);
 
 // The number a port name ends in ("3" of "bio3" or "COM3"): plain decimal digits giving a
 // number above 0; nothing for anything else.
 std::optional<int> portNumber(std::string_view digits);
 
-// The default device of COMn when the settings map none.
+// The default device of COMn when the settings map none: /dev/ttyS(n-1) on POSIX systems,
+// \\.\COMn on Windows.
 std::string defaultComDevice(int n);
 
 // A PortError as text a station operator can act on.

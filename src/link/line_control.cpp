@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "link/comm32.h"
+#include "link/port_platform.h"
 
 namespace kt6 {
 
@@ -63,28 +64,28 @@ std::string lineErrorReason(int error) {
                    "adapter without modem lines)";
         case kNetworkLine:
             return "a network port has no line on this computer; name a serial device here";
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-            return "no such device; check that the adapter is plugged in";
-        case EACCES:
-        case EPERM:
-            return "permission denied; add your user to the 'dialout' group, then log in again";
-        case EBUSY:
-            return "busy, another program holds the port for itself";
-        case ENOTTY:
-            return "not a serial device";
-        case EIO:
-            return "input/output error; the adapter went away";
         default:
             break;
     }
+    switch (deviceFault(error)) {
+        case DeviceFault::Missing:
+            return "no such device; check that the adapter is plugged in";
+        case DeviceFault::Denied:
+            return "permission denied; add your user to the 'dialout' group, then log in again";
+        case DeviceFault::Busy:
+            return "busy, another program holds the port for itself";
+        case DeviceFault::NotSerial:
+            return "not a serial device";
+        case DeviceFault::Other:
+            break;
+    }
+    if (deviceGoneError(error)) return "input/output error; the adapter went away";
     if (error < 0) return "error " + std::to_string(error);
-    return std::strerror(error);
+    return systemErrorMessage(error);
 }
 
 bool lineDeviceGone(int error) {
-    return error == EIO || error == ENXIO || error == ENODEV;
+    return deviceGoneError(error);
 }
 
 }  // namespace kt6

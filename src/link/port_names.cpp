@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "link/comm32.h"
+#include "link/port_platform.h"
 #include "link/serial_network.h"
 
 namespace kt6 {
@@ -77,12 +78,10 @@ std::optional<int> portNumber(std::string_view digits) {
     return n;
 }
 
-std::string defaultComDevice(int n) {
-    return "/dev/ttyS" + std::to_string(n - 1);
-}
-
-Comm32::PortResolver comPortResolver(std::function<std::optional<std::string>(int)> comMap) {
-    return [comMap = std::move(comMap)](std::string_view name) -> std::string {
+Comm32::PortResolver comPortResolver(std::function<std::optional<std::string>(int)> comMap,
+                                     std::function<std::string(int)> device) {
+    if (!device) device = defaultComDevice;
+    return [comMap = std::move(comMap), device = std::move(device)](std::string_view name) {
         if (!startsWithBio(name)) return std::string(name);
         const auto n = portNumber(name.substr(3));
         // Kept as given, the name opens nothing and the error text names what was asked for.
@@ -90,7 +89,7 @@ Comm32::PortResolver comPortResolver(std::function<std::optional<std::string>(in
         if (comMap) {
             if (auto mapped = comMap(*n); mapped && !mapped->empty()) return *mapped;
         }
-        return defaultComDevice(*n);
+        return device(*n);
     };
 }
 
@@ -102,27 +101,28 @@ std::string portErrorText(std::int32_t error, std::string_view device) {
             return port + ": OK";
         case Comm32::kShortWrite:
             return port + ": short write, the port took fewer bytes than it was given";
-        case EACCES:
-        case EPERM:
-            return port +
-                   ": permission denied. Your user is not in the 'dialout' group: run "
-                   "'sudo usermod -aG dialout $USER', then log out and log in again.";
-        case EBUSY:
-        case EWOULDBLOCK:
-            return port +
-                   ": busy, another program holds the port. Close it and select the port "
-                   "again.";
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-            return port +
-                   ": no such device. Check that the adapter is plugged in and the port "
-                   "number is right.";
         default:
             break;
     }
+    switch (deviceFault(error)) {
+        case DeviceFault::Denied:
+            return port +
+                   ": permission denied. Your user is not in the 'dialout' group: run "
+                   "'sudo usermod -aG dialout $USER', then log out and log in again.";
+        case DeviceFault::Busy:
+            return port +
+                   ": busy, another program holds the port. Close it and select the port "
+                   "again.";
+        case DeviceFault::Missing:
+            return port +
+                   ": no such device. Check that the adapter is plugged in and the port "
+                   "number is right.";
+        case DeviceFault::NotSerial:
+        case DeviceFault::Other:
+            break;
+    }
     if (error < 0) return port + ": error " + std::to_string(error);
-    return port + ": " + std::generic_category().message(error);
+    return port + ": " + systemErrorMessage(error);
 }
 
 }  // namespace kt6

@@ -1,7 +1,7 @@
 #pragma once
 // The operating system's side of a serial device. comm32 holds the port logic; one
-// implementation of this interface per platform (POSIX termios today), plus in-memory ones
-// for tests and the built-in simulated controller.
+// implementation of this interface per platform (POSIX termios, the Win32 communications
+// calls), plus in-memory ones for tests and the built-in simulated controller.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -44,9 +44,12 @@ class SerialBackend {
     // True once the device has gone away (hang-up, EIO or ENXIO, a network connection closed
     // or reset): nothing more will arrive and the port must be closed and opened again.
     virtual bool lost() const { return false; }
-    // What an event loop may watch for input on this device (a file descriptor); -1 when
-    // there is none, and the loop looks for input on a timer instead.
-    virtual int readinessHandle() const { return -1; }
+    // What an event loop may watch for input on this device as a socket notifier does (a
+    // file descriptor, or a Winsock socket); -1 when there is none.
+    virtual std::intptr_t readinessHandle() const { return -1; }
+    // A Win32 event object signalled when input arrives, for an event notifier; nullptr when
+    // there is none. With neither, the loop looks for input on a timer.
+    virtual void* readinessEvent() const { return nullptr; }
 };
 
 // A port opened and configured on a backend of its own (away from the loop), or why not.

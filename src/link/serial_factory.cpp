@@ -25,7 +25,10 @@ class DispatchingSerialBackend final : public SerialBackend {
 
     bool isOpen() const override { return active_ && active_->isOpen(); }
     bool lost() const override { return active_ && active_->lost(); }
-    int readinessHandle() const override { return active_ ? active_->readinessHandle() : -1; }
+    std::intptr_t readinessHandle() const override {
+        return active_ ? active_->readinessHandle() : -1;
+    }
+    void* readinessEvent() const override { return active_ ? active_->readinessEvent() : nullptr; }
     std::uint32_t transmitQueueSize() override {
         return active_ ? active_->transmitQueueSize() : 0;
     }

@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "link/serial_backend.h"
-#include "link/unique_fd.h"
 
 namespace kt6 {
 
@@ -43,16 +42,65 @@ bool isNetworkPort(std::string_view path);
 // The parts of a network port; nothing when the text is not a well-formed one.
 std::optional<NetworkAddress> parseNetworkAddress(std::string_view path);
 
-// Resolves and connects, asking options.cancelled every few milliseconds; TCP_NODELAY on. 0
-// with the socket in out, or the error.
-int connectStream(const NetworkAddress& address, const NetworkOptions& options, UniqueFd& out);
+// One stream socket of the system's (a file descriptor, or a Winsock SOCKET), closed when
+// dropped, so that no early return can leak it. Its calls are in net_socket_posix.cpp and
+// net_socket_win32.cpp; their error codes are errno's on every system (ECONNREFUSED,
+// ETIMEDOUT, ...), so one set of texts serves both.
+class StreamSocket {
+  public:
+    using Native = std::intptr_t;
+    static constexpr Native kNone = -1;
+
+    StreamSocket() = default;
+    explicit StreamSocket(Native socket) : socket_(socket) {}
+    ~StreamSocket() { reset(); }
+    StreamSocket(StreamSocket&& other) noexcept : socket_(other.release()) {}
+    StreamSocket& operator=(StreamSocket&& other) noexcept {
+        if (this != &other) {
+            reset();
+            socket_ = other.release();
+        }
+        return *this;
+    }
+    StreamSocket(const StreamSocket&) = delete;
+    StreamSocket& operator=(const StreamSocket&) = delete;
+
+    Native get() const { return socket_; }
+    bool valid() const { return socket_ != kNone; }
+    Native release() {
+        const Native socket = socket_;
+        socket_ = kNone;
+        return socket;
+    }
+    // Closes the socket; 0, or the error of the close (the socket is gone either way).
+    int reset();
+
+  private:
+    Native socket_ = kNone;
+};
+
+// Resolves and connects, asking options.cancelled every few milliseconds; non-blocking,
+// TCP_NODELAY on. 0 with the socket in out, or the error.
+int connectStream(const NetworkAddress& address, const NetworkOptions& options,
+                  StreamSocket& out);
 
 // Errors on a connected stream that mean the connection is gone for good.
 bool connectionGone(int error);
-// Bytes the kernel still holds to send on the socket; 0 when it does not tell.
-std::uint32_t unsentBytes(int fd);
+// Bytes the system still holds to send on the socket; 0 when it does not tell.
+std::uint32_t unsentBytes(const StreamSocket& socket);
 // True when the peer has closed or reset the connection and nothing is left to read.
-bool peerClosed(int fd);
+bool peerClosed(const StreamSocket& socket);
+// Bytes received and not read yet; false when the socket cannot tell.
+bool receivable(const StreamSocket& socket, std::uint32_t& bytes);
+// Takes what has arrived, without waiting: the count, 0 once the peer has closed, or -1 with
+// the error (EWOULDBLOCK: nothing yet).
+long receiveNow(const StreamSocket& socket, std::uint8_t* buffer, std::size_t n, int& error);
+// Sends what the socket takes now, and never raises a signal for a dropped connection: the
+// count, or -1 with the error (EWOULDBLOCK: no room yet).
+long sendNow(const StreamSocket& socket, const std::uint8_t* data, std::size_t n, int& error);
+// Waits up to the timeout until the socket has input or has hung up, or, with writable, also
+// until it takes output; true when one of them holds.
+bool waitSocket(const StreamSocket& socket, bool writable, std::chrono::milliseconds timeout);
 
 std::unique_ptr<SerialBackend> makeTcpSerialBackend(NetworkOptions options);
 std::unique_ptr<SerialBackend> makeRfc2217SerialBackend(NetworkOptions options);

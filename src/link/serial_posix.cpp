@@ -1,6 +1,5 @@
 // The serial backend on POSIX systems: termios for the line, ioctl for the queues and DTR,
-// poll for waiting. comm32.cpp holds the port logic; a Windows backend would provide the same
-// factory.
+// poll for waiting. comm32.cpp holds the port logic; serial_win32.cpp is the Windows one.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -185,7 +184,7 @@ class PosixSerialBackend final : public SerialBackend {
     }
 
     bool isOpen() const override { return fd_.valid(); }
-    int readinessHandle() const override { return fd_.valid() ? fd_.get() : -1; }
+    std::intptr_t readinessHandle() const override { return fd_.valid() ? fd_.get() : -1; }
 
     // Linux does not tell the size of a tty's transmit buffer.
     std::uint32_t transmitQueueSize() override { return 0; }

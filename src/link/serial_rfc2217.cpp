@@ -1,9 +1,7 @@
 // A serial port behind a network serial server's RFC 2217 accepter: Telnet carries the line's
 // bytes (0xFF doubled) and the COM-PORT-OPTION commands that set the remote line, so the
 // console sets speed, framing, handshake and DTR there as it does on a local port.
-#include <poll.h>
-#include <sys/socket.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <deque>
 #include <thread>
@@ -30,7 +28,7 @@ class Rfc2217SerialBackend final : public SerialBackend {
         close();
         const auto address = parseNetworkAddress(path);
         if (!address) return kBadNetworkAddress;
-        UniqueFd fd;
+        StreamSocket fd;
         if (const int error = connectStream(*address, options_, fd); error != 0) return error;
         fd_ = std::move(fd);
         lost_ = false;
@@ -53,12 +51,11 @@ class Rfc2217SerialBackend final : public SerialBackend {
         lost_ = false;
         data_.clear();
         pendingOut_.clear();
-        if (::close(fd_.release()) != 0) return errno;
-        return 0;
+        return fd_.reset();
     }
 
     bool isOpen() const override { return fd_.valid(); }
-    int readinessHandle() const override { return fd_.valid() ? fd_.get() : -1; }
+    std::intptr_t readinessHandle() const override { return fd_.valid() ? fd_.get() : -1; }
     bool lost() const override { return lost_; }
     std::uint32_t transmitQueueSize() override { return 0; }
 
@@ -95,7 +92,7 @@ class Rfc2217SerialBackend final : public SerialBackend {
         pump();
         if (lost_) return false;
         input = static_cast<std::uint32_t>(data_.size());
-        output = unsentBytes(fd_.get()) + static_cast<std::uint32_t>(pendingOut_.size());
+        output = unsentBytes(fd_) + static_cast<std::uint32_t>(pendingOut_.size());
         return true;
     }
 
@@ -131,9 +128,7 @@ class Rfc2217SerialBackend final : public SerialBackend {
             if (lost_) break;
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) return false;
-            const short events = pendingOut_.empty() ? POLLIN : POLLIN | POLLOUT;
-            pollfd p{fd_.get(), events, 0};
-            if (::poll(&p, 1, static_cast<int>(left.count())) == 0) return false;
+            if (!waitSocket(fd_, !pendingOut_.empty(), left)) return false;
         }
         // Nothing more will come; a retrying exchange must not spin on the dead socket.
         std::this_thread::sleep_until(deadline);
@@ -150,7 +145,8 @@ class Rfc2217SerialBackend final : public SerialBackend {
     void pump() {
         std::uint8_t buffer[1024];
         while (!lost_ && data_.size() < kMaxBuffered) {
-            const ssize_t got = ::recv(fd_.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+            int error = 0;
+            const long got = receiveNow(fd_, buffer, sizeof buffer, error);
             if (got > 0) {
                 Bytes decoded;
                 codec_.receive(buffer, static_cast<std::size_t>(got), decoded);
@@ -159,8 +155,8 @@ class Rfc2217SerialBackend final : public SerialBackend {
             }
             if (got == 0) {
                 lost_ = true;
-            } else if (errno != EINTR) {
-                if (connectionGone(errno)) lost_ = true;
+            } else {
+                if (connectionGone(error)) lost_ = true;
                 break;
             }
         }
@@ -172,16 +168,15 @@ class Rfc2217SerialBackend final : public SerialBackend {
     // 0, or the error that ended the connection.
     int flush() {
         while (!pendingOut_.empty() && !lost_) {
-            const ssize_t put = ::send(fd_.get(), pendingOut_.data(), pendingOut_.size(),
-                                       MSG_NOSIGNAL | MSG_DONTWAIT);
+            int error = 0;
+            const long put = sendNow(fd_, pendingOut_.data(), pendingOut_.size(), error);
             if (put > 0) {
                 pendingOut_.erase(pendingOut_.begin(), pendingOut_.begin() + put);
                 continue;
             }
-            if (put < 0 && errno == EINTR) continue;
-            if (put < 0 && connectionGone(errno)) {
+            if (put < 0 && connectionGone(error)) {
                 lost_ = true;
-                return errno;
+                return error;
             }
             break;
         }
@@ -199,14 +194,13 @@ class Rfc2217SerialBackend final : public SerialBackend {
             if (lost_) return ECONNRESET;
             if (Clock::now() >= deadline) return ETIMEDOUT;
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd p{fd_.get(), POLLIN, 0};
-            ::poll(&p, 1, static_cast<int>(std::min(left, kStep).count()));
+            waitSocket(fd_, false, std::min(left, kStep));
             if (options_.cancelled && options_.cancelled()) return ECANCELED;
         }
     }
 
     NetworkOptions options_;
-    UniqueFd fd_;
+    StreamSocket fd_;
     bool lost_ = false;
     TelnetCodec codec_;
     std::deque<std::uint8_t> data_;

@@ -33,6 +33,10 @@ bool replaceFileAtomically(const std::filesystem::path& path, std::string_view t
                            std::string* error = nullptr,
                            ReplacePolicy policy = ReplacePolicy::FollowLinks);
 
+// The file a path finally names, through up to 16 symbolic links (the path itself when it is
+// none): a settings file that is the user's own link is written through, the link left as is.
+std::filesystem::path followLinks(std::filesystem::path path);
+
 // Why a strict replacement of path would be refused before any file is touched: its folder is
 // missing or no folder, or path names a symbolic link or something other than a regular file.
 // Empty when it may go ahead; the replacement checks again when it runs.

@@ -17,18 +17,6 @@ std::string errnoText(int code) {
     return std::strerror(code);
 }
 
-// A symbolic link is replaced through: the link stays and its target gets the new text.
-std::filesystem::path resolveLinks(std::filesystem::path path) {
-    for (int depth = 0; depth < 16; ++depth) {
-        std::error_code ec;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) break;
-        std::filesystem::path target = std::filesystem::read_symlink(path, ec);
-        if (ec) break;
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    return path;
-}
-
 bool writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
         const ssize_t n = ::write(fd, text.data(), text.size());
@@ -151,7 +139,7 @@ bool replaceFileAtomically(const std::filesystem::path& path, std::string_view t
         if (error) *error = path.string() + ": " + why;
         return false;
     };
-    const Landing at = openLanding(strict ? path : resolveLinks(path), !strict);
+    const Landing at = openLanding(strict ? path : followLinks(path), !strict);
     if (!at.problem.empty()) return fail(at.problem);
     const int dir = at.folder.get();
 

@@ -16,6 +16,7 @@
 #include "link/comm32.h"
 #include "link/link.h"
 #include "support/queued_pump.h"
+#include "support/real_time_pump.h"
 
 namespace kt6::testing {
 
@@ -74,23 +75,6 @@ class PtyResponder {
     mutable std::condition_variable arrived_;
     std::vector<Bytes> frames_;
     std::thread thread_;
-};
-
-// The console's event loop in miniature: the link timer ticks every 50 ms of steady-clock
-// time (ticks missed while nobody pumped are dropped, as a toolkit timer drops them), and
-// waiting for input waits on the port itself.
-class RealTimePump : public QueuedPump {
-  public:
-    explicit RealTimePump(Comm32& port);
-
-    void processEvents() override;
-    void waitForInput(std::chrono::milliseconds timeout) override;
-    int ticks() const { return ticks_; }
-
-  private:
-    Comm32& port_;
-    std::chrono::steady_clock::time_point nextTick_;
-    int ticks_ = 0;
 };
 
 }  // namespace kt6::testing

@@ -53,7 +53,8 @@ class RecordingBackend : public SerialBackend {
         return inner_->waitReadable(timeout);
     }
     bool lost() const override { return inner_->lost(); }
-    int readinessHandle() const override { return inner_->readinessHandle(); }
+    std::intptr_t readinessHandle() const override { return inner_->readinessHandle(); }
+    void* readinessEvent() const override { return inner_->readinessEvent(); }
 
   private:
     std::unique_ptr<SerialBackend> inner_;

@@ -1,7 +1,7 @@
 #pragma once
 // What kt6ctl needs of the operating system beyond the link: a line connection to the
-// console's local interface and the folder of its own executable. One file per platform
-// (platform_posix.cpp today; a Win32 one drops in beside it).
+// console's local interface (line_socket.cpp, on the link's sockets) and the folder of its own
+// executable. One file per platform for the rest: platform_posix.cpp, platform_win32.cpp.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/unique_fd.h"
+#include "link/serial_network.h"
 
 namespace kt6::ctl {
 
@@ -37,7 +37,7 @@ class LineSocket {
     static constexpr std::size_t kMaxLine = 1 << 20;
 
   private:
-    UniqueFd fd_;
+    StreamSocket fd_;
     State state_ = State::Failed;
     std::string reason_;
     std::string buffer_;

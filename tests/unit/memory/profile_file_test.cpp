@@ -1,39 +1,14 @@
 // Profile-file rules: defaults, case, quotes, duplicates, written form; edits in place that
 // keep every other byte; atomic replacement; files that are not INI text left alone.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "memory/profile_file.h"
+#include "profile_file_fixture.h"
 
 namespace kt6 {
 namespace {
-
-class ProfileFileTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("kt6-profile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        path = dir / "skarnel.ini";
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    void write(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-    std::string read() {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    std::filesystem::path dir, path;
-};
 
 TEST_F(ProfileFileTest, missingFileAndKeysReadAsDefaults) {
     ProfileFile f(path);
@@ -181,24 +156,6 @@ TEST_F(ProfileFileTest, newFileTakesTheChosenLineEnd) {
     EXPECT_EQ(read(), "[Factory]\r\nmot_maxvel=1200\r\n");
 }
 
-TEST_F(ProfileFileTest, aValueThatAlreadyReadsTheSameKeepsItsLineAndTheFile) {
-    write("[OmniRig]\nRig1 = '1'\nRig2=0\n");
-    const auto permissions = std::filesystem::status(path).permissions();
-    struct stat before {};
-    ASSERT_EQ(::stat(path.c_str(), &before), 0);
-    {
-        ProfileFile f(path);
-        f.writeString("OmniRig", "Rig1", "1");
-        f.writeString("OmniRig", "Rig2", "0");
-        ASSERT_TRUE(f.flush());
-    }
-    struct stat after {};
-    ASSERT_EQ(::stat(path.c_str(), &after), 0);
-    EXPECT_EQ(before.st_ino, after.st_ino) << "an unchanged file is not replaced";
-    EXPECT_EQ(std::filesystem::status(path).permissions(), permissions);
-    EXPECT_EQ(read(), "[OmniRig]\nRig1 = '1'\nRig2=0\n");
-}
-
 TEST_F(ProfileFileTest, quotedValuesKeepTheirOuterBlanksAndOtherValuesLoseThem) {
     {
         ProfileFile f(path);
@@ -318,28 +275,6 @@ TEST_F(ProfileFileTest, pathThatIsNotARegularFileIsNeverReplaced) {
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
-TEST_F(ProfileFileTest, failedWriteLeavesTheOldFileWholeAndNoTemporaryFile) {
-    const std::string before = "[General]\nSerialport=2\n";
-    write(before);
-    ProfileFile f(path);
-    for (int i = 0; i < 200; ++i) f.writeString("Big", "key" + std::to_string(i), "0123456789");
-    // A file-size limit makes the write fail part-way, as a full disk would.
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 64;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    std::string error;
-    const bool written = f.flush(&error);
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    ::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(written);
-    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
-    EXPECT_EQ(read(), before);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << "temporary left";
-}
-
 TEST_F(ProfileFileTest, folderThatCannotBeMadeFailsTheWrite) {
     write("not a folder");
     ProfileFile f(path / "skarnel.ini");
@@ -348,25 +283,6 @@ TEST_F(ProfileFileTest, folderThatCannotBeMadeFailsTheWrite) {
     EXPECT_FALSE(f.flush(&error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(read(), "not a folder");
-}
-
-TEST_F(ProfileFileTest, replacementKeepsPermissionsAndWritesThroughALink) {
-    const auto real = dir / "real.ini";
-    std::ofstream(real, std::ios::binary) << "[General]\nSerialport=1\n";
-    std::filesystem::permissions(real, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::owner_write |
-                                           std::filesystem::perms::group_read);
-    std::filesystem::create_symlink("real.ini", path);
-    {
-        ProfileFile f(path);
-        f.writeString("General", "Serialport", "9");
-        ASSERT_TRUE(f.flush());
-    }
-    EXPECT_TRUE(std::filesystem::is_symlink(path));
-    EXPECT_EQ(ProfileFile(real).readString("General", "Serialport", ""), "9");
-    EXPECT_EQ(std::filesystem::status(real).permissions(), std::filesystem::perms::owner_read |
-                                                               std::filesystem::perms::owner_write |
-                                                               std::filesystem::perms::group_read);
 }
 
 TEST(ProfileValue, trimRules) {

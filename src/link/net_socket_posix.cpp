@@ -1,5 +1,5 @@
-// What the network transports share: reading a tcp:// or rfc2217:// address, connecting in
-// steps that can be given up, and telling a dropped connection from a quiet one.
+// Stream sockets on POSIX systems: connecting in steps that can be given up, and the calls the
+// network transports make on a connected socket.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/sockios.h>
@@ -12,9 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <charconv>
 #include <thread>
 
 #include "link/serial_network.h"
@@ -29,19 +27,6 @@ constexpr std::chrono::milliseconds kStep{15};
 // Unacknowledged data older than this drops the connection: the poll writes every 400 ms, so a
 // cable pulled at the far end is noticed within seconds, not after the system's many minutes.
 constexpr unsigned kUserTimeoutMs = 10000;
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-std::optional<std::string_view> schemeOf(std::string_view path) {
-    const auto colon = path.find("://");
-    if (colon == std::string_view::npos) return std::nullopt;
-    return path.substr(0, colon);
-}
 
 bool givenUp(const NetworkOptions& options) {
     return options.cancelled && options.cancelled();
@@ -123,79 +108,51 @@ int resolve(const NetworkAddress& address, Clock::time_point deadline,
 }
 
 int connectOne(const addrinfo& ai, Clock::time_point deadline, const NetworkOptions& options,
-               UniqueFd& out) {
-    UniqueFd fd(
+               StreamSocket& out) {
+    StreamSocket fd(
         ::socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai.ai_protocol));
     if (!fd.valid()) return errno;
-    if (::connect(fd.get(), ai.ai_addr, ai.ai_addrlen) != 0) {
+    if (::connect(static_cast<int>(fd.get()), ai.ai_addr, ai.ai_addrlen) != 0) {
         if (errno != EINPROGRESS && errno != EINTR) return errno;
         for (;;) {
             short revents = 0;
-            if (const int error = stepWait(fd.get(), POLLOUT, deadline, options, revents)) {
+            if (const int error = stepWait(static_cast<int>(fd.get()), POLLOUT, deadline,
+                                           options, revents)) {
                 return error;
             }
             if (revents != 0) break;
         }
         int error = 0;
         socklen_t size = sizeof error;
-        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) return errno;
+        if (::getsockopt(static_cast<int>(fd.get()), SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+            return errno;
+        }
         if (error != 0) return error;
     }
     // Frames are a few bytes each; waiting to fill a segment would only add delay.
     const int on = 1;
-    ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    ::setsockopt(static_cast<int>(fd.get()), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     const unsigned timeout = kUserTimeoutMs;
-    ::setsockopt(fd.get(), IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout);
+    ::setsockopt(static_cast<int>(fd.get()), IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout,
+                 sizeof timeout);
     out = std::move(fd);
     return 0;
 }
 
+int fdOf(const StreamSocket& socket) {
+    return static_cast<int>(socket.get());
+}
+
 }  // namespace
 
-std::string NetworkAddress::label() const {
-    const bool v6 = host.find(':') != std::string::npos;
-    return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+int StreamSocket::reset() {
+    if (!valid()) return 0;
+    const int fd = static_cast<int>(release());
+    return ::close(fd) == 0 ? 0 : errno;
 }
 
-bool isNetworkPort(std::string_view path) {
-    const auto scheme = schemeOf(path);
-    if (!scheme) return false;
-    const std::string s = lower(*scheme);
-    return s == "tcp" || s == "rfc2217";
-}
-
-std::optional<NetworkAddress> parseNetworkAddress(std::string_view path) {
-    if (!isNetworkPort(path)) return std::nullopt;
-    NetworkAddress address;
-    address.scheme = lower(*schemeOf(path));
-    std::string_view rest = path.substr(address.scheme.size() + 3);
-    // A trailing slash is what a pasted address often carries; nothing else may follow.
-    if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
-    std::string_view portText;
-    if (!rest.empty() && rest.front() == '[') {
-        const auto close = rest.find(']');
-        if (close == std::string_view::npos || rest.substr(close + 1, 1) != ":") {
-            return std::nullopt;
-        }
-        address.host = std::string(rest.substr(1, close - 1));
-        portText = rest.substr(close + 2);
-    } else {
-        const auto colon = rest.rfind(':');
-        if (colon == std::string_view::npos) return std::nullopt;
-        address.host = std::string(rest.substr(0, colon));
-        portText = rest.substr(colon + 1);
-        if (address.host.find_first_of(":/") != std::string::npos) return std::nullopt;
-    }
-    if (address.host.empty() || portText.empty()) return std::nullopt;
-    unsigned port = 0;
-    const char* end = portText.data() + portText.size();
-    const auto [stop, error] = std::from_chars(portText.data(), end, port);
-    if (error != std::errc{} || stop != end || port == 0 || port > 65535) return std::nullopt;
-    address.port = static_cast<std::uint16_t>(port);
-    return address;
-}
-
-int connectStream(const NetworkAddress& address, const NetworkOptions& options, UniqueFd& out) {
+int connectStream(const NetworkAddress& address, const NetworkOptions& options,
+                  StreamSocket& out) {
     const auto deadline = Clock::now() + options.limit;
     addrinfo* found = nullptr;
     if (const int error = resolve(address, deadline, options, found); error != 0) return error;
@@ -208,24 +165,60 @@ int connectStream(const NetworkAddress& address, const NetworkOptions& options, 
     return error;
 }
 
-bool connectionGone(int error) {
-    return error != 0 && error != EAGAIN && error != EWOULDBLOCK && error != EINTR;
-}
-
-std::uint32_t unsentBytes(int fd) {
+std::uint32_t unsentBytes(const StreamSocket& socket) {
     int queued = 0;
-    if (::ioctl(fd, SIOCOUTQ, &queued) != 0 || queued < 0) return 0;
+    if (::ioctl(fdOf(socket), SIOCOUTQ, &queued) != 0 || queued < 0) return 0;
     return static_cast<std::uint32_t>(queued);
 }
 
-bool peerClosed(int fd) {
-    pollfd p{fd, POLLIN | POLLRDHUP, 0};
+bool peerClosed(const StreamSocket& socket) {
+    pollfd p{fdOf(socket), POLLIN | POLLRDHUP, 0};
     if (::poll(&p, 1, 0) <= 0) return false;
     if ((p.revents & (POLLERR | POLLHUP)) != 0) return true;
     std::uint8_t probe = 0;
-    const ssize_t got = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    const ssize_t got = ::recv(fdOf(socket), &probe, 1, MSG_PEEK | MSG_DONTWAIT);
     if (got == 0) return true;
     return got < 0 && connectionGone(errno);
+}
+
+bool receivable(const StreamSocket& socket, std::uint32_t& bytes) {
+    int in = 0;
+    if (::ioctl(fdOf(socket), FIONREAD, &in) != 0) return false;
+    bytes = in > 0 ? static_cast<std::uint32_t>(in) : 0;
+    return true;
+}
+
+long receiveNow(const StreamSocket& socket, std::uint8_t* buffer, std::size_t n, int& error) {
+    for (;;) {
+        const ssize_t got = ::recv(fdOf(socket), buffer, n, MSG_DONTWAIT);
+        if (got >= 0) return static_cast<long>(got);
+        if (errno == EINTR) continue;
+        error = errno == EAGAIN ? EWOULDBLOCK : errno;
+        return -1;
+    }
+}
+
+long sendNow(const StreamSocket& socket, const std::uint8_t* data, std::size_t n, int& error) {
+    for (;;) {
+        // MSG_NOSIGNAL: a dropped connection is an error code here, not a SIGPIPE that ends us.
+        const ssize_t put = ::send(fdOf(socket), data, n, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (put >= 0) return static_cast<long>(put);
+        if (errno == EINTR) continue;
+        error = errno == EAGAIN ? EWOULDBLOCK : errno;
+        return -1;
+    }
+}
+
+bool waitSocket(const StreamSocket& socket, bool writable, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const short events = static_cast<short>(POLLIN | POLLRDHUP | (writable ? POLLOUT : 0));
+        pollfd p{fdOf(socket), events, 0};
+        const int ready = ::poll(&p, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        if (ready > 0) return true;
+        if (ready == 0 || errno != EINTR) return false;
+    }
 }
 
 }  // namespace kt6

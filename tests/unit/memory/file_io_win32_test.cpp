@@ -1,0 +1,67 @@
+// The Windows file layer: a backup's strict replacement writes only a regular file in a folder
+// that exists and refuses a reparse point (a symbolic link); the settings file's replacement
+// makes its folder on a first start; both put every byte in place and leave no temporary file.
+#include <gtest/gtest.h>
+
+#include "memory/file_io.h"
+#include "support/temp_dir.h"
+
+namespace kt6 {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::slurp;
+using testing::TempDir;
+
+int entries(const fs::path& dir) {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
+    return n;
+}
+
+TEST(Win32StrictReplace, ALinkIsRefusedAndAMissingFolderIsNeverMade) {
+    TempDir dir;
+    const fs::path victim = dir.write("victim", "precious\n");
+    const fs::path link = dir.path / "backup.skarnel";
+    fs::create_symlink(victim, link);
+    std::string error;
+    EXPECT_FALSE(replaceFileAtomically(link, "backup\r\n", &error, ReplacePolicy::Strict));
+    EXPECT_NE(error.find("is a symbolic link"), std::string::npos) << error;
+    EXPECT_EQ(strictReplaceProblem(link), link.string() + " is a symbolic link");
+    EXPECT_EQ(slurp(victim), "precious\n");
+
+    const fs::path missing = dir.path / "missing" / "x.skarnel";
+    EXPECT_FALSE(replaceFileAtomically(missing, "x", &error, ReplacePolicy::Strict));
+    EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(dir.path / "missing"));
+
+    fs::create_directory(dir.path / "folder.skarnel");
+    EXPECT_FALSE(
+        replaceFileAtomically(dir.path / "folder.skarnel", "x", &error, ReplacePolicy::Strict));
+    EXPECT_NE(error.find("is not a regular file"), std::string::npos) << error;
+    EXPECT_EQ(entries(dir.path), 3);  // no temporary file left
+}
+
+TEST(Win32Replace, EveryByteLandsInPlaceAndAFirstStartMakesTheSettingsFolder) {
+    TempDir dir;
+    const std::string text("[General]\r\nSerialport=7\r\n\xE8\x00;end", 30);
+    const fs::path backup = dir.write("keep.skarnel", "old\r\n");
+    std::string error;
+    ASSERT_TRUE(replaceFileAtomically(backup, text, &error, ReplacePolicy::Strict)) << error;
+    EXPECT_EQ(slurp(backup), text);
+    const fs::path settings = dir.write("skarnel.ini", "[General]\n");
+    ASSERT_TRUE(replaceFileAtomically(settings, text, &error)) << error;
+    EXPECT_EQ(slurp(settings), text);
+    EXPECT_EQ(entries(dir.path), 2);
+
+    const fs::path fresh = dir.path / "AppData" / "skarnel" / "skarnel.ini";
+    ASSERT_TRUE(replaceFileAtomically(fresh, "[General]\r\n", &error)) << error;
+    EXPECT_EQ(readWholeFile(fresh, 1024, nullptr), "[General]\r\n");
+    std::string reason;
+    EXPECT_FALSE(readWholeFile(dir.path / "AppData", 1024, &reason));
+    EXPECT_EQ(reason, "is not a regular file");
+    EXPECT_FALSE(readWholeFile(dir.path / "none.ini", 1024, &reason));
+}
+
+}  // namespace
+}  // namespace kt6
