@@ -5,6 +5,8 @@
 // still complete before they return, as synchronous ones would.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "link/serial_backend.h"
 #include "link/serial_win32_logic.h"
 
@@ -189,6 +191,20 @@ class Win32CommApi final : public win32::CommApi {
     bool waitInputEvent(std::chrono::milliseconds timeout) override {
         return ::WaitForSingleObject(waitEvent_.get(), static_cast<DWORD>(timeout.count())) ==
                WAIT_OBJECT_0;
+    }
+
+    std::uint32_t readWaiting(std::uint8_t* buffer, std::size_t n,
+                              std::chrono::milliseconds timeout, std::size_t& got) override {
+        // One byte with a total time-out: it returns with the first byte that arrives, else
+        // empty when the time is up. (Wine does not honour the MAXDWORD, MAXDWORD, constant
+        // form, which would take everything there at once: its read never returns.)
+        COMMTIMEOUTS waiting{};
+        waiting.ReadTotalTimeoutConstant = static_cast<DWORD>(
+            std::min<std::int64_t>(timeout.count(), MAXDWORD - 1));
+        if (!::SetCommTimeouts(handle_, &waiting)) return ::GetLastError();
+        const std::uint32_t error = read(buffer, std::min<std::size_t>(n, 1), got);
+        setReadAtOnce();
+        return error;
     }
 
     void signalInputEvent() override { ::SetEvent(waitEvent_.get()); }

@@ -1,5 +1,6 @@
 #include "link/serial_win32_logic.h"
 
+#include <algorithm>
 #include <cctype>
 #include <thread>
 
@@ -34,6 +35,8 @@ class Win32SerialBackend final : public SerialBackend {
         const std::uint32_t error = api_->open(path);
         if (error != 0) return static_cast<int>(error);
         open_ = true;
+        eventWorks_ = true;
+        ahead_.clear();
         api_->setupComm(kQueueSize, kQueueSize);
         return 0;
     }
@@ -42,12 +45,16 @@ class Win32SerialBackend final : public SerialBackend {
         if (!open_) return static_cast<int>(kErrorInvalidHandle);
         open_ = false;
         lost_ = false;
+        ahead_.clear();
         return static_cast<int>(api_->close());
     }
 
     bool isOpen() const override { return open_; }
     bool lost() const override { return lost_; }
-    void* readinessEvent() const override { return open_ ? api_->inputEvent() : nullptr; }
+    // Nothing to watch once the device proved it cannot signal input: the loop's timer looks.
+    void* readinessEvent() const override {
+        return open_ && eventWorks_ ? api_->inputEvent() : nullptr;
+    }
 
     // The low 16 bits are comm32's; a driver that reports 0 gets the default there.
     std::uint32_t transmitQueueSize() override { return open_ ? api_->currentTxQueue() : 0; }
@@ -62,6 +69,7 @@ class Win32SerialBackend final : public SerialBackend {
         }
         api_->setReadAtOnce();
         api_->purge(kPurgeAll);
+        ahead_.clear();
         return 0;
     }
 
@@ -73,13 +81,19 @@ class Win32SerialBackend final : public SerialBackend {
             failed(error);
             return false;
         }
-        input = in;
+        input = in + static_cast<std::uint32_t>(ahead_.size());
         output = out;
         return true;
     }
 
     long read(std::uint8_t* buffer, std::size_t n) override {
         if (!open_ || lost_) return -1;
+        if (!ahead_.empty()) {
+            const std::size_t count = std::min(n, ahead_.size());
+            std::copy_n(ahead_.begin(), count, buffer);
+            ahead_.erase(ahead_.begin(), ahead_.begin() + static_cast<std::ptrdiff_t>(count));
+            return static_cast<long>(count);
+        }
         std::size_t got = 0;
         if (const std::uint32_t error = api_->read(buffer, n, got)) {
             failed(error);
@@ -105,7 +119,10 @@ class Win32SerialBackend final : public SerialBackend {
             std::uint32_t out = 0;
             if (!queueCounts(in, out)) break;
             if (in > 0) return true;
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            if (!eventWorks_) return readAhead(left);
             if (const std::uint32_t error = api_->armInputWait()) {
+                if (waitRefused(error)) continue;
                 failed(error);
                 break;
             }
@@ -116,7 +133,6 @@ class Win32SerialBackend final : public SerialBackend {
                 api_->signalInputEvent();
                 return true;
             }
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0 || !api_->waitInputEvent(left)) return false;
         }
         // Nothing can arrive, but a waiting exchange must still take its time.
@@ -125,6 +141,33 @@ class Win32SerialBackend final : public SerialBackend {
     }
 
   private:
+    // A wait for input ended as aborted while the port still answers: the device cannot
+    // report line events (Wine's serial layer gives up every WaitCommEvent on a device
+    // without modem lines, such as a pseudo-terminal). Waits become blocking reads instead.
+    bool waitRefused(std::uint32_t error) {
+        if (error != kErrorOperationAborted) return false;
+        std::uint32_t in = 0;
+        std::uint32_t out = 0;
+        if (api_->clearError(in, out) != 0) return false;
+        eventWorks_ = false;
+        return true;
+    }
+
+    // Waits in ReadFile itself for the first byte; what it reads is held for read().
+    bool readAhead(std::chrono::milliseconds timeout) {
+        if (timeout.count() <= 0) return false;
+        std::uint8_t buffer[kReadAheadChunk];
+        std::size_t got = 0;
+        if (const std::uint32_t error = api_->readWaiting(buffer, sizeof buffer, timeout, got)) {
+            failed(error);
+            return false;
+        }
+        ahead_.insert(ahead_.end(), buffer, buffer + got);
+        return got > 0;
+    }
+
+    static constexpr std::size_t kReadAheadChunk = 4096;
+
     int failed(std::uint32_t error) {
         if (isDeviceGone(error)) lost_ = true;
         return static_cast<int>(error);
@@ -133,6 +176,10 @@ class Win32SerialBackend final : public SerialBackend {
     std::unique_ptr<CommApi> api_;
     bool open_ = false;
     bool lost_ = false;
+    // False once the device showed that it cannot wait for line events.
+    bool eventWorks_ = true;
+    // Bytes a waiting read took, handed out before the driver's.
+    Bytes ahead_;
 };
 
 }  // namespace

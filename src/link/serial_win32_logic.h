@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "link/bytes.h"
 #include "link/serial_backend.h"
 
 namespace kt6::win32 {
@@ -94,6 +95,10 @@ class CommApi {
     virtual void signalInputEvent() = 0;
     // The event object (a HANDLE), for an event notifier of the window's loop.
     virtual void* inputEvent() const = 0;
+    // ReadFile that waits up to the given time for the first byte (read interval and total
+    // multiplier 0xFFFFFFFF, total constant the time), then the read-at-once time-outs again.
+    virtual std::uint32_t readWaiting(std::uint8_t* buffer, std::size_t n,
+                                      std::chrono::milliseconds timeout, std::size_t& got) = 0;
 };
 
 // The Windows serial backend over the given calls.

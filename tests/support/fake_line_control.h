@@ -3,10 +3,12 @@
 // order, the lines' levels are kept per device (as the hardware keeps them, whoever drives
 // them), and opens and drives can be made to fail.
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/serial_inhibit_line.h"
 #include "link/line_control.h"
 
 namespace kt6::testing {
@@ -67,5 +69,12 @@ class FakeLineControl : public LineControl {
     std::string path_;
     bool open_ = false;
 };
+
+// An inhibit line on a fake device of the state given.
+inline SerialInhibitLine lineOn(FakeLineState& state, ModemLine line, bool activeLow,
+                         std::string device = "/dev/ttyUSB3") {
+    return SerialInhibitLine(std::make_unique<FakeLineControl>(state),
+                             InhibitLineChoice{std::move(device), line, activeLow});
+}
 
 }  // namespace kt6::testing

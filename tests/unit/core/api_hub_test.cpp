@@ -216,12 +216,12 @@ TEST_F(HubTest, functionsAndTransfersAreRefusedWhileBusyOrBeforeTheControllerAns
     // A function's keys would walk the menus between a transfer's blocks.
     station.busyWhy = "busy: a backup or restore is running";
     hub->line(c, R"({"id":1,"cmd":"function","name":"calibrate","confirm":true})");
-    hub->line(c, R"({"id":2,"cmd":"backup","path":")" + path + R"("})");
+    hub->line(c, R"({"id":2,"cmd":"backup","path":)" + json(path).dump() + "}");
     // Until the controller answers, its firmware and so every block's layout is unknown.
     station.busyWhy.clear();
     station.link = LinkState::Offline;
-    hub->line(c, R"({"id":3,"cmd":"restore","path":")" + path + R"("})");
-    hub->line(c, R"({"id":4,"cmd":"backup","path":")" + path + R"("})");
+    hub->line(c, R"({"id":3,"cmd":"restore","path":)" + json(path).dump() + "}");
+    hub->line(c, R"({"id":4,"cmd":"backup","path":)" + json(path).dump() + "}");
     hub->line(c, R"({"id":5,"cmd":"function","name":"retract","confirm":true})");
     auto got = take(c);
     ASSERT_EQ(got.size(), 5u);
@@ -241,7 +241,7 @@ TEST_F(HubTest, aWatcherDroppedWhileAnEventIsWrittenLeavesTheOthersHearingIt) {
     const auto slow = watchingClient();
     const auto watcher = watchingClient();
     const auto path = (std::filesystem::temp_directory_path() / "hub_test_slow.skarnel").string();
-    hub->line(asker, R"({"id":1,"cmd":"backup","path":")" + path + R"("})");
+    hub->line(asker, R"({"id":1,"cmd":"backup","path":)" + json(path).dump() + "}");
     ASSERT_EQ(station.transferPath, path);
     afterWrite = [&](Hub::ClientId id) {
         if (id == slow) hub->disconnect(id);
@@ -384,7 +384,7 @@ TEST_F(HubTest, transfersCheckTheirPathAndReportProgressToTheAskerAndWatchers) {
     EXPECT_FALSE(std::filesystem::exists(dir.path / "elsewhere"));
 
     const auto path = (std::filesystem::temp_directory_path() / "hub_test.skarnel").string();
-    hub->line(asker, R"({"id":4,"cmd":"backup","path":")" + path + R"("})");
+    hub->line(asker, R"({"id":4,"cmd":"backup","path":)" + json(path).dump() + "}");
     ASSERT_EQ(station.transferPath, path);
     station.transferProgress(0, 68);
     station.transferProgress(1, 68);
@@ -399,7 +399,7 @@ TEST_F(HubTest, transfersCheckTheirPathAndReportProgressToTheAskerAndWatchers) {
 
     // A restore tells how much of the controller it wrote and how much the file left alone.
     std::ofstream(path) << "[Factory]\n";
-    hub->line(asker, R"({"id":5,"cmd":"restore","path":")" + path + R"("})");
+    hub->line(asker, R"({"id":5,"cmd":"restore","path":)" + json(path).dump() + "}");
     ASSERT_TRUE(station.restoreDone);
     station.restoreDone({}, 12, 56);
     got = take(asker);

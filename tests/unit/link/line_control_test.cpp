@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "link/comm32.h"
 #include "link/line_control.h"
 
 namespace kt6 {
@@ -21,9 +22,9 @@ TEST(LineDevicePath, comNamesInAnyCaseOpenTheirMappingOrTheirDefault) {
     };
     EXPECT_EQ(lineDevicePath("COM3", comMap), "/dev/ttyUSB3");
     EXPECT_EQ(lineDevicePath("com3", comMap), "/dev/ttyUSB3");
-    EXPECT_EQ(lineDevicePath("COM12", comMap), "/dev/ttyS11");
+    EXPECT_EQ(lineDevicePath("COM12", comMap), defaultComDevice(12));
     EXPECT_EQ(asked, (std::vector<int>{3, 3, 12}));
-    EXPECT_EQ(lineDevicePath("COM3", nullptr), "/dev/ttyS2");
+    EXPECT_EQ(lineDevicePath("COM3", nullptr), defaultComDevice(3));
 }
 
 TEST(LineDevicePath, anythingElseIsADevicePathAsWritten) {

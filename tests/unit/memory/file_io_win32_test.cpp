@@ -1,5 +1,5 @@
 // The Windows file layer: a backup's strict replacement writes only a regular file in a folder
-// that exists and refuses a reparse point (a symbolic link); the settings file's replacement
+// that exists; the settings file's replacement
 // makes its folder on a first start; both put every byte in place and leave no temporary file.
 #include <gtest/gtest.h>
 
@@ -19,17 +19,12 @@ int entries(const fs::path& dir) {
     return n;
 }
 
-TEST(Win32StrictReplace, ALinkIsRefusedAndAMissingFolderIsNeverMade) {
+// The refusal of a reparse point (a symbolic link) is not tested here: Wine 8.0's
+// CreateSymbolicLinkW returns success and makes nothing, and a Unix link inside the prefix
+// reads as the file it names. docs/windows.md lists it as untested on real Windows.
+TEST(Win32StrictReplace, AMissingFolderIsNeverMadeAndAFolderNeverReplaced) {
     TempDir dir;
-    const fs::path victim = dir.write("victim", "precious\n");
-    const fs::path link = dir.path / "backup.skarnel";
-    fs::create_symlink(victim, link);
     std::string error;
-    EXPECT_FALSE(replaceFileAtomically(link, "backup\r\n", &error, ReplacePolicy::Strict));
-    EXPECT_NE(error.find("is a symbolic link"), std::string::npos) << error;
-    EXPECT_EQ(strictReplaceProblem(link), link.string() + " is a symbolic link");
-    EXPECT_EQ(slurp(victim), "precious\n");
-
     const fs::path missing = dir.path / "missing" / "x.skarnel";
     EXPECT_FALSE(replaceFileAtomically(missing, "x", &error, ReplacePolicy::Strict));
     EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
@@ -39,7 +34,7 @@ TEST(Win32StrictReplace, ALinkIsRefusedAndAMissingFolderIsNeverMade) {
     EXPECT_FALSE(
         replaceFileAtomically(dir.path / "folder.skarnel", "x", &error, ReplacePolicy::Strict));
     EXPECT_NE(error.find("is not a regular file"), std::string::npos) << error;
-    EXPECT_EQ(entries(dir.path), 3);  // no temporary file left
+    EXPECT_EQ(entries(dir.path), 1);  // no temporary file left
 }
 
 TEST(Win32Replace, EveryByteLandsInPlaceAndAFirstStartMakesTheSettingsFolder) {
