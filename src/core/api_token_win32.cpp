@@ -1,8 +1,10 @@
 // The token file and the random source on Windows: the file sits in the account's own
 // settings folder (its profile's, or the portable folder the account chose), whose access
 // list keeps other accounts out; the random bytes come from the system's preferred generator.
-#include <bcrypt.h>
+// bcrypt.h needs the types windows.h declares.
 #include <windows.h>
+
+#include <bcrypt.h>
 
 #include <system_error>
 
