@@ -13,9 +13,9 @@ namespace kt6 {
 bool folderWritable(const std::filesystem::path& folder) {
     const std::filesystem::path probe =
         folder / (L".skarnel-probe-" + std::to_wstring(::GetCurrentProcessId()));
-    const HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                      nullptr);
+    const HANDLE file =
+        ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     ::CloseHandle(file);
     return true;

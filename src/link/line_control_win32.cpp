@@ -22,8 +22,8 @@ class Win32LineControl final : public LineControl {
 
     int set(ModemLine line, bool on) override {
         if (handle_ == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
-        const DWORD function = line == ModemLine::Dtr ? (on ? SETDTR : CLRDTR)
-                                                      : (on ? SETRTS : CLRRTS);
+        const DWORD function =
+            line == ModemLine::Dtr ? (on ? SETDTR : CLRDTR) : (on ? SETRTS : CLRRTS);
         if (::EscapeCommFunction(handle_, function)) return 0;
         const DWORD error = ::GetLastError();
         // Not a serial device, or one without modem lines.

@@ -203,8 +203,7 @@ int StreamSocket::reset() {
     return ::closesocket(s) == 0 ? 0 : lastError();
 }
 
-int connectStream(const NetworkAddress& address, const NetworkOptions& options,
-                  StreamSocket& out) {
+int connectStream(const NetworkAddress& address, const NetworkOptions& options, StreamSocket& out) {
     if (!winsockReady()) return ENETUNREACH;
     const auto deadline = Clock::now() + options.limit;
     addrinfo* found = nullptr;

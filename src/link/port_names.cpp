@@ -21,7 +21,6 @@ bool startsWithBio(std::string_view name) {
     return true;
 }
 
-
 // Errors of a port on the network, named by host:port as the operator wrote it.
 std::optional<std::string> networkErrorText(std::int32_t error, std::string_view device) {
     if (!isNetworkPort(device)) return std::nullopt;

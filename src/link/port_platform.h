@@ -9,10 +9,10 @@ namespace kt6 {
 
 // What a device error from opening or using a serial device means to the operator.
 enum class DeviceFault {
-    Other,    // anything else: the system's own text says it
-    Missing,  // no such device (not plugged in yet, wrong number): worth waiting for
-    Busy,     // another program holds the port
-    Denied,   // this user may not open it
+    Other,      // anything else: the system's own text says it
+    Missing,    // no such device (not plugged in yet, wrong number): worth waiting for
+    Busy,       // another program holds the port
+    Denied,     // this user may not open it
     NotSerial,  // the path names something that is not a serial device
 };
 

@@ -81,8 +81,7 @@ class StreamSocket {
 
 // Resolves and connects, asking options.cancelled every few milliseconds; non-blocking,
 // TCP_NODELAY on. 0 with the socket in out, or the error.
-int connectStream(const NetworkAddress& address, const NetworkOptions& options,
-                  StreamSocket& out);
+int connectStream(const NetworkAddress& address, const NetworkOptions& options, StreamSocket& out);
 
 // Errors on a connected stream that mean the connection is gone for good.
 bool connectionGone(int error);

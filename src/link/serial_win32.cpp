@@ -199,8 +199,8 @@ class Win32CommApi final : public win32::CommApi {
         // empty when the time is up. (Wine does not honour the MAXDWORD, MAXDWORD, constant
         // form, which would take everything there at once: its read never returns.)
         COMMTIMEOUTS waiting{};
-        waiting.ReadTotalTimeoutConstant = static_cast<DWORD>(
-            std::min<std::int64_t>(timeout.count(), MAXDWORD - 1));
+        waiting.ReadTotalTimeoutConstant =
+            static_cast<DWORD>(std::min<std::int64_t>(timeout.count(), MAXDWORD - 1));
         if (!::SetCommTimeouts(handle_, &waiting)) return ::GetLastError();
         const std::uint32_t error = read(buffer, std::min<std::size_t>(n, 1), got);
         setReadAtOnce();

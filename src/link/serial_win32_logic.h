@@ -38,7 +38,7 @@ bool isDeviceGone(std::uint32_t error);
 struct CommState {
     std::uint32_t baudRate = 0;
     std::uint8_t byteSize = 8;
-    std::uint8_t parity = 0;    // NOPARITY 0, ODDPARITY 1, EVENPARITY 2, MARKPARITY 3, SPACEPARITY 4
+    std::uint8_t parity = 0;  // NOPARITY 0, ODDPARITY 1, EVENPARITY 2, MARKPARITY 3, SPACEPARITY 4
     std::uint8_t stopBits = 0;  // ONESTOPBIT 0, TWOSTOPBITS 2
     bool binary = false;
     bool parityCheck = false;

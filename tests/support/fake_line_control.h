@@ -72,7 +72,7 @@ class FakeLineControl : public LineControl {
 
 // An inhibit line on a fake device of the state given.
 inline SerialInhibitLine lineOn(FakeLineState& state, ModemLine line, bool activeLow,
-                         std::string device = "/dev/ttyUSB3") {
+                                std::string device = "/dev/ttyUSB3") {
     return SerialInhibitLine(std::make_unique<FakeLineControl>(state),
                              InhibitLineChoice{std::move(device), line, activeLow});
 }

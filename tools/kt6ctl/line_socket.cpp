@@ -35,8 +35,8 @@ LineSocket::LineSocket(const std::string& host, std::uint16_t port) {
 bool LineSocket::send(std::string_view line) {
     while (!line.empty() && fd_.valid()) {
         int error = 0;
-        const long sent = sendNow(fd_, reinterpret_cast<const std::uint8_t*>(line.data()),
-                                  line.size(), error);
+        const long sent =
+            sendNow(fd_, reinterpret_cast<const std::uint8_t*>(line.data()), line.size(), error);
         if (sent > 0) {
             line.remove_prefix(static_cast<std::size_t>(sent));
         } else if (sent < 0 && error == EWOULDBLOCK) {

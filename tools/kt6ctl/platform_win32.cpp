@@ -11,8 +11,8 @@ namespace kt6::ctl {
 std::filesystem::path executableDir() {
     std::vector<wchar_t> name(MAX_PATH);
     for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, name.data(),
-                                                  static_cast<DWORD>(name.size()));
+        const DWORD length =
+            ::GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
         if (length == 0) return {};
         // A path longer than the buffer comes back cut to its size.
         if (length < name.size()) {

@@ -10,10 +10,10 @@
 #include <set>
 #include <vector>
 
+#include "hub_fixture.h"
 #include "link/commands.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
-#include "hub_fixture.h"
 
 namespace kt6::api {
 namespace {

@@ -58,8 +58,18 @@ class FakeStation : public Station {
         ++recordCount;
     }
 
-    StationStatus now{true, "COM1", "1.13", 3, 14074, "20m", "normal", false, true,
-                      "Link: COM1 online", "Radio: No radio", ""};
+    StationStatus now{true,
+                      "COM1",
+                      "1.13",
+                      3,
+                      14074,
+                      "20m",
+                      "normal",
+                      false,
+                      true,
+                      "Link: COM1 online",
+                      "Radio: No radio",
+                      ""};
     LinkState link = LinkState::Online;
     std::uint64_t recordCount = 1;
     std::string busyWhy;

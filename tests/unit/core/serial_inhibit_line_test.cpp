@@ -12,8 +12,8 @@ namespace {
 using ::testing::ElementsAre;
 using testing::FakeLineControl;
 using testing::FakeLineState;
-using testing::lineOn;
 using ::testing::HasSubstr;
+using testing::lineOn;
 
 TEST(SerialInhibitLine, assertedIsTheLineOnUnlessActiveLowAndNoOtherLineMoves) {
     for (ModemLine which : {ModemLine::Rts, ModemLine::Dtr}) {

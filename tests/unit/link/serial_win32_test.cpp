@@ -206,8 +206,8 @@ TEST(Win32Serial, theControllersLineIsSetThenEverythingPendingPurged) {
     comm.input = 7;  // arrived before the line was set
     comm.calls.clear();
     ASSERT_EQ(port.SetPortParams(19200, 'n', 8, 1, 'N'), 0);
-    EXPECT_THAT(comm.calls, ElementsAre("GetCommState", "SetCommState", "SetCommTimeouts",
-                                        "PurgeComm 15"));
+    EXPECT_THAT(comm.calls,
+                ElementsAre("GetCommState", "SetCommState", "SetCommTimeouts", "PurgeComm 15"));
     const CommState& s = comm.applied;
     EXPECT_EQ(s.baudRate, 19200u);
     EXPECT_EQ(s.byteSize, 8);
