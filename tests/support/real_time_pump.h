@@ -13,10 +13,20 @@ namespace kt6::testing {
 // waiting for input waits on the port itself.
 class RealTimePump : public QueuedPump {
   public:
-    explicit RealTimePump(Comm32& port);
+    explicit RealTimePump(Comm32& port)
+        : port_(port), nextTick_(std::chrono::steady_clock::now() + kLinkTick) {}
 
-    void processEvents() override;
-    void waitForInput(std::chrono::milliseconds timeout) override;
+    void processEvents() override {
+        runPosted();
+        serviceInput();
+        const auto now = std::chrono::steady_clock::now();
+        if (now < nextTick_) return;
+        nextTick_ += kLinkTick;
+        if (nextTick_ <= now) nextTick_ = now + kLinkTick;
+        ++ticks_;
+        if (link_) link_->LinkTimerTick();
+    }
+    void waitForInput(std::chrono::milliseconds timeout) override { port_.WaitForInput(timeout); }
     int ticks() const { return ticks_; }
 
   private:
