@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "integration/radio/controller_on_loop.h"
 #include "integration/radio/rig_fixture.h"
 #include "link/link.h"
 #include "radio/hamlib_rig_server.h"
@@ -45,7 +46,7 @@ RigSettings rigctldAt(int port) {
     return s;
 }
 
-class RigTrackingTest : public ::testing::Test {
+class RigTrackingTest : public ::testing::Test, protected testing::ControllerOnLoop {
   protected:
     void SetUp() override {
         rigPort = testing::freeLoopbackPort();
@@ -53,16 +54,7 @@ class RigTrackingTest : public ::testing::Test {
         rigctld = testing::startRigctld(rigPort, ptt);
         ASSERT_TRUE(rigctld) << "rigctld could not be started (libhamlib-utils)";
 
-        auto backend = std::make_unique<RecordingSimBackend>();
-        sim = backend.get();
-        port = std::make_unique<Comm32>(std::move(backend), nullptr);
-        ASSERT_EQ(port->OpenPort("bio1"), 0);
-        port->SetPortParams(19200, 'n', 8, 1, 'N');
-        link = std::make_unique<Link>(*port);
-        link->ExchangeEnabled = true;
-        // The link timer also hands the controller's replies to the link.
-        QObject::connect(&linkTimer, &QTimer::timeout, [this] { link->LinkTimerTick(); });
-        linkTimer.start(kLinkTick);
+        ASSERT_TRUE(opened);
 
         tracker = std::make_unique<RigTracker>(
             *link, view, [] { return true; },
@@ -87,19 +79,11 @@ class RigTrackingTest : public ::testing::Test {
             },
             kDeadlineMs);
     }
-    bool waitTuned(std::uint16_t kHz) {
-        return QTest::qWaitFor([&] { return sim->model().controller().frequency() == kHz; },
-                               kDeadlineMs);
-    }
 
     // The dummy rig has no PTT unless a test asks for one.
     testing::RigPtt ptt = testing::RigPtt::None;
     int rigPort = -1;
     std::optional<ChildProcess> rigctld;
-    RecordingSimBackend* sim = nullptr;
-    std::unique_ptr<Comm32> port;
-    std::unique_ptr<Link> link;
-    QTimer linkTimer;
     BoxesView view;
     std::unique_ptr<RigTracker> tracker;
     HamlibRigServer* server = nullptr;

@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 
+#include "integration/radio/controller_on_loop.h"
 #include "integration/radio/rig_fixture.h"
 #include "link/link.h"
 #include "radio/hamlib_rig_server.h"
@@ -50,20 +51,12 @@ QByteArray radioInfo(int radioNr, int tensOfHz, bool transmitting) {
         .toUtf8();
 }
 
-class UdpRigTest : public ::testing::Test {
+class UdpRigTest : public ::testing::Test, protected testing::ControllerOnLoop {
   protected:
     void SetUp() override {
         udpPort = freeUdpPort();
         ASSERT_GT(udpPort, 0);
-        auto backend = std::make_unique<RecordingSimBackend>();
-        sim = backend.get();
-        port = std::make_unique<Comm32>(std::move(backend), nullptr);
-        ASSERT_EQ(port->OpenPort("bio1"), 0);
-        port->SetPortParams(19200, 'n', 8, 1, 'N');
-        link = std::make_unique<Link>(*port);
-        link->ExchangeEnabled = true;
-        QObject::connect(&linkTimer, &QTimer::timeout, [this] { link->LinkTimerTick(); });
-        linkTimer.start(kLinkTick);
+        ASSERT_TRUE(opened);
 
         RigSettings s = defaultRigSettings();
         s.rig(1).source = RigSource::N1mm;
@@ -85,16 +78,8 @@ class UdpRigTest : public ::testing::Test {
     void send(const QByteArray& datagram) {
         sender.writeDatagram(datagram, QHostAddress::LocalHost, static_cast<quint16>(udpPort));
     }
-    bool waitTuned(std::uint16_t kHz) {
-        return QTest::qWaitFor([&] { return sim->model().controller().frequency() == kHz; },
-                               kDeadlineMs);
-    }
 
     int udpPort = -1;
-    RecordingSimBackend* sim = nullptr;
-    std::unique_ptr<Comm32> port;
-    std::unique_ptr<Link> link;
-    QTimer linkTimer;
     QuietView view;
     std::unique_ptr<RigTracker> tracker;
     HamlibRigServer* server = nullptr;
