@@ -1,6 +1,7 @@
 #pragma once
-// Round trips of one command (a key press) through the link's queue to an answering controller, timed on the wall
-// clock after a warm-up and printed as BENCH lines; shared by the local and network benches.
+// Round trips of one command (a key press) through the link's queue to an answering controller,
+// timed on the wall clock after a warm-up and printed as BENCH lines; shared by the local and
+// network benches.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

@@ -23,9 +23,9 @@
 
 #include "console/dialogs.h"
 #include "console/fm_main.h"
-#include "percentile.h"
 #include "link/frame.h"
 #include "link/status.h"
+#include "percentile.h"
 #include "support/fake_dialogs.h"
 #include "support/pty_peer.h"
 

@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "console/fm_main.h"
-#include "percentile.h"
 #include "link/frame.h"
 #include "link/status.h"
+#include "percentile.h"
 #include "support/fake_dialogs.h"
 #include "support/loopback_listener.h"
 #include "support/pty_peer.h"

@@ -1,5 +1,5 @@
-// Round trip of one command (a key press) through the link's queue to an answering controller stand-in over a
-// pseudo-terminal: frame out through comm32, reply decoded, status returned.
+// Round trip of one command (a key press) through the link's queue to an answering controller
+// stand-in over a pseudo-terminal: frame out through comm32, reply decoded, status returned.
 #include <cstdio>
 #include <exception>
 

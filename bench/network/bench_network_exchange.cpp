@@ -1,5 +1,5 @@
-// Round trip of one command (a key press) through the link's queue through ser2net on loopback, by its raw TCP
-// accepter and by its RFC 2217 accepter, to an answering controller stand-in on the
+// Round trip of one command (a key press) through the link's queue through ser2net on loopback, by
+// its raw TCP accepter and by its RFC 2217 accepter, to an answering controller stand-in on the
 // pseudo-terminal ser2net serves: the network's share beside bench_exchange's local figure.
 #include <unistd.h>
 

@@ -20,8 +20,8 @@ void keepFromAssistiveTechnology(QWidget* widget);
 void listLitFacesAsTheirKeys(QWidget* panel);
 
 // The widget is where the window speaks up: assistive technology knows it as a notification,
-// named by its accessible name (a label without one by its text), and announceNow() has a screen reader read that name out
-// wherever the operator's focus is.
+// named by its accessible name (a label without one by its text), and announceNow() has a screen
+// reader read that name out wherever the operator's focus is.
 void makeAnnouncer(QWidget* widget);
 // Tells assistive technology the announcer has something new to say: its name, read now.
 void announceNow(QWidget* announcer);

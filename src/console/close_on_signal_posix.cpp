@@ -1,9 +1,9 @@
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "console/close_on_signal.h"
 
@@ -20,7 +20,8 @@ void onSignal(int) {
 }  // namespace
 
 void closeOnTerminationSignals(QWidget* window) {
-    if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+    if (signalPipe[0] < 0 &&
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
         return;
     }
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, window);

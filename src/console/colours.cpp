@@ -5,7 +5,9 @@
 
 namespace kt6 {
 
-QColor toQColor(NamedColour c) { return QColor(QRgb(rgb(c))); }
+QColor toQColor(NamedColour c) {
+    return QColor(QRgb(rgb(c)));
+}
 
 void setBackground(QWidget* widget, NamedColour c) {
     QPalette p = widget->palette();
@@ -22,7 +24,9 @@ void setTextColour(QWidget* widget, NamedColour c) {
     widget->setPalette(p);
 }
 
-QColor backgroundOf(const QWidget* widget) { return widget->palette().color(QPalette::Window); }
+QColor backgroundOf(const QWidget* widget) {
+    return widget->palette().color(QPalette::Window);
+}
 
 QColor textColourOf(const QWidget* widget) {
     return widget->palette().color(QPalette::WindowText);

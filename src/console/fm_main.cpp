@@ -62,11 +62,12 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
       poll_(link_, panel_),
       scheduler_(options_.scheduler ? options_.scheduler : std::make_shared<QtScheduler>(this)),
       // A network port opens on a backend of its own, away from the window's thread.
-      session_(port_, link_, *this,
-               [this](std::function<bool()> cancelled) {
-                   return backendFrom(options_, std::move(cancelled));
-               },
-               scheduler_.get()),
+      session_(
+          port_, link_, *this,
+          [this](std::function<bool()> cancelled) {
+              return backendFrom(options_, std::move(cancelled));
+          },
+          scheduler_.get()),
       settings_(options_.settingsPath, [this](const QString& text) { message(text); }),
       help_(std::make_unique<HelpPages>(
           std::vector<std::filesystem::path>{options_.documentsDir, options_.installedDocumentsDir},
@@ -109,8 +110,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
             [this] { return pollRunning_; },
             [this] { return editor_ && editor_->panel() && !editor_->panel()->isHidden(); }},
         options_.settingsPath, options_.makeLineControl, options_.makeHookLauncher,
-        [this] { return port_.IsOpen(); },
-        [this] { return sequenceRunning() || !pollRunning_; },
+        [this] { return port_.IsOpen(); }, [this] { return sequenceRunning() || !pollRunning_; },
         [this](const QString& text) { announce(text); }});
     link_.setPollReplyListener([this](const Bytes& reply) {
         poll_.replyArrived(reply);
@@ -307,7 +307,6 @@ void FmMain::clearEvent() {
     statusBar_->clearEvent();
     if (station_) station_->changed();
 }
-
 
 void FmMain::refreshStatusBar() {
     // Motion just became unknown: the blink stops now rather than at its next step.

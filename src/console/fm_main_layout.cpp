@@ -22,11 +22,11 @@
 #include "console/panel/keyboard.h"
 #include "console/panel/lamp.h"
 #include "console/ports/port_menu.h"
-#include "console/station/station_host.h"
-#include "console/station/station_outputs.h"
 #include "console/service/element_editor.h"
 #include "console/service/service_screens.h"
 #include "console/setup_panel.h"
+#include "console/station/station_host.h"
+#include "console/station/station_outputs.h"
 #include "console/status/radio_panel.h"
 #include "console/status/status_bar.h"
 

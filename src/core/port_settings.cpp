@@ -7,7 +7,6 @@
 
 namespace kt6 {
 
-
 int settingsComPort(const ProfileFile& settings, std::string* problem) {
     const std::string text = settings.readString("General", "Serialport", "1");
     if (const auto n = portNumber(text)) return *n;

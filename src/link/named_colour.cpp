@@ -3,6 +3,7 @@
 namespace kt6 {
 
 std::string_view colourName(NamedColour c) {
+    // clang-format off
     switch (c) {
         case NamedColour::clBlack: return "clBlack";
         case NamedColour::clMaroon: return "clMaroon";
@@ -25,6 +26,7 @@ std::string_view colourName(NamedColour c) {
         case NamedColour::clSkyBlue: return "clSkyBlue";
         case NamedColour::clCream: return "clCream";
     }
+    // clang-format on
     return "?";
 }
 

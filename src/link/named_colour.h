@@ -5,6 +5,8 @@
 
 namespace kt6 {
 
+// The tables here read best as tables.
+// clang-format off
 enum class NamedColour {
     clBlack, clMaroon, clGreen, clOlive, clNavy, clPurple, clTeal, clGray, clSilver, clRed,
     clLime, clYellow, clBlue, clFuchsia, clAqua, clWhite, clMoneyGreen, clBtnFace, clSkyBlue,
@@ -37,6 +39,7 @@ constexpr std::uint32_t rgb(NamedColour c) {
     }
     return 0;
 }
+// clang-format on
 
 std::string_view colourName(NamedColour c);
 

@@ -116,8 +116,8 @@ int connectOne(const addrinfo& ai, Clock::time_point deadline, const NetworkOpti
         if (errno != EINPROGRESS && errno != EINTR) return errno;
         for (;;) {
             short revents = 0;
-            if (const int error = stepWait(static_cast<int>(fd.get()), POLLOUT, deadline,
-                                           options, revents)) {
+            if (const int error =
+                    stepWait(static_cast<int>(fd.get()), POLLOUT, deadline, options, revents)) {
                 return error;
             }
             if (revents != 0) break;
@@ -151,8 +151,7 @@ int StreamSocket::reset() {
     return ::close(fd) == 0 ? 0 : errno;
 }
 
-int connectStream(const NetworkAddress& address, const NetworkOptions& options,
-                  StreamSocket& out) {
+int connectStream(const NetworkAddress& address, const NetworkOptions& options, StreamSocket& out) {
     const auto deadline = Clock::now() + options.limit;
     addrinfo* found = nullptr;
     if (const int error = resolve(address, deadline, options, found); error != 0) return error;

@@ -64,12 +64,12 @@ bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, TransferProgre
     transfer.clearLog();
     auto steps = blockSteps(
         transfer, firmwareVersion,
-        [&transfer, result](const BlockInfo& info, TransferRun::StepDone done) {
+        [&transfer, result](const BlockInfo& info, TransferRun::StepDone stepDone) {
             transfer.ReadBlockToLog(
                 info.block, info.layout, info.section,
-                [&transfer, result, info, done = std::move(done)](bool failed) {
+                [&transfer, result, info, stepDone = std::move(stepDone)](bool failed) {
                     if (!failed) {
-                        done(true);
+                        stepDone(true);
                         return;
                     }
                     result->failed.push_back(transfer.lastFault().value_or(BlockFault{}));
@@ -79,7 +79,7 @@ bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, TransferProgre
                     if (info.block == kFactoryBlock || info.block == kUserBlock) {
                         result->received = false;
                     }
-                    done(result->received && fault.kind != BlockFault::Kind::PortClosed);
+                    stepDone(result->received && fault.kind != BlockFault::Kind::PortClosed);
                 });
         });
     return run.start(true, std::move(steps), std::move(progress),
@@ -171,19 +171,19 @@ bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, TransferProgr
     transfer.resetWriteTimes();
     auto steps =
         blockSteps(transfer, firmwareVersion,
-                   [&transfer, result](const BlockInfo& info, TransferRun::StepDone done) {
+                   [&transfer, result](const BlockInfo& info, TransferRun::StepDone stepDone) {
                        const bool empty = !transfer.SourceIni() ||
                                           transfer.SourceIni()->sectionKeys(info.section).empty();
                        transfer.WriteBlockFromFile(
                            info.block, info.layout, info.section,
-                           [&transfer, result, empty, done = std::move(done)](bool failed) {
+                           [&transfer, result, empty, stepDone = std::move(stepDone)](bool failed) {
                                if (failed) {
                                    result->fault = transfer.lastFault().value_or(BlockFault{});
-                                   done(false);
+                                   stepDone(false);
                                    return;
                                }
                                ++(empty ? result->skipped : result->sent);
-                               done(true);
+                               stepDone(true);
                            });
                    });
     return run.start(true, std::move(steps), std::move(progress),

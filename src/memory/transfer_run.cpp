@@ -49,10 +49,11 @@ bool TransferRun::start(bool preamble, std::vector<BlockStep> steps, TransferPro
         if (stillWanted()) next(true);
     });
     return runner_.run(std::move(walk), [this](StepRunner::End end) {
-        Done done = std::exchange(done_, nullptr);
+        Done finished = std::exchange(done_, nullptr);
         hold_.reset();
-        if (done)
-            done(end == StepRunner::End::Finished ? TransferEnd::Finished : TransferEnd::Stopped);
+        if (finished)
+            finished(end == StepRunner::End::Finished ? TransferEnd::Finished
+                                                      : TransferEnd::Stopped);
     });
 }
 

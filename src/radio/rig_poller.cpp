@@ -176,7 +176,10 @@ void RigPoller::Shared::run() {
     // Mode and VFO of the last look at them, and when to look again.
     rmode_t mode = RIG_MODE_NONE;
     vfo_t vfo = RIG_VFO_NONE;
-    std::optional<freq_t> lastHz;
+    // The last frequency read, valid while haveLastHz (an optional here draws a false
+    // maybe-uninitialized warning from GCC 12).
+    freq_t lastHz = 0;
+    bool haveLastHz = false;
     auto detailsDue = std::chrono::steady_clock::now();
     auto pttDue = detailsDue;
     while (!pause(std::chrono::milliseconds::zero())) {
@@ -201,7 +204,7 @@ void RigPoller::Shared::run() {
                 continue;
             }
             ptt.opened(rig.modelReadsPtt());
-            lastHz.reset();
+            haveLastHz = false;
         }
         // The interval runs from the start of one reading to the next, so the time the
         // radio takes to answer does not add to the delay of a change.
@@ -229,10 +232,11 @@ void RigPoller::Shared::run() {
         // waits). The PTT of a radio on receive only changes what the status bar shows, and
         // mode and VFO only send the same frequency again: they are read at slower paces, mode
         // and VFO never in a cycle with a new frequency, which goes out without waiting.
-        const bool firstReading = !lastHz;
-        const bool newFrequency = !firstReading && *lastHz != hz;
+        const bool firstReading = !haveLastHz;
+        const bool newFrequency = !firstReading && lastHz != hz;
         const bool details = firstReading || (!newFrequency && started >= detailsDue);
         lastHz = hz;
+        haveLastHz = true;
         if (details) {
             detailsDue = started + kRigDetailsInterval;
             // Not every model reports mode or VFO; a failure there leaves the value at 0.

@@ -55,7 +55,7 @@ struct FakeSerialState {
 };
 
 class FakeSerialBackend : public SerialBackend {
-public:
+  public:
     explicit FakeSerialBackend(FakeSerialState& state) : s_(state) {}
 
     int open(const std::string& path) override {
@@ -125,7 +125,7 @@ public:
     }
     bool lost() const override { return s_.open && s_.lost; }
 
-private:
+  private:
     FakeSerialState& s_;
 };
 

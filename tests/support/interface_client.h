@@ -16,8 +16,8 @@ class InterfaceClient {
     // Connects to the interface on this port of 127.0.0.1; false when it does not answer.
     bool connectTo(quint16 port) {
         socket_.connectToHost(QStringLiteral("127.0.0.1"), port);
-        return QTest::qWaitFor([this] { return socket_.state() == QAbstractSocket::ConnectedState; },
-                               5000);
+        return QTest::qWaitFor(
+            [this] { return socket_.state() == QAbstractSocket::ConnectedState; }, 5000);
     }
     // Connects and gives the token; false when either fails.
     bool connectWithToken(quint16 port, const std::string& token) {

@@ -26,7 +26,8 @@ class LoopbackController {
     explicit LoopbackController(const StatusRecord& record) {
         controller_.record = record;
         listen_ = listenOnLoopback(4, port_);
-        if (listen_ < 0 || ::pipe2(stop_, O_CLOEXEC) != 0) throw std::runtime_error("loopback controller");
+        if (listen_ < 0 || ::pipe2(stop_, O_CLOEXEC) != 0)
+            throw std::runtime_error("loopback controller");
         thread_ = std::thread([this] { run(); });
     }
     ~LoopbackController() {

@@ -10,13 +10,13 @@ namespace kt6 {
 
 class ClickableLabel : public QLabel {
     Q_OBJECT
-public:
+  public:
     using QLabel::QLabel;
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton && rect().contains(event->pos())) emit clicked();
         QLabel::mouseReleaseEvent(event);

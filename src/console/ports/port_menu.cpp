@@ -1,9 +1,9 @@
 #include "console/ports/port_menu.h"
 
-#include <QPointer>
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QPointer>
 
 #include "console/ports/port_assign_dialog.h"
 #include "console/ports/port_probe.h"
@@ -101,10 +101,10 @@ void PortMenu::testPort(int n, const QString& device, QObject* owner, ProbeAnswe
         probeLink(context_.link, std::move(answer));
         return;
     }
-    BackgroundOpen::MakeBackend make = [made = context_.makeSerialBackend](
-                                           std::function<bool()> cancelled) {
-        return made ? made() : makeSerialBackend(NetworkOptions{std::move(cancelled)});
-    };
+    BackgroundOpen::MakeBackend make =
+        [made = context_.makeSerialBackend](std::function<bool()> cancelled) {
+            return made ? made() : makeSerialBackend(NetworkOptions{std::move(cancelled)});
+        };
     probeDevice(std::move(make), device.toStdString(), owner, std::move(answer));
 }
 

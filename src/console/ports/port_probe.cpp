@@ -54,7 +54,8 @@ class DeviceProbe : public QObject {
     DeviceProbe(BackgroundOpen::MakeBackend make, QObject* owner)
         : QObject(owner),
           make_(std::move(make)),
-          port_(make_([] { return false; }), [](std::string_view name) { return std::string(name); }),
+          port_(make_([] { return false; }),
+                [](std::string_view name) { return std::string(name); }),
           link_(port_) {
         QObject::connect(&tick_, &QTimer::timeout, this, [this] { link_.LinkTimerTick(); });
         QObject::connect(&look_, &QTimer::timeout, this, [this] { link_.serviceInput(); });
@@ -76,9 +77,8 @@ class DeviceProbe : public QObject {
             if (!outcome) return;
             opening_.reset();
             tick_.stop();
-            const std::int32_t error = outcome->error != 0
-                                           ? outcome->error
-                                           : port_.AdoptPort(device, std::move(*outcome));
+            const std::int32_t error =
+                outcome->error != 0 ? outcome->error : port_.AdoptPort(device, std::move(*outcome));
             opened(device, error);
         });
         tick_.start(kLinkTick);

@@ -86,9 +86,12 @@ std::string InterfaceStation::restore(const std::string& path, Progress progress
     return context_.setupPanel
         .loadFrom(RemoteTransfer{path, std::move(progress),
                                  [counts, done = std::move(done)](const QString& error) {
-                                     if (done) done(error.toStdString(), counts->first, counts->second);
+                                     if (done)
+                                         done(error.toStdString(), counts->first, counts->second);
                                  },
-                                 [counts](int sent, int skipped) { *counts = {sent, skipped}; }})
+                                 [counts](int sent, int skipped) {
+                                     *counts = {sent, skipped};
+                                 }})
         .toStdString();
 }
 

@@ -15,9 +15,8 @@ StationHost::StationHost(StationHostContext context)
     : context_(std::move(context)),
       station_(context_.interface),
       server_(std::make_unique<api::InterfaceServer>(station_)),
-      outputs_(std::make_unique<StationOutputs>(
-          StationContext{context_.settingsPath, {}, context_.makeLineControl,
-                         context_.makeHookLauncher})) {
+      outputs_(std::make_unique<StationOutputs>(StationContext{
+          context_.settingsPath, {}, context_.makeLineControl, context_.makeHookLauncher})) {
     QObject::connect(outputs_.get(), &StationOutputs::failed, outputs_.get(),
                      [this](const QString& text) {
                          if (context_.announce) context_.announce(text);
@@ -34,7 +33,6 @@ QString StationHost::start(bool serveInterface) {
     return server_->listen(settings,
                            api::consoleAccess(settings, api::tokenFilePath(context_.settingsPath)));
 }
-
 
 void StationHost::changed() {
     server_->changed();

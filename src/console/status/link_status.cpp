@@ -197,8 +197,9 @@ QString radioFieldText(const RadioFacts& f) {
     if (f.connecting) return rig + QStringLiteral("connecting");
     if (f.paused) {
         const bool heard = f.status == RigStatus::Online && f.hz;
-        return rig + (heard ? QString::number(*f.hz / 1e6, 'f', 6) + QStringLiteral(" MHz, ")
-                            : QString()) +
+        return rig +
+               (heard ? QString::number(*f.hz / 1e6, 'f', 6) + QStringLiteral(" MHz, ")
+                      : QString()) +
                QStringLiteral("following paused");
     }
     if (f.status == RigStatus::Online) {

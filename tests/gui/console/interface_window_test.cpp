@@ -69,7 +69,8 @@ TEST_F(InterfaceWindowTest, aBandRequestPressesTheKeyAsItsButtonDoesAndWatchersS
     controller.record.band = 8;
     controller.record.frequency = 14074;
     pollTwice();
-    const auto event = client.nextWhere([](const nlohmann::json& j) { return j["event"] == "status" && j["band"] == "20m"; });
+    const auto event = client.nextWhere(
+        [](const nlohmann::json& j) { return j["event"] == "status" && j["band"] == "20m"; });
     EXPECT_EQ(event["frequency"], 14074);
 }
 
@@ -170,7 +171,8 @@ TEST_F(InterfaceWindowTest, aBackupThroughTheInterfaceIsTheWindowsFileByteForByt
     ASSERT_FALSE(fileText(byWindow).empty());
 
     client.send(R"({"id":5,"cmd":"backup","path":")" + byInterface + R"("})");
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window->setupPanel().transfer().running(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return window->setupPanel().transfer().running(); }, 5000));
     settle();
     nlohmann::json reply;
     int progress = 0;
@@ -215,7 +217,10 @@ TEST_F(InterfaceWindowTest, thousandsOfRequestsInOneWriteAreAnsweredInOrderToAPr
     // Their replies come to more than a reader that stopped reading may leave unread.
     constexpr int kRequests = 20000;
     std::string burst;
-    for (int i = 1; i <= kRequests; ++i) burst += R"({"id":)" + std::to_string(i) + R"(,"cmd":"status"})" "\n";
+    for (int i = 1; i <= kRequests; ++i)
+        burst += R"({"id":)" + std::to_string(i) +
+                 R"(,"cmd":"status"})"
+                 "\n";
     client.socket().write(QByteArray::fromStdString(burst));
     for (int i = 1; i <= kRequests; ++i) {
         const auto reply = client.next();
@@ -232,8 +237,8 @@ TEST_F(InterfaceWindowTest, withoutATokenOnlyWhoReadsTheGeneratedOneGetsIn) {
     ConsoleOptions options = baseOptions();
     options.serveInterface = true;
     start(std::move(options));
-    const std::string token = api::clientToken(api::ApiSettings{}, api::tokenFilePath(settingsPath()))
-                                  .value_or("");
+    const std::string token =
+        api::clientToken(api::ApiSettings{}, api::tokenFilePath(settingsPath())).value_or("");
     ASSERT_EQ(token.size(), 64u);
 
     ASSERT_TRUE(client.connectTo(port));

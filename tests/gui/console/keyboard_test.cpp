@@ -291,8 +291,9 @@ TEST_F(KeyboardTest, theFocusedKeyShowsARingEvenUnderTheLitKeyOverIt) {
         find(key)->setFocus(Qt::TabFocusReason);
         EXPECT_NE(picture(key), unfocused[key]) << key;
         for (const char* other : kKeys) {
-            if (std::string_view(other) != key)
+            if (std::string_view(other) != key) {
                 EXPECT_EQ(picture(other), unfocused[other]) << other << " while " << key;
+            }
         }
     }
 }
@@ -365,8 +366,9 @@ TEST_F(KeyboardTest, hiddenHelpersAreNeitherShownNorPressableByAssistiveTechnolo
         QAccessibleInterface* a = accessible(w);
         EXPECT_TRUE(a->state().invisible) << name;
         EXPECT_EQ(a->childCount(), 0) << name;
-        if (QAccessibleActionInterface* actions = a->actionInterface())
+        if (QAccessibleActionInterface* actions = a->actionInterface()) {
             EXPECT_TRUE(actions->actionNames().isEmpty()) << name;
+        }
     }
     // Not even listed, shown or not.
     std::vector<QObject*> listed;

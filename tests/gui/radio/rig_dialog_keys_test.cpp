@@ -58,7 +58,9 @@ TEST(RigDialogKeys, EveryVisibleCaptionHasItsOwnMnemonicAndAltReachesItsField) {
         letters.insert(QLatin1Char('1'));
         letters.insert(QLatin1Char('2'));
         for (QChar c : letters) {
-            if (!c.isNull()) EXPECT_EQ(letters.count(c), 1u) << "Alt+" << QString(c).toStdString();
+            if (!c.isNull()) {
+                EXPECT_EQ(letters.count(c), 1u) << "Alt+" << QString(c).toStdString();
+            }
         }
         const QString n = QString::number(page + 1);
         QTest::keyClick(&dialog, Qt::Key_M, Qt::AltModifier);

@@ -3,8 +3,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,7 +41,8 @@ bool catches(pid_t pid, int signal) {
 // True once the process holds this device open.
 bool holds(pid_t pid, const std::string& device) {
     std::error_code ec;
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    for (const auto& fd :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
         if (std::filesystem::read_symlink(fd.path(), ec) == device) return true;
     }
     return false;
@@ -50,7 +51,7 @@ bool holds(pid_t pid, const std::string& device) {
 using testing::waitFor;
 
 class ConsoleProcess : public ::testing::TestWithParam<int> {
-protected:
+  protected:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() /
               ("kt6-console-" + std::to_string(::getpid()) + "-" + std::to_string(GetParam()));
@@ -161,9 +162,7 @@ TEST_P(ConsoleProcess, signalWhileABoxIsUpStillEndsTheConsole) {
     launch();
     // Every box is on stderr as it opens.
     ASSERT_TRUE(waitFor(
-        [&] {
-            return stderrText().find("is not a valid serial port number") != std::string::npos;
-        },
+        [&] { return stderrText().find("is not a valid serial port number") != std::string::npos; },
         20s));
     stop();
 }

@@ -41,7 +41,7 @@ using testing::waitFor;
 
 // A child process with its output in a file; killed and reaped when it goes out of scope.
 class Child {
-public:
+  public:
     // extraFd: also open `output` as this descriptor in the child (Xvfb's -displayfd).
     Child(std::vector<std::string> argv, const fs::path& output, std::vector<std::string> env = {},
           int extraFd = -1) {
@@ -60,9 +60,9 @@ public:
         for (char** e = environ; *e; ++e) {
             const std::string entry(*e);
             const std::string name = entry.substr(0, entry.find('=') + 1);
-            const bool replaced = std::any_of(env.begin(), env.end(), [&](const std::string& given) {
-                return given.rfind(name, 0) == 0;
-            });
+            const bool replaced =
+                std::any_of(env.begin(), env.end(),
+                            [&](const std::string& given) { return given.rfind(name, 0) == 0; });
             if (!replaced) envText.push_back(entry);
         }
         std::vector<char*> envp;
@@ -95,7 +95,7 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
 };
 
@@ -111,7 +111,7 @@ std::string run(const std::string& command) {
 }
 
 class ConsoleOnXvfb : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / ("kt6-xvfb-" + std::to_string(::getpid()));
         fs::remove_all(dir);
@@ -124,10 +124,11 @@ protected:
         sim.emplace(std::vector<std::string>{KT6_SIM_BINARY, "--link", (dir / "kt6").string(),
                                              "--firmware", "1.13"},
                     dir / "sim.out");
-        ASSERT_TRUE(waitFor([&] { return fs::exists(dir / "kt6"); }, 10s)) << slurp(dir / "sim.out");
-        std::ofstream(dir / "skarnel.ini") << "[General]\nSerialport=2\n[Ports]\nCOM2="
-                                           << (dir / "kt6").string()
-                                           << "\n[OmniRig]\nRig1=0\nRig2=0\n";
+        ASSERT_TRUE(waitFor([&] { return fs::exists(dir / "kt6"); }, 10s))
+            << slurp(dir / "sim.out");
+        std::ofstream(dir / "skarnel.ini")
+            << "[General]\nSerialport=2\n[Ports]\nCOM2=" << (dir / "kt6").string()
+            << "\n[OmniRig]\nRig1=0\nRig2=0\n";
         console.emplace(std::vector<std::string>{KT6_CONSOLE_BINARY, "--settings",
                                                  (dir / "skarnel.ini").string()},
                         dir / "console.out",
@@ -178,8 +179,8 @@ protected:
 };
 
 TEST_F(ConsoleOnXvfb, theWindowShowsTheLiveDisplayAndClosesCleanly) {
-    ASSERT_TRUE(waitFor([&] { return slurp(dir / "console.out").find("online") != std::string::npos; },
-                        20s))
+    ASSERT_TRUE(waitFor(
+        [&] { return slurp(dir / "console.out").find("online") != std::string::npos; }, 20s))
         << slurp(dir / "console.out");
     std::string window;
     ASSERT_TRUE(waitFor(
@@ -203,7 +204,8 @@ TEST_F(ConsoleOnXvfb, theWindowShowsTheLiveDisplayAndClosesCleanly) {
 
     // The display panel lies at 72,96 of the front panel; its lower edge shows the panel's
     // own colour while the elements stand still. The picture around it is darker.
-    EXPECT_TRUE(waitFor([&] { return pixel(window, 72 + 4, menu + 1 + 96 + 148) == "#C0DCC0"; }, 5s))
+    EXPECT_TRUE(
+        waitFor([&] { return pixel(window, 72 + 4, menu + 1 + 96 + 148) == "#C0DCC0"; }, 5s))
         << pixel(window, 72 + 4, menu + 1 + 96 + 148);
     EXPECT_NE(pixel(window, 30, menu + 1 + 200), "#C0DCC0");
     // The simulator starts on 20 m: the poll lights that key (224,280, 41 x 41) orange.
@@ -215,7 +217,8 @@ TEST_F(ConsoleOnXvfb, theWindowShowsTheLiveDisplayAndClosesCleanly) {
         return red > 180 && red - blue > 80;
     };
     EXPECT_TRUE(waitFor(orange, 5s)) << pixel(window, 224 + 20, menu + 1 + 280 + 20);
-    EXPECT_NE(pixel(window, 104 + 20, menu + 1 + 280 + 20), pixel(window, 224 + 20, menu + 1 + 280 + 20));
+    EXPECT_NE(pixel(window, 104 + 20, menu + 1 + 280 + 20),
+              pixel(window, 224 + 20, menu + 1 + 280 + 20));
 
     EXPECT_EQ(console->stop(SIGTERM), 0);
     const std::string settings = slurp(dir / "skarnel.ini");

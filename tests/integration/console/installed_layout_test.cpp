@@ -40,7 +40,7 @@ std::string slurp(const fs::path& file) {
 
 // Runs the program to its end with the environment given, stdout and stderr captured.
 Outcome run(const fs::path& program, const std::vector<std::string>& args,
-        const std::vector<std::string>& env, const fs::path& scratch) {
+            const std::vector<std::string>& env, const fs::path& scratch) {
     const fs::path out = scratch / "stdout", err = scratch / "stderr";
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);

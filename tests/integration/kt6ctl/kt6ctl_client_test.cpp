@@ -64,7 +64,8 @@ std::filesystem::path noSettings() {
 }
 
 ProgramResult ctl(int port, std::vector<std::string> args) {
-    args.insert(args.begin(), {"--port", std::to_string(port), "--settings", noSettings().string()});
+    args.insert(args.begin(),
+                {"--port", std::to_string(port), "--settings", noSettings().string()});
     return runProgram(KT6CTL_PATH, args, 30s);
 }
 
@@ -88,12 +89,12 @@ TEST(Kt6ctlClient, findsTheConsolesPortAndTokenInItsSettings) {
 TEST(Kt6ctlClient, findsTheTokenTheConsoleGeneratedForThisAccount) {
     LoopbackLineServer console(consoleAnswer);
     TempDir dir;
-    const auto settings = dir.write("skarnel.ini", "[Api]\r\nPort=" + std::to_string(console.port()) +
-                                                       "\r\nToken=\r\n");
+    const auto settings = dir.write(
+        "skarnel.ini", "[Api]\r\nPort=" + std::to_string(console.port()) + "\r\nToken=\r\n");
     const std::string token(64, 'c');
     const auto tokenFile = dir.write("api-token", token + "\n");
-    std::filesystem::permissions(tokenFile, std::filesystem::perms::owner_read |
-                                                std::filesystem::perms::owner_write);
+    std::filesystem::permissions(
+        tokenFile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     const ProgramResult r =
         runProgram(KT6CTL_PATH, {"--settings", settings.string(), "status"}, 30s);
     EXPECT_EQ(console.received().at(0), R"({"id":1,"cmd":"auth","token":")" + token + R"("})");

@@ -35,7 +35,8 @@ class ScriptedServer {
   public:
     explicit ScriptedServer(ServerScript script) : script_(script) {
         listen_ = listenOnLoopback(1, port_);
-        if (listen_ < 0 || ::pipe2(stop_, O_CLOEXEC) != 0) throw std::runtime_error("scripted server");
+        if (listen_ < 0 || ::pipe2(stop_, O_CLOEXEC) != 0)
+            throw std::runtime_error("scripted server");
         thread_ = std::thread([this] { run(); });
     }
     ~ScriptedServer() {

@@ -106,12 +106,12 @@ TEST(ParseRequest, theIdComesBackAsTheJsonTextItWas) {
 
 TEST(ParseRequest, anIdAReplyCouldNotEchoExactlyIsRefusedWithoutOne) {
     // Fractions, exponents and integers past 2^53 would come back rounded or rewritten.
-    for (const char* line : {R"({"id":null,"cmd":"status"})", R"({"id":true,"cmd":"status"})",
-                             R"({"id":[1],"cmd":"status"})", R"({"id":{"a":1},"cmd":"status"})",
-                             R"({"id":2.5,"cmd":"status"})", R"({"id":1E2,"cmd":"status"})",
-                             R"({"id":9007199254740992,"cmd":"status"})",
-                             R"({"id":-9007199254740992,"cmd":"status"})",
-                             R"({"id":123456789012345678901234567890,"cmd":"status"})"}) {
+    for (const char* line :
+         {R"({"id":null,"cmd":"status"})", R"({"id":true,"cmd":"status"})",
+          R"({"id":[1],"cmd":"status"})", R"({"id":{"a":1},"cmd":"status"})",
+          R"({"id":2.5,"cmd":"status"})", R"({"id":1E2,"cmd":"status"})",
+          R"({"id":9007199254740992,"cmd":"status"})", R"({"id":-9007199254740992,"cmd":"status"})",
+          R"({"id":123456789012345678901234567890,"cmd":"status"})"}) {
         const Parsed p = parseRequest(line);
         EXPECT_FALSE(p.request) << line;
         EXPECT_EQ(p.id, "") << line;
@@ -129,7 +129,8 @@ TEST(ParseRequest, aMemberGivenTwiceIsRefusedByName) {
         EXPECT_FALSE(p.request) << line;
         EXPECT_NE(p.error.find("given twice"), std::string::npos) << p.error;
     }
-    EXPECT_EQ(parseRequest(R"({"cmd":"status","cmd":"status"})").error, R"(member "cmd" given twice)");
+    EXPECT_EQ(parseRequest(R"({"cmd":"status","cmd":"status"})").error,
+              R"(member "cmd" given twice)");
 }
 
 TEST(ParseRequest, whatIsNotARequestIsRefusedWithItsReason) {

@@ -8,7 +8,9 @@
 namespace kt6 {
 namespace {
 
-Bytes encode(const Bytes& content) { return encodeFrame(content).value(); }
+Bytes encode(const Bytes& content) {
+    return encodeFrame(content).value();
+}
 
 std::vector<FrameReceiver::Event> feedAll(FrameReceiver& rx, const Bytes& bytes) {
     std::vector<FrameReceiver::Event> events;
@@ -139,7 +141,8 @@ TEST(FrameReceive, faultyWireNeverYieldsAFrameThatWasNotSent) {
         }
         ++sent;
         // Split at a random point: feed in two calls.
-        const std::size_t cut = wire.empty() ? 0 : static_cast<std::size_t>(byte(rng)) % wire.size();
+        const std::size_t cut =
+            wire.empty() ? 0 : static_cast<std::size_t>(byte(rng)) % wire.size();
         auto ev1 = feedAll(rx, Bytes(wire.begin(), wire.begin() + static_cast<long>(cut)));
         auto ev2 = feedAll(rx, Bytes(wire.begin() + static_cast<long>(cut), wire.end()));
         ev1.insert(ev1.end(), ev2.begin(), ev2.end());

@@ -170,8 +170,7 @@ TEST(ReplyTiming, PacedBytesAlreadyAtTheWireRateAreNotHeldFurther) {
     ControllerModel late(paced(true));
     late.receive(Bytes(request.begin(), request.begin() + 2), at(1s));
     late.receive(Bytes(request.begin() + 2, request.end()), at(2s));
-    EXPECT_EQ(late.nextDue(),
-              at(2s) + wireTime(request) - 2 * kByteTime + kTurnaround + kByteTime);
+    EXPECT_EQ(late.nextDue(), at(2s) + wireTime(request) - 2 * kByteTime + kTurnaround + kByteTime);
 }
 
 TEST(ReplyTiming, TwoFramesInOneReadArriveOneAfterTheOtherOnlyWhenPaced) {

@@ -57,7 +57,9 @@ class Wire {
     std::uint8_t key(std::uint8_t code) { return send(8, {code}).value().at(1); }
     // A key sent with the sequence flag set, as some service steps send theirs.
     std::uint8_t flaggedKey(std::uint8_t code) {
-        return sendWithSequence(static_cast<std::uint8_t>(nextSeq() | 0x80), 8, {code}).value().at(1);
+        return sendWithSequence(static_cast<std::uint8_t>(nextSeq() | 0x80), 8, {code})
+            .value()
+            .at(1);
     }
     void keys(std::initializer_list<std::uint8_t> codes) {
         for (auto c : codes) key(c);
