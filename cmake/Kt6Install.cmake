@@ -19,7 +19,7 @@ target_include_directories(kt6buildinfo INTERFACE ${PROJECT_BINARY_DIR}/generate
 
 # The Release build is what the package ships: harden it as Debian hardens its own packages.
 # PE executables have no RELRO; the Windows build is not packaged.
-if(NOT KT6_SANITIZE AND NOT WIN32)
+if(KT6_SANITIZE STREQUAL "OFF" AND NOT WIN32)
   add_compile_options("$<$<CONFIG:Release>:-D_FORTIFY_SOURCE=2;-fstack-protector-strong>")
   add_link_options("$<$<CONFIG:Release>:LINKER:-z,relro,-z,now>")
 endif()
