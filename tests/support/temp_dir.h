@@ -31,6 +31,13 @@ class TempDir {
         return path / name;
     }
 
+    // How many files and folders the folder holds: a replacement leaves no temporary file.
+    int entries() const {
+        int n = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(path)) ++n;
+        return n;
+    }
+
     std::filesystem::path path;
 };
 

@@ -13,12 +13,6 @@ namespace fs = std::filesystem;
 using testing::slurp;
 using testing::TempDir;
 
-int entries(const fs::path& dir) {
-    int n = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
-    return n;
-}
-
 TEST(StrictReplace, ALinkIsRefusedAndWhatItNamesIsLeftAlone) {
     TempDir dir;
     const fs::path victim = dir.write("victim", "precious\n");
@@ -30,7 +24,7 @@ TEST(StrictReplace, ALinkIsRefusedAndWhatItNamesIsLeftAlone) {
     EXPECT_EQ(strictReplaceProblem(link), link.string() + " is a symbolic link");
     EXPECT_EQ(slurp(victim), "precious\n");
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
-    EXPECT_EQ(entries(dir.path), 2);  // no temporary file left
+    EXPECT_EQ(dir.entries(), 2);  // no temporary file left
 }
 
 TEST(StrictReplace, ADanglingLinkOrAMissingFolderCreatesNothing) {
@@ -66,7 +60,7 @@ TEST(StrictReplace, ARegularFileIsReplacedWholeWithItsPermissions) {
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(entries(dir.path), 1);
+    EXPECT_EQ(dir.entries(), 1);
     // A new file in an existing folder is made.
     ASSERT_TRUE(replaceFileAtomically(dir.path / "new.skarnel", "n", &error, ReplacePolicy::Strict))
         << error;

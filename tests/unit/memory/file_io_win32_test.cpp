@@ -13,12 +13,6 @@ namespace fs = std::filesystem;
 using testing::slurp;
 using testing::TempDir;
 
-int entries(const fs::path& dir) {
-    int n = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
-    return n;
-}
-
 // The refusal of a reparse point (a symbolic link) is not tested here: Wine 8.0's
 // CreateSymbolicLinkW returns success and makes nothing, and a Unix link inside the prefix
 // reads as the file it names. docs/windows.md lists it as untested on real Windows.
@@ -34,7 +28,7 @@ TEST(Win32StrictReplace, AMissingFolderIsNeverMadeAndAFolderNeverReplaced) {
     EXPECT_FALSE(
         replaceFileAtomically(dir.path / "folder.skarnel", "x", &error, ReplacePolicy::Strict));
     EXPECT_NE(error.find("is not a regular file"), std::string::npos) << error;
-    EXPECT_EQ(entries(dir.path), 1);  // no temporary file left
+    EXPECT_EQ(dir.entries(), 1);  // no temporary file left
 }
 
 TEST(Win32Replace, EveryByteLandsInPlaceAndAFirstStartMakesTheSettingsFolder) {
@@ -47,7 +41,7 @@ TEST(Win32Replace, EveryByteLandsInPlaceAndAFirstStartMakesTheSettingsFolder) {
     const fs::path settings = dir.write("skarnel.ini", "[General]\n");
     ASSERT_TRUE(replaceFileAtomically(settings, text, &error)) << error;
     EXPECT_EQ(slurp(settings), text);
-    EXPECT_EQ(entries(dir.path), 2);
+    EXPECT_EQ(dir.entries(), 2);
 
     const fs::path fresh = dir.path / "AppData" / "skarnel" / "skarnel.ini";
     ASSERT_TRUE(replaceFileAtomically(fresh, "[General]\r\n", &error)) << error;
