@@ -28,7 +28,7 @@ inline int timeRoundTrips(Link& link, testing::QueuedPump& pump, const std::stri
     constexpr int kWarmUp = 50;
     constexpr int kExchanges = 1000;
     using clock = std::chrono::steady_clock;
-    link.ExchangeEnabled = true;
+    link.enableExchanges();
     std::vector<double> ms;
     ms.reserve(kExchanges);
     int failures = 0;

@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     port.OpenPort("bio1");
     port.SetPortParams(19200, 'n', 8, 1, 'N');
     Link link(port);
-    link.ExchangeEnabled = true;
+    link.enableExchanges();
     QTimer linkTimer;
     QObject::connect(&linkTimer, &QTimer::timeout, [&] { link.LinkTimerTick(); });
     linkTimer.start(kLinkTick);

@@ -9,18 +9,8 @@
 
 namespace kt6 {
 
-namespace {
-constexpr int kTries = 4;
-constexpr std::chrono::milliseconds kKeyTimeout{100};
-
-// Command 8 with a key code, as every key of the panel sends it.
-Command keyCommand(std::uint8_t code, bool flag) {
-    return Command{kt6::code(CommandCode::Key), {code}, flag, kTries, kKeyTimeout};
-}
-}  // namespace
-
 void FmMain::SendKey(std::uint8_t code, bool flag) {
-    link_.ExchangeEnabled = true;
+    link_.enableExchanges();
     link_.send(keyCommand(code, flag), {}, Link::Lane::Held);
 }
 
@@ -44,8 +34,8 @@ void FmMain::bandKeyPressed(KeyButton* key) {
 
 void FmMain::pressKey(std::uint8_t code, Link::Completion done) {
     // Not the held lane: a caller outside the window waits for work that holds the link.
-    link_.ExchangeEnabled = true;
-    link_.send(keyCommand(code, false), std::move(done));
+    link_.enableExchanges();
+    link_.send(keyCommand(code), std::move(done));
     for (KeyButton* key : ui_.frontKeys) {
         if (key->tag() == code) {
             bandKeyPressed(key);
@@ -68,27 +58,20 @@ void FmMain::lFreqClick() {
 }
 
 void FmMain::sendFrequency(std::uint32_t khz, Link::Completion done) {
-    link_.ExchangeEnabled = true;
-    link_.send(Command{code(CommandCode::SetFrequency),
-                       {static_cast<std::uint8_t>(khz & 0xFF),
-                        static_cast<std::uint8_t>((khz >> 8) & 0xFF)},
-                       true,
-                       kTries,
-                       kKeyTimeout},
-               std::move(done));
+    link_.enableExchanges();
+    link_.send(frequencyCommand(khz), std::move(done));
 }
 
 void FmMain::btRetractClick() {
-    link_.ExchangeEnabled = true;
-    link_.send(Command{code(CommandCode::Retract), {}, true, kTries, kKeyTimeout}, {});
+    link_.enableExchanges();
+    link_.send(retractCommand(), {});
 }
 
 void FmMain::lProgressFGClick() {
-    link_.ExchangeEnabled = true;
-    link_.send(Command{code(CommandCode::Progress), {}, true, kTries, kKeyTimeout},
-               [this](const Outcome& outcome) {
-                   if (outcome.status == 0) panel_.showProgress(outcome.reply);
-               });
+    link_.enableExchanges();
+    link_.send(progressCommand(), [this](const Outcome& outcome) {
+        if (outcome.status == 0) panel_.showProgress(outcome.reply);
+    });
 }
 
 }  // namespace kt6

@@ -69,7 +69,7 @@ constexpr ServiceStep kFactoryYes[] = {op(Op::FactoryLines), key(keys::kYes),
                                        hide(S::Panel_factory), op(Op::ShowFrontKeys)};
 constexpr ServiceStep kFactoryNo[] = {key(keys::kNo), hide(S::Panel_factory), op(Op::ReturnKey),
                                       op(Op::ShowFrontKeys)};
-// The opening has set ExchangeEnabled; this key goes out as it finds it.
+// The opening has enabled exchanges; this key goes out as it finds it.
 constexpr ServiceStep kRetractYes[] = {show(S::Retracting_of_course), {Op::KeyAsIs, keys::kYes},
                                        hide(S::Panel_Retract),        op(Op::RetractWait),
                                        hide(S::Retracting_of_course), op(Op::ShowFrontKeys)};

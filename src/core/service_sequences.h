@@ -47,7 +47,7 @@ inline constexpr ServiceScreen kQuestionScreens[] = {
 struct ServiceStep {
     enum class Op : std::uint8_t {
         Key,          // SendKey(value, flag)
-        KeyAsIs,      // key press without setting ExchangeEnabled first
+        KeyAsIs,      // key press without enabling exchanges first
         ReturnKey,    // a click of the hidden return key: key 13
         Pause,        // value ms
         RetractWait,  // the wait the current frequency's band needs

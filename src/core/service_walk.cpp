@@ -8,9 +8,6 @@
 namespace kt6 {
 
 namespace {
-// As the window presses its keys.
-constexpr int kKeyTries = 4;
-constexpr std::chrono::milliseconds kKeyTimeout{100};
 constexpr std::chrono::milliseconds kToldPause{1000};
 }  // namespace
 
@@ -46,7 +43,7 @@ void ServiceWalk::key(std::uint8_t code, bool flag, bool enableExchange,
                       std::function<void()> done) {
     // The window's queue sends the return key first: it was asked for first.
     sendPendingReturn();
-    if (enableExchange) link_.ExchangeEnabled = true;
+    if (enableExchange) link_.enableExchanges();
     send(code, flag);
     if (done) done();
 }
@@ -70,8 +67,7 @@ void ServiceWalk::after(std::chrono::milliseconds delay, std::function<void()> t
 void ServiceWalk::send(std::uint8_t code, bool flag) {
     if (result_.portClosed) return;
     ++result_.keys;
-    const Outcome outcome = link_.SendCommandBlocking(
-        Command{kt6::code(CommandCode::Key), {code}, flag, kKeyTries, kKeyTimeout}, waiter_);
+    const Outcome outcome = link_.SendCommandBlocking(keyCommand(code, flag), waiter_);
     if (outcome.status == kNoReply) ++result_.unanswered;
     if (!link_.port().IsOpen()) result_.portClosed = true;
 }

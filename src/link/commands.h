@@ -1,7 +1,12 @@
 #pragma once
-// The controller's command codes and the key codes command 8 carries: one table for the
-// console, its tools, the simulator and the tests.
+// The controller's command codes, the key codes command 8 carries, and each command as it goes
+// out (its flag, tries and time-out): one table for the console, its tools, the simulator and
+// the tests.
+#include <chrono>
 #include <cstdint>
+#include <utility>
+
+#include "link/exchange_engine.h"
 
 namespace kt6 {
 
@@ -43,5 +48,45 @@ inline constexpr std::uint8_t kBandLamp = 77;
 inline constexpr std::uint8_t kNo = k20m;
 inline constexpr std::uint8_t kYes = k30m;
 }  // namespace keys
+
+// Every command but the block transfers' is tried this often, each try waiting this long.
+inline constexpr int kCommandTries = 4;
+inline constexpr std::chrono::milliseconds kCommandTimeout{100};
+
+// Command 1: the status request. The poll's own request goes out through the link's poll lane.
+inline Command statusCommand() {
+    return Command{code(CommandCode::Status), {}, false, kCommandTries, kCommandTimeout};
+}
+// Command 8: a front-panel key.
+inline Command keyCommand(std::uint8_t key, bool flag = false) {
+    return Command{code(CommandCode::Key), {key}, flag, kCommandTries, kCommandTimeout};
+}
+// Command 3: retune to a frequency in kHz (16 bits, low byte first).
+inline Command frequencyCommand(std::uint32_t khz) {
+    return Command{
+        code(CommandCode::SetFrequency),
+        {static_cast<std::uint8_t>(khz & 0xFF), static_cast<std::uint8_t>((khz >> 8) & 0xFF)},
+        true,
+        kCommandTries,
+        kCommandTimeout};
+}
+// Command 3 with a payload already built (a radio's frequency).
+inline Command frequencyCommand(Bytes payload) {
+    return Command{code(CommandCode::SetFrequency), std::move(payload), true, kCommandTries,
+                   kCommandTimeout};
+}
+// Command 2: retract every element.
+inline Command retractCommand() {
+    return Command{code(CommandCode::Retract), {}, true, kCommandTries, kCommandTimeout};
+}
+// Command 10: the progress of the motors' run.
+inline Command progressCommand() {
+    return Command{code(CommandCode::Progress), {}, true, kCommandTries, kCommandTimeout};
+}
+// Command 9: the element lengths, read or (with data) set.
+inline Command elementLengthsCommand(Bytes data, bool flag) {
+    return Command{code(CommandCode::ElementLengths), std::move(data), flag, kCommandTries,
+                   kCommandTimeout};
+}
 
 }  // namespace kt6

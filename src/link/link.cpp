@@ -42,7 +42,7 @@ void Link::writeFrame(const Bytes& frame) {
 }
 
 bool Link::mayGoOut(const Command& command) const {
-    return !shutDown_ && port_.IsOpen() && ExchangeEnabled && command.tries > 0;
+    return !shutDown_ && port_.IsOpen() && exchangesEnabled_ && command.tries > 0;
 }
 
 Link::Completion Link::told(const Command& command, Completion done) {
@@ -88,7 +88,7 @@ void Link::release() {
 }
 
 void Link::dropDeadExchange() {
-    if (queue_.inFlight() && (!port_.IsOpen() || !ExchangeEnabled)) {
+    if (queue_.inFlight() && (!port_.IsOpen() || !exchangesEnabled_)) {
         queue_.cancelInFlight(tickClock_);
     }
 }
@@ -113,7 +113,7 @@ std::size_t Link::serviceInput() {
         // always did (a stray frame of another sequence neither counts nor resets).
         const bool exchanging = queue_.inFlight();
         if (queue_.received(arrived, tickClock_) > 0) {
-            if (exchanging) MissedPolls = 0;
+            if (exchanging) missedPolls_ = 0;
             frameSeen_ = true;
         }
         if (engine_.pollReplies() != pollRepliesTold_) {
@@ -151,14 +151,14 @@ Outcome Link::SendCommandBlocking(const Command& command, PortWaiter& waiter) {
             const LinkTime now = waiter.now();
             const Reception reception = engine_.received(arrived, now);
             if (reception.goodFrames > 0) {
-                MissedPolls = 0;
+                missedPolls_ = 0;
                 frameSeen_ = true;
             }
             if (reception.outcome) {
                 end(*reception.outcome);
                 return ended;
             }
-            if (!port_.IsOpen() || !ExchangeEnabled) {
+            if (!port_.IsOpen() || !exchangesEnabled_) {
                 engine_.cancel();
                 return {};
             }
@@ -188,15 +188,15 @@ void Link::LinkTimerTick() {
     serviceInput();
     queue_.advance(tickClock_);
     dropDeadExchange();
-    if (++BlinkTicks > 4) {
-        BlinkTicks = 0;
+    if (++blinkTicks_ > 4) {
+        blinkTicks_ = 0;
         if (observer_) observer_->blinkStep();
     }
 }
 
 void Link::shutDown() {
     shutDown_ = true;
-    ExchangeEnabled = false;
+    exchangesEnabled_ = false;
     auto waiting = std::move(heldBack_);
     heldBack_.clear();
     queue_.dropWaiting();

@@ -138,14 +138,26 @@ class Link : private FrameWriter {
     // True when a good frame, of any sequence, came since the last call.
     bool takeFrameSeen() { return std::exchange(frameSeen_, false); }
 
-    // Link state, as the protocol names it. The sequence counters are the engine's.
-    std::int32_t& TxSequence = engine_.sequences().tx;
-    bool ExchangeEnabled = false;
-    std::int32_t& LastPostedSequence = engine_.sequences().lastPosted;
-    std::int32_t& LastPostedCommand = engine_.sequences().lastPostedCommand;
-    std::int32_t BlinkTicks = 0;
-    // Status-poll ticks, while online, without any good frame; reset by any good frame.
-    std::int32_t MissedPolls = 0;
+    // Commands go out only while exchanges are enabled: every sender enables them first, and
+    // they stay enabled until the window closes. Off, a command ends unsent and one in flight
+    // ends at once.
+    void enableExchanges() { exchangesEnabled_ = true; }
+    void disableExchanges() { exchangesEnabled_ = false; }
+    bool exchangesEnabled() const { return exchangesEnabled_; }
+    // The sequence byte of the last frame sent, as the protocol counts it (the engine's).
+    std::int32_t txSequence() const { return engine_.sequences().tx; }
+    // Where the count goes on from: a tool that knows where another left it.
+    void setTxSequence(std::int32_t sequence) { engine_.sequences().tx = sequence; }
+    // The sequence byte and command of the last status request posted.
+    std::int32_t lastPostedSequence() const { return engine_.sequences().lastPosted; }
+    std::int32_t lastPostedCommand() const { return engine_.sequences().lastPostedCommand; }
+    // Status-poll ticks, while online, without any good frame; any good frame resets it.
+    std::int32_t missedPolls() const { return missedPolls_; }
+    // One more silent tick; the count now.
+    std::int32_t countMissedPoll() { return ++missedPolls_; }
+    void resetMissedPolls() { missedPolls_ = 0; }
+    // Link ticks since the last blink step (one every fifth).
+    std::int32_t blinkTicks() const { return blinkTicks_; }
 
   private:
     struct Waiting {
@@ -174,6 +186,9 @@ class Link : private FrameWriter {
     std::deque<Waiting> heldBack_;
     std::function<void(const Bytes&)> pollReplyListener_;
     std::uint64_t pollRepliesTold_ = 0;
+    bool exchangesEnabled_ = false;
+    std::int32_t blinkTicks_ = 0;
+    std::int32_t missedPolls_ = 0;
     // The link timer's ticks as time, kLinkTick each: the queue's clock, so a try ends on the
     // very tick that took its wait past its time-out.
     LinkTime tickClock_{0};

@@ -20,11 +20,11 @@ void StatusPoll::tick() {
     const bool frameSeen = link_.takeFrameSeen();
     auto reply = link_.takePollReply();
     if (reply && !reply->empty() &&
-        (*reply)[0] == static_cast<std::uint8_t>(link_.LastPostedSequence)) {
-        link_.MissedPolls = 0;
+        (*reply)[0] == static_cast<std::uint8_t>(link_.lastPostedSequence())) {
+        link_.resetMissedPolls();
         view_.setLinkButtonsEnabled(true);
         const bool wasOnline = std::exchange(ControllerOnline, true);
-        if (link_.LastPostedCommand == 1) {
+        if (link_.lastPostedCommand() == 1) {
             // The checksum byte follows the record and is not part of it.
             Bytes content(reply->begin(), reply->end() - 1);
             if (auto record = decodeStatusRecord(content)) {
@@ -37,15 +37,15 @@ void StatusPoll::tick() {
     } else if (!frameSeen && ControllerOnline && requestOut_ && !link_.held()) {
         // Only a tick that followed a request of ours can find the controller silent: while
         // work holds the link (a sequence waiting for the motors) none goes out.
-        if (++link_.MissedPolls > kMissedPollsOffline) goOffline();
+        if (link_.countMissedPoll() > kMissedPollsOffline) goOffline();
     }
 
     requestOut_ = link_.requestPoll();
 }
 
 void StatusPoll::replyArrived(const Bytes& reply) {
-    if (reply.empty() || reply[0] != static_cast<std::uint8_t>(link_.LastPostedSequence) ||
-        link_.LastPostedCommand != 1) {
+    if (reply.empty() || reply[0] != static_cast<std::uint8_t>(link_.lastPostedSequence()) ||
+        link_.lastPostedCommand() != 1) {
         return;
     }
     // The checksum byte follows the record and is not part of it.

@@ -76,7 +76,7 @@ class BlockTransfer {
     // The preamble's parts, played by a TransferRun with its pauses between them: exchanges
     // on, then (after the settle pause) stale input drained a byte at a time, then the link
     // check, one status request whose result does not matter.
-    void enableExchanges() { link_.ExchangeEnabled = true; }
+    void enableExchanges() { link_.enableExchanges(); }
     // True when a stale byte was there; it is dropped.
     bool dropStaleByte();
     void checkLink(std::function<void()> done);

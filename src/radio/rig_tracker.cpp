@@ -136,16 +136,15 @@ void RigTracker::follow(int rigNumber, bool send) {
     ++framesSent_;
     sending_ = true;
     lastSentKHz_ = kHz;
-    link_.send(
-        Command{kSetFrequencyCommand, *payload, true, kSetFrequencyTries, kSetFrequencyTimeout},
-        [this, alive = std::weak_ptr<int>(alive_), kHz](const Outcome& outcome) {
-            if (alive.expired()) return;
-            sending_ = false;
-            // Not taken: the antenna is not there, so the next report must not be measured
-            // against it.
-            if (outcome.status != 0 && lastSentKHz_ == kHz) lastSentKHz_.reset();
-            runPending();
-        });
+    link_.send(frequencyCommand(*payload),
+               [this, alive = std::weak_ptr<int>(alive_), kHz](const Outcome& outcome) {
+                   if (alive.expired()) return;
+                   sending_ = false;
+                   // Not taken: the antenna is not there, so the next report must not be measured
+                   // against it.
+                   if (outcome.status != 0 && lastSentKHz_ == kHz) lastSentKHz_.reset();
+                   runPending();
+               });
 }
 
 void RigTracker::defer(int rigNumber) {

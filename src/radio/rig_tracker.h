@@ -25,8 +25,6 @@ inline constexpr std::string_view kRigConnectError =
 inline constexpr std::string_view kRigErrorTitle = "Skarnel Utility";
 inline constexpr int kRigLampPolls = 5;
 inline constexpr std::uint8_t kSetFrequencyCommand = code(CommandCode::SetFrequency);
-inline constexpr int kSetFrequencyTries = 4;
-inline constexpr std::chrono::milliseconds kSetFrequencyTimeout{100};
 // The payload carries 16 bits of kHz; anything above would retune to a wrong band.
 inline constexpr std::uint32_t kMaxSendableKHz = 0xFFFF;
 

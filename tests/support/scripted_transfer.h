@@ -13,7 +13,7 @@
 namespace kt6::testing {
 
 struct ScriptedTransfer : LinkOnFakePort {
-    ScriptedTransfer() { link.ExchangeEnabled = true; }
+    ScriptedTransfer() { link.enableExchanges(); }
 
     // The block operations played to their end: true on failure.
     bool readBlock(int block, std::string_view layout, std::string_view section) {

@@ -24,9 +24,6 @@ namespace {
 using namespace std::chrono_literals;
 using api::Cmd;
 
-// As the console presses its keys and sets the frequency.
-constexpr int kTries = 4;
-constexpr std::chrono::milliseconds kTimeout{100};
 // A heading not shown yet after a press is asked for again after a poll's interval.
 constexpr std::chrono::milliseconds kPollInterval{400};
 constexpr int kHeadingLooks = 3;
@@ -66,7 +63,7 @@ class DirectRun {
             return printer_.failed(3, noConsole() + ", and the controller's port does not open: " +
                                           portErrorText(error, where_.device));
         }
-        link_.ExchangeEnabled = true;
+        link_.enableExchanges();
         const auto record = status();
         if (!record) {
             return printer_.failed(3, "the controller on " + where_.label +
@@ -118,14 +115,11 @@ class DirectRun {
         return port_.SetPortParams(19200, 'n', 8, 1, 'N');
     }
 
-    Outcome exchange(CommandCode code, Bytes data, bool flag) {
-        return link_.SendCommandBlocking(
-            Command{kt6::code(code), std::move(data), flag, kTries, kTimeout}, waiter_);
-    }
+    Outcome exchange(const Command& command) { return link_.SendCommandBlocking(command, waiter_); }
 
     // The controller's status now; nothing when it does not answer with a whole record.
     std::optional<StatusRecord> status() {
-        const Outcome o = exchange(CommandCode::Status, {}, false);
+        const Outcome o = exchange(statusCommand());
         if (o.status == kNoReply) return std::nullopt;
         // The record is read from the reply's content: sequence byte, status, data.
         Bytes content(2 + o.reply.size());
@@ -136,7 +130,7 @@ class DirectRun {
 
     // Why the key did not go through; nothing when the controller took it.
     std::optional<std::string> press(std::uint8_t key) {
-        const Outcome o = exchange(CommandCode::Key, {key}, false);
+        const Outcome o = exchange(keyCommand(key));
         if (o.status == kNoReply) return "the controller did not answer key " + keyLabel(key);
         if (o.status != 0) {
             return "the controller refused key " + keyLabel(key) + " (status " +
@@ -146,10 +140,7 @@ class DirectRun {
     }
 
     int frequency(const api::Request& r) {
-        const Outcome o = exchange(CommandCode::SetFrequency,
-                                   {static_cast<std::uint8_t>(r.khz & 0xFF),
-                                    static_cast<std::uint8_t>((r.khz >> 8) & 0xFF)},
-                                   true);
+        const Outcome o = exchange(frequencyCommand(r.khz));
         if (o.status == kNoReply) {
             return printer_.failed(1, "the controller did not answer the frequency");
         }

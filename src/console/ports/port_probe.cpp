@@ -16,12 +16,10 @@
 namespace kt6 {
 namespace {
 
-constexpr int kTries = 4;
-constexpr std::chrono::milliseconds kTimeout{100};
 constexpr std::chrono::milliseconds kInputLook{10};
 
 Command statusRequest() {
-    return Command{code(CommandCode::Status), {}, false, kTries, kTimeout};
+    return statusCommand();
 }
 
 // The reply, or why there was none, as the operator reads it.
@@ -31,7 +29,7 @@ QString answerFor(const Outcome& outcome, std::uint8_t sequence, const QString& 
                    "No answer on %1 after %2 tries: check that the controller is on "
                    "and that this is its cable.")
             .arg(where)
-            .arg(kTries);
+            .arg(kCommandTries);
     }
     // The sequence and status bytes, then the record.
     Bytes content;
@@ -92,11 +90,11 @@ class DeviceProbe : public QObject {
             return;
         }
         const QString where = QString::fromStdString(device);
-        link_.ExchangeEnabled = true;
+        link_.enableExchanges();
         tick_.start(kLinkTick);
         look_.start(kInputLook);
         link_.send(statusRequest(), [this, where](const Outcome& o) {
-            finish(answerFor(o, static_cast<std::uint8_t>(link_.TxSequence), where));
+            finish(answerFor(o, static_cast<std::uint8_t>(link_.txSequence()), where));
         });
     }
 
@@ -134,9 +132,9 @@ void probeDevice(BackgroundOpen::MakeBackend make, const std::string& device, QO
 }
 
 void probeLink(Link& link, ProbeAnswer answer) {
-    link.ExchangeEnabled = true;
+    link.enableExchanges();
     link.send(statusRequest(), [&link, answer = std::move(answer)](const Outcome& o) {
-        answer(answerFor(o, static_cast<std::uint8_t>(link.TxSequence),
+        answer(answerFor(o, static_cast<std::uint8_t>(link.txSequence()),
                          QStringLiteral("the open port")));
     });
 }

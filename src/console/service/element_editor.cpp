@@ -15,8 +15,6 @@ namespace kt6 {
 namespace {
 
 constexpr QRect kDisplayPlace{72, 96, 289, 153};
-constexpr int kTries = 4;
-constexpr int kReadTimeoutMs = 100;
 constexpr std::array<int, 4> kColumnLefts = {8, 72, 144, 216};
 constexpr std::array<int, 4> kStepperLefts = {24, 88, 160, 232};
 constexpr QSize kStepperSize{25, 17};
@@ -156,16 +154,14 @@ QWidget* ElementEditor::defaultControl() const {
 
 void ElementEditor::ReadElementLengths(bool flag,
                                        std::function<void(std::optional<ElementLengths>)> done) {
-    services_.exchange(
-        Command{
-            kElementLengthsCommand, {}, flag, kTries, std::chrono::milliseconds(kReadTimeoutMs)},
-        [done = std::move(done)](const Outcome& outcome) {
-            if (outcome.status != 0) {
-                done(std::nullopt);
-            } else {
-                done(decodeElementLengths(outcome.reply));
-            }
-        });
+    services_.exchange(elementLengthsCommand({}, flag),
+                       [done = std::move(done)](const Outcome& outcome) {
+                           if (outcome.status != 0) {
+                               done(std::nullopt);
+                           } else {
+                               done(decodeElementLengths(outcome.reply));
+                           }
+                       });
 }
 
 void ElementEditor::showLengths(const ElementLengths& lengths) {

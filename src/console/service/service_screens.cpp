@@ -21,8 +21,6 @@ namespace kt6 {
 namespace {
 
 constexpr QRect kDisplayPlace{72, 96, 289, 153};
-constexpr int kTries = 4;
-constexpr int kKeyTimeoutMs = 100;
 
 QFont pixelFont(int pixels, bool bold, const char* family = "MS Sans Serif") {
     QFont f(QString::fromLatin1(family));
@@ -439,17 +437,12 @@ void ServiceScreens::exchange(Command command, std::function<void(const Outcome&
 
 void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange,
                          std::function<void()> done) {
-    if (enableExchange) context_.link.ExchangeEnabled = true;
-    exchange(Command{kt6::code(CommandCode::Key),
-                     {code},
-                     flag,
-                     kTries,
-                     std::chrono::milliseconds(kKeyTimeoutMs)},
-             [this, done = std::move(done)](const Outcome& outcome) {
-                 ++keysSent_;
-                 if (outcome.status == kNoReply) ++keysUnanswered_;
-                 if (done) done();
-             });
+    if (enableExchange) context_.link.enableExchanges();
+    exchange(keyCommand(code, flag), [this, done = std::move(done)](const Outcome& outcome) {
+        ++keysSent_;
+        if (outcome.status == kNoReply) ++keysUnanswered_;
+        if (done) done();
+    });
 }
 
 void ServiceScreens::returnKey() {

@@ -101,7 +101,7 @@ TEST_F(ConsoleWindowTest, startUpPressesKey13First) {
     start();
     // The port is not open yet when the start-up key goes out: nothing reaches the line.
     EXPECT_TRUE(controller.received.empty());
-    EXPECT_TRUE(window->link().ExchangeEnabled);
+    EXPECT_TRUE(window->link().exchangesEnabled());
     EXPECT_TRUE(item("NoRadio1")->isChecked());
 }
 

@@ -41,7 +41,7 @@ struct Console {
           pump(port),
           link(port) {
         pump.attach(&link);
-        link.ExchangeEnabled = true;
+        link.enableExchanges();
     }
     // Opens COM3 as the console does; 0 or the error of the open, else of the settings.
     int open() {

@@ -19,7 +19,7 @@ struct ControllerOnLoop {
         opened = port->OpenPort("bio1") == 0;
         port->SetPortParams(19200, 'n', 8, 1, 'N');
         link = std::make_unique<Link>(*port);
-        link->ExchangeEnabled = true;
+        link->enableExchanges();
         // The link timer also hands the controller's replies to the link.
         QObject::connect(&linkTimer, &QTimer::timeout, [this] { link->LinkTimerTick(); });
         linkTimer.start(kLinkTick);

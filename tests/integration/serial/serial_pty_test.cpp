@@ -281,7 +281,7 @@ class PtyExchangeTest : public ::testing::Test {
         pump.attach(&link);
         ASSERT_EQ(port.OpenPort("bio3"), 0) << portErrorText(port.PortError(), port.DevicePath());
         ASSERT_EQ(port.SetPortParams(19200, 'n', 8, 1, 'N'), 0);
-        link.ExchangeEnabled = true;
+        link.enableExchanges();
     }
 
     void answerWith(PtyResponder::Reply reply) {
@@ -304,12 +304,12 @@ TEST_F(PtyExchangeTest, keyPressesAreAnsweredWithTheirSequenceAndStatusZero) {
     ASSERT_EQ(frames.size(), 20u);
     EXPECT_EQ(frames[0], (Bytes{0x0D, 0x08, 0x05}));
     EXPECT_EQ(frames[19], (Bytes{0x20, 0x08, 0x05}));
-    EXPECT_EQ(link.TxSequence, 0x20);
+    EXPECT_EQ(link.txSequence(), 0x20);
 }
 
 TEST_F(PtyExchangeTest, escapedDataAndAFlaggedSequenceSurviveTheRoundTrip) {
     answerWith(testing::statusZeroReply);
-    link.TxSequence = 13;
+    link.setTxSequence(13);
     EXPECT_EQ(pump.send(3, {0xF5, 0x1B}, true, 4, 100), 0);
     ASSERT_EQ(controller->frames().size(), 1u);
     EXPECT_EQ(controller->frames()[0], (Bytes{0x8E, 0x03, 0xF5, 0x1B}));
@@ -372,7 +372,7 @@ TEST(PtyHangUp, aHangUpDuringAnExchangeClosesThePortWithoutSpinning) {
     ASSERT_EQ(port.SetPortParams(19200, 'n', 8, 1, 'N'), 0);
     int losses = 0;
     port.setDeviceLostHandler([&] { ++losses; });
-    link.ExchangeEnabled = true;
+    link.enableExchanges();
 
     // A hung-up line polls readable at once for good; a wait loop that believed it would
     // turn round thousands of times in four tries of 100 ms.
@@ -437,7 +437,7 @@ TEST(PtyHangUp, theLostPortIsReopenedWhenTheDeviceComesBackOnItsPath) {
         RealTimePump pump(port);
         Link link(port);
         pump.attach(&link);
-        link.ExchangeEnabled = true;
+        link.enableExchanges();
         EXPECT_EQ(pump.send(8, {5}, false, 4, 100), 0);
     }
     std::filesystem::remove(device);

@@ -40,7 +40,7 @@ class Kt6SimProcess : public ::testing::Test {
             pump.attach(&link);
             opened = port.OpenPort(device.string());
             if (opened == 0) opened = port.SetPortParams(19200, 'n', 8, 1, 'N');
-            link.ExchangeEnabled = true;
+            link.enableExchanges();
         }
         std::optional<StatusRecord> status() {
             if (pump.send(1, {}, false, 4, 200) != 0) return std::nullopt;

@@ -46,7 +46,7 @@ class ServiceWalkTest : public ::testing::Test {
           controller(clock, [this](const Bytes& bytes) { wire.feedReceived(bytes); }) {
         port.OpenPort("bio1");
         port.SetPortParams(19200, 'n', 8, 1, 'N');
-        link.ExchangeEnabled = true;
+        link.enableExchanges();
         wire.onWrite = [this](const Bytes& bytes) { controller.writeFrame(bytes); };
         // Every key answered 5 ms after it was written.
         controller.script = [](const Bytes& content) {

@@ -25,7 +25,7 @@ class BlockingExchangeTest : public ::testing::Test, protected testing::LinkOnFa
     BlockingExchangeTest()
         : waiter(clock, [this] { return !wire.input.empty(); }),
           controller(clock, [this](const Bytes& bytes) { wire.feedReceived(bytes); }) {
-        link.ExchangeEnabled = true;
+        link.enableExchanges();
         wire.onWrite = [this](const Bytes& bytes) { controller.writeFrame(bytes); };
     }
 
@@ -48,7 +48,7 @@ TEST_F(BlockingExchangeTest, aSilentControllerGetsEveryTryOnTheClocksTicksThen25
 
 TEST_F(BlockingExchangeTest, aReplyReadInOneGulpWithNoiseAndThePollsReplyCompletesIt) {
     link.requestPoll();
-    const auto polled = static_cast<std::uint8_t>(link.LastPostedSequence);
+    const auto polled = static_cast<std::uint8_t>(link.lastPostedSequence());
     controller.script = [&](const Bytes& c) {
         if (c[1] == 1) return std::vector<Piece>{};
         return std::vector<Piece>{{35ms, joined({{0x42, 0xFA},
@@ -57,7 +57,7 @@ TEST_F(BlockingExchangeTest, aReplyReadInOneGulpWithNoiseAndThePollsReplyComplet
                                                  replyFrame(polled, 0, {13, 1}),
                                                  {0xF5, 0x00}})}};
     };
-    link.MissedPolls = 5;
+    for (int i = 0; i < 5; ++i) link.countMissedPoll();
     struct Answers : LinkObserver {
         int count = 0;
         void commandAnswered(std::uint8_t code, const Bytes&, std::uint8_t status) override {
@@ -73,7 +73,7 @@ TEST_F(BlockingExchangeTest, aReplyReadInOneGulpWithNoiseAndThePollsReplyComplet
     EXPECT_EQ(o.reply, (Bytes{9, 0xF5}));
     EXPECT_EQ(clock.now(), 35ms);
     EXPECT_EQ(answers.count, 1);
-    EXPECT_EQ(link.MissedPolls, 0);
+    EXPECT_EQ(link.missedPolls(), 0);
     EXPECT_TRUE(wire.input.empty());
     const auto kept = link.takePollReply();
     ASSERT_TRUE(kept);
@@ -104,11 +104,11 @@ TEST_F(BlockingExchangeTest, itPutsTheSameFramesOnTheWireAsTheQueuedExchange) {
             wire.feedReceived(replyFrame(rx.payload()[0], 0));
         }
     };
-    link.TxSequence = 126;
+    link.setTxSequence(126);
     ASSERT_EQ(pump.send(3, {0xF5, 0x1B}, true, 4, 100), 0);
     ASSERT_EQ(pump.send(8, {7}, false, 4, 100), 0);
     wire.onWrite = [this](const Bytes& bytes) { controller.writeFrame(bytes); };
-    link.TxSequence = 126;
+    link.setTxSequence(126);
     ASSERT_EQ(link.SendCommandBlocking(Command{3, {0xF5, 0x1B}, true, 4, 100ms}, waiter).status, 0);
     ASSERT_EQ(link.SendCommandBlocking(Command{8, {7}, false, 4, 100ms}, waiter).status, 0);
     ASSERT_EQ(nested.size(), 2u);
@@ -127,22 +127,22 @@ TEST_F(BlockingExchangeTest, itKeepsTheGuardsOfTheQueuedExchange) {
     const auto written = wire.written.size();
     EXPECT_EQ(link.SendCommandBlocking(Command{8, {1}, false, 4, 100ms}, waiter).status, kNoReply);
     EXPECT_EQ(wire.written.size(), written);
-    EXPECT_EQ(link.TxSequence, 13);
+    EXPECT_EQ(link.txSequence(), 13);
     link.shutDown();
     EXPECT_EQ(link.SendCommandBlocking(Command{8, {1}, false, 4, 100ms}, waiter).status, kNoReply);
-    EXPECT_EQ(link.TxSequence, 14);
+    EXPECT_EQ(link.txSequence(), 14);
     wire.written.clear();
     Link fresh(port);
-    fresh.ExchangeEnabled = true;
-    ASSERT_EQ(fresh.TxSequence, 12);
+    fresh.enableExchanges();
+    ASSERT_EQ(fresh.txSequence(), 12);
     // Not enabled, or no port: the sequence advances, nothing goes out, no time passes.
-    fresh.ExchangeEnabled = false;
+    fresh.disableExchanges();
     EXPECT_EQ(fresh.SendCommandBlocking(Command{8, {1}, false, 4, 100ms}, waiter).status, kNoReply);
-    EXPECT_EQ(fresh.TxSequence, 13);
-    fresh.ExchangeEnabled = true;
+    EXPECT_EQ(fresh.txSequence(), 13);
+    fresh.enableExchanges();
     port.ClosePort();
     EXPECT_EQ(fresh.SendCommandBlocking(Command{8, {1}, false, 4, 100ms}, waiter).status, kNoReply);
-    EXPECT_EQ(fresh.TxSequence, 14);
+    EXPECT_EQ(fresh.txSequence(), 14);
     EXPECT_TRUE(wire.written.empty());
     EXPECT_EQ(clock.now(), 0ms);
     EXPECT_EQ(waiter.waits, 0);

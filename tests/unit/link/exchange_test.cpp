@@ -34,7 +34,7 @@ Bytes replyFrame(std::uint8_t seq, std::uint8_t status, Bytes data = {}) {
 
 class ExchangeTest : public ::testing::Test, protected testing::LinkOnFakePort {
   protected:
-    ExchangeTest() { link.ExchangeEnabled = true; }
+    ExchangeTest() { link.enableExchanges(); }
 
     // Answers every frame the console writes, from the test's reply function.
     void answerWith(std::function<Bytes(const Bytes& content)> reply) {
@@ -55,7 +55,7 @@ TEST_F(ExchangeTest, replyWithTheSequenceByteEndsTheExchangeWithItsStatus) {
     EXPECT_EQ(pump.send(8, {5}, false, 4, 100), 0);
     EXPECT_EQ(wire.written,
               (Bytes{0xF5, 0x0D, 0x08, 0x05, frameChecksum(Bytes{0x0D, 0x08, 0x05}), 0xFA}));
-    EXPECT_EQ(link.TxSequence, 13);
+    EXPECT_EQ(link.txSequence(), 13);
 }
 
 TEST_F(ExchangeTest, framesWithOtherSequencesAreDroppedAndTheWaitGoesOn) {
@@ -65,10 +65,10 @@ TEST_F(ExchangeTest, framesWithOtherSequencesAreDroppedAndTheWaitGoesOn) {
         both.insert(both.end(), mine.begin(), mine.end());
         return both;
     });
-    link.MissedPolls = 5;
+    for (int i = 0; i < 5; ++i) link.countMissedPoll();
     EXPECT_EQ(pump.send(3, {0x58, 0x1B}, true, 4, 100), 3);
     EXPECT_EQ(framesIn(wire.written).size(), 1u);
-    EXPECT_EQ(link.MissedPolls, 0);
+    EXPECT_EQ(link.missedPolls(), 0);
 }
 
 TEST_F(ExchangeTest, lateReplyToAnEarlierTryOfTheSameCallIsAccepted) {
@@ -107,10 +107,10 @@ TEST_F(ExchangeTest, tryEndsAtTheFirstTickThatExceedsTheTimeOut) {
 }
 
 TEST_F(ExchangeTest, disabledExchangeSendsNothingButAdvancesTheSequence) {
-    link.ExchangeEnabled = false;
+    link.disableExchanges();
     EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_TRUE(wire.written.empty());
-    EXPECT_EQ(link.TxSequence, 13);
+    EXPECT_EQ(link.txSequence(), 13);
 }
 
 TEST_F(ExchangeTest, closedPortGivesUpAtOnceButAdvancesTheSequence) {
@@ -118,28 +118,28 @@ TEST_F(ExchangeTest, closedPortGivesUpAtOnceButAdvancesTheSequence) {
     const auto start = clock.now();
     EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_EQ(clock.now(), start);
-    EXPECT_EQ(link.TxSequence, 13);
+    EXPECT_EQ(link.txSequence(), 13);
     EXPECT_TRUE(wire.written.empty());
 }
 
-TEST_F(ExchangeTest, clearingExchangeEnabledDuringAWaitEndsTheTries) {
-    clock.at(30ms, [&] { link.ExchangeEnabled = false; });
+TEST_F(ExchangeTest, disablingExchangesDuringAWaitEndsTheTries) {
+    clock.at(30ms, [&] { link.disableExchanges(); });
     EXPECT_EQ(pump.send(8, {13}, false, 4, 100), kNoReply);
     EXPECT_EQ(framesIn(wire.written).size(), 1u);
 }
 
 TEST_F(ExchangeTest, sequenceWrapsAt127ForBothOperations) {
-    link.TxSequence = 127;
+    link.setTxSequence(127);
     pump.send(8, {1}, false, 1, 0);
-    EXPECT_EQ(link.TxSequence, 0);
-    link.TxSequence = 127;
+    EXPECT_EQ(link.txSequence(), 0);
+    link.setTxSequence(127);
     pump.send(8, {1}, true, 1, 0);
-    EXPECT_EQ(link.TxSequence, 0x80);
-    link.TxSequence = 127;
+    EXPECT_EQ(link.txSequence(), 0x80);
+    link.setTxSequence(127);
     link.requestPoll();
-    EXPECT_EQ(link.TxSequence, 128);
-    EXPECT_EQ(link.LastPostedSequence, 128);
-    EXPECT_EQ(link.LastPostedCommand, 1);
+    EXPECT_EQ(link.txSequence(), 128);
+    EXPECT_EQ(link.lastPostedSequence(), 128);
+    EXPECT_EQ(link.lastPostedCommand(), 1);
     auto frames = framesIn(wire.written);
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[0][0], 0x00);
@@ -147,7 +147,7 @@ TEST_F(ExchangeTest, sequenceWrapsAt127ForBothOperations) {
     EXPECT_EQ(frames[2], (Bytes{0x80, 0x01}));
     // A flagged sequence is masked before the next choice.
     link.requestPoll();
-    EXPECT_EQ(link.TxSequence, 1);
+    EXPECT_EQ(link.txSequence(), 1);
 }
 
 TEST_F(ExchangeTest, elementLengthReplyGivesItsDataWithoutTheChecksum) {
@@ -158,7 +158,7 @@ TEST_F(ExchangeTest, elementLengthReplyGivesItsDataWithoutTheChecksum) {
 }
 
 TEST_F(ExchangeTest, thePollRequestGoesOutAtOnceWithoutWaiting) {
-    link.ExchangeEnabled = false;
+    link.disableExchanges();
     EXPECT_TRUE(link.requestPoll());
     EXPECT_EQ(wire.written, (Bytes{0xF5, 0x0D, 0x01, 0x59, 0xFA}));
     EXPECT_EQ(pump.waits, 0);
@@ -239,7 +239,7 @@ TEST_F(ExchangeTest, shutDownEndsWaitingCommandsUnsentAndRefusesNewOnes) {
 
 TEST_F(ExchangeTest, thePollsReplyReceivedDuringAnExchangeIsKeptForThePoll) {
     link.requestPoll();
-    const auto polled = static_cast<std::uint8_t>(link.LastPostedSequence);
+    const auto polled = static_cast<std::uint8_t>(link.lastPostedSequence());
     // The status reply comes in first, then the key's own reply.
     answerWith([&](const Bytes& c) {
         Bytes both = replyFrame(polled, 0, {13, 1});
@@ -325,7 +325,7 @@ TEST_F(ExchangeTest, linkTickPaintsLampsCountsAndBlinksEveryFifthTick) {
     wire.feedReceived({0x01});
     link.LinkTimerTick();
     EXPECT_EQ(paint.blinks, 1);
-    EXPECT_EQ(link.BlinkTicks, 0);
+    EXPECT_EQ(link.blinkTicks(), 0);
     EXPECT_EQ(paint.rx.back(), NamedColour::clAqua);
     link.setObserver(nullptr);
 }

@@ -95,7 +95,7 @@ class PollTest : public ::testing::Test, protected testing::LinkOnFakePort {
     PollTest() { poll.emplace(link, view); }
     // Answers the request the poll posted last with this record.
     void answer(StatusRecord r) {
-        r.sequence = static_cast<std::uint8_t>(link.LastPostedSequence);
+        r.sequence = static_cast<std::uint8_t>(link.lastPostedSequence());
         Bytes content = encodeStatusRecord(r);
         wire.feedReceived(encodeFrame(content).value());
     }
@@ -157,22 +157,22 @@ TEST_F(PollTest, thirtyNineMissedPollsTakeTheLinkOffline) {
     ASSERT_TRUE(poll->ControllerOnline);
     for (int i = 0; i < 38; ++i) poll->tick();
     EXPECT_TRUE(poll->ControllerOnline);
-    EXPECT_EQ(link.MissedPolls, 38);
+    EXPECT_EQ(link.missedPolls(), 38);
     poll->tick();
     EXPECT_FALSE(poll->ControllerOnline);
     EXPECT_EQ(view.status, "Stato: in connessione...");
     EXPECT_FALSE(view.buttons);
     // Offline ticks count nothing, and still post a request every time.
-    const auto posted = link.LastPostedSequence;
+    const auto posted = link.lastPostedSequence();
     poll->tick();
-    EXPECT_EQ(link.MissedPolls, 39);
-    EXPECT_NE(link.LastPostedSequence, posted);
+    EXPECT_EQ(link.missedPolls(), 39);
+    EXPECT_NE(link.lastPostedSequence(), posted);
     // A matching reply brings it straight back.
     answer(exampleRecord());
     poll->tick();
     EXPECT_TRUE(poll->ControllerOnline);
     EXPECT_TRUE(view.buttons);
-    EXPECT_EQ(link.MissedPolls, 0);
+    EXPECT_EQ(link.missedPolls(), 0);
 }
 
 TEST_F(PollTest, replyWithAnotherSequenceNeitherCountsNorResets) {
@@ -180,14 +180,14 @@ TEST_F(PollTest, replyWithAnotherSequenceNeitherCountsNorResets) {
     answer(exampleRecord());
     poll->tick();
     for (int i = 0; i < 5; ++i) poll->tick();
-    ASSERT_EQ(link.MissedPolls, 5);
+    ASSERT_EQ(link.missedPolls(), 5);
     StatusRecord r = exampleRecord();
     Bytes content = encodeStatusRecord(r);
-    content[0] = static_cast<std::uint8_t>(link.LastPostedSequence + 3);
+    content[0] = static_cast<std::uint8_t>(link.lastPostedSequence() + 3);
     wire.feedReceived(encodeFrame(content).value());
     view.shown.reset();
     poll->tick();
-    EXPECT_EQ(link.MissedPolls, 5);
+    EXPECT_EQ(link.missedPolls(), 5);
     EXPECT_FALSE(view.shown);
 }
 
@@ -210,7 +210,7 @@ TEST_F(PollTest, strayFrameAheadOfTheReplyDoesNotLeaveThePollBehind) {
 
 TEST_F(PollTest, shortReplyCountsAsAnswerButIsNotDecoded) {
     poll->tick();
-    Bytes content{static_cast<std::uint8_t>(link.LastPostedSequence), 0, 13, 1};
+    Bytes content{static_cast<std::uint8_t>(link.lastPostedSequence()), 0, 13, 1};
     wire.feedReceived(encodeFrame(content).value());
     poll->tick();
     EXPECT_TRUE(poll->ControllerOnline);
@@ -219,11 +219,11 @@ TEST_F(PollTest, shortReplyCountsAsAnswerButIsNotDecoded) {
 }
 
 TEST_F(PollTest, aTickDuringAnExchangeSendsItsRequestOnlyOnceTheExchangeIsOver) {
-    link.ExchangeEnabled = true;
+    link.enableExchanges();
     std::optional<std::uint8_t> status;
     link.send(Command{8, {5}, false, 4, std::chrono::milliseconds(100)},
               [&](const Outcome& o) { status = o.status; });
-    const auto exchangeSequence = static_cast<std::uint8_t>(link.TxSequence);
+    const auto exchangeSequence = static_cast<std::uint8_t>(link.txSequence());
     const auto written = wire.written.size();
     poll->tick();
     // Nothing goes out under the exchange: its frame is the last on the wire.
@@ -235,7 +235,7 @@ TEST_F(PollTest, aTickDuringAnExchangeSendsItsRequestOnlyOnceTheExchangeIsOver) 
     EXPECT_EQ(*status, 0);
     // Then the request, at once, with the next sequence.
     EXPECT_GT(wire.written.size(), written);
-    EXPECT_EQ(link.LastPostedSequence, (exchangeSequence & 0x7F) + 1);
+    EXPECT_EQ(link.lastPostedSequence(), (exchangeSequence & 0x7F) + 1);
     EXPECT_FALSE(link.busy());
 }
 
@@ -251,7 +251,7 @@ TEST_F(PollTest, ticksWhileHeldWorkPausesAreNotCountedAsSilent) {
     }
     pump.advance(std::chrono::milliseconds(0));
     EXPECT_TRUE(poll->ControllerOnline);
-    EXPECT_EQ(link.MissedPolls, 0);
+    EXPECT_EQ(link.missedPolls(), 0);
 }
 
 TEST_F(PollTest, aLostDeviceTakesTheLinkOfflineAtOnce) {
@@ -275,7 +275,7 @@ class BusyPollTest : public PollTest {
     static constexpr ms kReplyDelay{80};
 
     BusyPollTest() {
-        link.ExchangeEnabled = true;
+        link.enableExchanges();
         // The controller answers every frame kReplyDelay after it was written; each status
         // reply carries a new frequency, so a stale display shows.
         wire.onWrite = [this](const Bytes& bytes) {
@@ -368,7 +368,7 @@ TEST_F(BusyPollTest, theLinkGoesOfflineAfter39SilentTicksAmidKeys) {
         if (online) return;
         offlineAt = clock.now();
         offlineTicks = ticks;
-        missedAtOffline = link.MissedPolls;
+        missedAtOffline = link.missedPolls();
     };
     schedulePoll(ms(22000));
     pressKeys(ms(250), ms(2000));

@@ -44,7 +44,7 @@ class SteppedTransfer : public ::testing::Test {
 
 TEST_F(SteppedTransfer, ThePreambleWaitsAHundredMillisecondsThenTenPerStaleByteOnTheScheduler) {
     ScriptedTransfer s;
-    s.link.ExchangeEnabled = false;
+    s.link.disableExchanges();
     s.wire.feedReceived({0x11, 0x22, 0x33});
     TransferRun run(s.transfer, scheduler);
     int stepsRun = 0;
@@ -53,7 +53,7 @@ TEST_F(SteppedTransfer, ThePreambleWaitsAHundredMillisecondsThenTenPerStaleByteO
     ASSERT_TRUE(run.start(true, {[&](TransferRun::StepDone done) { done(++stepsRun > 0); }}, {},
                           [&](TransferEnd end) { ended = end; }));
     // Exchanges are on at once; the settle pause is a timer, and nothing has been read.
-    EXPECT_TRUE(s.link.ExchangeEnabled);
+    EXPECT_TRUE(s.link.exchangesEnabled());
     EXPECT_EQ(scheduler.delays, std::vector<ms>{100ms});
 
     // One stale byte per turn, each followed by a 10 ms timer; nothing goes out meanwhile.

@@ -59,7 +59,7 @@ class RigTrackerTest : public ::testing::Test, protected testing::LinkOnFakePort
                   if (noServer) return nullptr;
                   return std::make_unique<FakeRigServer>(rig);
               }) {
-        link.ExchangeEnabled = true;
+        link.enableExchanges();
     }
 
     // Rig 1 ticked and the client connected, with nothing sent yet.
@@ -686,7 +686,7 @@ TEST(RigTrackerLifetime, AnAnswerAfterTheTrackerIsGoneDoesNothing) {
     Link link(port);
     pump.attach(&link);
     port.OpenPort("bio1");
-    link.ExchangeEnabled = true;
+    link.enableExchanges();
     FakeRigState rig;
     rig.set(1, 14'074'000);
     FakeView view;

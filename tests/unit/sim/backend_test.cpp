@@ -25,7 +25,7 @@ class SimulatedPort : public ::testing::Test {
         pump.inputWaiting = [this] { return port->InputCount() > 0; };
         EXPECT_EQ(port->OpenPort("bio3"), 0);
         EXPECT_EQ(port->SetPortParams(19200, 'n', 8, 1, 'N'), 0);
-        link->ExchangeEnabled = true;
+        link->enableExchanges();
     }
 
     kt6::testing::FakeClock clock;
