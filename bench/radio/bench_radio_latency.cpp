@@ -18,7 +18,7 @@
 #include "link/link.h"
 #include "radio/hamlib_models.h"
 #include "radio/hamlib_rig_server.h"
-#include "radio/rig_tracker.h"
+#include "core/rig_tracker.h"
 
 namespace {
 

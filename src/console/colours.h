@@ -2,7 +2,7 @@
 // Painting with the named colours: widget backgrounds, label texts, and reading them back.
 #include <QColor>
 
-#include "link/named_colour.h"
+#include "core/named_colour.h"
 
 class QWidget;
 

@@ -8,13 +8,10 @@
 #include "console/console_options.h"
 #include "console/panel/display_dimmer.h"
 #include "console/panel/panel_view.h"
-#include "console/status/link_status.h"
 #include "console/window_controls.h"
 #include "console/window_settings.h"
-#include "core/port_session.h"
-#include "link/comm32.h"
+#include "core/console_controller.h"
 #include "link/scheduler.h"
-#include "radio/rig_tracker.h"
 
 namespace kt6 {
 
@@ -29,23 +26,22 @@ class ServiceScreens;
 class SetupPanel;
 class StationHost;
 
-class FmMain : public QMainWindow, private PortSessionObserver {
+class FmMain : public QMainWindow, private ConsoleObserver {
     Q_OBJECT
   public:
-    static constexpr std::chrono::milliseconds kLinkTimerInterval{50};
-    static constexpr std::chrono::milliseconds kPollInterval{400};
-
     explicit FmMain(ConsoleOptions options, QWidget* parent = nullptr);
     ~FmMain() override;
 
-    Link& link() { return link_; }
-    StatusPoll& poll() { return poll_; }
-    Comm32& port() { return port_; }
-    int PortNumber() const { return session_.portNumber(); }
+    // The console below the window: port, link, poll, session, radio.
+    ConsoleController& controller() { return controller_; }
+    Link& link() { return controller_.link(); }
+    StatusPoll& poll() { return controller_.poll(); }
+    Comm32& port() { return controller_.port(); }
+    int PortNumber() const { return controller_.portNumber(); }
     // True while the open port's device is gone and the window tries to reopen it.
-    bool portLost() const { return session_.retrying(); }
-    const QTimer& retryTimer() const { return tmRetry_; }
-    const QTimer& pollTimer() const { return tmPoll_; }
+    bool portLost() const { return controller_.portLost(); }
+    const RepeatingTimer& retryTimer() const { return controller_.retryTimer(); }
+    const RepeatingTimer& pollTimer() const { return controller_.pollTimer(); }
     // A service sequence or editor walk is under way.
     bool sequenceRunning() const;
     // Tells the operator something in the status bar's events field ("Backup saved to ...").
@@ -54,7 +50,7 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     ConsoleStatusBar* consoleStatusBar() const { return statusBar_; }
     SetupPanel& setupPanel() { return *setupPanel_; }
     // Whether the status poll is meant to run (block transfers stop it).
-    bool pollRunning() const { return pollRunning_; }
+    bool pollRunning() const { return controller_.pollRunning(); }
     // Shows the service strip as a row below the front panel, the window growing by its height.
     void showServiceStrip(bool shown);
   public slots:
@@ -105,31 +101,25 @@ class FmMain : public QMainWindow, private PortSessionObserver {
     void pressKey(std::uint8_t code, Link::Completion done);
     void sendFrequency(std::uint32_t khz, Link::Completion done);
     void bandKeyPressed(KeyButton* key);
-    void portClosed() override { poll_.portChanged(); }
-    void deviceLost() override;
-    void runRetryTimer(bool running) override;
+    // ConsoleObserver.
+    void linkChanged() override { refreshStatusBar(); }
     void deviceBack() override;
+    void replyRead() override;
+    void logLink(const std::string& text) override;
     void message(const QString& text, const QString& title = QStringLiteral("Skarnel"));
     // The status bar's link and radio fields, and the display's dimming, from the state now.
     void refreshStatusBar();
 
     ConsoleOptions options_;
     std::shared_ptr<Dialogs> dialogs_;
-    Comm32 port_;
-    Link link_;
-    LinkWatch linkWatch_;
+    std::shared_ptr<Scheduler> scheduler_;
+    ConsoleController controller_;
     DisplayDimmer dimmer_;
     PanelView panel_;
-    StatusPoll poll_;
-    std::shared_ptr<Scheduler> scheduler_;
-    PortSession session_;
     WindowSettings settings_;
     std::unique_ptr<HelpPages> help_;
     RadioPanel* radio_ = nullptr;
-    // Declared after the link: it is destroyed first, a frequency still waiting and all.
-    std::unique_ptr<RigTracker> rigs_;
-    QTimer tmTimer_, tmPoll_, tmRetry_;
-    bool started_ = false, settingsLoaded_ = false, centred_ = false, pollRunning_ = true;
+    bool started_ = false, settingsLoaded_ = false, centred_ = false;
 
     WindowControls ui_;
     PortMenu* ports_ = nullptr;

@@ -1,4 +1,5 @@
-// The front panel's key handlers: each a command on the link's queue, answered from the loop.
+// The front panel's key handlers: each an operation of the console controller, answered from
+// the loop.
 #include <QPushButton>
 
 #include "console/dialogs.h"
@@ -10,8 +11,7 @@
 namespace kt6 {
 
 void FmMain::SendKey(std::uint8_t code, bool flag) {
-    link_.enableExchanges();
-    link_.send(keyCommand(code, flag), {}, Link::Lane::Held);
+    controller_.sendKey(code, flag);
 }
 
 void FmMain::SpeedButton1Click() {
@@ -34,8 +34,7 @@ void FmMain::bandKeyPressed(KeyButton* key) {
 
 void FmMain::pressKey(std::uint8_t code, Link::Completion done) {
     // Not the held lane: a caller outside the window waits for work that holds the link.
-    link_.enableExchanges();
-    link_.send(keyCommand(code), std::move(done));
+    controller_.pressKey(code, std::move(done));
     for (KeyButton* key : ui_.frontKeys) {
         if (key->tag() == code) {
             bandKeyPressed(key);
@@ -58,18 +57,15 @@ void FmMain::lFreqClick() {
 }
 
 void FmMain::sendFrequency(std::uint32_t khz, Link::Completion done) {
-    link_.enableExchanges();
-    link_.send(frequencyCommand(khz), std::move(done));
+    controller_.setFrequency(khz, std::move(done));
 }
 
 void FmMain::btRetractClick() {
-    link_.enableExchanges();
-    link_.send(retractCommand(), {});
+    controller_.retract();
 }
 
 void FmMain::lProgressFGClick() {
-    link_.enableExchanges();
-    link_.send(progressCommand(), [this](const Outcome& outcome) {
+    controller_.readProgress([this](const Outcome& outcome) {
         if (outcome.status == 0) panel_.showProgress(outcome.reply);
     });
 }

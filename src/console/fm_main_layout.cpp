@@ -138,8 +138,8 @@ void FmMain::buildMenus() {
                             options_.serialByIdDir,
                             options_.devDir,
                             options_.makeSerialBackend,
-                            port_,
-                            link_,
+                            controller_.port(),
+                            controller_.link(),
                             [this] { return PortNumber(); },
                             [this](int n) { SelectPort(n); },
                             [this](const QString& text) { message(text); },
@@ -194,13 +194,14 @@ void FmMain::buildMenus() {
     pause->setCheckable(true);
     pause->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+F")));
     connect(pause, &QAction::toggled, this, [this](bool paused) {
-        rigs_->setFollowingPaused(paused);
+        controller_.rigs()->setFollowingPaused(paused);
         refreshStatusBar();
     });
-    connect(config, &QAction::triggered, this, [this] { rigs_->ConfigRadio1Click(); });
-    connect(ui_.Radio1, &QAction::triggered, this, [this] { rigs_->Radio1Click(); });
-    connect(ui_.Radio21, &QAction::triggered, this, [this] { rigs_->Radio21Click(); });
-    connect(ui_.NoRadio1, &QAction::triggered, this, [this] { rigs_->NoRadio1Click(); });
+    connect(config, &QAction::triggered, this, [this] { controller_.rigs()->ConfigRadio1Click(); });
+    connect(ui_.Radio1, &QAction::triggered, this, [this] { controller_.rigs()->Radio1Click(); });
+    connect(ui_.Radio21, &QAction::triggered, this, [this] { controller_.rigs()->Radio21Click(); });
+    connect(ui_.NoRadio1, &QAction::triggered, this,
+            [this] { controller_.rigs()->NoRadio1Click(); });
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName("Help1");
@@ -242,7 +243,8 @@ void FmMain::buildTopStrip(QWidget* client) {
                                   QStringLiteral("Omnirig: use rig #2"));
     ui_.btSetOmni = make<QPushButton>(strip, "btSetOmni", QRect(610, 0, 90, 16),
                                       QStringLiteral("Setup Omnirig"));
-    connect(ui_.btSetOmni, &QPushButton::clicked, this, [this] { rigs_->btSetOmniClick(); });
+    connect(ui_.btSetOmni, &QPushButton::clicked, this,
+            [this] { controller_.rigs()->btSetOmniClick(); });
     // Out of sight, so out of the keyboard's reach too: Space must not toggle a rig unseen.
     for (QWidget* w : {static_cast<QWidget*>(ui_.ckOmni1), static_cast<QWidget*>(ui_.ckOmni2),
                        static_cast<QWidget*>(ui_.btSetOmni)}) {
@@ -285,9 +287,9 @@ void FmMain::buildServiceStrip(QWidget* client) {
 
 void FmMain::buildSetupPanel(QWidget* client) {
     SetupPanelContext context{
-        link_,
+        controller_.link(),
         *dialogs_,
-        [this] { return static_cast<std::uint16_t>(poll_.FirmwareVersion); },
+        [this] { return static_cast<std::uint16_t>(poll().FirmwareVersion); },
         [this](bool running) { setPollRunning(running); },
         *scheduler_,
         [this](const QString& text) { announce(text); },
@@ -476,7 +478,7 @@ void FmMain::buildScreens() {
     ui_.COM_VERIFY->hide();
     ui_.Panel_Chiuso->hide();
 
-    ServiceContext context{link_, poll_};
+    ServiceContext context{controller_.link(), controller_.poll()};
     context.announce = [this](const QString& text) { announce(text); };
     context.clearEvent = [this] { clearEvent(); };
     context.showFrontKeys = [this](bool shown) { shown ? ShowFrontKeys() : HideFrontKeys(); };

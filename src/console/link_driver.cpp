@@ -45,7 +45,6 @@ void LinkDriver::watch(bool on) {
 }
 
 void LinkDriver::tick() {
-    link_.LinkTimerTick();
     // A flood is over once a tick's read leaves nothing behind.
     if (flooded_ && port_.InputCount() == 0) flooded_ = false;
     sinceTick_ = 0;

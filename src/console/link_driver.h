@@ -1,7 +1,7 @@
 #pragma once
-// Drives the link from the window's event loop: the port's input wakes it through a socket
-// notifier on the device (or, for a device with nothing to watch, a short timer while the port
-// is open), and the 50 ms link timer ticks it. It never waits.
+// Wakes the link when the port has input, on the window's event loop: a socket notifier on the
+// device (or, for a device with nothing to watch, a short timer while the port is open). The
+// console controller ticks the link every 50 ms and then tells this. It never waits.
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
@@ -22,7 +22,7 @@ class LinkDriver : public QObject {
 
     // Follows the port as it is now: watches the device just opened, drops a closed one.
     void sync();
-    // The link timer's tick.
+    // After each link tick: follows the port as the tick left it.
     void tick();
 
   private:

@@ -4,6 +4,7 @@
 // reaches a control.
 #include <QObject>
 #include <QPointer>
+#include <memory>
 
 #include "link/scheduler.h"
 
@@ -30,5 +31,8 @@ class QtScheduler : public Scheduler {
   private:
     QPointer<QObject> context_;
 };
+
+// The core's repeating timers as precise timers of the window's loop.
+std::unique_ptr<RepeatingTimer> makeQtTimer(const char* name, std::function<void()> task);
 
 }  // namespace kt6

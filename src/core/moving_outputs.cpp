@@ -39,27 +39,27 @@ void MovingOutputs::setCommand(const std::string& command) {
 
 void MovingOutputs::statusSeen(bool moving) {
     // A reply proves the link, whatever was said of it before.
-    link_ = LinkState::Online;
+    link_ = LinkReport::Online;
     setMotion(moving ? Motion::Moving : Motion::Still);
 }
 
 void MovingOutputs::linkOnline() {
     // Told again while replies come: what they said still holds.
-    if (link_ == LinkState::Online) {
+    if (link_ == LinkReport::Online) {
         setMotion(motion_);
         return;
     }
-    link_ = LinkState::Online;
+    link_ = LinkReport::Online;
     setMotion(Motion::Unknown);
 }
 
 void MovingOutputs::linkOffline() {
-    link_ = LinkState::Offline;
+    link_ = LinkReport::Offline;
     setMotion(Motion::Unknown);
 }
 
 void MovingOutputs::linkLost() {
-    link_ = LinkState::Lost;
+    link_ = LinkReport::Lost;
     setMotion(Motion::Unknown);
 }
 

@@ -18,7 +18,7 @@ namespace kt6 {
 enum class Motion { Unknown, Moving, Still };
 
 // The controller link as the console last told it.
-enum class LinkState { Offline, Online, Lost };
+enum class LinkReport { Offline, Online, Lost };
 
 // The transmit-inhibit output. The operations are not named assert/release alone: <cassert>'s
 // assert macro would take the call.
@@ -89,7 +89,7 @@ class MovingOutputs {
     void redriveLine();
 
     Motion motion() const { return motion_; }
-    LinkState link() const { return link_; }
+    LinkReport link() const { return link_; }
     // The station's state: true while the line is (meant to be) asserted.
     bool inhibited() const { return motion_ != Motion::Still; }
     bool hookRunning() const { return hookRunning_; }
@@ -109,7 +109,7 @@ class MovingOutputs {
     Report report_;
     std::unique_ptr<InhibitLine> line_;
     Motion motion_ = Motion::Unknown;
-    LinkState link_ = LinkState::Offline;
+    LinkReport link_ = LinkReport::Offline;
     // The last drive of the line failed: reported once, then tried again at every input.
     bool lineFailing_ = false;
     std::string command_;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/named_colour.h"
+#include "core/named_colour.h"
 #include "link/status.h"
 
 namespace kt6 {
@@ -51,6 +51,15 @@ struct DisplayFace {
 };
 inline constexpr NamedColour kDisplayText = NamedColour::clBlack;
 DisplayFace displayFace(std::uint16_t flags);
+
+// The Tx lamp flashes as a frame goes out and is dim between; the Rx lamp is lit while input
+// waits unread.
+constexpr NamedColour txLampColour(bool sending) {
+    return sending ? NamedColour::clLime : NamedColour::clGreen;
+}
+constexpr NamedColour rxLampColour(bool inputWaiting) {
+    return inputWaiting ? NamedColour::clAqua : NamedColour::clNavy;
+}
 
 // One 250 ms step of the moving indicator.
 struct MovingIndicator {

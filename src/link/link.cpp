@@ -35,7 +35,7 @@ void Link::writeFrame(const Bytes& frame) {
         return;
     }
     if (!port_.IsOpen()) return;
-    if (observer_) observer_->txLamp(NamedColour::clLime);
+    if (observer_) observer_->txLamp(true);
     // One write for the whole frame: when the queue lacks room the frame is dropped whole
     // instead of going out with holes in it.
     port_.WriteString(frame);
@@ -179,8 +179,8 @@ void Link::LinkTimerTick() {
     // Counted even with nobody painting: it is also what notices a device gone while idle.
     const bool inputWaiting = port_.InputCount() != 0;
     if (observer_) {
-        observer_->txLamp(NamedColour::clGreen);
-        observer_->rxLamp(inputWaiting ? NamedColour::clAqua : NamedColour::clNavy);
+        observer_->txLamp(false);
+        observer_->rxLamp(inputWaiting);
     }
     tickClock_ += kLinkTick;
     // What came since the last look is read before the time is: a reply that is in counts

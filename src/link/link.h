@@ -19,16 +19,17 @@
 #include "link/command_queue.h"
 #include "link/exchange_engine.h"
 #include "link/frame.h"
-#include "link/named_colour.h"
 
 namespace kt6 {
 
-// What the link timer and the frame writer ask the window to paint.
+// What the link timer and the frame writer tell whoever shows the link: facts, not colours.
 class LinkObserver {
   public:
     virtual ~LinkObserver() = default;
-    virtual void txLamp(NamedColour) {}
-    virtual void rxLamp(NamedColour) {}
+    // A frame went out (true), or a link tick passed since (false).
+    virtual void txLamp(bool /*sending*/) {}
+    // Each link tick: whether input waits unread on the port.
+    virtual void rxLamp(bool /*inputWaiting*/) {}
     // Every fifth link tick (250 ms): re-enable btAggiorna and step the moving indicator.
     virtual void blinkStep() {}
     // Something the link refused to do.

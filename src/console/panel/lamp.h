@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "link/named_colour.h"
+#include "core/named_colour.h"
 
 namespace kt6 {
 

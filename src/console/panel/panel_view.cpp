@@ -14,6 +14,7 @@
 #include "console/panel/key_button.h"
 #include "console/panel/lamp.h"
 #include "console/status/link_status.h"
+#include "core/link_state.h"
 #include "core/status_view.h"
 
 namespace kt6 {
@@ -90,7 +91,7 @@ void PanelView::showDisplay() {
 void PanelView::showRetracted() {
     // A frequency of 0 before any reply on this port is not the controller's word: the empty
     // display says nothing is known yet.
-    if (!context_.linkWatch.answered()) {
+    if (!context_.linkState.answered()) {
         w_.Panel_Elem_Retract->hide();
         w_.pnDisplay->show();
         w_.BLED_ON1->hide();
@@ -104,7 +105,7 @@ void PanelView::showRetracted() {
 }
 
 void PanelView::placeBandLamp(int keyCode) {
-    if (!context_.linkWatch.answered()) return;
+    if (!context_.linkState.answered()) return;
     KeyButton* key = keyWithCode(keyCode);
     if (!key) return;
     moveBandLamp(key);
@@ -120,7 +121,6 @@ void PanelView::setStatusLine(const std::string& text) {
 }
 
 void PanelView::showRecord(const StatusRecord& r) {
-    context_.linkWatch.replied(r);
     // Told at the change, not at every reply that repeats it.
     if (r.moving != moving_) {
         moving_ = r.moving;
@@ -165,18 +165,19 @@ void PanelView::onlineChanged(bool online) {
         linkLost_ = true;
         context_.announce(QStringLiteral("Link lost: COM%1").arg(context_.portNumber()));
     } else if (std::exchange(linkLost_, false)) {
-        context_.announce(QStringLiteral("Link back: %1").arg(context_.linkWatch.text()));
+        context_.announce(
+            QStringLiteral("Link back: %1").arg(QString::fromStdString(context_.linkState.text())));
     }
 }
 
 // --- link painting ---
 
-void PanelView::txLamp(NamedColour c) {
-    w_.ldTX->setColour(c);
+void PanelView::txLamp(bool sending) {
+    w_.ldTX->setColour(txLampColour(sending));
 }
 
-void PanelView::rxLamp(NamedColour c) {
-    w_.ldRX->setColour(c);
+void PanelView::rxLamp(bool inputWaiting) {
+    w_.ldRX->setColour(rxLampColour(inputWaiting));
 }
 
 void PanelView::blinkStep() {

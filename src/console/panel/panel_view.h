@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
+#include "core/status_poll.h"
 #include "link/link.h"
-#include "link/status_poll.h"
 
 class QFrame;
 class QLabel;
@@ -20,7 +20,7 @@ namespace kt6 {
 class DisplayDimmer;
 class KeyButton;
 class Lamp;
-class LinkWatch;
+class LinkState;
 
 // The controls the panel view paints, once the window has built them.
 struct PanelWidgets {
@@ -51,11 +51,9 @@ struct PanelWidgets {
 };
 
 struct PanelViewContext {
-    LinkWatch& linkWatch;
+    const LinkState& linkState;
     DisplayDimmer& dimmer;
     std::function<bool()> elementsMoving;
-    // The radio's step of every poll.
-    std::function<void()> rigPollStep;
     std::function<void(const QString&)> announce;
     std::function<int()> portNumber;
 };
@@ -79,15 +77,14 @@ class PanelView : public PollView, public LinkObserver {
     void showDisplay() override;
     void showRetracted() override;
     void placeBandLamp(int keyCode) override;
-    void rigPollStep() override { context_.rigPollStep(); }
     void setLinkButtonsEnabled(bool enabled) override;
     void setStatusLine(const std::string& text) override;
     void showRecord(const StatusRecord& record) override;
     void onlineChanged(bool online) override;
 
     // Link painting.
-    void txLamp(NamedColour c) override;
-    void rxLamp(NamedColour c) override;
+    void txLamp(bool sending) override;
+    void rxLamp(bool inputWaiting) override;
     void blinkStep() override;
     void linkWarning(std::string_view text) override;
     void commandAnswered(std::uint8_t code, const Bytes& data, std::uint8_t status) override;

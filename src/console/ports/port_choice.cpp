@@ -7,7 +7,7 @@
 
 #include "console/panel/panel_view.h"
 #include "console/ports/port_menu.h"
-#include "console/status/link_status.h"
+#include "core/link_state.h"
 #include "link/comm32.h"
 
 namespace kt6 {
@@ -44,7 +44,7 @@ void PortChoice::showConnecting(int n) {
     c_.menu.uncheckAll();
     c_.menu.check(n);
     c_.panel.forgetDisplay();
-    c_.linkWatch.portConnecting(n, QString::fromStdString(c_.session.pathOf(n)));
+    c_.linkState.portConnecting(n, c_.session.pathOf(n));
     c_.refreshStatusBar();
 }
 
@@ -56,14 +56,15 @@ bool PortChoice::showOutcome(int n, const PortSession::Opened& opened) {
                       : QString::fromStdString(portErrorText(opened.cause, c_.port.DevicePath()));
     if (!opened.ok) std::fprintf(stderr, "link: COM%d %s\n", n, portReason_.toUtf8().constData());
     c_.lPortError->setText(portReason_);
-    const QString device = QString::fromStdString(c_.port.DevicePath());
+    const std::string device = c_.port.DevicePath();
     c_.panel.forgetDisplay();
     if (opened.ok) {
-        c_.linkWatch.portOpened(n, device);
+        c_.linkState.portOpened(n, device);
     } else {
-        c_.linkWatch.portClosed(n, device, opened.cause);
-        QString why = shortPortReason(opened.cause, device);
-        if (why.startsWith(device + QStringLiteral(": "))) why = why.mid(device.size() + 2);
+        c_.linkState.portClosed(n, device, opened.cause);
+        QString why = QString::fromStdString(shortPortReason(opened.cause, device));
+        const QString prefix = QString::fromStdString(device) + QStringLiteral(": ");
+        if (why.startsWith(prefix)) why = why.mid(prefix.size());
         c_.announce(QStringLiteral("Port COM%1: %2").arg(n).arg(why));
     }
     c_.refreshStatusBar();
@@ -103,7 +104,7 @@ void PortChoice::started(int n, bool ok) {
     if (n < 1 || n > kComPortCount) return;
     if (!c_.session.retryUnopened(portCause_)) return;
     awaitingStartPort_ = true;
-    c_.linkWatch.portRetried();
+    c_.linkState.portRetried();
     c_.pnDisplay->hide();
     c_.Panel_Chiuso->show();
     c_.COM_VERIFY->show();

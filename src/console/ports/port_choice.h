@@ -17,7 +17,7 @@ class QWidget;
 namespace kt6 {
 
 class Comm32;
-class LinkWatch;
+class LinkState;
 class PanelView;
 class PortMenu;
 
@@ -25,7 +25,7 @@ struct PortChoiceContext {
     PortSession& session;
     // Where the chosen port leads, for the texts.
     const Comm32& port;
-    LinkWatch& linkWatch;
+    LinkState& linkState;
     PortMenu& menu;
     PanelView& panel;
     QLabel* lStatus = nullptr;

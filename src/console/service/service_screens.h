@@ -15,9 +15,9 @@
 
 #include "console/qt_scheduler.h"
 #include "core/service_sequences.h"
+#include "core/status_poll.h"
 #include "core/step_player.h"
 #include "link/link.h"
-#include "link/status_poll.h"
 
 class QAbstractButton;
 class QAction;

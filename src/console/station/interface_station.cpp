@@ -4,7 +4,8 @@
 #include "console/setup_panel.h"
 #include "console/status/link_status.h"
 #include "console/status/status_bar.h"
-#include "link/status_poll.h"
+#include "core/link_state.h"
+#include "core/status_poll.h"
 
 namespace kt6 {
 
@@ -22,13 +23,13 @@ api::StationStatus InterfaceStation::status() const {
     api::StationStatus s;
     // The newest reply as soon as it is read, not at the window's next paint.
     const StatusRecord* unpainted = context_.poll.unpaintedRecord();
-    if (const StatusRecord* r = unpainted ? unpainted : context_.linkWatch.record()) {
+    if (const StatusRecord* r = unpainted ? unpainted : context_.linkState.record()) {
         s = api::statusFromRecord(*r);
         // Motion is known only from a live reply, as the window's blink is.
-        s.moving = s.moving && !context_.linkWatch.stale();
+        s.moving = s.moving && !context_.linkState.stale();
     }
     s.online = context_.poll.ControllerOnline;
-    s.port = context_.linkWatch.port().toStdString();
+    s.port = context_.linkState.port();
     s.link = context_.statusBar.linkText().toStdString();
     s.radio = context_.statusBar.radioText().toStdString();
     s.events = context_.statusBar.eventText().toStdString();

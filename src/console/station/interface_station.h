@@ -13,14 +13,14 @@
 namespace kt6 {
 
 class ConsoleStatusBar;
-class LinkWatch;
+class LinkState;
 class ServiceScreens;
 class SetupPanel;
 class StatusPoll;
 
 struct InterfaceStationContext {
     const StatusPoll& poll;
-    const LinkWatch& linkWatch;
+    const LinkState& linkState;
     const ConsoleStatusBar& statusBar;
     ServiceScreens& services;
     SetupPanel& setupPanel;

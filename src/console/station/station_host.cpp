@@ -6,7 +6,8 @@
 #include "console/station/station_outputs.h"
 #include "console/status/link_status.h"
 #include "core/api_settings.h"
-#include "link/status_poll.h"
+#include "core/link_state.h"
+#include "core/status_poll.h"
 #include "memory/profile_file.h"
 
 namespace kt6 {
@@ -40,10 +41,10 @@ void StationHost::changed() {
     if (window.portLost && window.portLost()) {
         outputs_->linkLost();
     } else if (!context_.portOpen() || context_.pollHeldBack() ||
-               (window.linkWatch.answered() && window.linkWatch.stale())) {
+               (window.linkState.answered() && window.linkState.stale())) {
         // Closed, silent, or the poll held back: motion is not known live.
         outputs_->linkOffline();
-    } else if (!window.linkWatch.answered()) {
+    } else if (!window.linkState.answered()) {
         outputs_->linkOnline();
     } else {
         outputs_->statusSeen(window.poll.movingNow());

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "console/status/link_status.h"
-#include "radio/rig_tracker.h"
+#include "core/rig_tracker.h"
 
 class QAction;
 class QCheckBox;

@@ -486,9 +486,9 @@ TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIs
     EXPECT_EQ(wire.written.size(), written);
 
     // Every 2 s, one attempt on the same mapping; link ticks try nothing.
-    const QTimer* retry = &window->retryTimer();
-    EXPECT_TRUE(retry->isActive());
-    EXPECT_EQ(retry->interval(), 2000);
+    const RepeatingTimer* retry = &window->retryTimer();
+    EXPECT_TRUE(retry->active());
+    EXPECT_EQ(retry->interval(), std::chrono::milliseconds(2000));
     const int opens = wire.openCount;
     const int attempts = wire.openAttempts;
     wire.openedPath.clear();
@@ -502,12 +502,12 @@ TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIs
     EXPECT_EQ(wire.openAttempts, attempts + 3);
     EXPECT_EQ(wire.openCount, opens);
     EXPECT_TRUE(window->portLost());
-    EXPECT_TRUE(retry->isActive());
+    EXPECT_TRUE(retry->active());
 
     // The device returns: the next attempt opens it and the poll brings the link back.
     wire.plugIn();
     window->tmRetryTimer();
-    EXPECT_FALSE(retry->isActive());
+    EXPECT_FALSE(retry->active());
     EXPECT_EQ(wire.openCount, opens + 1);
     EXPECT_TRUE(wire.open);
     EXPECT_FALSE(window->portLost());
@@ -530,7 +530,7 @@ TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollSt
     click("btImposta");
     settle();
     ASSERT_FALSE(find("pnImposta")->isHidden());
-    ASSERT_FALSE(window->pollTimer().isActive());
+    ASSERT_FALSE(window->pollTimer().active());
 
     wire.unplug();
     window->tmTimerTimer();
@@ -541,7 +541,7 @@ TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollSt
     ASSERT_FALSE(window->portLost());
     QCoreApplication::processEvents();
     // Reopened quietly: no poll, no status request, nothing re-enabled under the panel.
-    EXPECT_FALSE(window->pollTimer().isActive());
+    EXPECT_FALSE(window->pollTimer().active());
     EXPECT_TRUE(controller.commands(1).empty());
     for (const char* name : {"btImposta", "btRetract"}) {
         EXPECT_FALSE(find(name)->isEnabled()) << name;
@@ -550,7 +550,7 @@ TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollSt
     EXPECT_EQ(window->consoleStatusBar()->linkText(), "COM1: device back, no answer yet");
 
     click("btChiudi");
-    EXPECT_TRUE(window->pollTimer().isActive());
+    EXPECT_TRUE(window->pollTimer().active());
     pollTwice();
     EXPECT_TRUE(window->poll().ControllerOnline);
     EXPECT_TRUE(window->consoleStatusBar()->linkText().startsWith("COM1 online"));
@@ -624,7 +624,7 @@ TEST_F(ConsoleWindowTest, choosingAPortFromTheMenuEndsTheRetrying) {
     EXPECT_EQ(wire.openedPath, "/dev/ttyS1");
     EXPECT_EQ(checkedPorts(), std::vector<int>{2});
     // Nothing goes back to the lost port afterwards.
-    EXPECT_FALSE(window->retryTimer().isActive());
+    EXPECT_FALSE(window->retryTimer().active());
     const int opens = wire.openCount;
     window->tmRetryTimer();
     EXPECT_EQ(wire.openCount, opens);
@@ -642,7 +642,7 @@ TEST_F(ConsoleWindowTest, aFailedChoiceAfterALossEndsTheRetryingToo) {
     EXPECT_FALSE(window->portLost());
     EXPECT_TRUE(shown("COM_VERIFY"));
     wire.plugIn();
-    EXPECT_FALSE(window->retryTimer().isActive());
+    EXPECT_FALSE(window->retryTimer().active());
     const int opens = wire.openCount;
     window->tmRetryTimer();
     EXPECT_EQ(wire.openCount, opens);

@@ -98,8 +98,8 @@ TEST_F(LinkLossDisplayTest, aSavedPortMissingAtStartIsRetriedEveryTwoSecondsUnde
     EXPECT_TRUE(shown("COM_VERIFY"));
     EXPECT_EQ(text("Label_SelectPort"), "SELECT THE VALID PORT");
     EXPECT_TRUE(window->portLost());
-    EXPECT_TRUE(window->retryTimer().isActive());
-    EXPECT_EQ(window->retryTimer().interval(), 2000);
+    EXPECT_TRUE(window->retryTimer().active());
+    EXPECT_EQ(window->retryTimer().interval(), std::chrono::milliseconds(2000));
 
     // Still missing: one more attempt each time, and nothing changes.
     const int attempts = wire.openAttempts;
@@ -114,7 +114,7 @@ TEST_F(LinkLossDisplayTest, aSavedPortMissingAtStartIsRetriedEveryTwoSecondsUnde
     window->tmRetryTimer();
     EXPECT_TRUE(wire.open);
     EXPECT_EQ(wire.openedPath, "/dev/ttyUSB0");
-    EXPECT_FALSE(window->retryTimer().isActive());
+    EXPECT_FALSE(window->retryTimer().active());
     EXPECT_FALSE(shown("COM_VERIFY"));
     EXPECT_FALSE(shown("Panel_Chiuso"));
     EXPECT_EQ(link(), "COM2: no answer");
@@ -133,7 +133,7 @@ TEST_F(LinkLossDisplayTest, aPortRefusedAtStartIsNotRetriedButTold) {
     start();
     EXPECT_EQ(link(),
               "COM2 closed: /dev/ttyUSB0: permission denied (add yourself to the dialout group)");
-    EXPECT_FALSE(window->retryTimer().isActive());
+    EXPECT_FALSE(window->retryTimer().active());
     EXPECT_FALSE(window->portLost());
 }
 
@@ -141,9 +141,9 @@ TEST_F(LinkLossDisplayTest, choosingAPortEndsTheWaitForTheMissingOne) {
     writeSettings("[General]\nSerialport=2\n[Ports]\nCOM2=/dev/ttyUSB0\nCOM1=/dev/ttyS0\n");
     wire.openResult = [](const std::string& path) { return path == "/dev/ttyUSB0" ? ENOENT : 0; };
     start();
-    ASSERT_TRUE(window->retryTimer().isActive());
+    ASSERT_TRUE(window->retryTimer().active());
     window->SelectPort(1);
-    EXPECT_FALSE(window->retryTimer().isActive());
+    EXPECT_FALSE(window->retryTimer().active());
     EXPECT_FALSE(shown("COM_VERIFY"));
     EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
     wire.openResult = nullptr;

@@ -872,7 +872,7 @@ TEST_F(SetupPanelTest, AClickReturnsBeforeTheFirstBlockIsReadAndTheSaveEndsOnThe
 TEST_F(SetupPanelTest, TheSettlePauseLeavesTheLoopFreeAndNothingGoesOutNotEvenThePoll) {
     pollTimer = true;
     start(Firmware::V1_13);
-    ASSERT_TRUE(window->pollTimer().isActive());
+    ASSERT_TRUE(window->pollTimer().active());
     log.frames.clear();
     bool ran = false;
     std::size_t framesWhenRan = 0;
@@ -883,7 +883,7 @@ TEST_F(SetupPanelTest, TheSettlePauseLeavesTheLoopFreeAndNothingGoesOutNotEvenTh
     find<QPushButton>("btRicevi")->click();
     // The click ran no loop of its own.
     EXPECT_FALSE(ran);
-    EXPECT_FALSE(window->pollTimer().isActive());
+    EXPECT_FALSE(window->pollTimer().active());
     // 90 ms into the 100 ms pause the loop has served the posted task, and the line is quiet.
     std::chrono::milliseconds into{0};
     clock->runNext(std::chrono::milliseconds(10), [&](std::chrono::milliseconds step) {
@@ -894,10 +894,10 @@ TEST_F(SetupPanelTest, TheSettlePauseLeavesTheLoopFreeAndNothingGoesOutNotEvenTh
     EXPECT_TRUE(ran);
     EXPECT_EQ(framesWhenRan, 0u);
     EXPECT_TRUE(log.frames.empty());
-    EXPECT_FALSE(window->pollTimer().isActive());
+    EXPECT_FALSE(window->pollTimer().active());
     settle();
     EXPECT_EQ(framesWith(5).size(), 68u);
-    EXPECT_TRUE(window->pollTimer().isActive());
+    EXPECT_TRUE(window->pollTimer().active());
 }
 
 TEST_F(SetupPanelTest, TheLinkCheckGoesOutAfterAHundredMillisecondsOfTheSchedulersClock) {

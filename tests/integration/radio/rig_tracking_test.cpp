@@ -12,7 +12,7 @@
 #include "integration/radio/rig_fixture.h"
 #include "link/link.h"
 #include "radio/hamlib_rig_server.h"
-#include "radio/rig_tracker.h"
+#include "core/rig_tracker.h"
 #include "support/loopback_listener.h"
 
 namespace kt6 {

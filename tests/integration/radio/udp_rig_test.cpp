@@ -13,7 +13,7 @@
 #include "integration/radio/rig_fixture.h"
 #include "link/link.h"
 #include "radio/hamlib_rig_server.h"
-#include "radio/rig_tracker.h"
+#include "core/rig_tracker.h"
 
 namespace kt6 {
 namespace {

@@ -102,9 +102,9 @@ TEST_F(MovingOutputsTest, theLineFollowsRepliesAndIsAssertedWheneverTheLinkCanno
         EXPECT_EQ(drives(), step.expected) << step.what;
         EXPECT_EQ(outputs.motion(), step.motion) << step.what;
     }
-    EXPECT_EQ(outputs.link(), LinkState::Online);
+    EXPECT_EQ(outputs.link(), LinkReport::Online);
     outputs.linkLost();
-    EXPECT_EQ(outputs.link(), LinkState::Lost);
+    EXPECT_EQ(outputs.link(), LinkReport::Lost);
 }
 
 TEST_F(MovingOutputsTest, aFailingLineIsReportedOncePerEpisodeAndTriedAgainAtEveryInput) {

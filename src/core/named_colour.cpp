@@ -1,4 +1,4 @@
-#include "link/named_colour.h"
+#include "core/named_colour.h"
 
 namespace kt6 {
 

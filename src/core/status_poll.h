@@ -1,6 +1,7 @@
 #pragma once
 // The 400 ms status poll: mirrors the last status reply on the display, keeps the online
-// state, and posts the next request. The window implements PollView.
+// state, and posts the next request. The console controller implements PollView and passes
+// what is to be shown on to its face.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,7 +21,7 @@ class PollView {
     // Move the band lamp onto the band key with this code and show it.
     virtual void placeBandLamp(int keyCode) = 0;
     // The radio step of every poll.
-    virtual void rigPollStep() = 0;
+    virtual void rigPollStep() {}
     // Enable or disable the buttons that need the controller (Salva, Carica, Setup, Retract).
     virtual void setLinkButtonsEnabled(bool enabled) = 0;
     virtual void setStatusLine(const std::string& text) = 0;

@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/named_colour.h"
 #include "link/bytes.h"
 #include "link/commands.h"
 #include "link/link.h"
-#include "link/named_colour.h"
 #include "radio/rig_server.h"
 
 namespace kt6 {

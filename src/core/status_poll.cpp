@@ -1,4 +1,4 @@
-#include "link/status_poll.h"
+#include "core/status_poll.h"
 #include "link/commands.h"
 
 #include <utility>

@@ -1,5 +1,5 @@
 // The window's rig client on a fake rig server, a fake port and a fake clock.
-#include "radio/rig_tracker.h"
+#include "core/rig_tracker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "radio/rig_tracker.h"
+#include "core/rig_tracker.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "link/status_poll.h"
+#include "core/status_poll.h"
 #include "support/link_on_fake_port.h"
 
 namespace kt6 {

@@ -1,0 +1,204 @@
+#include "core/console_controller.h"
+
+#include <utility>
+
+#include "link/commands.h"
+
+namespace kt6 {
+
+ConsoleController::ConsoleController(ConsoleControllerOptions options, ConsoleObserver& observer)
+    : options_(std::move(options)),
+      observer_(observer),
+      port_(options_.makeBackend({}), options_.resolvePort),
+      link_(port_),
+      poll_(link_, *this),
+      // A network port opens on a backend of its own, away from the loop's thread.
+      session_(port_, link_, *this, options_.makeBackend, options_.scheduler),
+      tmLink_(options_.makeTimer("tmTimer", [this] { tickLink(); })),
+      tmPoll_(options_.makeTimer("tmPoll", [this] { tickPoll(); })),
+      tmRetry_(options_.makeTimer("tmRetry", [this] { tickRetry(); })),
+      // One look each, as soon as the loop turns and once an answer had time to come.
+      tmLookNow_(options_.makeTimer("tmFirstLook",
+                                    [this] {
+                                        tmLookNow_->stop();
+                                        tickPoll();
+                                    })),
+      tmLookLater_(options_.makeTimer("tmSecondLook", [this] {
+          tmLookLater_->stop();
+          if (!link_.isShutDown() && tmPoll_->active()) tickPoll();
+      })) {
+    link_.setPollReplyListener([this](const Bytes& reply) {
+        poll_.replyArrived(reply);
+        // Watchers, the line and the hook hear of it now, not at the next paint.
+        observer_.replyRead();
+    });
+}
+
+ConsoleController::~ConsoleController() {
+    shutDown();
+    link_.setPollReplyListener(nullptr);
+}
+
+void ConsoleController::setViews(PollView* poll, LinkObserver* link) {
+    pollView_ = poll;
+    link_.setObserver(link);
+}
+
+void ConsoleController::trackRigs(RigView& rigView, RigTracker::ServerFactory makeServer) {
+    rigs_ = std::make_unique<RigTracker>(
+        link_, rigView, [this] { return poll_.ControllerOnline; }, std::move(makeServer));
+}
+
+void ConsoleController::start() {
+    tmLink_->start(kLinkTimerInterval);
+    if (options_.runPollTimer) tmPoll_->start(kPollInterval);
+}
+
+void ConsoleController::shutDown() {
+    tmLink_->stop();
+    tmPoll_->stop();
+    tmRetry_->stop();
+    tmLookNow_->stop();
+    tmLookLater_->stop();
+    // Every command still waiting ends now, while what its completion reaches is still there.
+    link_.shutDown();
+    rigs_.reset();
+    link_.setObserver(nullptr);
+    pollView_ = nullptr;
+}
+
+// --- timers ---
+
+void ConsoleController::tickLink() {
+    // An open's outcome first, so the link's tick already watches the port it brought.
+    session_.tick();
+    link_.LinkTimerTick();
+    if (linkTicked_) linkTicked_();
+}
+
+void ConsoleController::tickPoll() {
+    poll_.tick();
+    // While a sequence holds the poll back, no request of ours is out: a tick without a reply
+    // says nothing of the controller.
+    if (!pollHeldBack_ || !pollHeldBack_()) linkState_.tickEnded();
+    observer_.linkChanged();
+}
+
+void ConsoleController::tickRetry() {
+    session_.retryTick();
+}
+
+void ConsoleController::setPollRunning(bool running) {
+    pollRunning_ = running;
+    // A transfer's held poll leaves motion unknown to the station's outputs.
+    observer_.linkChanged();
+    // A transfer that ends while the window closes must not start the poll again.
+    if (!options_.runPollTimer || link_.isShutDown()) return;
+    if (running) {
+        tmPoll_->start(kPollInterval);
+    } else {
+        tmPoll_->stop();
+    }
+}
+
+// --- the port's fate ---
+
+std::string ConsoleController::where() const {
+    return "COM" + std::to_string(portNumber()) + " " + port_.DevicePath();
+}
+
+void ConsoleController::deviceLost() {
+    poll_.deviceLost();
+    linkState_.portLost(portNumber(), port_.DevicePath());
+    observer_.linkChanged();
+    observer_.logLink(where() + ": device lost, retrying every " +
+                      std::to_string(PortSession::kRetryInterval.count() / 1000) + " s");
+}
+
+void ConsoleController::runRetryTimer(bool running) {
+    if (running) {
+        tmRetry_->start(PortSession::kRetryInterval);
+    } else {
+        tmRetry_->stop();
+    }
+}
+
+void ConsoleController::deviceBack() {
+    if (pollView_) pollView_->setStatusLine("Stato: in connessione...");
+    linkState_.portBack();
+    observer_.deviceBack();
+    observer_.linkChanged();
+    observer_.logLink(where() + ": device back");
+    // Under the setup panel or a transfer the poll stays stopped: the port is back quietly, and
+    // the poll's restart at their end looks at the link.
+    if (!options_.runPollTimer || !pollRunning_) return;
+    // Ask for the status now rather than at the next tick, and look for the answer once it has
+    // had time to arrive rather than a whole poll period later: the link is back ~650 ms sooner.
+    tmPoll_->start(kPollInterval);
+    tmLookNow_->start(std::chrono::milliseconds(0));
+    tmLookLater_->start(kFirstReplyLook);
+}
+
+// --- what the poll shows ---
+
+void ConsoleController::showDisplay() {
+    if (pollView_) pollView_->showDisplay();
+}
+
+void ConsoleController::showRetracted() {
+    if (pollView_) pollView_->showRetracted();
+}
+
+void ConsoleController::placeBandLamp(int keyCode) {
+    if (pollView_) pollView_->placeBandLamp(keyCode);
+}
+
+void ConsoleController::rigPollStep() {
+    if (rigs_) rigs_->RigPollStep();
+}
+
+void ConsoleController::setLinkButtonsEnabled(bool enabled) {
+    if (pollView_) pollView_->setLinkButtonsEnabled(enabled);
+}
+
+void ConsoleController::setStatusLine(const std::string& text) {
+    if (pollView_) pollView_->setStatusLine(text);
+}
+
+void ConsoleController::showRecord(const StatusRecord& record) {
+    linkState_.replied(record);
+    if (pollView_) pollView_->showRecord(record);
+}
+
+void ConsoleController::onlineChanged(bool online) {
+    if (pollView_) pollView_->onlineChanged(online);
+}
+
+// --- operations ---
+
+void ConsoleController::sendKey(std::uint8_t code, bool flag) {
+    link_.enableExchanges();
+    link_.send(keyCommand(code, flag), {}, Link::Lane::Held);
+}
+
+void ConsoleController::pressKey(std::uint8_t code, Link::Completion done) {
+    link_.enableExchanges();
+    link_.send(keyCommand(code), std::move(done));
+}
+
+void ConsoleController::setFrequency(std::uint32_t khz, Link::Completion done) {
+    link_.enableExchanges();
+    link_.send(frequencyCommand(khz), std::move(done));
+}
+
+void ConsoleController::retract() {
+    link_.enableExchanges();
+    link_.send(retractCommand(), {});
+}
+
+void ConsoleController::readProgress(Link::Completion done) {
+    link_.enableExchanges();
+    link_.send(progressCommand(), std::move(done));
+}
+
+}  // namespace kt6
