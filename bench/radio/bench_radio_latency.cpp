@@ -14,11 +14,11 @@
 #include <random>
 #include <vector>
 
+#include "core/rig_tracker.h"
 #include "integration/radio/rig_fixture.h"
 #include "link/link.h"
 #include "radio/hamlib_models.h"
 #include "radio/hamlib_rig_server.h"
-#include "core/rig_tracker.h"
 
 namespace {
 

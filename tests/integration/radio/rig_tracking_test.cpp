@@ -8,11 +8,11 @@
 #include <memory>
 #include <vector>
 
+#include "core/rig_tracker.h"
 #include "integration/radio/controller_on_loop.h"
 #include "integration/radio/rig_fixture.h"
 #include "link/link.h"
 #include "radio/hamlib_rig_server.h"
-#include "core/rig_tracker.h"
 #include "support/loopback_listener.h"
 
 namespace kt6 {

@@ -9,11 +9,11 @@
 #include <array>
 #include <memory>
 
+#include "core/rig_tracker.h"
 #include "integration/radio/controller_on_loop.h"
 #include "integration/radio/rig_fixture.h"
 #include "link/link.h"
 #include "radio/hamlib_rig_server.h"
-#include "core/rig_tracker.h"
 
 namespace kt6 {
 namespace {
