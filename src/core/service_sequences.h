@@ -104,7 +104,9 @@ class ServiceActions {
     // Presses a key; done runs once the exchange is over, whatever the controller said.
     virtual void key(std::uint8_t code, bool flag, bool enableExchange,
                      std::function<void()> done) = 0;
-    virtual void returnKey() = 0;
+    // Presses the return key the window shows its display with; done runs once its exchange is
+    // over, so what follows (a wait above all) is timed from there, as every key's is.
+    virtual void returnKey(std::function<void()> done) = 0;
     // A pause of the sequence begins and ends: the controller is left alone meanwhile.
     virtual void pauseStarted(std::chrono::milliseconds /*duration*/) {}
     virtual void pauseEnded() {}

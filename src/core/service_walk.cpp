@@ -28,29 +28,24 @@ ServiceWalkResult ServiceWalk::play(std::span<const ServiceStep> steps) {
         const LinkTime due = first->first;
         std::function<void()> task = std::move(first->second);
         timers_.erase(first);
-        // A return key asked for before the pause goes out during it, as the window's does.
-        sendPendingReturn();
         const LinkTime now = waiter_.now();
         // Once the port has closed the rest of the walk only ends itself: nothing to wait for.
         if (due > now && !result_.portClosed && sleep_) sleep_(due - now);
         task();
     }
-    sendPendingReturn();
     return result_;
 }
 
 void ServiceWalk::key(std::uint8_t code, bool flag, bool enableExchange,
                       std::function<void()> done) {
-    // The window's queue sends the return key first: it was asked for first.
-    sendPendingReturn();
     if (enableExchange) link_.enableExchanges();
     send(code, flag);
     if (done) done();
 }
 
-void ServiceWalk::returnKey() {
-    sendPendingReturn();
-    pendingReturn_ = waiter_.now();
+void ServiceWalk::returnKey(std::function<void()> done) {
+    send(keys::kReturn, false);
+    if (done) done();
 }
 
 void ServiceWalk::pauseStarted(std::chrono::milliseconds duration) {
@@ -58,10 +53,7 @@ void ServiceWalk::pauseStarted(std::chrono::milliseconds duration) {
 }
 
 void ServiceWalk::after(std::chrono::milliseconds delay, std::function<void()> task) {
-    // The window sets this timer while the return key's exchange is still out: it counts from
-    // when that key was asked for, not from its answer.
-    const LinkTime from = pendingReturn_.value_or(waiter_.now());
-    timers_.emplace(from + delay, std::move(task));
+    timers_.emplace(waiter_.now() + delay, std::move(task));
 }
 
 void ServiceWalk::send(std::uint8_t code, bool flag) {
@@ -70,12 +62,6 @@ void ServiceWalk::send(std::uint8_t code, bool flag) {
     const Outcome outcome = link_.SendCommandBlocking(keyCommand(code, flag), waiter_);
     if (outcome.status == kNoReply) ++result_.unanswered;
     if (!link_.port().IsOpen()) result_.portClosed = true;
-}
-
-void ServiceWalk::sendPendingReturn() {
-    if (!pendingReturn_) return;
-    pendingReturn_.reset();
-    send(keys::kReturn, false);
 }
 
 std::optional<ServiceAnswer> yesAnswer(ServiceFunction function) {

@@ -48,7 +48,7 @@ class ServiceWalk : private ServiceActions, private Scheduler {
     // ServiceActions: keys go out here; screens have no window to show on.
     void key(std::uint8_t code, bool flag, bool enableExchange,
              std::function<void()> done) override;
-    void returnKey() override;
+    void returnKey(std::function<void()> done) override;
     void pauseStarted(std::chrono::milliseconds duration) override;
     void hideFrontKeys() override {}
     void showFrontKeys() override {}
@@ -57,12 +57,10 @@ class ServiceWalk : private ServiceActions, private Scheduler {
     void factoryLines() override { result_.factoryRecalled = true; }
     std::uint32_t currentFrequency() const override { return frequency_; }
     bool abandoned() const override { return result_.portClosed; }
-    // Scheduler: a timer counts from the moment the window would have set it.
+    // Scheduler: a timer counts from now, the exchange before it over.
     void after(std::chrono::milliseconds delay, std::function<void()> task) override;
 
     void send(std::uint8_t code, bool flag);
-    // The return key asked for and not yet sent goes out now.
-    void sendPendingReturn();
 
     Link& link_;
     PortWaiter& waiter_;
@@ -70,8 +68,6 @@ class ServiceWalk : private ServiceActions, private Scheduler {
     std::uint32_t frequency_;
     PauseSink pauses_;
     ServiceWalkResult result_;
-    // When the return key was asked for, while its exchange has not gone out yet.
-    std::optional<LinkTime> pendingReturn_;
     std::multimap<LinkTime, std::function<void()>> timers_;
 };
 

@@ -71,7 +71,11 @@ StepRunner::Step StepPlayer::step(const ServiceStep& s, ServiceActions& a) {
         case Op::RetractWait:
             return pause([&a] { return retractWait(a.currentFrequency()); }, a);
         case Op::ReturnKey:
-            return now([&a] { a.returnKey(); });
+            // A controller that leaves it unanswered would otherwise shorten the wait after it
+            // by the key's tries.
+            return [&a](StepRunner::Next next) {
+                a.returnKey([next = std::move(next)] { next(true); });
+            };
         case Op::HideFrontKeys:
             return now([&a] { a.hideFrontKeys(); });
         case Op::ShowFrontKeys:

@@ -289,7 +289,7 @@ void ElementEditor::b_cancelClick() {
     if (services_.running() || fromUnreachable()) return;
     services_.runSequence(editorExitSteps(), [this] {
         Panel_Menu_->hide();
-        services_.returnKey();
+        services_.returnKey({});
     });
 }
 

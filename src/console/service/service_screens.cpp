@@ -445,8 +445,12 @@ void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange,
     });
 }
 
-void ServiceScreens::returnKey() {
-    if (context_.returnKey) context_.returnKey->click();
+void ServiceScreens::returnKey(std::function<void()> done) {
+    // The window's own hidden key, as a click on it sends it.
+    context_.link.enableExchanges();
+    exchange(keyCommand(keys::kReturn), [done = std::move(done)](const Outcome&) {
+        if (done) done();
+    });
 }
 
 void ServiceScreens::pauseStarted(std::chrono::milliseconds duration) {

@@ -115,7 +115,7 @@ class ServiceScreens : public QObject, public ServiceActions {
              std::function<void()> done) override;
     // Sends a command as part of the sequence under way; done gets its outcome.
     void exchange(Command command, std::function<void(const Outcome&)> done);
-    void returnKey() override;
+    void returnKey(std::function<void()> done) override;
     void pauseStarted(std::chrono::milliseconds duration) override;
     void pauseEnded() override;
     bool abandoned() const override;

@@ -151,13 +151,14 @@ TEST_F(ServiceFunctionsTest, yesReturnsAtOnceAndTheWaitIsCountedDownWhileTheLink
     // As a screen reader presses it: the handler returns with the motors still running.
     find<QAbstractButton>("yes_cal")->click();
     EXPECT_TRUE(window->sequenceRunning());
-    // The keys go out as the controller answers them, the wait screen after them.
-    settleWhile([this] { return !shown("Calibrate_of_course"); });
+    // The keys go out as the controller answers them, the wait screen after them, and the wait
+    // counted once the return key's exchange is over.
+    const auto* countdown = window->findChild<QTimer*>("tmCountdown");
+    ASSERT_TRUE(countdown);
+    settleWhile([countdown] { return !countdown->isActive(); });
     EXPECT_TRUE(shown("Calibrate_of_course"));
     EXPECT_EQ(codesSince(answered), (std::vector<int>{6, 13}));
     EXPECT_EQ(window->consoleStatusBar()->eventText(), "Calibrating elements: 26 s left");
-    const auto* countdown = window->findChild<QTimer*>("tmCountdown");
-    ASSERT_TRUE(countdown);
     EXPECT_TRUE(countdown->isActive());
     EXPECT_EQ(countdown->interval(), 1000);
     // The loop is free: poll ticks and countdown ticks run, and the poll sends nothing.

@@ -80,15 +80,16 @@ class ServiceWalkTest : public ::testing::Test {
     std::vector<ms> told;
 };
 
-TEST_F(ServiceWalkTest, calibrateSendsTheWindowsKeysAndWaitsFromTheReturnKeysRequest) {
+TEST_F(ServiceWalkTest, calibrateSendsTheWindowsKeysAndWaitsFromTheReturnKeysAnswer) {
     ServiceWalk w = walk(14074);
     const ServiceWalkResult r = runServiceFunction(w, ServiceFunction::Calibrate);
     // Opening: the hidden return key, the flagged return, then menu, service, calibrate a
-    // third of a second apart; the answer: yes, the return key, and after 26 s the return key.
+    // third of a second apart; the answer: yes, the return key, and 26 s after its answer the
+    // return key.
     const std::vector<Press> expected = {
         {0ms, keys::kReturn, false},    {5ms, keys::kReturn, true},     {343ms, keys::kMenu, false},
         {681ms, keys::kYes, false},     {1019ms, keys::kYes, false},    {1024ms, keys::kYes, false},
-        {1029ms, keys::kReturn, false}, {27029ms, keys::kReturn, false}};
+        {1029ms, keys::kReturn, false}, {27034ms, keys::kReturn, false}};
     EXPECT_EQ(presses(), expected);
     EXPECT_EQ(r.keys, 8);
     EXPECT_EQ(r.unanswered, 0);
@@ -98,9 +99,9 @@ TEST_F(ServiceWalkTest, calibrateSendsTheWindowsKeysAndWaitsFromTheReturnKeysReq
     EXPECT_EQ(told, std::vector<ms>{26000ms});
 }
 
-TEST_F(ServiceWalkTest, aSlowReturnKeyDoesNotLengthenThePauseThatFollowsIt) {
-    // The return key before the calibration's wait goes unanswered, every try: its exchange
-    // runs 600 ms into the wait, as it does in the window, and the wait still ends on time.
+TEST_F(ServiceWalkTest, anUnansweredReturnKeyTimesTheWaitFromItsLastTry) {
+    // The return key before the calibration's wait goes unanswered, every try: the wait starts
+    // once its exchange is over, so the controller gets its whole 26 s after the key.
     int returns = 0;
     controller.script = [&returns](const Bytes& content) {
         std::vector<TimedController::Piece> answer{{5ms, replyFrame(content[0], 0)}};
@@ -118,8 +119,8 @@ TEST_F(ServiceWalkTest, aSlowReturnKeyDoesNotLengthenThePauseThatFollowsIt) {
         EXPECT_EQ(p[i].key, keys::kReturn);
         EXPECT_LT(p[i].at, 1000ms);
     }
-    // 26 s from the moment the return key was asked for, not from its last try.
-    EXPECT_EQ(p[5], (Press{26005ms, keys::kReturn, false}));
+    // 26 s from the end of its last try (four of 150 ms), not from when it was asked for.
+    EXPECT_EQ(p[5], (Press{26600ms, keys::kReturn, false}));
     EXPECT_EQ(r.unanswered, 1);
 }
 

@@ -26,7 +26,10 @@ struct Recorder : ServiceActions {
             done();
         }
     }
-    void returnKey() override { log("ret"); }
+    void returnKey(std::function<void()> done) override {
+        log("ret");
+        if (done) done();
+    }
     void pauseStarted(std::chrono::milliseconds d) override {
         log("pause " + std::to_string(d.count()));
     }
