@@ -84,7 +84,6 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     controller_.trackRigs(static_cast<RigView&>(*radio_), std::move(makeRigServer));
     driver_ = new LinkDriver(link(), port(), this);
     controller_.setLinkTickListener([this] { driver_->tick(); });
-    controller_.setPollHeldBack([this] { return services_ && services_->running(); });
     controller_.start();
     station_ = std::make_unique<StationHost>(StationHostContext{
         InterfaceStationContext{

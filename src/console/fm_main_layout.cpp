@@ -478,7 +478,7 @@ void FmMain::buildScreens() {
     ui_.COM_VERIFY->hide();
     ui_.Panel_Chiuso->hide();
 
-    ServiceContext context{controller_.link(), controller_.poll()};
+    ServiceContext context{controller_.link(), controller_.sequences(), controller_.poll()};
     context.announce = [this](const QString& text) { announce(text); };
     context.clearEvent = [this] { clearEvent(); };
     context.showFrontKeys = [this](bool shown) { shown ? ShowFrontKeys() : HideFrontKeys(); };
@@ -498,7 +498,7 @@ void FmMain::buildScreens() {
     context.bandLine = ui_.lBanda;
     context.headingLine = ui_.Heading;
     context.items = ui_.functionItems;
-    services_ = new ServiceScreens(std::move(context), ui_.pnBlue, *scheduler_, this);
+    services_ = new ServiceScreens(std::move(context), ui_.pnBlue, this);
     editor_ = new ElementEditor(*services_, ui_.lFreq, ui_.lBanda, ui_.pnBlue, this);
     services_->stackScreens(editor_->panel(), ui_.Panel_Elem_Retract, ui_.Panel_Chiuso);
 }

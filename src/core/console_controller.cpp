@@ -14,6 +14,7 @@ ConsoleController::ConsoleController(ConsoleControllerOptions options, ConsoleOb
       poll_(link_, *this),
       // A network port opens on a backend of its own, away from the loop's thread.
       session_(port_, link_, *this, options_.makeBackend, options_.scheduler),
+      sequences_(link_, poll_, *options_.scheduler),
       tmLink_(options_.makeTimer("tmTimer", [this] { tickLink(); })),
       tmPoll_(options_.makeTimer("tmPoll", [this] { tickPoll(); })),
       tmRetry_(options_.makeTimer("tmRetry", [this] { tickRetry(); })),
@@ -55,6 +56,8 @@ void ConsoleController::start() {
 }
 
 void ConsoleController::shutDown() {
+    sequences_.stop();
+    sequences_.setView(nullptr);
     tmLink_->stop();
     tmPoll_->stop();
     tmRetry_->stop();
@@ -80,7 +83,7 @@ void ConsoleController::tickPoll() {
     poll_.tick();
     // While a sequence holds the poll back, no request of ours is out: a tick without a reply
     // says nothing of the controller.
-    if (!pollHeldBack_ || !pollHeldBack_()) linkState_.tickEnded();
+    if (!sequences_.running()) linkState_.tickEnded();
     observer_.linkChanged();
 }
 

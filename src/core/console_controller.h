@@ -12,6 +12,7 @@
 #include "core/link_state.h"
 #include "core/port_session.h"
 #include "core/rig_tracker.h"
+#include "core/sequence_runner.h"
 #include "core/status_poll.h"
 #include "link/comm32.h"
 #include "link/link.h"
@@ -39,8 +40,8 @@ struct ConsoleControllerOptions {
     std::function<std::unique_ptr<SerialBackend>(std::function<bool()> cancelled)> makeBackend;
     // COMn to the device or address it maps to now.
     Comm32::PortResolver resolvePort;
-    // The loop's one-shot timers (the second try of a dropped connection), and its repeating
-    // ones (link tick, poll, retry).
+    // The loop's one-shot timers (sequences' pauses, the second try of a dropped connection),
+    // and its repeating ones (link tick, poll, retry).
     Scheduler* scheduler = nullptr;
     MakeRepeatingTimer makeTimer;
     // Tests drive the poll by hand.
@@ -67,9 +68,6 @@ class ConsoleController : private PortSessionObserver, private PollView {
     // Called after each link tick, with the link already ticked: the face's watch on the
     // port's input follows the port.
     void setLinkTickListener(std::function<void()> listener) { linkTicked_ = std::move(listener); }
-    // While it says true, a silent poll tick says nothing of the controller (a sequence holds
-    // the poll back on purpose).
-    void setPollHeldBack(std::function<bool()> heldBack) { pollHeldBack_ = std::move(heldBack); }
     // Starts the link and poll timers.
     void start();
     // The window closes: nothing more goes out; what waits ends unsent; timers stop.
@@ -83,6 +81,9 @@ class ConsoleController : private PortSessionObserver, private PollView {
     LinkState& linkState() { return linkState_; }
     const LinkState& linkState() const { return linkState_; }
     RigTracker* rigs() const { return rigs_.get(); }
+    // The service functions' sequences and the element editor's walks.
+    SequenceRunner& sequences() { return sequences_; }
+    const SequenceRunner& sequences() const { return sequences_; }
     const RepeatingTimer& pollTimer() const { return *tmPoll_; }
     const RepeatingTimer& retryTimer() const { return *tmRetry_; }
     int portNumber() const { return session_.portNumber(); }
@@ -138,11 +139,11 @@ class ConsoleController : private PortSessionObserver, private PollView {
     LinkState linkState_;
     StatusPoll poll_;
     PortSession session_;
+    SequenceRunner sequences_;
     // After the link: destroyed first, a frequency still waiting and all.
     std::unique_ptr<RigTracker> rigs_;
     std::unique_ptr<RepeatingTimer> tmLink_, tmPoll_, tmRetry_, tmLookNow_, tmLookLater_;
     std::function<void()> linkTicked_;
-    std::function<bool()> pollHeldBack_;
     bool pollRunning_ = true;
 };
 

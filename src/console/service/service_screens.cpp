@@ -131,7 +131,7 @@ constexpr FunctionItem kItems[] = {
     {ServiceFunction::TestElements, "estelements1",
      "Test the elements (with the elements retracted)."},
 };
-constexpr const char* kBusyTip = "A service function is running.";
+constexpr std::string_view kBusyTip = kSequenceBusy;
 
 void setTip(QAction* item, std::string_view tip) {
     const QString text = QString::fromLatin1(tip.data(), static_cast<qsizetype>(tip.size()));
@@ -141,9 +141,9 @@ void setTip(QAction* item, std::string_view tip) {
 
 }  // namespace
 
-ServiceScreens::ServiceScreens(ServiceContext context, QWidget* pnBlue, Scheduler& scheduler,
-                               QObject* parent)
-    : QObject(parent), context_(std::move(context)), player_(scheduler), pnBlue_(pnBlue) {
+ServiceScreens::ServiceScreens(ServiceContext context, QWidget* pnBlue, QObject* parent)
+    : QObject(parent), context_(std::move(context)), pnBlue_(pnBlue) {
+    context_.runner.setView(this);
     setObjectName("ServiceScreens");
     countdown_.setParent(this);
     countdown_.setObjectName("tmCountdown");
@@ -286,39 +286,25 @@ void ServiceScreens::settleFocus() {
     if (focusLost && context_.focusPanel) context_.focusPanel();
 }
 
-void ServiceScreens::begin() {
-    if (depth_++ > 0) return;
-    running_ = true;
-    hold_.emplace(context_.link);
-    block_ = std::make_unique<InputBlock>();
-}
-
-void ServiceScreens::end() {
-    if (depth_ == 0 || --depth_ > 0) return;
-    running_ = false;
-    hold_.reset();
-    block_.reset();
+void ServiceScreens::sequenceRunning(bool running) {
+    if (running) {
+        block_ = std::make_unique<InputBlock>();
+    } else {
+        block_.reset();
+    }
 }
 
 void ServiceScreens::stop() {
-    player_.cancel();
-    pauseEnded();
-    while (depth_ > 0) end();
+    context_.runner.stop();
 }
 
 void ServiceScreens::runSequence(std::span<const ServiceStep> steps, std::function<void()> then) {
-    begin();
-    const bool started = player_.play(steps, *this, [this, then = std::move(then)] {
-        if (then) then();
-        end();
-    });
-    if (!started) end();
+    context_.runner.runSequence(steps, std::move(then));
 }
 
 GuardState ServiceScreens::guardState() const {
     const QWidget* prompt = context_.portPrompt;
-    return {context_.poll.repliedNow(), context_.poll.frequencyNow(), prompt && !prompt->isHidden(),
-            context_.poll.movingNow()};
+    return context_.runner.guardState(prompt && !prompt->isHidden());
 }
 
 QAction* ServiceScreens::menuItem(ServiceFunction function) const {
@@ -328,7 +314,7 @@ QAction* ServiceScreens::menuItem(ServiceFunction function) const {
 
 bool ServiceScreens::mayOpen(ServiceFunction function) {
     QAction* item = menuItem(function);
-    if (running_) {
+    if (running()) {
         if (item) setTip(item, kBusyTip);
         tellRefusal(item, kBusyTip);
         return false;
@@ -357,7 +343,7 @@ void ServiceScreens::refreshTips() {
         QAction* item = menuItem(i.function);
         if (!item) continue;
         const auto refusal =
-            running_ ? std::optional<std::string_view>(kBusyTip) : guardRefusal(i.function, state);
+            running() ? std::optional<std::string_view>(kBusyTip) : guardRefusal(i.function, state);
         setTip(item, refusal.value_or(i.tip));
     }
 }
@@ -368,7 +354,7 @@ void ServiceScreens::open(ServiceFunction function) {
 }
 
 void ServiceScreens::answer(ServiceAnswer a) {
-    if (running_ || fromUnreachable()) return;
+    if (running() || fromUnreachable()) return;
     runSequence(answerSteps(a), [this, a] { tellEnd(a); });
 }
 
@@ -396,61 +382,21 @@ void ServiceScreens::tellEnd(ServiceAnswer a) {
 
 std::string ServiceScreens::runConfirmed(ServiceFunction function,
                                          std::function<void(const std::string& error)> done) {
-    // The "Yes" that confirms it; the editor has none, and is worked from the window.
-    const auto yes = yesAnswer(function);
-    if (!yes) return "the element editor needs the window";
-    if (running_) return std::string(kBusyTip);
+    if (!yesAnswer(function)) return context_.runner.runConfirmed(function, {}, {});
+    if (running()) return std::string(kBusyTip);
     // The same guard as the menu item's, with its tip and the Events field told alike.
     if (!mayOpen(function)) {
         const auto refusal = guardRefusal(function, guardState());
         return refusal ? std::string(*refusal) : std::string(kBusyTip);
     }
-    // The question's screen shows as the menu leaves it, and is answered at once: the caller
-    // confirmed already.
-    keysSent_ = 0;
-    keysUnanswered_ = 0;
-    runSequence(openingSteps(function), [this, yes = *yes, done = std::move(done)]() mutable {
-        runSequence(answerSteps(yes), [this, yes, done = std::move(done)] {
-            tellEnd(yes);
-            if (!done) return;
-            // The menus were walked blind past an unanswered key: the caller is told, as the
-            // command-line tool tells its own walk.
-            if (keysUnanswered_ == 0) {
-                done({});
-                return;
-            }
-            done(unansweredKeysText(keysUnanswered_, keysSent_, "the function"));
-        });
-    });
-    return {};
+    return context_.runner.runConfirmed(
+        function, [this](ServiceAnswer yes) { tellEnd(yes); }, std::move(done));
 }
 
 void ServiceScreens::B_testact_YesClick() {
     // The test's elements retract only from where the test put them, at frequency 0.
     if (context_.poll.CurrentFrequency != 0 || fromUnreachable()) return;
     answer(ServiceAnswer::TestActiveYes);
-}
-
-void ServiceScreens::exchange(Command command, std::function<void(const Outcome&)> done) {
-    context_.link.send(std::move(command), std::move(done), Link::Lane::Held);
-}
-
-void ServiceScreens::key(std::uint8_t code, bool flag, bool enableExchange,
-                         std::function<void()> done) {
-    if (enableExchange) context_.link.enableExchanges();
-    exchange(keyCommand(code, flag), [this, done = std::move(done)](const Outcome& outcome) {
-        ++keysSent_;
-        if (outcome.status == kNoReply) ++keysUnanswered_;
-        if (done) done();
-    });
-}
-
-void ServiceScreens::returnKey(std::function<void()> done) {
-    // The window's own hidden key, as a click on it sends it.
-    context_.link.enableExchanges();
-    exchange(keyCommand(keys::kReturn), [done = std::move(done)](const Outcome&) {
-        if (done) done();
-    });
 }
 
 void ServiceScreens::pauseStarted(std::chrono::milliseconds duration) {
@@ -481,10 +427,6 @@ void ServiceScreens::pauseEnded() {
     if (!countdown_.isActive()) return;
     countdown_.stop();
     context_.clearEvent();
-}
-
-bool ServiceScreens::abandoned() const {
-    return context_.link.isShutDown();
 }
 
 void ServiceScreens::hideFrontKeys() {
@@ -521,10 +463,6 @@ void ServiceScreens::factoryLines() {
     // for the operator who looked away.
     if (context_.announce)
         context_.announce(QStringLiteral("Executed factory default data have been recalled"));
-}
-
-std::uint32_t ServiceScreens::currentFrequency() const {
-    return context_.poll.CurrentFrequency;
 }
 
 }  // namespace kt6

@@ -1,7 +1,8 @@
 #pragma once
 // The "Functions" menu's service screens: the questions laid over the display, the "please
 // wait" screens while the motors run, and the handlers that walk the controller's menus
-// behind them. The element editor shares the guard, the walk and the sequence hold.
+// behind them; the console controller's sequence runner walks them, these screens show it. The
+// element editor shares the guard, the walk and the sequence hold.
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -14,9 +15,9 @@
 #include <string_view>
 
 #include "console/qt_scheduler.h"
+#include "core/sequence_runner.h"
 #include "core/service_sequences.h"
 #include "core/status_poll.h"
-#include "core/step_player.h"
 #include "link/link.h"
 
 class QAbstractButton;
@@ -30,6 +31,8 @@ namespace kt6 {
 // What the service screens reach of the window, and nothing more.
 struct ServiceContext {
     Link& link;
+    // The console controller's: it plays the sequences, these screens show them.
+    SequenceRunner& runner;
     // Read only: whether the controller answered, its frequency, its heading mode, motion.
     const StatusPoll& poll;
     // The status bar's Events field: a text, or empty.
@@ -50,11 +53,11 @@ struct ServiceContext {
     std::array<QAction*, 5> items{};
 };
 
-class ServiceScreens : public QObject, public ServiceActions {
+class ServiceScreens : public QObject, public SequenceView {
     Q_OBJECT
   public:
     // Builds the screens, hidden, over the display area of pnBlue.
-    ServiceScreens(ServiceContext context, QWidget* pnBlue, Scheduler& scheduler, QObject* parent);
+    ServiceScreens(ServiceContext context, QWidget* pnBlue, QObject* parent);
 
     // Puts the service screens, the editor's panel, the retracted panel and the port prompt
     // into their stacking order (lowest first), above the display. From then on what a screen
@@ -77,13 +80,10 @@ class ServiceScreens : public QObject, public ServiceActions {
     // runSequence keeps the same up across its steps.
     class Run {
       public:
-        explicit Run(ServiceScreens& screens) : screens_(screens) { screens_.begin(); }
-        ~Run() { screens_.end(); }
-        Run(const Run&) = delete;
-        Run& operator=(const Run&) = delete;
+        explicit Run(ServiceScreens& screens) : run_(screens.context_.runner) {}
 
       private:
-        ServiceScreens& screens_;
+        SequenceRunner::Run run_;
     };
     // Plays the steps and returns at once; then runs after the last step, still inside the
     // sequence (it may start the next one).
@@ -92,7 +92,7 @@ class ServiceScreens : public QObject, public ServiceActions {
     void stop();
     // The countdown of the Events field during a long wait (every second).
     const QTimer& countdownTimer() const { return countdown_; }
-    bool running() const { return running_; }
+    bool running() const { return context_.runner.running(); }
 
     GuardState guardState() const;
     // Read only: the controller's state as the last status reply told it.
@@ -110,21 +110,25 @@ class ServiceScreens : public QObject, public ServiceActions {
 
     QFrame* screen(ServiceScreen s) const { return screens_[static_cast<std::size_t>(s)]; }
 
-    // ServiceActions, on the window.
-    void key(std::uint8_t code, bool flag, bool enableExchange,
-             std::function<void()> done) override;
+    // A key of the sequence under way; done once its exchange is over.
+    void key(std::uint8_t code, bool flag, bool enableExchange, std::function<void()> done) {
+        context_.runner.key(code, flag, enableExchange, std::move(done));
+    }
     // Sends a command as part of the sequence under way; done gets its outcome.
-    void exchange(Command command, std::function<void(const Outcome&)> done);
-    void returnKey(std::function<void()> done) override;
+    void exchange(Command command, std::function<void(const Outcome&)> done) {
+        context_.runner.exchange(std::move(command), std::move(done));
+    }
+    void returnKey(std::function<void()> done) { context_.runner.returnKey(std::move(done)); }
+
+    // SequenceView, on the window.
+    void sequenceRunning(bool running) override;
     void pauseStarted(std::chrono::milliseconds duration) override;
     void pauseEnded() override;
-    bool abandoned() const override;
     void hideFrontKeys() override;
     void showFrontKeys() override;
     void show(ServiceScreen s) override;
     void hide(ServiceScreen s) override;
     void factoryLines() override;
-    std::uint32_t currentFrequency() const override;
 
   public slots:
     void Calibrate1Click() { open(ServiceFunction::Calibrate); }
@@ -157,26 +161,17 @@ class ServiceScreens : public QObject, public ServiceActions {
     // The Events field says why the item the operator chose did nothing.
     void tellRefusal(const QAction* item, std::string_view why);
 
-    void begin();
-    void end();
     void showSecondsLeft();
 
     ServiceContext context_;
-    StepPlayer player_;
     std::array<QFrame*, kServiceScreenCount> screens_{};
     // Each screen's title: a long wait behind it is counted down under this name.
     std::array<QLabel*, kServiceScreenCount> titles_{};
-    bool running_ = false;
-    int depth_ = 0;
-    std::optional<Link::Hold> hold_;
     std::unique_ptr<InputBlock> block_;
     // The Events field counts a long wait down, once a second.
     QTimer countdown_;
     QString waitingFor_;
     int secondsLeft_ = 0;
-    // Keys sent since the last count began, and those of them never answered.
-    int keysSent_ = 0;
-    int keysUnanswered_ = 0;
     QWidget* pnBlue_ = nullptr;
     // The screens over the display, lowest first, and the one on top when focus last settled.
     std::vector<QWidget*> stack_;
