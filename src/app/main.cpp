@@ -1,4 +1,5 @@
-// The console: one window on the controller's serial link.
+// The console: one window on the controller's serial link, or the same console without one
+// (--headless) for a computer beside the controller that stations reach through the interface.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
@@ -9,6 +10,7 @@
 #include "console/close_on_signal.h"
 #include "console/documents_location.h"
 #include "console/fm_main.h"
+#include "console/headless_console.h"
 #include "console/settings_location.h"
 #include "kt6_build_info.h"
 
@@ -24,6 +26,9 @@ struct CommandLine {
     QCommandLineOption service{QStringLiteral("service"),
                                QStringLiteral("Show the service strip (Setup..., Retract, "
                                               "master/slave) below the front panel.")};
+    QCommandLineOption headless{
+        QStringLiteral("headless"),
+        QStringLiteral("Run without a window: the controller and the local interface only.")};
 
     CommandLine() {
         parser.setApplicationDescription(
@@ -33,6 +38,7 @@ struct CommandLine {
         parser.addOption(settings);
         parser.addOption(manualPaths);
         parser.addOption(service);
+        parser.addOption(headless);
     }
 };
 
@@ -44,6 +50,14 @@ bool answeredOnTerminal(int argc, char** argv) {
         if (arg == "-h" || arg == "-?" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
             arg == "--version" || arg == "--print-manual-paths")
             return true;
+    }
+    return false;
+}
+
+// The console without a window needs no display: it must not start the window system.
+bool headless(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--headless") return true;
     }
     return false;
 }
@@ -82,6 +96,24 @@ int main(int argc, char** argv) {
         CommandLine line;
         line.parser.process(app);  // help and version print and exit here
         return printManualPaths(QCoreApplication::applicationDirPath().toStdString());
+    }
+
+    if (headless(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        nameApplication();
+        CommandLine line;
+        line.parser.process(app);
+        std::optional<std::filesystem::path> override;
+        if (line.parser.isSet(line.settings))
+            override = line.parser.value(line.settings).toStdString();
+        const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
+        kt6::HeadlessConsole console(kt6::locateSettingsFile(exeDir, override));
+        if (const QString why = console.start(); !why.isEmpty()) {
+            std::fprintf(stderr, "interface: not started: %s\n", why.toUtf8().constData());
+            return 2;
+        }
+        kt6::stopOnTerminationSignals(&console, [&console] { console.stop(); });
+        return QCoreApplication::exec();
     }
 
     QApplication app(argc, argv);

@@ -1,6 +1,9 @@
 #pragma once
 // Closes a window, as its close box does, when the process is asked to stop (SIGTERM,
 // SIGINT), so a logout or a service manager loses no settings.
+#include <functional>
+
+class QObject;
 class QWidget;
 
 namespace kt6 {
@@ -12,5 +15,7 @@ inline constexpr char kClosingOnSignal[] = "kt6ClosingOnSignal";
 // Installs the handlers; the window is closed from its own event loop, never from the signal,
 // and the process then ends even if a box was up.
 void closeOnTerminationSignals(QWidget* window);
+// The same for a console without a window: stop runs from context's loop, which then ends.
+void stopOnTerminationSignals(QObject* context, std::function<void()> stop);
 
 }  // namespace kt6

@@ -19,19 +19,16 @@ void onSignal(int) {
 }
 }  // namespace
 
-void closeOnTerminationSignals(QWidget* window) {
+void stopOnTerminationSignals(QObject* context, std::function<void()> stop) {
     if (signalPipe[0] < 0 &&
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
         return;
     }
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [stop = std::move(stop)] {
         char byte = 0;
         [[maybe_unused]] auto n = ::read(signalPipe[0], &byte, 1);
-        if (!window->property(kClosingOnSignal).toBool()) {
-            window->setProperty(kClosingOnSignal, true);
-            window->close();
-        }
+        if (stop) stop();
         // A box that was up when the signal came runs a loop of its own and would keep the
         // process alive for nobody: every loop ends now, the box's with the main one.
         QCoreApplication::exit(0);
@@ -42,6 +39,15 @@ void closeOnTerminationSignals(QWidget* window) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+}
+
+void closeOnTerminationSignals(QWidget* window) {
+    stopOnTerminationSignals(window, [window] {
+        if (!window->property(kClosingOnSignal).toBool()) {
+            window->setProperty(kClosingOnSignal, true);
+            window->close();
+        }
+    });
 }
 
 }  // namespace kt6

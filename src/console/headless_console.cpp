@@ -1,0 +1,110 @@
+#include "console/headless_console.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "api/interface_server.h"
+#include "console/link_driver.h"
+#include "console/ports/port_menu.h"
+#include "console/qt_scheduler.h"
+#include "console/window_settings.h"
+#include "core/api_settings.h"
+#include "link/commands.h"
+#include "link/serial_network.h"
+#include "memory/profile_file.h"
+
+namespace kt6 {
+
+HeadlessConsole::HeadlessConsole(std::filesystem::path settingsPath)
+    : settingsPath_(std::move(settingsPath)), scheduler_(std::make_unique<QtScheduler>(this)) {
+    ConsoleControllerOptions options;
+    options.makeBackend = [](std::function<bool()> cancelled) {
+        return makeSerialBackend(NetworkOptions{std::move(cancelled)});
+    };
+    const std::filesystem::path settings = settingsPath_;
+    options.resolvePort =
+        comPortResolver([settings](int n) { return mappedComDevice(settings, n); });
+    options.scheduler = scheduler_.get();
+    options.makeTimer = makeQtTimer;
+    controller_ = std::make_unique<ConsoleController>(std::move(options),
+                                                      static_cast<ConsoleObserver&>(*this));
+    station_ = std::make_unique<ControllerStation>(*controller_);
+    server_ = std::make_unique<api::InterfaceServer>(*station_);
+    driver_ = new LinkDriver(controller_->link(), controller_->port(), this);
+    controller_->setLinkTickListener([this] { driver_->tick(); });
+}
+
+HeadlessConsole::~HeadlessConsole() {
+    stop();
+}
+
+QString HeadlessConsole::start() {
+    const api::ApiSettings settings = api::loadApiSettings(ProfileFile(settingsPath_));
+    if (!settings.enabled) {
+        return QStringLiteral("the interface is off in %1: nothing could reach the console")
+            .arg(QString::fromStdString(settingsPath_.string()));
+    }
+    if (QString why = server_->listen(
+            settings, api::consoleAccess(settings, api::tokenFilePath(settingsPath_)));
+        !why.isEmpty()) {
+        return why;
+    }
+    const int n =
+        WindowSettings(settingsPath_,
+                       [](const QString& text) {
+                           std::fprintf(stderr, "settings: %s\n", text.toUtf8().constData());
+                       })
+            .load()
+            .port;
+    controller_->start();
+    PortSession& session = controller_->session();
+    session.open(n, [this, n](const PortSession::Opened& opened) {
+        const std::string device = controller_->port().DevicePath();
+        if (opened.ok) {
+            controller_->linkState().portOpened(n, device);
+            // As the window's start does: the controller back to its display.
+            controller_->sendKey(keys::kReturn);
+        } else {
+            controller_->linkState().portClosed(n, device, opened.cause);
+            logLink("COM" + std::to_string(n) + " " + portErrorText(opened.cause, device));
+            // A serial adapter or server that comes later is waited for, as the window does.
+            if (controller_->session().retryUnopened(opened.cause))
+                controller_->linkState().portRetried();
+        }
+        linkChanged();
+    });
+    if (session.state() == PortSession::State::Opening)
+        controller_->linkState().portConnecting(n, session.pathOf(n));
+    std::fprintf(stderr, "interface: listening on port %u\n", unsigned{server_->port()});
+    return {};
+}
+
+void HeadlessConsole::stop() {
+    if (!controller_) return;
+    server_->close();
+    controller_->shutDown();
+}
+
+void HeadlessConsole::linkChanged() {
+    // The technician's log says each change of what the status bar would say, once.
+    if (std::string text = controller_->linkState().text(); text != lastLink_) {
+        lastLink_ = text;
+        tell(text);
+    }
+    server_->changed();
+}
+
+void HeadlessConsole::replyRead() {
+    server_->changed();
+}
+
+void HeadlessConsole::logLink(const std::string& text) {
+    tell(text);
+}
+
+void HeadlessConsole::tell(const std::string& text) {
+    std::fprintf(stderr, "link: %s\n", text.c_str());
+    station_->setEvent(text);
+}
+
+}  // namespace kt6

@@ -1,0 +1,46 @@
+#pragma once
+// The console without a window, for a small computer beside the controller: the controller,
+// its poll and port retry, and the local interface, on a core application's loop. Stations
+// reach it with kt6ctl or any interface client. Nothing here needs a display.
+#include <QObject>
+#include <QString>
+#include <filesystem>
+#include <memory>
+
+#include "core/console_controller.h"
+#include "core/controller_station.h"
+
+namespace kt6 {
+
+namespace api {
+class InterfaceServer;
+}
+class LinkDriver;
+class QtScheduler;
+
+class HeadlessConsole : public QObject, private ConsoleObserver {
+  public:
+    explicit HeadlessConsole(std::filesystem::path settingsPath);
+    ~HeadlessConsole() override;
+
+    // Opens the settings' port and starts the interface; empty when serving, else why not.
+    QString start();
+    // Every client hears the console close; nothing more goes out on the link.
+    void stop();
+
+  private:
+    void linkChanged() override;
+    void replyRead() override;
+    void logLink(const std::string& text) override;
+    void tell(const std::string& text);
+
+    std::filesystem::path settingsPath_;
+    std::unique_ptr<QtScheduler> scheduler_;
+    std::unique_ptr<ConsoleController> controller_;
+    std::unique_ptr<ControllerStation> station_;
+    std::unique_ptr<api::InterfaceServer> server_;
+    LinkDriver* driver_ = nullptr;
+    std::string lastLink_;
+};
+
+}  // namespace kt6

@@ -1,0 +1,77 @@
+#include "core/controller_station.h"
+
+#include <utility>
+
+namespace kt6 {
+
+namespace {
+
+Link::Completion statusOf(std::function<void(std::uint8_t)> done) {
+    return [done = std::move(done)](const Outcome& outcome) {
+        if (done) done(outcome.status);
+    };
+}
+
+// Backups and restores still run in the window's setup panel; without it they are refused
+// rather than half done.
+constexpr const char* kNeedsWindow = "backups and restores need the console's window";
+
+}  // namespace
+
+api::StationStatus ControllerStation::status() const {
+    api::StationStatus s;
+    const StatusRecord* live = c_.poll().unpaintedRecord();
+    if (const StatusRecord* r = live ? live : c_.linkState().record()) {
+        s = api::statusFromRecord(*r);
+        // Motion is known only from a live reply.
+        s.moving = s.moving && !c_.linkState().stale();
+    }
+    s.online = c_.poll().ControllerOnline;
+    s.port = c_.linkState().port();
+    s.link = c_.linkState().text();
+    // Without a window no radio is chosen: the antenna follows none.
+    s.radio = "No radio";
+    s.events = event_;
+    return s;
+}
+
+api::LinkState ControllerStation::linkState() const {
+    if (c_.portLost()) return api::LinkState::Lost;
+    return c_.poll().ControllerOnline ? api::LinkState::Online : api::LinkState::Offline;
+}
+
+std::string ControllerStation::busy() const {
+    if (c_.sequences().running()) return "busy: a service function is running";
+    return {};
+}
+
+std::string ControllerStation::notPolling() const {
+    if (c_.pollRunning()) return {};
+    return "the status is not read while the setup panel is open";
+}
+
+void ControllerStation::pressKey(std::uint8_t code, std::function<void(std::uint8_t)> done) {
+    c_.pressKey(code, statusOf(std::move(done)));
+}
+
+void ControllerStation::setFrequency(std::uint32_t khz, std::function<void(std::uint8_t)> done) {
+    c_.setFrequency(khz, statusOf(std::move(done)));
+}
+
+std::string ControllerStation::runFunction(ServiceFunction function, Done done) {
+    if (c_.sequences().running()) return std::string(kSequenceBusy);
+    // No port prompt without a window: the rest of the menu's guard holds as it is.
+    if (const auto refusal = guardRefusal(function, c_.sequences().guardState(false)))
+        return std::string(*refusal);
+    return c_.sequences().runConfirmed(function, {}, std::move(done));
+}
+
+std::string ControllerStation::backup(const std::string&, Progress, Done) {
+    return kNeedsWindow;
+}
+
+std::string ControllerStation::restore(const std::string&, Progress, RestoreDone) {
+    return kNeedsWindow;
+}
+
+}  // namespace kt6
