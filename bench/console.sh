@@ -5,18 +5,8 @@ set -euo pipefail
 build=${BUILD:-build}
 idle_seconds=${IDLE_SECONDS:-30}
 rss_at=${RSS_AT_SECONDS:-60}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-"$build/bin/kt6-sim" --link "$work/kt6" --firmware 1.13 >"$work/sim.out" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -e "$work/kt6" ] && break; sleep 0.05; done
+. "$(dirname "$0")/lib/console_run.sh"
+start_sim
 printf '[General]\r\nSerialport=1\r\n[Ports]\r\nCOM1=%s\r\n[OmniRig]\r\nRig1=0\r\nRig2=0\r\n' "$work/kt6" >"$work/skarnel.ini"
 
 start=$(date +%s%N)
@@ -34,13 +24,7 @@ if [ -z "$online" ]; then
 fi
 echo "BENCH console_first_status $(( (online - start) / 1000000 )) ms"
 
-ticks() { awk '{print $14 + $15}' "/proc/$console/stat"; }
-hz=$(getconf CLK_TCK)
-t0=$(ticks)
-sleep "$idle_seconds"
-t1=$(ticks)
-awk -v d=$((t1 - t0)) -v hz="$hz" -v s="$idle_seconds" \
-  'BEGIN { printf "BENCH console_idle_cpu %.2f %%\n", 100 * d / hz / s }'
+bench_cpu "$console" "$idle_seconds" console_idle_cpu
 elapsed=$(( ($(date +%s%N) - start) / 1000000000 ))
 [ "$elapsed" -lt "$rss_at" ] && sleep $((rss_at - elapsed))
 rss=$(awk '/VmRSS/ {print $2}' "/proc/$console/status")
