@@ -24,6 +24,7 @@
 #include "console/service/element_editor.h"
 #include "console/service/service_screens.h"
 #include "console/setup_panel.h"
+#include "console/station/interface_station.h"
 #include "console/station/station_host.h"
 #include "console/status/radio_panel.h"
 #include "console/status/status_bar.h"
@@ -86,17 +87,13 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     controller_.setLinkTickListener([this] { driver_->tick(); });
     controller_.start();
     station_ = std::make_unique<StationHost>(StationHostContext{
-        InterfaceStationContext{
-            poll(), controller_.linkState(), *statusBar_, *services_, *setupPanel_,
-            [this] { return portLost(); },
+        controller_,
+        std::make_unique<InterfaceStation>(InterfaceStationContext{
+            controller_, *statusBar_, *services_,
             [this](std::uint8_t code, Link::Completion done) { pressKey(code, std::move(done)); },
-            [this](std::uint32_t khz, Link::Completion done) {
-                sendFrequency(khz, std::move(done));
-            },
-            [this] { return pollRunning(); },
-            [this] { return editor_ && editor_->panel() && !editor_->panel()->isHidden(); }},
+            [this] { return editor_ && editor_->panel() && !editor_->panel()->isHidden(); }}),
         options_.settingsPath, options_.makeLineControl, options_.makeHookLauncher,
-        [this] { return port().IsOpen(); }, [this] { return sequenceRunning() || !pollRunning(); },
+        [this] { return sequenceRunning() || !pollRunning(); },
         [this](const QString& text) { announce(text); }});
 }
 
@@ -113,7 +110,7 @@ FmMain::~FmMain() {
     station_->close();
     // Destroyed without a close (tests, a failed start-up): what holds the link lets go of
     // it while the link is still there.
-    if (setupPanel_) setupPanel_->abandonTransfer();
+    controller_.transfers().abandon();
     if (services_) services_->stop();
     // Every command still waiting ends now, while what its completion reaches is still there.
     controller_.shutDown();
@@ -148,7 +145,7 @@ void FmMain::FormActivate() {
     UncheckPortItems();
     if (start.port >= 1 && start.port <= kComPortCount) ports_->check(start.port);
     if (start.noRadio) ui_.NoRadio1->setChecked(true);
-    setupPanel_->transfer().setAdaptiveWrite(start.adaptiveWrite);
+    controller_.transfers().transfer().setAdaptiveWrite(start.adaptiveWrite);
     settingsLoaded_ = true;
     if (const QString why = station_->start(options_.serveInterface); !why.isEmpty()) {
         std::fprintf(stderr, "interface: not started: %s\n", why.toUtf8().constData());

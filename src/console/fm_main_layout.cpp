@@ -287,11 +287,10 @@ void FmMain::buildServiceStrip(QWidget* client) {
 
 void FmMain::buildSetupPanel(QWidget* client) {
     SetupPanelContext context{
-        controller_.link(),
+        controller_.transfers(),
         *dialogs_,
         [this] { return static_cast<std::uint16_t>(poll().FirmwareVersion); },
-        [this](bool running) { setPollRunning(running); },
-        *scheduler_,
+        [this] { return port().IsOpen(); },
         [this](const QString& text) { announce(text); },
     };
     setupPanel_ = new SetupPanel(std::move(context), client, kMainArea);

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <utility>
 
-#include "api/interface_server.h"
 #include "console/link_driver.h"
 #include "console/ports/port_menu.h"
 #include "console/qt_scheduler.h"
+#include "console/station/station_host.h"
 #include "console/window_settings.h"
 #include "core/api_settings.h"
 #include "link/commands.h"
@@ -28,8 +28,16 @@ HeadlessConsole::HeadlessConsole(std::filesystem::path settingsPath)
     options.makeTimer = makeQtTimer;
     controller_ = std::make_unique<ConsoleController>(std::move(options),
                                                       static_cast<ConsoleObserver&>(*this));
-    station_ = std::make_unique<ControllerStation>(*controller_);
-    server_ = std::make_unique<api::InterfaceServer>(*station_);
+    auto station = std::make_unique<ControllerStation>(*controller_);
+    station_ = station.get();
+    host_ = std::make_unique<StationHost>(StationHostContext{
+        *controller_,
+        std::move(station),
+        settingsPath_,
+        {},
+        {},
+        [this] { return controller_->sequences().running() || !controller_->pollRunning(); },
+        [this](const QString& text) { tell(text.toStdString()); }});
     driver_ = new LinkDriver(controller_->link(), controller_->port(), this);
     controller_->setLinkTickListener([this] { driver_->tick(); });
 }
@@ -44,11 +52,7 @@ QString HeadlessConsole::start() {
         return QStringLiteral("the interface is off in %1: nothing could reach the console")
             .arg(QString::fromStdString(settingsPath_.string()));
     }
-    if (QString why = server_->listen(
-            settings, api::consoleAccess(settings, api::tokenFilePath(settingsPath_)));
-        !why.isEmpty()) {
-        return why;
-    }
+    if (QString why = host_->start(true); !why.isEmpty()) return why;
     const int n =
         WindowSettings(settingsPath_,
                        [](const QString& text) {
@@ -75,13 +79,13 @@ QString HeadlessConsole::start() {
     });
     if (session.state() == PortSession::State::Opening)
         controller_->linkState().portConnecting(n, session.pathOf(n));
-    std::fprintf(stderr, "interface: listening on port %u\n", unsigned{server_->port()});
+    std::fprintf(stderr, "interface: listening on port %u\n", unsigned{host_->port()});
     return {};
 }
 
 void HeadlessConsole::stop() {
     if (!controller_) return;
-    server_->close();
+    host_->close();
     controller_->shutDown();
 }
 
@@ -91,11 +95,11 @@ void HeadlessConsole::linkChanged() {
         lastLink_ = text;
         tell(text);
     }
-    server_->changed();
+    host_->changed();
 }
 
 void HeadlessConsole::replyRead() {
-    server_->changed();
+    host_->changed();
 }
 
 void HeadlessConsole::logLink(const std::string& text) {

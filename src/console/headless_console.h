@@ -1,7 +1,8 @@
 #pragma once
 // The console without a window, for a small computer beside the controller: the controller,
-// its poll and port retry, and the local interface, on a core application's loop. Stations
-// reach it with kt6ctl or any interface client. Nothing here needs a display.
+// its poll and port retry, backups and restores, the local interface and the "elements moving"
+// outputs, on a core application's loop. Stations reach it with kt6ctl or any interface
+// client. Nothing here needs a display.
 #include <QObject>
 #include <QString>
 #include <filesystem>
@@ -12,11 +13,9 @@
 
 namespace kt6 {
 
-namespace api {
-class InterfaceServer;
-}
 class LinkDriver;
 class QtScheduler;
+class StationHost;
 
 class HeadlessConsole : public QObject, private ConsoleObserver {
   public:
@@ -37,8 +36,9 @@ class HeadlessConsole : public QObject, private ConsoleObserver {
     std::filesystem::path settingsPath_;
     std::unique_ptr<QtScheduler> scheduler_;
     std::unique_ptr<ConsoleController> controller_;
-    std::unique_ptr<ControllerStation> station_;
-    std::unique_ptr<api::InterfaceServer> server_;
+    // Owned by the host.
+    ControllerStation* station_ = nullptr;
+    std::unique_ptr<StationHost> host_;
     LinkDriver* driver_ = nullptr;
     std::string lastLink_;
 };

@@ -32,27 +32,7 @@ namespace kt6 {
 namespace {
 
 const QString kTitle = QStringLiteral("Skarnel");
-const QString kReceiveError = QStringLiteral("Errore in ricezione dati.");
-const QString kReceiveFailed = QStringLiteral("Ricezione impostazioni fallita.");
-const QString kReceived = QStringLiteral("Ricezione dati eseguita correttamente.");
-const QString kSendError = QStringLiteral("Errore in invio dati. Prego riprovare");
-const QString kSendFailed = QStringLiteral("Trasmissione dati non eseguita.");
-const QString kSent = QStringLiteral("Trasmissione dati eseguita correttamente.");
-const QString kWriteError = QStringLiteral("Errore in scrittura dati.");
-const QString kBackupSaved = QStringLiteral("Backup saved to %1");
-const QString kBackupNotSaved = QStringLiteral("Backup not saved: %1");
-const QString kTransferBusy = QStringLiteral("busy: a backup or restore is running");
-const QString kAbandoned = QStringLiteral("the console closed before the transfer ended");
-const QString kPartlyLoaded =
-    QStringLiteral("Loaded %1 blocks; %2 not in the file were left as they were");
 
-// Tells whoever asked through the interface how the transfer ended; empty error: it went through.
-void tellRemote(const std::shared_ptr<RemoteTransfer>& remote, const QString& error) {
-    if (remote && remote->done) remote->done(error);
-}
-const QString kUpdateNotSent = QStringLiteral("Update not sent: %1");
-const QString kPanelNotOpened = QStringLiteral("Setup not read: %1");
-const QString kNotRefreshed = QStringLiteral("Setup values not read back: %1");
 // "Skarnel setup data|*.skarnel" in the toolkit's filter form.
 const QString kFilter = QStringLiteral("Skarnel setup data (*.skarnel)");
 constexpr int kModelLimit = 15;
@@ -122,10 +102,7 @@ void showText(QLineEdit* edit, const QString& text) {
 }  // namespace
 
 SetupPanel::SetupPanel(SetupPanelContext context, QWidget* parent, const QRect& geometry)
-    : QFrame(parent),
-      context_(std::move(context)),
-      transfer_(context_.link),
-      run_(transfer_, context_.scheduler) {
+    : QFrame(parent), context_(std::move(context)) {
     setObjectName(QStringLiteral("pnImposta"));
     setGeometry(geometry);
     setFrameShape(QFrame::NoFrame);
@@ -134,6 +111,8 @@ SetupPanel::SetupPanel(SetupPanelContext context, QWidget* parent, const QRect& 
     build();
     hide();
     if (QWidget* top = window(); top != this) top->installEventFilter(this);
+    // The controller's shut-down lets go of the panel: it outlives the controller's owner.
+    context_.transfers.setView(this);
 }
 
 QLineEdit* SetupPanel::addEdit(QWidget* group, const char* name, const QRect& place,
@@ -297,54 +276,106 @@ void SetupPanel::build() {
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
-// --- shared steps ---
+// --- what the transfers report ---
 
 void SetupPanel::attach(const ServiceStripControls& strip) {
     strip_ = strip;
-    transfer_.setLogSink([this](std::string_view line) {
-        if (strip_.mmLog)
-            strip_.mmLog->appendPlainText(
-                QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
-    });
 }
 
-void SetupPanel::clearLog() {
-    transfer_.clearLog();
+void SetupPanel::transferHeld(TransferKind kind) {
+    // "Setup..." is off from a transfer's start; under the open panel, until "Chiudi".
+    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
+    if (kind != TransferKind::Backup && kind != TransferKind::Restore) return;
+    (kind == TransferKind::Backup ? btRicevi_ : btInvia_)->setEnabled(false);
+    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
+    if (strip_.mmLog) strip_.mmLog->show();
+}
+
+void SetupPanel::transferReleased(TransferKind kind) {
+    switch (kind) {
+        case TransferKind::PanelRead:
+            buttonsBack({btRicevi_, strip_.btImposta, btInvia_});
+            break;
+        case TransferKind::Backup:
+        case TransferKind::Restore:
+            if (strip_.mmLog) strip_.mmLog->hide();
+            buttonsBack({kind == TransferKind::Backup ? btRicevi_ : btInvia_, strip_.btImposta,
+                         strip_.btRetract});
+            break;
+        case TransferKind::Update:
+            break;
+    }
+}
+
+void SetupPanel::inputHeld(bool held) {
+    if (held) {
+        if (!inputBlock_) inputBlock_ = std::make_unique<InputBlock>();
+    } else {
+        inputBlock_.reset();
+    }
+}
+
+void SetupPanel::logCleared() {
     if (strip_.mmLog) strip_.mmLog->clear();
 }
 
-void SetupPanel::syncUnits() {
+void SetupPanel::logLine(std::string_view line) {
+    if (strip_.mmLog)
+        strip_.mmLog->appendPlainText(
+            QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+}
+
+UnitSelection SetupPanel::units() const {
     UnitSelection units;
     if (strip_.ckSK2200) units.linked = strip_.ckSK2200->isChecked();
     if (strip_.cbSlave) units.index = strip_.cbSlave->currentIndex();
-    transfer_.setUnits(units);
+    return units;
 }
 
-void SetupPanel::setResult(const QString& text) {
-    if (strip_.lResult) strip_.lResult->setText(text);
+void SetupPanel::result(const std::string& text) {
+    if (strip_.lResult) strip_.lResult->setText(QString::fromStdString(text));
 }
 
-void SetupPanel::showProgress(int done, int total) {
+void SetupPanel::progress(int done, int total) {
     pbTransfer_->setRange(0, total);
     pbTransfer_->setValue(done);
     pbTransfer_->show();
-    setResult(QStringLiteral("blocco %1/%2").arg(done).arg(total));
+    result("blocco " + std::to_string(done) + "/" + std::to_string(total));
 }
 
-void SetupPanel::endProgress() {
+void SetupPanel::progressEnded() {
     pbTransfer_->hide();
 }
 
 void SetupPanel::notify(const QString& text) {
-    // A transfer cut short by the window closing has nobody left to tell.
-    if (context_.link.isShutDown()) return;
     context_.dialogs.message(this, kTitle, text);
 }
 
-void SetupPanel::announce(const QString& text) {
-    // As with the boxes: a closing window has no bar left to show it in.
-    if (context_.link.isShutDown() || !context_.announce) return;
-    context_.announce(text);
+void SetupPanel::tell(const std::string& text) {
+    notify(QString::fromStdString(text));
+}
+
+void SetupPanel::announce(const std::string& text) {
+    if (context_.announce) context_.announce(QString::fromStdString(text));
+}
+
+std::optional<std::filesystem::path> SetupPanel::backupPath() {
+    const auto name = context_.dialogs.saveFileName(
+        this, kFilter, QString::fromLatin1(kSetupFileExtension.data()), lastFolder_);
+    if (!name) return std::nullopt;
+    lastFolder_ = QFileInfo(*name).absolutePath();
+    return std::filesystem::path(name->toStdString());
+}
+
+void SetupPanel::panelOpened(const PanelValues& values) {
+    showValues(values);
+    show();
+    raise();
+    edModel_->setFocus();
+}
+
+void SetupPanel::panelValues(const PanelValues& values) {
+    showValues(values);
 }
 
 std::vector<SetupPanel::NumberBox> SetupPanel::numberBoxes(std::uint16_t version) const {
@@ -419,120 +450,24 @@ bool SetupPanel::textsFit(std::uint16_t version, const SetupEdits& edits) {
     return true;
 }
 
-// --- the transfer under way ---
-
-void SetupPanel::beginTransfer(std::function<void()> restore) {
-    ++transferId_;
-    sequence_.emplace(transfer_);
-    restore_ = std::move(restore);
-}
-
-void SetupPanel::dropInput() {
-    if (!inputBlock_) inputBlock_ = std::make_unique<InputBlock>();
-}
-
-void SetupPanel::walk(bool preamble, std::vector<TransferRun::BlockStep> steps,
-                      std::function<void(TransferEnd)> then) {
-    dropInput();
-    run_.start(preamble, std::move(steps), {}, [this, then = std::move(then)](TransferEnd end) {
-        afterTurn([then, end] { then(end); });
-    });
-}
-
-void SetupPanel::afterTurn(std::function<void()> work) {
-    inputBlock_.reset();
-    QTimer::singleShot(0, this, [this, id = transferId_, work = std::move(work)] {
-        // A transfer ended meanwhile (the window closing) has nothing left to tell.
-        if (id != transferId_ || !sequence_) return;
-        work();
-        if (id == transferId_ && !run_.busy()) endTransfer();
-    });
-}
-
-void SetupPanel::endTransfer() {
-    run_.cancel();
-    inputBlock_.reset();
-    if (auto restore = std::exchange(restore_, nullptr)) restore();
-    sequence_.reset();
-    ++transferId_;
-}
-
-void SetupPanel::abandonTransfer() {
-    if (sequence_) endTransfer();
-}
+// --- the operator's clicks ---
 
 bool SetupPanel::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Close && watched == window() && sequence_) {
+    if (event->type() == QEvent::Close && watched == window()) {
         // Before the window shuts the link: nothing more goes out, no box opens, and the
         // buttons and poll are as they were (the poll's timer stays stopped once closed).
-        endTransfer();
+        context_.transfers.abandon();
     }
     return QFrame::eventFilter(watched, event);
 }
 
-// --- open, update, close ---
-
 void SetupPanel::btImpostaClick() {
-    if (transfer_.running()) {
-        QApplication::beep();
-        return;
-    }
-    // Put back only when the panel does not open.
-    beginTransfer([this] {
-        context_.setPollRunning(true);
-        buttonsBack({btRicevi_, strip_.btImposta, btInvia_});
-    });
-    clearLog();
-    context_.setPollRunning(false);
-    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
-    syncUnits();
-    auto read = std::make_shared<PanelRead>();
-    walk(true, panelReadSteps(read), [this, read](TransferEnd end) {
-        if (end == TransferEnd::Abandoned) return;
-        if (read->failure) {
-            notify(kReceiveError);
-            setResult(kReceiveFailed);
-            announce(kPanelNotOpened.arg(*read->failure));
-            return;
-        }
-        // Open: the poll stays stopped and "Setup..." disabled until "Chiudi".
-        restore_ = nullptr;
-        showValues(read->version);
-        show();
-        raise();
-        edModel_->setFocus();
-    });
+    if (!context_.transfers.openPanel()) QApplication::beep();
 }
 
-std::vector<TransferRun::BlockStep> SetupPanel::panelReadSteps(std::shared_ptr<PanelRead> read) {
-    return {[this, read](TransferRun::StepDone done) {
-                read->version = context_.firmwareVersion();
-                clearLog();
-                readPanelBlock(kFactoryBlock, "Factory", read, std::move(done));
-            },
-            [this, read](TransferRun::StepDone done) {
-                readPanelBlock(kUserBlock, "User", read, std::move(done));
-            }};
-}
-
-void SetupPanel::readPanelBlock(int block, const char* section, std::shared_ptr<PanelRead> read,
-                                TransferRun::StepDone done) {
-    const auto info = blockInfo(block, read->version);
-    transfer_.ReadBlockToLog(
-        block, info->layout, section, [this, block, read, done = std::move(done)](bool failed) {
-            if (failed) {
-                read->failure = QString::fromStdString(
-                    blockFaultText(transfer_.lastFault().value_or(BlockFault{})));
-                done(false);
-                return;
-            }
-            (block == kFactoryBlock ? heldFactory_ : heldUser_) = transfer_.lastBlock();
-            done(true);
-        });
-}
-
-void SetupPanel::showValues(std::uint16_t version) {
-    const std::string& log = transfer_.logText();
+void SetupPanel::showValues(const PanelValues& values) {
+    const std::uint16_t version = values.version;
+    const std::string& log = values.log;
     auto number = [&](const char* name) { return QString::number(LogInteger(log, name)); };
     const bool newer = version >= kFirmware113;
     showText(edVelMax_, number("mot_maxvel"));
@@ -542,7 +477,7 @@ void SetupPanel::showValues(std::uint16_t version) {
     // The one four-byte field may hold a negative number, which the log's digits rule reads
     // as 0 and an update would then write: it is shown as the block holds it.
     const auto k = findField(factoryLayout(version), "k_freq2mm");
-    const auto kHeld = k ? readInteger(heldFactory_, *k) : std::nullopt;
+    const auto kHeld = k ? readInteger(values.factory, *k) : std::nullopt;
     showText(edK_, kHeld ? QString::number(*kHeld) : number("k_freq2mm"));
     showText(edPP_, number("k_mm2s_passi"));
     showText(edPD_, number("k_mm2s_mm"));
@@ -572,7 +507,7 @@ void SetupPanel::showValues(std::uint16_t version) {
 }
 
 void SetupPanel::btAggiornaClick() {
-    if (transfer_.running()) {
+    if (context_.transfers.running()) {
         QApplication::beep();
         return;
     }
@@ -590,58 +525,7 @@ void SetupPanel::btAggiornaClick() {
     edits.texts.emplace("v24mess", toBytes(edV24msg_->text()));
     if (!textsFit(version, edits)) return;
     // "Aggiorna Skarnel" comes back with the link timer; nothing else is switched.
-    beginTransfer({});
-    syncUnits();
-    // The boxes go over the blocks as the controller holds them now, not as they were when
-    // the panel opened: a load since then, or a field the panel does not show, must not be
-    // written back stale.
-    auto read = std::make_shared<PanelRead>();
-    walk(false, panelReadSteps(read), [this, read, version, edits](TransferEnd end) {
-        if (end == TransferEnd::Abandoned) return;
-        if (read->failure) {
-            notify(kReceiveError + QStringLiteral("\n") + kUpdateNotSent.arg(*read->failure));
-            announce(kUpdateNotSent.arg(*read->failure));
-            return;
-        }
-        const auto blocks = composeSetupBlocks(version, heldFactory_, heldUser_, edits);
-        if (!blocks) {
-            notify(kWriteError);
-            return;
-        }
-        writeSetupBlock(kWriteFactoryCommand, blocks->factory, [this, user = blocks->user] {
-            writeSetupBlock(kWriteUserCommand, user, [this] { refreshValues(); });
-        });
-    });
-}
-
-void SetupPanel::writeSetupBlock(std::uint8_t command, const Bytes& block,
-                                 std::function<void()> then) {
-    auto failed = std::make_shared<bool>(false);
-    walk(false, {[this, command, block, failed](TransferRun::StepDone done) {
-             transfer_.WriteSetupBlock(command, block, [failed, done = std::move(done)](bool f) {
-                 *failed = f;
-                 done(true);
-             });
-         }},
-         [this, failed, then = std::move(then)](TransferEnd end) {
-             if (end == TransferEnd::Abandoned) return;
-             // What comes next goes out once the operator has seen this.
-             if (*failed) notify(kWriteError);
-             then();
-         });
-}
-
-void SetupPanel::refreshValues() {
-    // Shows what the controller holds now, so the next update starts from its values.
-    auto read = std::make_shared<PanelRead>();
-    walk(false, panelReadSteps(read), [this, read](TransferEnd end) {
-        if (end == TransferEnd::Abandoned) return;
-        if (read->failure) {
-            announce(kNotRefreshed.arg(*read->failure));
-            return;
-        }
-        showValues(read->version);
-    });
+    context_.transfers.update(version, std::move(edits));
 }
 
 void SetupPanel::showEvent(QShowEvent* event) {
@@ -655,194 +539,45 @@ void SetupPanel::hideEvent(QHideEvent* event) {
 }
 
 void SetupPanel::btChiudiClick() {
-    if (transfer_.running()) {
+    if (!context_.transfers.closePanel()) {
         QApplication::beep();
         return;
     }
     hide();
-    context_.setPollRunning(true);
     buttonsBack({btRicevi_, strip_.btImposta, btInvia_});
 }
 
-// --- setup file ---
-
 void SetupPanel::btRiceviClick() {
-    if (transfer_.running()) {
-        QApplication::beep();
-        return;
-    }
-    startSave(nullptr);
-}
-
-void SetupPanel::holdStripFor(QPushButton* own) {
-    clearLog();
-    own->setEnabled(false);
-    if (strip_.btImposta) strip_.btImposta->setEnabled(false);
-    if (strip_.btRetract) strip_.btRetract->setEnabled(false);
-    context_.setPollRunning(false);
-    if (strip_.mmLog) strip_.mmLog->show();
-}
-
-TransferProgress SetupPanel::progressTo(std::shared_ptr<RemoteTransfer> remote) {
-    return [this, remote = std::move(remote)](int done, int total) {
-        showProgress(done, total);
-        if (remote && remote->progress) remote->progress(done, total);
-    };
-}
-
-QString SetupPanel::saveTo(RemoteTransfer remote) {
-    if (transfer_.running()) return kTransferBusy;
-    startSave(std::make_shared<RemoteTransfer>(std::move(remote)));
-    return {};
-}
-
-void SetupPanel::startSave(std::shared_ptr<RemoteTransfer> remote) {
-    beginTransfer([this] {
-        endProgress();
-        if (strip_.mmLog) strip_.mmLog->hide();
-        resumePoll();
-        buttonsBack({btRicevi_, strip_.btImposta, strip_.btRetract});
-    });
-    holdStripFor(btRicevi_);
-    syncUnits();
-    dropInput();
-    startBackup(run_, context_.firmwareVersion(), progressTo(remote),
-                [this, remote](const BackupResult& result) {
-                    afterTurn([this, result, remote] { saveEnded(result, remote); });
-                });
-}
-
-void SetupPanel::saveEnded(const BackupResult& result, std::shared_ptr<RemoteTransfer> remote) {
-    endProgress();
-    if (result.abandoned) {
-        tellRemote(remote, kAbandoned);
-        return;
-    }
-    if (!result.complete()) {
-        // Nothing is written: a file without every block would pass for a backup later, and
-        // an older whole one at that path is worth more.
-        const QString why =
-            kBackupNotSaved.arg(QString::fromStdString(failedBlocksText(result.failed)));
-        // Whoever asked through the interface hears it there: no box for the operator.
-        if (!remote) notify(result.received ? why : kReceiveError);
-        setResult(result.received ? why : kReceiveFailed);
-        // Replaces any earlier "saved" still showing, which would now mislead.
-        announce(why);
-        // The box keeps its one line; whoever asked hears which block and why.
-        tellRemote(remote, why);
-        return;
-    }
-    setResult(kReceived);
-    const auto name =
-        remote ? std::optional<QString>(QString::fromStdString(remote->path.string()))
-               : context_.dialogs.saveFileName(
-                     this, kFilter, QString::fromLatin1(kSetupFileExtension.data()), lastFolder_);
-    if (!name) return;
-    if (!remote) lastFolder_ = QFileInfo(*name).absolutePath();
-    std::string error;
-    if (!writeFileAtomically(name->toStdString(), transfer_.fileText(), &error)) {
-        const QString why = kBackupNotSaved.arg(QString::fromStdString(error));
-        if (!remote)
-            notify(QStringLiteral("The setup file was not saved: %1")
-                       .arg(QString::fromStdString(error)));
-        announce(why);
-        tellRemote(remote, why);
-        return;
-    }
-    QString saved = kBackupSaved.arg(QDir::toNativeSeparators(*name));
-    // The file is no byte-exact copy where a text's line break had to become a space.
-    if (const std::string note = spacedTextsNote(result); !note.empty())
-        saved += QStringLiteral("; ") + QString::fromStdString(note);
-    announce(saved);
-    tellRemote(remote, {});
+    if (!context_.transfers.backup()) QApplication::beep();
 }
 
 void SetupPanel::btInviaClick() {
-    if (transfer_.running()) {
+    if (context_.transfers.running()) {
         QApplication::beep();
         return;
     }
     const auto name = context_.dialogs.openFileName(
         this, kFilter, QString::fromLatin1(kSetupFileExtension.data()), lastFolder_);
     // The dialog's own event loop may have let another transfer start.
-    if (!name || transfer_.running()) return;
+    if (!name || context_.transfers.running()) return;
     lastFolder_ = QFileInfo(*name).absolutePath();
-    if (const QString problem = startLoad(name->toStdString(), nullptr); !problem.isEmpty()) {
+    if (const std::string problem = context_.transfers.restore(name->toStdString());
+        !problem.empty()) {
         // The last transfer's "sent" would read as this file's result: back to the line's
         // blank of the start.
-        setResult(QStringLiteral("--"));
-        notify(problem);
+        result("--");
+        notify(QString::fromStdString(problem));
     }
-}
-
-QString SetupPanel::loadFrom(RemoteTransfer remote) {
-    if (transfer_.running()) return kTransferBusy;
-    const std::filesystem::path path = remote.path;
-    return startLoad(path, std::make_shared<RemoteTransfer>(std::move(remote)));
-}
-
-QString SetupPanel::startLoad(const std::filesystem::path& path,
-                              std::shared_ptr<RemoteTransfer> remote) {
-    syncUnits();
-    const std::uint16_t version = context_.firmwareVersion();
-    auto source = std::make_unique<ProfileFile>(path);
-    // The whole file is checked before the first block goes out.
-    if (auto problem = checkSetupFile(*source, version, transfer_.units().linked))
-        return QString::fromStdString(*problem);
-    beginTransfer([this] {
-        endProgress();
-        if (strip_.mmLog) strip_.mmLog->hide();
-        buttonsBack({btInvia_, strip_.btImposta, strip_.btRetract});
-        resumePoll();
-        transfer_.freeSourceIni();
-    });
-    holdStripFor(btInvia_);
-    transfer_.setSourceIni(std::move(source));
-    dropInput();
-    startRestore(run_, version, progressTo(remote), [this, remote](const RestoreResult& result) {
-        afterTurn([this, result, remote] { loadEnded(result, remote); });
-    });
-    return {};
-}
-
-void SetupPanel::loadEnded(const RestoreResult& result, std::shared_ptr<RemoteTransfer> remote) {
-    endProgress();
-    if (context_.link.isShutDown()) {
-        tellRemote(remote, kAbandoned);
-        return;
-    }
-    if (result.failed()) {
-        const QString why = QString::fromStdString(restoreStoppedText(result));
-        if (!remote) notify(kSendError);
-        setResult(kSendFailed);
-        announce(why);
-        tellRemote(remote, why);
-        return;
-    }
-    setResult(kSent);
-    // A file without some sections loads what it has; the rest of the controller's memory is
-    // as it was, which the operator is told rather than left to assume a whole restore.
-    if (result.skipped > 0) announce(kPartlyLoaded.arg(result.sent).arg(result.skipped));
-    // The boxes showed the blocks as they were before the load; an update from them would
-    // write the old values back.
-    if (!isHidden()) refreshValues();
-    if (remote && remote->loaded) remote->loaded(result.sent, result.skipped);
-    tellRemote(remote, {});
 }
 
 void SetupPanel::buttonsBack(std::initializer_list<QPushButton*> buttons) {
     // A device lost meanwhile keeps them off: the poll's first reply after its return turns
     // them on. "Setup..." stays off under the open panel, as it is from its opening to "Chiudi".
-    const bool linkThere = context_.link.port().IsOpen();
+    const bool linkThere = context_.portOpen();
     for (QPushButton* b : buttons) {
         if (!b) continue;
         b->setEnabled(linkThere && !(b == strip_.btImposta && !isHidden()));
     }
-}
-
-void SetupPanel::resumePoll() {
-    // Under the open panel the poll stays stopped until "Chiudi", whatever happened meanwhile.
-    if (isHidden()) context_.setPollRunning(true);
 }
 
 }  // namespace kt6

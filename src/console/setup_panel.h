@@ -1,11 +1,11 @@
 #pragma once
 // The setup panel pnImposta: the controller's Factory block (and the welcome text of the User
 // block) in named edit boxes, written back with "Aggiorna Skarnel"; and the backup and restore
-// of every memory block to a setup file ("Salva...", "Carica..."). Every transfer is a walk on
-// the window's timers: a click starts it and returns, and its outcome is told once it ends.
+// of every memory block to a setup file ("Salva...", "Carica..."). The console controller's
+// transfers do the work; the panel shows what they report and asks the operator what they
+// need (a file, the boxes' values).
 #include <QFrame>
 #include <QString>
-#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <map>
@@ -13,9 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "link/scheduler.h"
-#include "memory/block_transfer.h"
-#include "memory/transfer_run.h"
+#include "core/setup_transfers.h"
 
 class QCheckBox;
 class QComboBox;
@@ -29,20 +27,15 @@ namespace kt6 {
 
 class Dialogs;
 class InputBlock;
-struct SetupEdits;
-struct BackupResult;
-struct RestoreResult;
 
 // What the panel uses of the window around it.
 struct SetupPanelContext {
-    Link& link;
+    SetupTransfers& transfers;
     Dialogs& dialogs;
     // FirmwareVersion as the last status reply gave it.
     std::function<std::uint16_t()> firmwareVersion;
-    // Starts or stops the status poll (tmPoll).
-    std::function<void(bool)> setPollRunning;
-    // The timers transfers wait on: the preamble's pauses and the turns between blocks.
-    Scheduler& scheduler;
+    // The controller's port is open.
+    std::function<bool()> portOpen;
     // Shows a passing event in the window's status bar; nothing when empty.
     std::function<void(const QString&)> announce;
 };
@@ -57,19 +50,7 @@ struct ServiceStripControls {
     QPlainTextEdit* mmLog = nullptr;
 };
 
-// A backup or restore asked for through the local interface: the file is given, and what the
-// window would say in boxes goes back to the one who asked.
-struct RemoteTransfer {
-    std::filesystem::path path;
-    std::function<void(int done, int total)> progress;
-    // Empty when it went through; else why not.
-    std::function<void(const QString& error)> done;
-    // A restore that went through: the blocks written, and those left as they were because the
-    // file has no section for them; told before done.
-    std::function<void(int sent, int skipped)> loaded{};
-};
-
-class SetupPanel : public QFrame {
+class SetupPanel : public QFrame, private TransferView {
     Q_OBJECT
   public:
     SetupPanel(SetupPanelContext context, QWidget* parent, const QRect& geometry);
@@ -78,7 +59,7 @@ class SetupPanel : public QFrame {
     void attach(const ServiceStripControls& strip);
     // running() is true from a transfer's click until its outcome has been told, boxes and
     // dialogs included.
-    BlockTransfer& transfer() { return transfer_; }
+    BlockTransfer& transfer() { return context_.transfers.transfer(); }
 
     QPushButton* btRicevi() const { return btRicevi_; }
     QPushButton* btInvia() const { return btInvia_; }
@@ -95,14 +76,6 @@ class SetupPanel : public QFrame {
     void btRiceviClick();
     // "Carica...": a setup file back into the controller.
     void btInviaClick();
-
-  public:
-    // "Salva..." into remote's file, without a dialog; empty when it started, else why not.
-    QString saveTo(RemoteTransfer remote);
-    // "Carica..." from remote's file, checked whole first; empty when it started, else why not.
-    QString loadFrom(RemoteTransfer remote);
-    // The window goes away: a transfer under way ends here, quietly, before the link does.
-    void abandonTransfer();
 
   protected:
     // The window closing ends a transfer under way, quietly, with everything put back.
@@ -123,77 +96,36 @@ class SetupPanel : public QFrame {
     QLineEdit* addEdit(QWidget* group, const char* name, const QRect& place, const QString& text);
     QLabel* addCaption(QWidget* group, const char* name, const QRect& place, const QString& text,
                        QLineEdit* buddy);
-    void clearLog();
-    void syncUnits();
-    void setResult(const QString& text);
-    void showProgress(int done, int total);
-    void endProgress();
     void notify(const QString& text);
-    // The status bar's event field, for outcomes worth a glance after the boxes are gone.
-    void announce(const QString& text);
     // The box's value when it is an integer that fits its field; else says why and focuses it.
     std::optional<std::int32_t> numberOf(const NumberBox& box);
     // False, telling the operator, when a text box holds more than its field takes.
     bool textsFit(std::uint16_t version, const SetupEdits& edits);
     std::vector<NumberBox> numberBoxes(std::uint16_t version) const;
-    void showValues(std::uint16_t version);
-    // Blocks 0 and 1 read into the log and heldFactory_/heldUser_.
-    struct PanelRead {
-        std::uint16_t version = 0;
-        // Which block failed and why.
-        std::optional<QString> failure;
-    };
-    // The two block steps, the first clearing the log; the firmware version as it is then.
-    std::vector<TransferRun::BlockStep> panelReadSteps(std::shared_ptr<PanelRead> read);
-    void readPanelBlock(int block, const char* section, std::shared_ptr<PanelRead> read,
-                        TransferRun::StepDone done);
-    // Reads blocks 0 and 1 again and shows them.
-    void refreshValues();
-    // The update's writes: a Factory (6) or User (7) block in a walk of its own, so that a
-    // refusal's box is up before the next goes out; `then` runs either way.
-    void writeSetupBlock(std::uint8_t command, const Bytes& block, std::function<void()> then);
-    // The walks behind the buttons and the interface; remote is null for the buttons.
-    void startSave(std::shared_ptr<RemoteTransfer> remote);
-    // Why the file cannot be loaded (nothing started), or empty.
-    QString startLoad(const std::filesystem::path& path, std::shared_ptr<RemoteTransfer> remote);
-    // A save or load starts: the log cleared, its own button and the strip's others off, the
-    // poll stopped, the log shown.
-    void holdStripFor(QPushButton* own);
-    // The bar, and whoever asked through the interface, follow the blocks.
-    TransferProgress progressTo(std::shared_ptr<RemoteTransfer> remote);
-    void saveEnded(const BackupResult& result, std::shared_ptr<RemoteTransfer> remote);
-    void loadEnded(const RestoreResult& result, std::shared_ptr<RemoteTransfer> remote);
-    // A transfer's end: the poll again, unless the panel is open.
-    void resumePoll();
+    void showValues(const PanelValues& values);
     // Buttons a transfer or the panel switched off, back on when the port is there.
     void buttonsBack(std::initializer_list<QPushButton*> buttons);
 
-    // A transfer starts; restore puts back what it switches, on every path.
-    void beginTransfer(std::function<void()> restore);
-    // Plays the steps on the run with the window's input dropped; then gets how the walk ended.
-    void walk(bool preamble, std::vector<TransferRun::BlockStep> steps,
-              std::function<void(TransferEnd)> then);
-    void dropInput();
-    // From a walk's last turn: the input back, and work run right after that turn (no box opens
-    // inside a timer tick), within the transfer. The transfer ends when work returns without
-    // having started another walk.
-    void afterTurn(std::function<void()> work);
-    // Puts back what the transfer switched; another may start.
-    void endTransfer();
+    // TransferView.
+    void transferHeld(TransferKind kind) override;
+    void transferReleased(TransferKind kind) override;
+    void inputHeld(bool held) override;
+    void logCleared() override;
+    void logLine(std::string_view line) override;
+    void progress(int done, int total) override;
+    void progressEnded() override;
+    void result(const std::string& text) override;
+    void tell(const std::string& text) override;
+    void announce(const std::string& text) override;
+    void panelOpened(const PanelValues& values) override;
+    void panelValues(const PanelValues& values) override;
+    UnitSelection units() const override;
+    std::optional<std::filesystem::path> backupPath() override;
 
     SetupPanelContext context_;
-    BlockTransfer transfer_;
-    TransferRun run_;
-    std::optional<BlockTransfer::Sequence> sequence_;
     std::unique_ptr<InputBlock> inputBlock_;
-    std::function<void()> restore_;
-    // Tells work posted by the transfer under way from that of one that has ended.
-    std::uint64_t transferId_ = 0;
     ServiceStripControls strip_;
     QString lastFolder_;
-    // Blocks 0 and 1 as last read whole: what the update lays the boxes over.
-    Bytes heldFactory_;
-    Bytes heldUser_;
 
     // Each edit box's caption, for messages that name the box as the operator sees it.
     std::map<const QLineEdit*, QLabel*> captions_;

@@ -15,6 +15,9 @@ ConsoleController::ConsoleController(ConsoleControllerOptions options, ConsoleOb
       // A network port opens on a backend of its own, away from the loop's thread.
       session_(port_, link_, *this, options_.makeBackend, options_.scheduler),
       sequences_(link_, poll_, *options_.scheduler),
+      transfers_({link_, *options_.scheduler,
+                  [this] { return static_cast<std::uint16_t>(poll_.FirmwareVersion); },
+                  [this](bool running) { setPollRunning(running); }}),
       tmLink_(options_.makeTimer("tmTimer", [this] { tickLink(); })),
       tmPoll_(options_.makeTimer("tmPoll", [this] { tickPoll(); })),
       tmRetry_(options_.makeTimer("tmRetry", [this] { tickRetry(); })),
@@ -58,6 +61,9 @@ void ConsoleController::start() {
 void ConsoleController::shutDown() {
     sequences_.stop();
     sequences_.setView(nullptr);
+    // Quietly: the operator is not told of a transfer the closing cut short.
+    transfers_.abandon();
+    transfers_.setView(nullptr);
     tmLink_->stop();
     tmPoll_->stop();
     tmRetry_->stop();

@@ -1,8 +1,9 @@
 #pragma once
 // The console below its faces: the port and its session, the link, the 400 ms status poll, the
-// link state the operator is told, the port's retry, and the radio the antenna follows. It owns
-// their timers and decides what happens; a face (the window, the headless console) shows what
-// it reports and calls its operations. No Qt: the loop's timers come in through the options.
+// link state the operator is told, the port's retry, the radio the antenna follows, the service
+// functions' sequences and the transfers of the controller's memory. It owns their timers and
+// decides what happens; a face (the window, the headless console) shows what it reports and
+// calls its operations. No Qt: the loop's timers come in through the options.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "core/port_session.h"
 #include "core/rig_tracker.h"
 #include "core/sequence_runner.h"
+#include "core/setup_transfers.h"
 #include "core/status_poll.h"
 #include "link/comm32.h"
 #include "link/link.h"
@@ -84,6 +86,9 @@ class ConsoleController : private PortSessionObserver, private PollView {
     // The service functions' sequences and the element editor's walks.
     SequenceRunner& sequences() { return sequences_; }
     const SequenceRunner& sequences() const { return sequences_; }
+    // The setup panel's reads and updates, backups and restores.
+    SetupTransfers& transfers() { return transfers_; }
+    const SetupTransfers& transfers() const { return transfers_; }
     const RepeatingTimer& pollTimer() const { return *tmPoll_; }
     const RepeatingTimer& retryTimer() const { return *tmRetry_; }
     int portNumber() const { return session_.portNumber(); }
@@ -140,6 +145,7 @@ class ConsoleController : private PortSessionObserver, private PollView {
     StatusPoll poll_;
     PortSession session_;
     SequenceRunner sequences_;
+    SetupTransfers transfers_;
     // After the link: destroyed first, a frequency still waiting and all.
     std::unique_ptr<RigTracker> rigs_;
     std::unique_ptr<RepeatingTimer> tmLink_, tmPoll_, tmRetry_, tmLookNow_, tmLookLater_;

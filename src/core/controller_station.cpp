@@ -1,5 +1,6 @@
 #include "core/controller_station.h"
 
+#include <memory>
 #include <utility>
 
 namespace kt6 {
@@ -11,10 +12,6 @@ Link::Completion statusOf(std::function<void(std::uint8_t)> done) {
         if (done) done(outcome.status);
     };
 }
-
-// Backups and restores still run in the window's setup panel; without it they are refused
-// rather than half done.
-constexpr const char* kNeedsWindow = "backups and restores need the console's window";
 
 }  // namespace
 
@@ -42,6 +39,7 @@ api::LinkState ControllerStation::linkState() const {
 
 std::string ControllerStation::busy() const {
     if (c_.sequences().running()) return "busy: a service function is running";
+    if (c_.transfers().running()) return std::string(SetupTransfers::kBusy);
     return {};
 }
 
@@ -66,12 +64,23 @@ std::string ControllerStation::runFunction(ServiceFunction function, Done done) 
     return c_.sequences().runConfirmed(function, {}, std::move(done));
 }
 
-std::string ControllerStation::backup(const std::string&, Progress, Done) {
-    return kNeedsWindow;
+std::string ControllerStation::backup(const std::string& path, Progress progress, Done done) {
+    if (std::string why = busy(); !why.empty()) return why;
+    return c_.transfers().backup(TransferRequest{path, std::move(progress), std::move(done)});
 }
 
-std::string ControllerStation::restore(const std::string&, Progress, RestoreDone) {
-    return kNeedsWindow;
+std::string ControllerStation::restore(const std::string& path, Progress progress,
+                                       RestoreDone done) {
+    if (std::string why = busy(); !why.empty()) return why;
+    auto counts = std::make_shared<std::pair<int, int>>(0, 0);
+    return c_.transfers().restore(
+        TransferRequest{path, std::move(progress),
+                        [counts, done = std::move(done)](const std::string& error) {
+                            if (done) done(error, counts->first, counts->second);
+                        },
+                        [counts](int sent, int skipped) {
+                            *counts = {sent, skipped};
+                        }});
 }
 
 }  // namespace kt6

@@ -4,8 +4,8 @@
 
 #include "api/interface_server.h"
 #include "console/station/station_outputs.h"
-#include "console/status/link_status.h"
 #include "core/api_settings.h"
+#include "core/console_controller.h"
 #include "core/link_state.h"
 #include "core/status_poll.h"
 #include "memory/profile_file.h"
@@ -14,8 +14,7 @@ namespace kt6 {
 
 StationHost::StationHost(StationHostContext context)
     : context_(std::move(context)),
-      station_(context_.interface),
-      server_(std::make_unique<api::InterfaceServer>(station_)),
+      server_(std::make_unique<api::InterfaceServer>(*context_.station)),
       outputs_(std::make_unique<StationOutputs>(StationContext{
           context_.settingsPath, {}, context_.makeLineControl, context_.makeHookLauncher})) {
     QObject::connect(outputs_.get(), &StationOutputs::failed, outputs_.get(),
@@ -37,17 +36,17 @@ QString StationHost::start(bool serveInterface) {
 
 void StationHost::changed() {
     server_->changed();
-    const InterfaceStationContext& window = context_.interface;
-    if (window.portLost && window.portLost()) {
+    ConsoleController& c = context_.controller;
+    const LinkState& link = c.linkState();
+    if (c.portLost()) {
         outputs_->linkLost();
-    } else if (!context_.portOpen() || context_.pollHeldBack() ||
-               (window.linkState.answered() && window.linkState.stale())) {
+    } else if (!c.port().IsOpen() || context_.pollHeldBack() || (link.answered() && link.stale())) {
         // Closed, silent, or the poll held back: motion is not known live.
         outputs_->linkOffline();
-    } else if (!window.linkState.answered()) {
+    } else if (!link.answered()) {
         outputs_->linkOnline();
     } else {
-        outputs_->statusSeen(window.poll.movingNow());
+        outputs_->statusSeen(c.poll().movingNow());
     }
 }
 

@@ -1,32 +1,33 @@
 #pragma once
-// The station around the window: the local control interface (the station it acts on and the
+// The station around the console: the local control interface (the station it acts on and the
 // server it listens with, set up by the settings' "Api" section) and the "elements moving"
-// outputs (the "Inhibit" section's line and hook). Both hear of every change the window sees.
+// outputs (the "Inhibit" section's line and hook). Both hear of every change the console sees.
 #include <QString>
 #include <filesystem>
 #include <functional>
 #include <memory>
 
-#include "console/station/interface_station.h"
+#include "core/api_hub.h"
 
 namespace kt6 {
 
 namespace api {
 class InterfaceServer;
 }
+class ConsoleController;
 class HookLauncher;
 class LineControl;
 class StationOutputs;
 
 // What the moving outputs need beyond what the interface reads.
 struct StationHostContext {
-    InterfaceStationContext interface;
+    ConsoleController& controller;
+    // What the interface acts on: the window's station, or the controller's alone.
+    std::unique_ptr<api::Station> station;
     std::filesystem::path settingsPath;
     // The inhibit line's device layer and the hook's launcher; the platform's when empty.
     std::function<std::unique_ptr<LineControl>()> makeLineControl;
     std::function<std::unique_ptr<HookLauncher>()> makeHookLauncher;
-    // The port is open.
-    std::function<bool()> portOpen;
     // The poll is held back (a sequence, a transfer, the setup panel): no live reply comes.
     std::function<bool()> pollHeldBack;
     // The Events field, for what failed.
@@ -51,7 +52,6 @@ class StationHost {
 
   private:
     StationHostContext context_;
-    InterfaceStation station_;
     // Declared after the station it reaches, so it goes first.
     std::unique_ptr<api::InterfaceServer> server_;
     std::unique_ptr<StationOutputs> outputs_;

@@ -706,12 +706,13 @@ TEST_F(SetupPanelTest, ALoadThatFailsHalfWaySaysSoAndRestoresEverything) {
 TEST_F(SetupPanelTest, ABackupAskedForFromOutsideNamesTheMainBlockThatFailedAndWhy) {
     // The box's one line stays the window's; whoever asked hears which block and why.
     start(Firmware::V1_13, 1, {{0}, {}, {}});
-    std::optional<QString> told;
+    std::optional<std::string> told;
     ASSERT_TRUE(
-        window->setupPanel()
-            .saveTo(RemoteTransfer{
-                path("remote.skarnel"), {}, [&told](const QString& error) { told = error; }})
-            .isEmpty());
+        window->controller()
+            .transfers()
+            .backup(TransferRequest{
+                path("remote.skarnel"), {}, [&told](const std::string& error) { told = error; }})
+            .empty());
     settle();
     ASSERT_TRUE(told);
     EXPECT_EQ(*told, "Backup not saved: Factory (block 0) did not answer");

@@ -1,5 +1,5 @@
 // The console without a window: it needs no display, serves the interface on the simulated
-// controller, and a SIGTERM ends it cleanly.
+// controller (backups included), and a SIGTERM ends it cleanly.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -29,7 +29,7 @@ using namespace std::chrono_literals;
 using testing::ProgramResult;
 using testing::SimProcess;
 
-TEST(HeadlessConsole, servesTheControllerWithoutADisplayAndEndsOnSigterm) {
+TEST(HeadlessConsole, servesTheControllerAndItsBackupsWithoutADisplayAndEndsOnSigterm) {
     testing::TempDir dir;
     SimProcess sim({"--trace", (dir.path / "trace").string()}, 5000ms);
     const int port = 46000 + ::getpid() % 1000;
@@ -89,6 +89,16 @@ TEST(HeadlessConsole, servesTheControllerWithoutADisplayAndEndsOnSigterm) {
             return text.find("key 7") != std::string::npos;
         },
         5000ms));
+
+    // A backup runs on the console's own transfers, as "Salva..." does in the window.
+    const auto backup = dir.path / "backup.skarnel";
+    r = testing::runProgram(KT6CTL_BINARY, {"--settings", settingsArg, "backup", backup.string()},
+                            60000ms);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Backup saved to " + backup.string() + "\n");
+    const std::string saved = testing::slurp(backup);
+    EXPECT_EQ(saved.rfind("[Factory]\r\n", 0), 0u) << saved.substr(0, 80);
+    EXPECT_NE(saved.find("[FactoryTune14]\r\n"), std::string::npos);
 
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     int status = 0;
