@@ -1,6 +1,7 @@
 #include "core/blocking_loop.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace kt6 {
 
@@ -35,8 +36,6 @@ class BlockingLoop::Timer : public RepeatingTimer {
     Clock::time_point due_{};
     bool active_ = false;
 };
-
-BlockingLoop::BlockingLoop(Comm32& port, Link& link) : port_(port), link_(link) {}
 
 BlockingLoop::~BlockingLoop() = default;
 
@@ -85,8 +84,13 @@ bool BlockingLoop::runUntil(const std::function<bool()>& done, std::chrono::mill
         if (now >= end) return false;
         Clock::time_point wake = std::min(end, nextDue().value_or(end));
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - now);
+        const auto timeout = std::max(wait, std::chrono::milliseconds(0));
+        if (!port_ || !link_) {
+            std::this_thread::sleep_for(timeout);
+            continue;
+        }
         // Input wakes the loop early; the link reads it at once.
-        if (port_.WaitForInput(std::max(wait, std::chrono::milliseconds(0)))) link_.serviceInput();
+        if (port_->WaitForInput(timeout)) link_->serviceInput();
     }
     return true;
 }

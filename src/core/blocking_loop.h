@@ -21,11 +21,16 @@ class BlockingLoop : public Scheduler {
   public:
     using Clock = std::chrono::steady_clock;
 
-    BlockingLoop(Comm32& port, Link& link);
+    BlockingLoop() = default;
     ~BlockingLoop() override;
     BlockingLoop(const BlockingLoop&) = delete;
     BlockingLoop& operator=(const BlockingLoop&) = delete;
 
+    // The port the loop waits on and the link that reads it; without one it only sleeps.
+    void setPort(Comm32* port, Link* link) {
+        port_ = port;
+        link_ = link;
+    }
     void after(std::chrono::milliseconds delay, std::function<void()> task) override;
     // Repeating timers on this loop; they must not outlive it.
     MakeRepeatingTimer timers();
@@ -42,8 +47,8 @@ class BlockingLoop : public Scheduler {
     // Runs one task or timer that is due; false when none is.
     bool runOneDue();
 
-    Comm32& port_;
-    Link& link_;
+    Comm32* port_ = nullptr;
+    Link* link_ = nullptr;
     // Ties keep the order the tasks were posted in.
     std::multimap<std::pair<Clock::time_point, std::uint64_t>, std::function<void()>> tasks_;
     std::uint64_t posted_ = 0;

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "core/service_walk.h"
 #include "link/commands.h"
 
 namespace kt6 {

@@ -176,4 +176,26 @@ std::span<const ServiceStep> answerSteps(ServiceAnswer answer) {
     return {};
 }
 
+std::optional<ServiceAnswer> yesAnswer(ServiceFunction function) {
+    switch (function) {
+        case ServiceFunction::Calibrate:
+            return ServiceAnswer::CalibrateYes;
+        case ServiceFunction::FactoryDefault:
+            return ServiceAnswer::FactoryYes;
+        case ServiceFunction::Retract:
+            return ServiceAnswer::RetractYes;
+        case ServiceFunction::TestElements:
+            return ServiceAnswer::TestYes;
+        case ServiceFunction::ModifyElements:
+            break;
+    }
+    return std::nullopt;
+}
+
+std::string unansweredKeysText(int unanswered, int keys, std::string_view function) {
+    return "the controller did not answer " + std::to_string(unanswered) + " of " +
+           std::to_string(keys) + " keys: " + std::string(function) +
+           " may not have run as it should";
+}
+
 }  // namespace kt6

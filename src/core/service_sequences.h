@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace kt6 {
@@ -120,5 +121,13 @@ class ServiceActions {
     // True once nothing more may be sent (the window is closing): the sequence ends there.
     virtual bool abandoned() const { return false; }
 };
+
+// The answer yes to the function's question: what a confirmed request runs after the opening.
+// Nothing for the element editor, which has no question.
+std::optional<ServiceAnswer> yesAnswer(ServiceFunction function);
+
+// Why a function walked past keys the controller did not answer may not have done its work:
+// "the controller did not answer 2 of 5 keys: retract may not have run as it should".
+std::string unansweredKeysText(int unanswered, int keys, std::string_view function);
 
 }  // namespace kt6

@@ -29,6 +29,25 @@ std::optional<std::pair<api::Message, std::string>> awaitReply(LineSocket& socke
 
 }  // namespace
 
+int printReply(const api::Request& request, const api::Message& message, const std::string& line,
+               Printer& printer) {
+    if (!message.ok) {
+        if (printer.json()) printer.line(line);
+        printer.complain(message.error.empty() ? "the console refused the request" : message.error);
+        return 1;
+    }
+    if (printer.json()) {
+        printer.line(line);
+    } else if (request.cmd == api::Cmd::Status && message.status) {
+        printer.status(*message.status);
+    } else if (request.cmd == api::Cmd::Restore && message.sent) {
+        printer.say(restoredText(request.path, *message.sent, message.skipped.value_or(0)));
+    } else {
+        printer.say(doneText(request));
+    }
+    return 0;
+}
+
 int runThroughConsole(LineSocket& socket, const CtlOptions& options, Printer& printer) {
     int nextId = 1;
     const auto ignore = [](const api::Message&, const std::string&) {};
@@ -71,21 +90,8 @@ int runThroughConsole(LineSocket& socket, const CtlOptions& options, Printer& pr
         });
     if (!reply) return printer.failed(3, kClosed);
     const auto& [message, line] = *reply;
-    if (!message.ok) {
-        if (printer.json()) printer.line(line);
-        printer.complain(message.error.empty() ? "the console refused the request" : message.error);
-        return 1;
-    }
-    if (printer.json()) {
-        printer.line(line);
-    } else if (request.cmd == api::Cmd::Status && message.status) {
-        printer.status(*message.status);
-    } else if (request.cmd == api::Cmd::Restore && message.sent) {
-        printer.say(restoredText(request.path, *message.sent, message.skipped.value_or(0)));
-    } else {
-        printer.say(doneText(request));
-    }
-    if (!watching) return 0;
+    if (const int code = printReply(request, message, line, printer); code != 0 || !watching)
+        return code;
     // The console ends a watch by closing the connection, after its "closing" event.
     while (auto event = socket.readLine()) {
         if (auto m = api::parseMessage(*event); m && m->kind == api::Message::Kind::Event) {

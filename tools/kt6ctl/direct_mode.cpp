@@ -1,20 +1,19 @@
 #include "direct_mode.h"
 
-#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <memory>
 #include <optional>
-#include <thread>
 
 #include "console/settings_location.h"
+#include "console_client.h"
 #include "core/api_hub.h"
+#include "core/blocking_loop.h"
+#include "core/console_controller.h"
+#include "core/controller_station.h"
 #include "core/port_settings.h"
-#include "core/service_walk.h"
-#include "link/commands.h"
-#include "link/link.h"
 #include "link/serial_network.h"
-#include "link/status.h"
 #include "memory/profile_file.h"
-#include "memory/setup_file.h"
 #include "memory/transfer_settings.h"
 
 namespace kt6::ctl {
@@ -24,25 +23,85 @@ namespace {
 using namespace std::chrono_literals;
 using api::Cmd;
 
-// A heading not shown yet after a press is asked for again after a poll's interval.
-constexpr std::chrono::milliseconds kPollInterval{400};
-constexpr int kHeadingLooks = 3;
-constexpr int kMaxDirectionPresses = 3;
+// A network port's connection may take this long; a device opens at once.
+constexpr std::chrono::milliseconds kOpenLimit{15000};
+// A controller that is there answers the first status request within its tries; a few polls
+// more are allowed for one busy with something else.
+constexpr std::chrono::milliseconds kFirstReplyLimit{2000};
+// Longer than any request takes (a restore of every block at its slowest, a function's waits):
+// past it the run is stuck, not slow.
+constexpr std::chrono::milliseconds kRequestLimit{30min};
+constexpr const char* kFactoryRecalled = "Executed factory default data have been recalled";
 
-std::string keyLabel(std::uint8_t code) {
-    const auto name = api::keyName(code);
-    return name.empty() ? std::to_string(code) : std::string(name);
-}
+// The controller's station as kt6ctl shows it: the port by the name it was given, and no radio
+// followed.
+class DirectStation : public ControllerStation {
+  public:
+    DirectStation(ConsoleController& controller, std::string label, bool named)
+        : ControllerStation(controller), label_(std::move(label)), named_(named) {}
 
-class DirectRun {
+    api::StationStatus status() const override {
+        api::StationStatus s = ControllerStation::status();
+        s.port = label_;
+        s.radio.clear();
+        // A device given by its path has no COM name for the link's text to use.
+        if (!named_) s.link.clear();
+        return s;
+    }
+    std::string runFunction(ServiceFunction function, Done done) override {
+        std::string why = ControllerStation::runFunction(function, std::move(done));
+        if (!why.empty()) why = std::string(api::functionName(function)) + " not started: " + why;
+        return why;
+    }
+
+  private:
+    std::string label_;
+    bool named_;
+};
+
+// What a function's run shows on a terminal: its long waits, and a factory recall.
+class FunctionNotes : public SequenceView {
+  public:
+    FunctionNotes(Printer& printer, std::string name) : printer_(printer), name_(std::move(name)) {}
+    void pauseStarted(std::chrono::milliseconds duration) override {
+        if (duration < 1s) return;
+        printer_.say(name_ + ": waiting " + std::to_string((duration.count() + 999) / 1000) +
+                     " s for the elements");
+    }
+    void factoryLines() override { factoryRecalled = true; }
+    bool factoryRecalled = false;
+
+  private:
+    Printer& printer_;
+    std::string name_;
+};
+
+// The console controller on kt6ctl's own loop, with the interface's request handling in the
+// same process: the request runs exactly as a console's would.
+class DirectRun : private ConsoleObserver {
   public:
     DirectRun(const CtlOptions& options, const ControllerPort& where, Printer& printer)
-        : options_(options),
-          where_(where),
-          printer_(printer),
-          port_(makeSerialBackend(NetworkOptions{}), nullptr),
-          link_(port_),
-          waiter_(port_) {}
+        : options_(options), where_(where), printer_(printer) {
+        ConsoleControllerOptions o;
+        o.makeBackend = [](std::function<bool()> cancelled) {
+            return makeSerialBackend(NetworkOptions{std::move(cancelled)});
+        };
+        // Whatever name the session opens, it is the device this run was given.
+        o.resolvePort = [device = where_.device](std::string_view) { return device; };
+        o.scheduler = &loop_;
+        o.makeTimer = loop_.timers();
+        controller_ =
+            std::make_unique<ConsoleController>(std::move(o), static_cast<ConsoleObserver&>(*this));
+        loop_.setPort(&controller_->port(), &controller_->link());
+        controller_->transfers().transfer().setAdaptiveWrite(where_.adaptiveWrite);
+        station_ = std::make_unique<DirectStation>(*controller_, where_.label, where_.number > 0);
+    }
+
+    ~DirectRun() override {
+        hub_.reset();
+        controller_->shutDown();
+        loop_.setPort(nullptr, nullptr);
+    }
 
     int run() {
         const api::Request& r = options_.request;
@@ -63,205 +122,93 @@ class DirectRun {
             return printer_.failed(3, noConsole() + ", and the controller's port does not open: " +
                                           portErrorText(error, where_.device));
         }
-        link_.enableExchanges();
-        const auto record = status();
-        if (!record) {
+        controller_->start();
+        // The first status now, not a poll's interval later.
+        controller_->tickPoll();
+        const StatusPoll& poll = controller_->poll();
+        if (!loop_.runUntil([&] { return poll.recordsRead() > 0; }, kFirstReplyLimit)) {
             return printer_.failed(3, "the controller on " + where_.label +
                                           " does not answer. Check that it is switched on, "
                                           "connected, and on this port.");
         }
-        switch (r.cmd) {
-            case Cmd::Status: {
-                api::StationStatus s = api::statusFromRecord(*record);
-                s.online = true;
-                s.port = where_.label;
-                printer_.status(s);
-                return 0;
-            }
-            case Cmd::Key:
-                if (auto failure = press(r.key)) return printer_.failed(1, *failure);
-                return printer_.done(doneText(r));
-            case Cmd::Band:
-                // As a click on the panel's band key: the key, then the return key.
-                if (auto failure = press(r.key)) return printer_.failed(1, *failure);
-                if (auto failure = press(keys::kReturn)) return printer_.failed(1, *failure);
-                return printer_.done(doneText(r));
-            case Cmd::Freq:
-                return frequency(r);
-            case Cmd::Direction:
-                return direction(r, *record);
-            case Cmd::Function:
-                return function(r, *record);
-            case Cmd::Backup:
-                return backup(r, record->firmwareVersion());
-            case Cmd::Restore:
-                return restore(r, record->firmwareVersion());
-            case Cmd::Watch:
-            case Cmd::Auth:
-                break;
-        }
-        return printer_.failed(1, "not a command for the controller");
+        // The poll's tick takes the reply now: the controller counts as online from it.
+        controller_->tickPoll();
+        return ask(r);
     }
 
   private:
+    // ConsoleObserver: the hub hears what a console's would.
+    void linkChanged() override {
+        if (hub_) hub_->changed();
+    }
+    void replyRead() override {
+        if (hub_) hub_->changed();
+    }
+
     // Why kt6ctl is here at all: "no console answers on localhost:4550".
     std::string noConsole() const {
         return "no console answers on " + options_.host + ":" +
                std::to_string(options_.port.value_or(api::kDefaultPort));
     }
 
+    // Opens the port as the console's session does; 0, or the error it failed with.
     std::int32_t open() {
-        if (const std::int32_t error = port_.OpenPort(where_.device); error != 0) return error;
-        return port_.SetPortParams(19200, 'n', 8, 1, 'N');
+        std::optional<PortSession::Opened> opened;
+        const int n = where_.number > 0 ? where_.number : 1;
+        controller_->session().open(n, [&opened](const PortSession::Opened& o) { opened = o; });
+        if (!loop_.runUntil([&] { return opened.has_value(); }, kOpenLimit)) return ETIMEDOUT;
+        if (!opened->ok) return opened->cause;
+        controller_->linkState().portOpened(n, controller_->port().DevicePath());
+        return 0;
     }
 
-    Outcome exchange(const Command& command) { return link_.SendCommandBlocking(command, waiter_); }
-
-    // The controller's status now; nothing when it does not answer with a whole record.
-    std::optional<StatusRecord> status() {
-        const Outcome o = exchange(statusCommand());
-        if (o.status == kNoReply) return std::nullopt;
-        // The record is read from the reply's content: sequence byte, status, data.
-        Bytes content(2 + o.reply.size());
-        content[1] = o.status;
-        std::copy(o.reply.begin(), o.reply.end(), content.begin() + 2);
-        return decodeStatusRecord(content);
-    }
-
-    // Why the key did not go through; nothing when the controller took it.
-    std::optional<std::string> press(std::uint8_t key) {
-        const Outcome o = exchange(keyCommand(key));
-        if (o.status == kNoReply) return "the controller did not answer key " + keyLabel(key);
-        if (o.status != 0) {
-            return "the controller refused key " + keyLabel(key) + " (status " +
-                   std::to_string(o.status) + ")";
-        }
-        return std::nullopt;
-    }
-
-    int frequency(const api::Request& r) {
-        const Outcome o = exchange(frequencyCommand(r.khz));
-        if (o.status == kNoReply) {
-            return printer_.failed(1, "the controller did not answer the frequency");
-        }
-        if (o.status != 0) {
-            return printer_.failed(1, "the controller refused " + std::to_string(r.khz) +
-                                          " kHz (status " + std::to_string(o.status) + ")");
-        }
-        return printer_.done(doneText(r));
-    }
-
-    // The direction key steps normal, 180, bidir and round: pressed until the status shows the
-    // heading asked for, three presses at most.
-    int direction(const api::Request& r, const StatusRecord& first) {
-        std::uint8_t heading = first.heading;
-        for (int presses = 0;; ++presses) {
-            const auto now = api::headingOf(heading);
-            if (!now) {
-                return printer_.failed(1,
-                                       "the controller reports a heading this program does "
-                                       "not know (byte " +
-                                           std::to_string(heading) + ")");
+    // The request through the interface's own handling, on this loop, to its reply.
+    int ask(api::Request request) {
+        std::optional<std::pair<api::Message, std::string>> reply;
+        api::Hub::Output output;
+        output.write = [&](api::Hub::ClientId, std::string_view text) {
+            std::string line(text);
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+            auto message = api::parseMessage(line);
+            if (!message) return;
+            if (message->kind == api::Message::Kind::Event) {
+                if (message->event == "progress")
+                    printer_.progress(message->block, message->blocks);
+                return;
             }
-            if (*now == r.heading) return printer_.done(doneText(r));
-            if (presses == kMaxDirectionPresses) {
-                return printer_.failed(1, "the heading is still " +
-                                              std::string(api::headingName(*now)) +
-                                              " after three presses of the direction key");
-            }
-            if (auto failure = press(keys::kDirection)) return printer_.failed(1, *failure);
-            // The new heading shows in a later status; one not changed yet is asked again.
-            for (int look = 0; look < kHeadingLooks; ++look) {
-                if (look > 0) std::this_thread::sleep_for(kPollInterval);
-                const auto record = status();
-                if (!record) {
-                    return printer_.failed(1,
-                                           "the controller stopped answering after the "
-                                           "direction key");
-                }
-                const bool changed = record->heading != heading;
-                heading = record->heading;
-                if (changed) break;
-            }
-        }
-    }
-
-    int function(const api::Request& r, const StatusRecord& record) {
-        const std::string name(api::functionName(r.function));
-        const GuardState guard{true, record.frequency, false, record.moving};
-        if (const auto refusal = guardRefusal(r.function, guard)) {
-            return printer_.failed(1, name + " not started: " + std::string(*refusal));
-        }
-        ServiceWalk walk(
-            link_, waiter_, [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); },
-            record.frequency,
-            [this, &name](std::chrono::milliseconds d) {
-                printer_.say(name + ": waiting " + std::to_string((d.count() + 999) / 1000) +
-                             " s for the elements");
-            });
-        const ServiceWalkResult result = runServiceFunction(walk, r.function);
-        if (result.portClosed) {
-            return printer_.failed(
-                1, "the controller's port closed during " + name + ": it may not have finished");
-        }
-        if (result.unanswered > 0) {
-            return printer_.failed(1, unansweredKeysText(result.unanswered, result.keys, name));
-        }
-        if (result.factoryRecalled) {
-            return printer_.done("Executed factory default data have been recalled");
-        }
-        if (r.function == ServiceFunction::TestElements) {
-            // The console leaves its "TEST ACTIVE" question up; its yes is the menu key.
-            return printer_.done(
-                "test active: the elements are out; 'kt6ctl key menu' retracts them");
-        }
-        return printer_.done(doneText(r));
-    }
-
-    TransferProgress progress() {
-        return [this](int done, int total) {
-            if (done > 0) printer_.progress(done, total);
+            if (message->id == request.id) reply.emplace(std::move(*message), std::move(line));
         };
-    }
+        output.close = [](api::Hub::ClientId) {};
+        output.log = [](const std::string&) {};
+        output.accepting = [](bool) {};
+        hub_ = std::make_unique<api::Hub>(*station_, loop_, api::HubOptions{}, std::move(output));
+        const auto client = hub_->connect("kt6ctl");
+        if (!client.id) return printer_.failed(1, client.refusal);
 
-    int backup(const api::Request& r, std::uint16_t version) {
-        BlockTransfer transfer(link_, waiter_);
-        const BackupResult result = backupController(transfer, version, progress());
-        if (!result.complete()) {
-            // Nothing is written: a file without every block would pass for a backup later,
-            // and an older whole one at that path is worth more.
-            return printer_.failed(1, "Backup not saved: " + failedBlocksText(result.failed));
+        FunctionNotes notes(printer_, std::string(api::functionName(request.function)));
+        if (request.cmd == Cmd::Function) controller_->sequences().setView(&notes);
+        request.id = "1";
+        hub_->line(*client.id, api::requestLine(request));
+        const bool answered = loop_.runUntil(
+            [&] { return reply.has_value() || controller_->portLost(); }, kRequestLimit);
+        controller_->sequences().setView(nullptr);
+        if (!reply) {
+            return printer_.failed(1, answered ? "the controller's port closed before the "
+                                                 "request ended: it may not have finished"
+                                               : "the controller did not finish the request");
         }
-        std::string error;
-        // The very text the console's "Salva..." writes.
-        if (!writeFileAtomically(r.path, transfer.fileText(), &error)) {
-            return printer_.failed(1, "Backup not saved: " + error);
-        }
-        std::string saved = doneText(r);
-        if (const std::string note = spacedTextsNote(result); !note.empty()) saved += "; " + note;
-        return printer_.done(saved);
-    }
-
-    int restore(const api::Request& r, std::uint16_t version) {
-        auto source = std::make_unique<ProfileFile>(r.path);
-        // The whole file is checked before the first block goes out.
-        if (auto problem = checkSetupFile(*source, version, false)) {
-            return printer_.failed(1, *problem);
-        }
-        BlockTransfer transfer(link_, waiter_);
-        transfer.setAdaptiveWrite(where_.adaptiveWrite);
-        transfer.setSourceIni(std::move(source));
-        const RestoreResult result = restoreController(transfer, version, progress());
-        if (result.failed()) return printer_.failed(1, restoreStoppedText(result));
-        return printer_.restored(r.path, result.sent, result.skipped);
+        if (reply->first.ok && notes.factoryRecalled && !printer_.json())
+            return printer_.done(kFactoryRecalled);
+        return printReply(request, reply->first, reply->second, printer_);
     }
 
     const CtlOptions& options_;
     const ControllerPort& where_;
     Printer& printer_;
-    Comm32 port_;
-    Link link_;
-    SteadyPortWaiter waiter_;
+    BlockingLoop loop_;
+    std::unique_ptr<ConsoleController> controller_;
+    std::unique_ptr<DirectStation> station_;
+    std::unique_ptr<api::Hub> hub_;
 };
 
 }  // namespace
@@ -284,6 +231,7 @@ ControllerPort controllerPort(const CtlOptions& options, const std::filesystem::
     std::string problem;
     const int n = named ? *named : settingsComPort(settings, &problem);
     if (!problem.empty()) out.note = problem;
+    out.number = n;
     out.device = settingsComDevice(settings, n);
     out.label = "COM" + std::to_string(n) + " (" + out.device + ")";
     return out;

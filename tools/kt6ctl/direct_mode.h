@@ -1,6 +1,7 @@
 #pragma once
-// kt6ctl without a console: it opens the controller's port itself and runs the command with the
-// blocking exchange, on the same frames, tries, pauses and checks as the console.
+// kt6ctl without a console: it opens the controller's port itself and runs the console's own
+// controller and request handling on a loop of its own, so every command runs as it would in a
+// console.
 #include <filesystem>
 #include <string>
 
@@ -15,6 +16,7 @@ struct ControllerPort {
     std::string device;         // what is opened: a device path, tcp://... or rfc2217://...
     std::string label;          // how messages name it: "COM3 (/dev/ttyUSB0)", or the device
     std::string note;           // something wrong with the settings that the run works around
+    int number = 0;             // n of COMn; 0 for a device given by its path
     bool adaptiveWrite = true;  // the settings' [Transfer] AdaptiveWrite, for a restore
 };
 ControllerPort controllerPort(const CtlOptions& options, const std::filesystem::path& exeDir);

@@ -53,6 +53,9 @@ std::string doneText(const api::Request& r) {
         case Cmd::Direction:
             return "heading " + std::string(api::headingName(r.heading));
         case Cmd::Function:
+            // The console leaves its "TEST ACTIVE" question up; its yes is the menu key.
+            if (r.function == ServiceFunction::TestElements)
+                return "test active: the elements are out; 'kt6ctl key menu' retracts them";
             return std::string(api::functionName(r.function)) + " done";
         case Cmd::Backup:
             return "Backup saved to " + r.path;

@@ -14,7 +14,6 @@
 #include "console/colours.h"
 #include "console/service/screen_accessible.h"
 #include "console/service/screen_cover.h"
-#include "core/service_walk.h"
 
 namespace kt6 {
 
