@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "memory/block_codec.h"
-#include "sim_wire.h"
+#include "unit/sim/sim_wire.h"
 
 namespace kt6::sim::testing {
 namespace {
