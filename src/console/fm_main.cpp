@@ -23,7 +23,7 @@
 #include "console/qt_scheduler.h"
 #include "console/service/element_editor.h"
 #include "console/service/service_screens.h"
-#include "console/setup_panel.h"
+#include "console/setup/setup_panel.h"
 #include "console/station/interface_station.h"
 #include "console/station/station_host.h"
 #include "console/status/radio_panel.h"

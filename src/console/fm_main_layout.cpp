@@ -24,11 +24,12 @@
 #include "console/ports/port_menu.h"
 #include "console/service/element_editor.h"
 #include "console/service/service_screens.h"
-#include "console/setup_panel.h"
+#include "console/setup/setup_panel.h"
 #include "console/station/station_host.h"
 #include "console/station/station_outputs.h"
 #include "console/status/radio_panel.h"
 #include "console/status/status_bar.h"
+#include "console/widget_factory.h"
 
 namespace kt6 {
 
@@ -36,24 +37,8 @@ namespace {
 
 constexpr const char* kTitle = "SkarNel KT-6";
 constexpr QSize kClientSize{623, 330};
-constexpr QRect kDisplayPlace{72, 96, 289, 153};
 // Between the one-pixel top strip and the one-pixel service strip.
 constexpr QRect kMainArea{0, 1, kClientSize.width(), kClientSize.height() - 2};
-
-template <typename W, typename... Args>
-W* make(QWidget* parent, const char* name, QRect geometry, Args&&... args) {
-    auto* w = new W(std::forward<Args>(args)..., parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(geometry);
-    return w;
-}
-
-QFont pixelFont(const char* family, int pixels, bool bold = false) {
-    QFont f(QString::fromLatin1(family));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
 
 QFrame* panel(QWidget* parent, const char* name, QRect geometry, NamedColour colour) {
     auto* p = make<QFrame>(parent, name, geometry);
@@ -366,7 +351,7 @@ void FmMain::buildFrontPanel(QWidget* client) {
         keepFromAssistiveTechnology(key);
     }
 
-    const QFont small = pixelFont("MS Sans Serif", 11);
+    const QFont small = pixelFont(11);
     ui_.l180 =
         make<QLabel>(ui_.pnBlue, "l180", QRect(488, 80, 22, 13), QStringLiteral("180\u00B0"));
     ui_.ld180 = make<Lamp>(ui_.pnBlue, "ld180", QRect(488, 96, 21, 17), NamedColour::clGreen);
@@ -431,16 +416,16 @@ void FmMain::buildDisplay() {
     ui_.pnDisplay = panel(ui_.pnBlue, "pnDisplay", kDisplayPlace, NamedColour::clMoneyGreen);
     ui_.lFreq = make<ClickableLabel>(ui_.pnDisplay, "lFreq", QRect(8, 9, 273, 56));
     ui_.lFreq->setAlignment(Qt::AlignCenter);
-    ui_.lFreq->setFont(pixelFont("Arial", 48, true));
+    ui_.lFreq->setFont(pixelFont(48, true, "Arial"));
     ui_.lFreq->setCursor(Qt::PointingHandCursor);
     setTextColour(ui_.lFreq, NamedColour::clNavy);
     connect(ui_.lFreq, &ClickableLabel::clicked, this, &FmMain::lFreqClick);
     ui_.lBanda = centredLabel(ui_.pnDisplay, "lBanda", QRect(8, 65, 273, 24), QString(),
-                              pixelFont("MS Sans Serif", 19, true), NamedColour::clNavy);
+                              pixelFont(19, true), NamedColour::clNavy);
     ui_.Heading = centredLabel(ui_.pnDisplay, "Heading", QRect(8, 89, 273, 24), QString(),
-                               pixelFont("MS Sans Serif", 19, true), NamedColour::clNavy);
+                               pixelFont(19, true), NamedColour::clNavy);
     ui_.moving = centredLabel(ui_.pnDisplay, "moving", QRect(0, 120, 289, 25),
-                              QStringLiteral("MOVING ELEMENTS....."), pixelFont("Arial", 21, true),
+                              QStringLiteral("MOVING ELEMENTS....."), pixelFont(21, true, "Arial"),
                               NamedColour::clYellow);
     setBackground(ui_.moving, NamedColour::clRed);
     ui_.moving->hide();
@@ -451,14 +436,13 @@ void FmMain::buildScreens() {
     ui_.Panel_Elem_Retract =
         panel(ui_.pnBlue, "Panel_Elem_Retract", kDisplayPlace, NamedColour::clMoneyGreen);
     centredLabel(ui_.Panel_Elem_Retract, "Label_Retracted", QRect(0, 20, 289, 32),
-                 QStringLiteral("ELEMENTS RETRACTED"), pixelFont("Arial", 20, true),
+                 QStringLiteral("ELEMENTS RETRACTED"), pixelFont(20, true, "Arial"),
                  NamedColour::clRed);
     const char* kLines[] = {"Before you select any band,", "make sure to have connected",
                             "the antenna to the controller"};
     for (int i = 0; i < 3; ++i) {
         centredLabel(ui_.Panel_Elem_Retract, "Label_RetractedHint", QRect(0, 64 + 22 * i, 289, 20),
-                     QString::fromLatin1(kLines[i]), pixelFont("MS Sans Serif", 14),
-                     NamedColour::clBlack);
+                     QString::fromLatin1(kLines[i]), pixelFont(14), NamedColour::clBlack);
     }
     ui_.Panel_Elem_Retract->hide();
 
@@ -468,11 +452,11 @@ void FmMain::buildScreens() {
                            NamedColour::clMoneyGreen);
     centredLabel(ui_.COM_VERIFY, "Label_SelectPort",
                  QRect(0, 0, kDisplayPlace.width(), kDisplayPlace.height()),
-                 QStringLiteral("SELECT THE VALID PORT"), pixelFont("MS Sans Serif", 16, true),
+                 QStringLiteral("SELECT THE VALID PORT"), pixelFont(16, true),
                  NamedColour::clBlack);
     ui_.lPortError =
         centredLabel(ui_.COM_VERIFY, "lPortError", QRect(6, 96, kDisplayPlace.width() - 12, 52),
-                     QString(), pixelFont("MS Sans Serif", 11), NamedColour::clMaroon);
+                     QString(), pixelFont(11), NamedColour::clMaroon);
     ui_.lPortError->setWordWrap(true);
     ui_.COM_VERIFY->hide();
     ui_.Panel_Chiuso->hide();

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "console/fm_main.h"
-#include "console/setup_panel.h"
+#include "console/setup/setup_panel.h"
 #include "console/status/status_bar.h"
 #include "link/exchange_engine.h"
 #include "sim/simulated_serial_backend.h"

@@ -9,25 +9,17 @@
 #include "console/colours.h"
 #include "console/service/screen_accessible.h"
 #include "console/service/service_screens.h"
+#include "console/widget_factory.h"
 
 namespace kt6 {
 
 namespace {
 
-constexpr QRect kDisplayPlace{72, 96, 289, 153};
 constexpr std::array<int, 4> kColumnLefts = {8, 72, 144, 216};
 constexpr std::array<int, 4> kStepperLefts = {24, 88, 160, 232};
 constexpr QSize kStepperSize{25, 17};
 constexpr const char* kSaveQuestion = "Do you want to save data?";
 constexpr const char* kSaveHint = "Press YES to memorize";
-
-template <typename W, typename... Args>
-W* make(QWidget* parent, const QString& name, QRect place, Args&&... args) {
-    auto* w = new W(std::forward<Args>(args)..., parent);
-    w->setObjectName(name);
-    w->setGeometry(place);
-    return w;
-}
 
 QPushButton* button(QWidget* parent, const QString& name, QRect place, const QString& caption) {
     auto* b = make<QPushButton>(parent, name, place, caption);
@@ -40,10 +32,7 @@ QPushButton* button(QWidget* parent, const QString& name, QRect place, const QSt
 QLabel* boldLine(QWidget* parent, const char* name, QRect place) {
     auto* l = make<QLabel>(parent, QString::fromLatin1(name), place);
     l->setAlignment(Qt::AlignCenter);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(14);
-    f.setBold(true);
-    l->setFont(f);
+    l->setFont(pixelFont(14, true));
     setTextColour(l, NamedColour::clBlack);
     return l;
 }

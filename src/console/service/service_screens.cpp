@@ -14,25 +14,15 @@
 #include "console/colours.h"
 #include "console/service/screen_accessible.h"
 #include "console/service/screen_cover.h"
+#include "console/widget_factory.h"
 
 namespace kt6 {
 
 namespace {
 
-constexpr QRect kDisplayPlace{72, 96, 289, 153};
-
-QFont pixelFont(int pixels, bool bold, const char* family = "MS Sans Serif") {
-    QFont f(QString::fromLatin1(family));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
 QLabel* line(QWidget* parent, const QString& name, QRect place, const char* text, const QFont& f,
              NamedColour colour = NamedColour::clBlack) {
-    auto* l = new QLabel(QString::fromLatin1(text), parent);
-    l->setObjectName(name);
-    l->setGeometry(place);
+    auto* l = make<QLabel>(parent, name, place, QString::fromLatin1(text));
     l->setAlignment(Qt::AlignCenter);
     l->setFont(f);
     l->setAccessibleName(l->text());

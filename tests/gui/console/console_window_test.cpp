@@ -21,7 +21,7 @@
 #include "console/fm_main.h"
 #include "console/panel/key_button.h"
 #include "console/panel/lamp.h"
-#include "console/setup_panel.h"
+#include "console/setup/setup_panel.h"
 #include "console/status/status_bar.h"
 #include "memory/profile_file.h"
 #include "sim/simulated_serial_backend.h"

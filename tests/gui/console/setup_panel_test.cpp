@@ -23,7 +23,7 @@
 #include <optional>
 #include <sstream>
 
-#include "console/setup_panel.h"
+#include "console/setup/setup_panel.h"
 #include "console/status/status_bar.h"
 #include "memory/block_codec.h"
 #include "support/window_fixture.h"

@@ -1,4 +1,4 @@
-#include "console/setup_panel.h"
+#include "console/setup/setup_panel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,6 +21,7 @@
 #include "console/colours.h"
 #include "console/dialogs.h"
 #include "console/qt_scheduler.h"
+#include "console/widget_factory.h"
 #include "memory/block_codec.h"
 #include "memory/code_page.h"
 #include "memory/setup_file.h"
@@ -117,9 +118,7 @@ SetupPanel::SetupPanel(SetupPanelContext context, QWidget* parent, const QRect& 
 
 QLineEdit* SetupPanel::addEdit(QWidget* group, const char* name, const QRect& place,
                                const QString& text) {
-    auto* edit = new QLineEdit(text, group);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setGeometry(place);
+    auto* edit = make<QLineEdit>(group, name, place, text);
     // Enter presses the panel's default button, "Aggiorna Skarnel".
     connect(edit, &QLineEdit::returnPressed, this, [this] { btAggiorna_->click(); });
     return edit;
@@ -127,9 +126,7 @@ QLineEdit* SetupPanel::addEdit(QWidget* group, const char* name, const QRect& pl
 
 QLabel* SetupPanel::addCaption(QWidget* group, const char* name, const QRect& place,
                                const QString& text, QLineEdit* buddy) {
-    auto* label = new QLabel(text, group);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(place);
+    auto* label = make<QLabel>(group, name, place, text);
     if (buddy) {
         label->setBuddy(buddy);
         captions_[buddy] = label;
@@ -139,10 +136,7 @@ QLabel* SetupPanel::addCaption(QWidget* group, const char* name, const QRect& pl
 
 void SetupPanel::build() {
     auto group = [this](const char* name, const QString& title, const QRect& place) {
-        auto* g = new LineTitledGroup(title, this);
-        g->setObjectName(QString::fromLatin1(name));
-        g->setGeometry(place);
-        return g;
+        return make<LineTitledGroup>(this, name, place, title);
     };
     auto textBox = [this](QWidget* g, const char* name, const QRect& place, int limit) {
         QLineEdit* e = addEdit(g, name, place, QString());
@@ -242,18 +236,13 @@ void SetupPanel::build() {
         ed24vh_[i]->setAccessibleName(QStringLiteral("a KHz: %1").arg(i + 1));
     }
 
-    pbTransfer_ = new QProgressBar(this);
-    pbTransfer_->setObjectName(QStringLiteral("pbTransfer"));
-    pbTransfer_->setGeometry(278, 266, 337, 18);
+    pbTransfer_ = make<QProgressBar>(this, "pbTransfer", QRect(278, 266, 337, 18));
     pbTransfer_->setFormat(QStringLiteral("blocco %v/%m"));
     pbTransfer_->setAccessibleName(QStringLiteral("Blocchi trasferiti"));
     pbTransfer_->hide();
 
     auto button = [this](const char* name, const QString& caption, const QRect& place) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(place);
-        return b;
+        return make<QPushButton>(this, name, place, caption);
     };
     btRicevi_ = button("btRicevi", QStringLiteral("Salva..."), {278, 296, 76, 25});
     btInvia_ = button("btInvia", QStringLiteral("Carica..."), {360, 296, 76, 25});
