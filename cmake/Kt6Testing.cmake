@@ -25,7 +25,9 @@ function(kt6_add_test)
   set_property(DIRECTORY APPEND PROPERTY LABELS ${T_LABELS})
   if(CMAKE_CROSSCOMPILING)
     # Under an emulator (Wine) each case as a process of its own would pay the emulator's
-    # start-up hundreds of times: one test per executable, its cases run in one process.
+    # start-up hundreds of times: one test per executable, its cases run in one process, so its
+    # limit is the whole executable's rather than one case's.
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 10")
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
     if(T_ENV)

@@ -19,7 +19,8 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Windows 7 and later: the calls the serial and socket layers use are all there.
 add_compile_definitions(_WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
 
-# GoogleTest and the JSON headers built or copied for this compiler (scripts/windows).
+# GoogleTest and the JSON headers built or copied for this compiler (scripts/windows), and for
+# the window Qt and Hamlib for Windows (scripts/windows-qt): a list of prefixes.
 if(KT6_WINDOWS_DEPS)
   list(APPEND CMAKE_FIND_ROOT_PATH ${KT6_WINDOWS_DEPS})
 endif()

@@ -7,12 +7,15 @@
 #include "key_painter.h"
 #include "panel_painter.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QPainter>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -24,6 +27,52 @@ bool save(const QImage& img, const QString& path, const char* format, int qualit
     if (!w.write(img)) {
         std::fprintf(stderr, "kt6-draw-assets: %s: %s\n", qPrintable(path),
                      qPrintable(w.errorString()));
+        return false;
+    }
+    return true;
+}
+
+// A Windows icon file holding one PNG image per size (the form Windows Vista and later read),
+// for the executable's icon resource.
+bool saveIco(const std::vector<int>& sizes, const QString& path) {
+    std::vector<QByteArray> images;
+    for (const int size : sizes) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!paintAppIcon(size).save(&buffer, "png")) return false;
+        images.push_back(png);
+    }
+    QByteArray ico;
+    auto put16 = [&](int v) {
+        ico.append(static_cast<char>(v & 0xFF));
+        ico.append(static_cast<char>((v >> 8) & 0xFF));
+    };
+    auto put32 = [&](qint64 v) {
+        put16(static_cast<int>(v & 0xFFFF));
+        put16(static_cast<int>((v >> 16) & 0xFFFF));
+    };
+    put16(0);  // reserved
+    put16(1);  // an icon, not a cursor
+    put16(static_cast<int>(sizes.size()));
+    qint64 offset = 6 + 16 * static_cast<qint64>(sizes.size());
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        // 256 is written as 0: the byte holds no more.
+        ico.append(static_cast<char>(sizes[i] >= 256 ? 0 : sizes[i]));
+        ico.append(static_cast<char>(sizes[i] >= 256 ? 0 : sizes[i]));
+        ico.append('\0');  // no palette
+        ico.append('\0');  // reserved
+        put16(1);          // colour planes
+        put16(32);         // bits per pixel
+        put32(images[i].size());
+        put32(offset);
+        offset += images[i].size();
+    }
+    for (const QByteArray& png : images) ico.append(png);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(ico) != ico.size()) {
+        std::fprintf(stderr, "kt6-draw-assets: %s: %s\n", qPrintable(path),
+                     qPrintable(file.errorString()));
         return false;
     }
     return true;
@@ -111,6 +160,7 @@ int main(int argc, char** argv) {
         ok = save(paintAppIcon(size), out.filePath(QStringLiteral("icon_%1.png").arg(size)), "png",
                   -1) &&
              ok;
+    ok = saveIco({16, 24, 32, 48, 64, 256}, out.filePath("icon.ico")) && ok;
     if (ok && args.size() == 4)
         ok = save(preview(panel, round, updown, powerOn, lit), args[3], "png", -1);
     return ok ? 0 : 1;

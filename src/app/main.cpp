@@ -11,8 +11,10 @@
 #include "console/documents_location.h"
 #include "console/fm_main.h"
 #include "console/headless_console.h"
+#include "console/path_text.h"
 #include "console/settings_location.h"
 #include "kt6_build_info.h"
+#include "parent_terminal.h"
 
 namespace {
 
@@ -77,10 +79,11 @@ int printManualPaths(const std::filesystem::path& exeDir) {
     const auto folders = documentFolders(exeDir);
     for (const char* name : {kt6::kEnglishManual, kt6::kItalianManual}) {
         if (const auto path = kt6::findDocument(folders, name)) {
-            std::printf("%s\n", path->c_str());
+            std::printf("%s\n", kt6::pathText(*path).toLocal8Bit().constData());
         } else {
             std::fprintf(stderr, "skarnel-kt6: %s is in neither %s nor %s\n", name,
-                         folders[0].c_str(), folders[1].c_str());
+                         kt6::pathText(folders[0]).toLocal8Bit().constData(),
+                         kt6::pathText(folders[1]).toLocal8Bit().constData());
             status = 1;
         }
     }
@@ -90,12 +93,13 @@ int printManualPaths(const std::filesystem::path& exeDir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredOnTerminal(argc, argv) || headless(argc, argv)) kt6::useParentTerminal();
     if (answeredOnTerminal(argc, argv)) {
         QCoreApplication app(argc, argv);
         nameApplication();
         CommandLine line;
         line.parser.process(app);  // help and version print and exit here
-        return printManualPaths(QCoreApplication::applicationDirPath().toStdString());
+        return printManualPaths(kt6::toPath(QCoreApplication::applicationDirPath()));
     }
 
     if (headless(argc, argv)) {
@@ -105,8 +109,8 @@ int main(int argc, char** argv) {
         line.parser.process(app);
         std::optional<std::filesystem::path> override;
         if (line.parser.isSet(line.settings))
-            override = line.parser.value(line.settings).toStdString();
-        const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
+            override = kt6::toPath(line.parser.value(line.settings));
+        const std::filesystem::path exeDir = kt6::toPath(QCoreApplication::applicationDirPath());
         kt6::HeadlessConsole console(kt6::locateSettingsFile(exeDir, override));
         if (const QString why = console.start(); !why.isEmpty()) {
             std::fprintf(stderr, "interface: not started: %s\n", why.toUtf8().constData());
@@ -126,9 +130,9 @@ int main(int argc, char** argv) {
     CommandLine line;
     line.parser.process(app);
 
-    const std::filesystem::path exeDir = QApplication::applicationDirPath().toStdString();
+    const std::filesystem::path exeDir = kt6::toPath(QApplication::applicationDirPath());
     std::optional<std::filesystem::path> override;
-    if (line.parser.isSet(line.settings)) override = line.parser.value(line.settings).toStdString();
+    if (line.parser.isSet(line.settings)) override = kt6::toPath(line.parser.value(line.settings));
 
     kt6::ConsoleOptions options;
     options.settingsPath = kt6::locateSettingsFile(exeDir, override);

@@ -1,6 +1,8 @@
 #pragma once
-// Closes a window, as its close box does, when the process is asked to stop (SIGTERM,
-// SIGINT), so a logout or a service manager loses no settings.
+// Closes a window, as its close box does, when the process is asked to stop (SIGTERM, SIGINT;
+// on Windows a console's Ctrl+C, Ctrl+Break or close, a logoff or a shutdown), so a logout or
+// a service manager loses no settings. One file per system: close_on_signal_posix.cpp,
+// close_on_signal_win32.cpp.
 #include <functional>
 
 class QObject;

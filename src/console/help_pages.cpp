@@ -5,6 +5,7 @@
 
 #include "console/dialogs.h"
 #include "console/documents_location.h"
+#include "console/path_text.h"
 
 namespace kt6 {
 
@@ -17,15 +18,14 @@ void HelpPages::openManual(const char* fileName) {
     if (!found) {
         QStringList looked;
         for (const auto& folder : folders_)
-            if (!folder.empty()) looked << QString::fromStdString(folder.string());
+            if (!folder.empty()) looked << pathText(folder);
         message_(QStringLiteral("The manual %1 is missing (looked in %2).")
                      .arg(QString::fromLatin1(fileName), looked.join(QStringLiteral(", "))));
         return;
     }
     const auto& path = *found;
-    if (!dialogs_.open(QUrl::fromLocalFile(QString::fromStdString(path.string())))) {
-        message_(
-            QStringLiteral("No program could open %1.").arg(QString::fromStdString(path.string())));
+    if (!dialogs_.open(QUrl::fromLocalFile(pathText(path)))) {
+        message_(QStringLiteral("No program could open %1.").arg(pathText(path)));
     }
 }
 

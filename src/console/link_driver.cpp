@@ -24,6 +24,26 @@ LinkDriver::LinkDriver(Link& link, Comm32& port, QObject* parent)
 LinkDriver::~LinkDriver() = default;
 
 void LinkDriver::sync() {
+    void* const event = port_.ReadinessEvent();
+    if (event != event_) {
+        eventWatch_.reset();
+        event_ = event;
+        if (event_) {
+            eventWatch_ = watchEvent(event_, this, [this] { inputArrived(); });
+            flooded_ = false;
+        }
+    }
+    // The input event is only set by a wait outstanding on the port: armed again after every
+    // read, without waiting. Input already there when it is armed sets no event: it is read
+    // from the loop at once. A device that proves unable to wait gives its event up while
+    // arming, and the timer below looks instead.
+    if (eventWatch_ && !flooded_ && port_.WaitForInput(std::chrono::milliseconds{0})) {
+        QMetaObject::invokeMethod(this, &LinkDriver::inputArrived, Qt::QueuedConnection);
+    }
+    if (eventWatch_ && port_.ReadinessEvent() != event_) {
+        eventWatch_.reset();
+        event_ = nullptr;
+    }
     const std::intptr_t handle = port_.ReadinessHandle();
     if (handle != handle_) {
         notifier_.reset();
@@ -35,13 +55,14 @@ void LinkDriver::sync() {
         }
     }
     watch(!flooded_);
-    const bool look = port_.IsOpen() && handle_ < 0;
+    const bool look = port_.IsOpen() && handle_ < 0 && !eventWatch_;
     if (look && !tmInput_.isActive()) tmInput_.start();
     if (!look) tmInput_.stop();
 }
 
 void LinkDriver::watch(bool on) {
     if (notifier_ && notifier_->isEnabled() != on) notifier_->setEnabled(on);
+    if (eventWatch_ && eventWatch_->isEnabled() != on) eventWatch_->setEnabled(on);
 }
 
 void LinkDriver::tick() {

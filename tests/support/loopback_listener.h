@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback_port.h"
+
 namespace kt6::testing {
 
 // A socket bound to 127.0.0.1 at a port the system chose, the port in port; -1 when none
@@ -37,15 +39,6 @@ inline int bindLoopback(int& port) {
     }
     port = ntohs(addr.sin_port);
     return fd;
-}
-
-// A TCP port on 127.0.0.1 that nothing listened on a moment ago; -1 when none was found.
-inline int freeLoopbackPort() {
-    int port = -1;
-    const int fd = bindLoopback(port);
-    if (fd < 0) return -1;
-    ::close(fd);
-    return port;
 }
 
 // A socket listening on 127.0.0.1 at a free port with this backlog, the port in port; -1 when

@@ -48,7 +48,8 @@ PortAssignDialog::PortAssignDialog(std::vector<SerialDevice> devices, Mapping ma
     cbDevice_->setEditable(true);
     cbDevice_->setInsertPolicy(QComboBox::NoInsert);
     cbDevice_->setMinimumContentsLength(34);
-    cbDevice_->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0, tcp://host:port"));
+    cbDevice_->lineEdit()->setPlaceholderText(deviceExample() +
+                                              QStringLiteral(", tcp://host:port"));
     for (const SerialDevice& d : devices_) {
         cbDevice_->addItem(d.path);
         cbDevice_->setItemData(cbDevice_->count() - 1, d.label, Qt::ToolTipRole);

@@ -1,44 +1,30 @@
 #include "console/ports/serial_devices.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
-#include <utility>
+#include <climits>
+#include <set>
 
 namespace kt6 {
 
-std::vector<SerialDevice> listSerialDevices(const QString& byIdDir, const QString& devDir) {
+std::vector<SerialDevice> comPortDevices(std::vector<std::pair<QString, QString>> entries) {
+    static const QRegularExpression com(QStringLiteral("^COM([1-9][0-9]*)$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    // COM2 before COM10, and names that are no COM port after them all, by name.
+    auto key = [](const QString& port) {
+        const auto match = com.match(port);
+        return std::make_pair(match.hasMatch() ? match.captured(1).toLongLong() : LLONG_MAX,
+                              port.toUpper());
+    };
+    std::sort(entries.begin(), entries.end(),
+              [&](const auto& a, const auto& b) { return key(a.second) < key(b.second); });
     std::vector<SerialDevice> out;
-    // ttyS2 before ttyS10: by the name without its trailing number, then by the number.
-    auto key = [](const QString& name) {
-        qsizetype digits = name.size();
-        while (digits > 0 && name[digits - 1].isDigit()) --digits;
-        return std::make_pair(name.left(digits), name.mid(digits).toLongLong());
-    };
-    auto sorted = [&](QStringList names) {
-        std::sort(names.begin(), names.end(),
-                  [&](const QString& a, const QString& b) { return key(a) < key(b); });
-        return names;
-    };
-
-    const QDir byId(byIdDir);
-    for (const QString& name :
-         sorted(byId.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))) {
-        const QFileInfo link(byId.filePath(name));
-        const QString target =
-            link.isSymLink() ? QFileInfo(link.symLinkTarget()).fileName() : QString();
-        out.push_back({link.filePath(),
-                       target.isEmpty() ? link.filePath()
-                                        : QStringLiteral("%1 (%2)").arg(link.filePath(), target)});
-    }
-    const QDir dev(devDir);
-    for (const char* pattern : {"ttyUSB*", "ttyACM*", "ttyS*"}) {
-        const QStringList names = dev.entryList({QString::fromLatin1(pattern)},
-                                                QDir::System | QDir::Files | QDir::NoDotAndDotDot);
-        for (const QString& name : sorted(names)) {
-            const QString path = dev.filePath(name);
-            out.push_back({path, path});
-        }
+    std::set<QString> seen;
+    for (const auto& [device, port] : entries) {
+        const QString name = port.trimmed();
+        if (name.isEmpty() || !seen.insert(name.toUpper()).second) continue;
+        out.push_back({QStringLiteral("\\\\.\\") + name,
+                       device.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, device)});
     }
     return out;
 }
@@ -57,11 +43,11 @@ QString checkDeviceText(const QString& device) {
         }
         return {};
     }
-    if (!d.startsWith(u'/')) {
+    if (!isDevicePath(d)) {
         return QStringLiteral(
-                   "\"%1\" is neither a device path (/dev/...) nor tcp://host:port "
+                   "\"%1\" is neither a device path (%2) nor tcp://host:port "
                    "or rfc2217://host:port")
-            .arg(d);
+            .arg(d, deviceExample());
     }
     return {};
 }

@@ -8,7 +8,7 @@
 #include "link/commands.h"
 #include "support/fake_line_control.h"
 #include "support/interface_client.h"
-#include "support/loopback_listener.h"
+#include "support/loopback_port.h"
 #include "support/window_fixture.h"
 
 namespace kt6::testing {
