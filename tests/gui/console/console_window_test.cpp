@@ -23,6 +23,7 @@
 #include "console/panel/lamp.h"
 #include "console/setup/setup_panel.h"
 #include "console/status/status_bar.h"
+#include "link/comm32.h"
 #include "memory/profile_file.h"
 #include "sim/simulated_serial_backend.h"
 #include "support/window_fixture.h"
@@ -81,7 +82,7 @@ TEST_F(ConsoleWindowTest, windowHasTheFixedClientAreaCaptionAndNamedControls) {
 
 TEST_F(ConsoleWindowTest, noSettingsFileOpensCom1FollowsNoRadioAndSavesOnceAnswered) {
     start();
-    EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(wire.openedPath, defaultComDevice(1));
     EXPECT_EQ(checkedPorts(), std::vector<int>{1});
     EXPECT_FALSE(find<QCheckBox>("ckOmni1")->isChecked());
     EXPECT_FALSE(find<QCheckBox>("ckOmni2")->isChecked());
@@ -133,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ConsoleWindowTest, portOutsideTheMenuOpensItsDeviceWithNoItemChecked) {
     writeSettings("[General]\nSerialport=20\n");
     start();
-    EXPECT_EQ(wire.openedPath, "/dev/ttyS19");
+    EXPECT_EQ(wire.openedPath, defaultComDevice(20));
     EXPECT_TRUE(checkedPorts().empty());
 }
 
@@ -152,7 +153,7 @@ TEST_F(ConsoleWindowTest, portMapInSettingsChoosesTheDevice) {
     start();
     EXPECT_EQ(wire.openedPath, "/dev/ttyUSB0");
     EXPECT_EQ(item("com3")->statusTip(), "/dev/ttyUSB0");
-    EXPECT_EQ(item("com4")->statusTip(), "/dev/ttyS3");
+    EXPECT_EQ(item("com4")->statusTip(), QString::fromStdString(defaultComDevice(4)));
 }
 
 TEST_F(ConsoleWindowTest, portNumberTooLargeForAnIntegerIsNotWrappedAround) {
@@ -160,7 +161,7 @@ TEST_F(ConsoleWindowTest, portNumberTooLargeForAnIntegerIsNotWrappedAround) {
     start();
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_EQ(checkedPorts(), std::vector<int>{1});
-    EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(wire.openedPath, defaultComDevice(1));
 }
 
 TEST_F(ConsoleWindowTest, nonNumericPortIsReportedAndCom1Used) {
@@ -198,7 +199,7 @@ TEST_F(ConsoleWindowTest, settingsFileThatIsNotTextIsReportedOnceRunsOnDefaultsA
     EXPECT_TRUE(dialogs->messages[0].contains("NUL")) << dialogs->messages[0].toStdString();
     EXPECT_TRUE(dialogs->messages[0].contains(QString::fromStdString(settingsPath().string())));
     // The defaults: COM1 on its own device, no radio followed.
-    EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(wire.openedPath, defaultComDevice(1));
     EXPECT_EQ(checkedPorts(), std::vector<int>{1});
     EXPECT_FALSE(find<QCheckBox>("ckOmni1")->isChecked());
     EXPECT_FALSE(find<QCheckBox>("ckOmni2")->isChecked());
@@ -413,7 +414,8 @@ TEST_F(ConsoleWindowTest, failedPortFromTheMenuShowsTheClosedScreenExceptForCom1
     EXPECT_FALSE(find("btRetract")->isEnabled());
     EXPECT_TRUE(shown("Panel_Chiuso"));
     EXPECT_TRUE(shown("COM_VERIFY"));
-    EXPECT_TRUE(text("lPortError").contains("/dev/ttyS1")) << text("lPortError").toStdString();
+    EXPECT_TRUE(text("lPortError").contains(QString::fromStdString(defaultComDevice(2))))
+        << text("lPortError").toStdString();
     EXPECT_FALSE(window->poll().ControllerOnline);
 
     window->SelectPort(1);
@@ -621,14 +623,14 @@ TEST_F(ConsoleWindowTest, choosingAPortFromTheMenuEndsTheRetrying) {
     wire.plugIn();
     window->SelectPort(2);
     EXPECT_FALSE(window->portLost());
-    EXPECT_EQ(wire.openedPath, "/dev/ttyS1");
+    EXPECT_EQ(wire.openedPath, defaultComDevice(2));
     EXPECT_EQ(checkedPorts(), std::vector<int>{2});
     // Nothing goes back to the lost port afterwards.
     EXPECT_FALSE(window->retryTimer().active());
     const int opens = wire.openCount;
     window->tmRetryTimer();
     EXPECT_EQ(wire.openCount, opens);
-    EXPECT_EQ(wire.openedPath, "/dev/ttyS1");
+    EXPECT_EQ(wire.openedPath, defaultComDevice(2));
     pollTwice();
     EXPECT_TRUE(window->poll().ControllerOnline);
 }

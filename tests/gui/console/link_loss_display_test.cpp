@@ -7,6 +7,7 @@
 #include "console/colours.h"
 #include "console/panel/lamp.h"
 #include "console/status/status_bar.h"
+#include "link/comm32.h"
 #include "support/window_fixture.h"
 
 namespace kt6 {
@@ -145,7 +146,7 @@ TEST_F(LinkLossDisplayTest, choosingAPortEndsTheWaitForTheMissingOne) {
     window->SelectPort(1);
     EXPECT_FALSE(window->retryTimer().active());
     EXPECT_FALSE(shown("COM_VERIFY"));
-    EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(wire.openedPath, defaultComDevice(1));
     wire.openResult = nullptr;
     const int opens = wire.openCount;
     window->tmRetryTimer();
