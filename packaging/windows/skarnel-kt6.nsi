@@ -6,7 +6,9 @@
 ; The layout is the installed one the console recognises (bin\ beside share\doc\skarnel-kt6\):
 ; its settings then live in %APPDATA%\skarnel, never in the program's folder, so the
 ; uninstaller removes only what it installed and the user's settings stay.
-Unicode true
+; A 64-bit installer for 64-bit programs: its own registry and folder views are the 64-bit ones,
+; and 32-bit Windows refuses it before it starts (Wine needs no 32-bit part to run it either).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !macro kt6_required NAME
@@ -35,7 +37,6 @@ SetCompressor /SOLID lzma
 !define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME "InstallMode"
 !include MultiUser.nsh
 !include MUI2.nsh
-!include x64.nsh
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -51,7 +52,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "2026 SkarNel KT-6 console team"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN "$INSTDIR\bin\skarnel-kt6.exe"
+; No "run it now" box: after an elevated install the console would run as the administrator
+; who elevated, and keep its settings in that account's %APPDATA%.
 
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
@@ -63,17 +65,10 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "2026 SkarNel KT-6 console team"
 !insertmacro MUI_LANGUAGE "Italian"
 
 Function .onInit
-  ; 64-bit programs only: the 64-bit folders and registry view.
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} needs 64-bit Windows."
-    Abort
-  ${EndIf}
-  SetRegView 64
   !insertmacro MULTIUSER_INIT
 FunctionEnd
 
 Function un.onInit
-  SetRegView 64
   !insertmacro MULTIUSER_UNINIT
 FunctionEnd
 
