@@ -99,10 +99,15 @@ TEST_F(Kt6ctlDirect, statusPrintsWhatTheControllerReports) {
 }
 
 TEST_F(Kt6ctlDirect, aBandKeyFrequencyAndHeadingReachTheController) {
-    startSim();
+    startSim({"--trace", (dir / "trace.txt").string()});
     ProgramResult r = onSim({"band", "40m"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "band 40m selected\n");
+    // As the panel's band key: the key, then the return key, both before kt6ctl ends.
+    const std::string trace = readFile(dir / "trace.txt");
+    const auto band = trace.find("key 7");
+    ASSERT_NE(band, std::string::npos) << trace;
+    EXPECT_NE(trace.find("key 13", band), std::string::npos) << trace;
     api::StationStatus s = status();
     EXPECT_EQ(s.band, "40m");
     EXPECT_EQ(bandLampKey(s.frequency), 7) << s.frequency;
