@@ -65,7 +65,10 @@ std::string randomHex(std::size_t bytes) {
 }
 
 std::filesystem::path tokenFilePath(const std::filesystem::path& settingsFile) {
-    return settingsFile.parent_path() / kTokenFileName;
+    // A bare name ("--settings skarnel.ini") has no folder of its own: the one it is read from.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(settingsFile, ec);
+    return (ec ? settingsFile : absolute).parent_path() / kTokenFileName;
 }
 
 Access consoleAccess(const ApiSettings& settings, const std::filesystem::path& tokenFile) {

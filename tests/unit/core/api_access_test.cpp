@@ -22,6 +22,10 @@ unsigned modeOf(const std::filesystem::path& file) {
     return ::lstat(file.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
+TEST(ConsoleAccess, theTokenOfASettingsFileNamedWithoutAFolderLivesInTheWorkingFolder) {
+    EXPECT_EQ(tokenFilePath("skarnel.ini").parent_path(), std::filesystem::current_path());
+}
+
 TEST(ConsoleAccess, aSetTokenIsRequiredOnEveryBindAndAShortOneStopsTheStart) {
     TempDir dir;
     const auto tokenFile = tokenFilePath(dir.path / "skarnel.ini");
