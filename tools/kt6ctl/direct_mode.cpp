@@ -118,11 +118,13 @@ class DirectRun : private ConsoleObserver {
                 !problem.empty())
                 return printer_.failed(1, problem);
         }
+        // The timers first: a network port's open is taken up by the link's tick, as in a
+        // console.
+        controller_->start();
         if (const std::int32_t error = open(); error != 0) {
             return printer_.failed(3, noConsole() + ", and the controller's port does not open: " +
                                           portErrorText(error, where_.device));
         }
-        controller_->start();
         // The first status now, not a poll's interval later.
         controller_->tickPoll();
         const StatusPoll& poll = controller_->poll();
