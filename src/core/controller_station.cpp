@@ -7,15 +7,11 @@
 
 namespace kt6 {
 
-namespace {
-
-Link::Completion statusOf(std::function<void(std::uint8_t)> done) {
+Link::Completion ControllerStation::statusOf(std::function<void(std::uint8_t)> done) {
     return [done = std::move(done)](const Outcome& outcome) {
         if (done) done(outcome.status);
     };
 }
-
-}  // namespace
 
 api::StationStatus ControllerStation::status() const {
     api::StationStatus s;

@@ -28,6 +28,10 @@ class ControllerStation : public api::Station {
     std::string backup(const std::string& path, Progress progress, Done done) override;
     std::string restore(const std::string& path, Progress progress, RestoreDone done) override;
 
+  protected:
+    // A key's or frequency's outcome as the interface is told it: its status byte.
+    static Link::Completion statusOf(std::function<void(std::uint8_t)> done);
+
   private:
     ConsoleController& c_;
     std::string event_;

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -14,9 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QValidator>
-#include <cstdio>
 
 #include "console/colours.h"
 #include "console/dialogs.h"

@@ -21,9 +21,7 @@ std::string InterfaceStation::busy() const {
 }
 
 void InterfaceStation::pressKey(std::uint8_t code, std::function<void(std::uint8_t)> done) {
-    context_.pressKey(code, [done = std::move(done)](const Outcome& outcome) {
-        if (done) done(outcome.status);
-    });
+    context_.pressKey(code, statusOf(std::move(done)));
 }
 
 std::string InterfaceStation::runFunction(ServiceFunction function, Done done) {
