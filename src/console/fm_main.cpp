@@ -70,9 +70,8 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
           *dialogs_, [this](const QString& text) { message(text); })) {
     buildWindow();
     choice_ = std::make_unique<PortChoice>(PortChoiceContext{
-        controller_.session(), controller_.port(), controller_.linkState(), *ports_, panel_,
-        ui_.lStatus, ui_.lPortError, ui_.COM_VERIFY, ui_.Panel_Chiuso, ui_.pnDisplay,
-        ui_.SpeedButton14, [this](const QString& text) { announce(text); },
+        controller_, *ports_, panel_, ui_.lStatus, ui_.lPortError, ui_.COM_VERIFY, ui_.Panel_Chiuso,
+        ui_.pnDisplay, [this](const QString& text) { announce(text); },
         [this] { refreshStatusBar(); }});
     controller_.setViews(&panel_, &panel_);
     auto makeRigServer = options_.makeRigServer;
@@ -90,7 +89,6 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
         controller_,
         std::make_unique<InterfaceStation>(InterfaceStationContext{
             controller_, *statusBar_, *services_,
-            [this](std::uint8_t code, Link::Completion done) { pressKey(code, std::move(done)); },
             [this] { return editor_ && editor_->panel() && !editor_->panel()->isHidden(); }}),
         options_.settingsPath, options_.makeLineControl, options_.makeHookLauncher,
         [this] { return sequenceRunning() || !pollRunning(); },
@@ -166,8 +164,8 @@ void FmMain::tmRetryTimer() {
     controller_.tickRetry();
 }
 
-void FmMain::deviceBack() {
-    choice_->deviceBack();
+void FmMain::deviceBack(bool startPort) {
+    choice_->deviceBack(startPort);
 }
 
 void FmMain::closeEvent(QCloseEvent* event) {

@@ -97,13 +97,12 @@ class FmMain : public QMainWindow, private ConsoleObserver {
     KeyButton* addKey(const char* name, int tag, QRect place, const QPixmap& glyph,
                       const QString& caption = {});
     void setPollRunning(bool running);
-    // For the local interface: keys as their buttons press them, command 3 as "lFreq" sends it.
-    void pressKey(std::uint8_t code, Link::Completion done);
+    // Command 3 as "lFreq" sends it.
     void sendFrequency(std::uint32_t khz, Link::Completion done);
-    void bandKeyPressed(KeyButton* key);
     // ConsoleObserver.
     void linkChanged() override { refreshStatusBar(); }
-    void deviceBack() override;
+    void deviceBack(bool startPort) override;
+    void bandKeyPressed(std::uint8_t code) override;
     void replyRead() override;
     void logLink(const std::string& text) override;
     void message(const QString& text, const QString& title = QStringLiteral("Skarnel"));

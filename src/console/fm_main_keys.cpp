@@ -20,25 +20,15 @@ void FmMain::SpeedButton1Click() {
     // A key out of sight or under a screen never acts, however it was reached; the hidden
     // Return key is the window's own, pressed from code.
     if (key != ui_.SpeedButton14 && !(key->isVisibleTo(this) && key->isEnabled())) return;
-    const int code = key->tag();
-    SendKey(static_cast<std::uint8_t>(code));
-    bandKeyPressed(key);
+    controller_.pressPanelKey(static_cast<std::uint8_t>(key->tag()));
 }
 
-void FmMain::bandKeyPressed(KeyButton* key) {
-    if (key->tag() < keys::k6m || key->tag() > keys::k40m) return;
-    panel_.moveBandLamp(key);
-    ui_.SpeedButton14->click();
-    panel_.showBandLamp();
-}
-
-void FmMain::pressKey(std::uint8_t code, Link::Completion done) {
-    // Not the held lane: a caller outside the window waits for work that holds the link.
-    controller_.pressKey(code, std::move(done));
+void FmMain::bandKeyPressed(std::uint8_t code) {
     for (KeyButton* key : ui_.frontKeys) {
         if (key->tag() == code) {
-            bandKeyPressed(key);
-            break;
+            panel_.moveBandLamp(key);
+            panel_.showBandLamp();
+            return;
         }
     }
 }

@@ -9,7 +9,6 @@
 #include "console/station/station_host.h"
 #include "console/window_settings.h"
 #include "core/api_settings.h"
-#include "link/commands.h"
 #include "link/serial_network.h"
 #include "memory/profile_file.h"
 
@@ -61,24 +60,8 @@ QString HeadlessConsole::start() {
             .load()
             .port;
     controller_->start();
-    PortSession& session = controller_->session();
-    session.open(n, [this, n](const PortSession::Opened& opened) {
-        const std::string device = controller_->port().DevicePath();
-        if (opened.ok) {
-            controller_->linkState().portOpened(n, device);
-            // As the window's start does: the controller back to its display.
-            controller_->sendKey(keys::kReturn);
-        } else {
-            controller_->linkState().portClosed(n, device, opened.cause);
-            logLink("COM" + std::to_string(n) + " " + portErrorText(opened.cause, device));
-            // A serial adapter or server that comes later is waited for, as the window does.
-            if (controller_->session().retryUnopened(opened.cause))
-                controller_->linkState().portRetried();
-        }
-        linkChanged();
-    });
-    if (session.state() == PortSession::State::Opening)
-        controller_->linkState().portConnecting(n, session.pathOf(n));
+    // A start port that is not there yet is waited for, as the window does.
+    controller_->choosePort(n, PortOrigin::Start, {});
     std::fprintf(stderr, "interface: listening on port %u\n", unsigned{host_->port()});
     return {};
 }

@@ -4,6 +4,8 @@
 #include <array>
 #include <vector>
 
+#include "core/port_session.h"
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -18,8 +20,6 @@ namespace kt6 {
 class ClickableLabel;
 class KeyButton;
 class Lamp;
-
-inline constexpr int kComPortCount = 13;
 
 struct WindowControls {
     std::array<QAction*, kComPortCount> portItems{};

@@ -1,5 +1,6 @@
 #include "core/console_controller.h"
 
+#include <memory>
 #include <utility>
 
 #include "link/commands.h"
@@ -135,7 +136,10 @@ void ConsoleController::runRetryTimer(bool running) {
 void ConsoleController::deviceBack() {
     if (pollView_) pollView_->setStatusLine("Stato: in connessione...");
     linkState_.portBack();
-    observer_.deviceBack();
+    // The start's port is open at last: what a choice of it from the menu would do.
+    const bool startPort = std::exchange(awaitingStartPort_, false);
+    if (startPort) sendKey(keys::kReturn);
+    observer_.deviceBack(startPort);
     observer_.linkChanged();
     observer_.logLink(where() + ": device back");
     // Under the setup panel or a transfer the poll stays stopped: the port is back quietly, and
@@ -190,9 +194,61 @@ void ConsoleController::sendKey(std::uint8_t code, bool flag) {
     link_.send(keyCommand(code, flag), {}, Link::Lane::Held);
 }
 
+void ConsoleController::choosePort(int n, PortOrigin origin,
+                                   std::function<void(const PortOutcome&)> shown) {
+    // A choice ends any retrying of a lost port, whichever port it names.
+    session_.stopRetrying();
+    awaitingStartPort_ = false;
+    session_.open(n, [this, n, origin, shown = std::move(shown)](const PortSession::Opened& o) {
+        PortOutcome outcome{n, o.ok, o.ok ? 0 : o.cause, false};
+        const std::string device = port_.DevicePath();
+        if (o.ok) {
+            linkState_.portOpened(n, device);
+            if (origin == PortOrigin::Menu) sendKey(keys::kReturn);
+        } else {
+            linkState_.portClosed(n, device, o.cause);
+            observer_.logLink("COM" + std::to_string(n) + " " + portErrorText(o.cause, device));
+            if (origin == PortOrigin::Menu) {
+                session_.forgetPortNumber();
+            } else if (n >= 1 && n <= kComPortCount && session_.retryUnopened(o.cause)) {
+                // The saved port's adapter may be plugged in, or its server started, after
+                // the console: it is waited for as a lost device is.
+                awaitingStartPort_ = outcome.awaited = true;
+                linkState_.portRetried();
+                observer_.logLink("COM" + std::to_string(n) + ": retrying every " +
+                                  std::to_string(PortSession::kRetryInterval.count() / 1000) +
+                                  " s");
+            }
+        }
+        if (shown) shown(outcome);
+        observer_.linkChanged();
+    });
+    if (session_.state() == PortSession::State::Opening) {
+        linkState_.portConnecting(n, session_.pathOf(n));
+        observer_.linkChanged();
+    }
+}
+
+void ConsoleController::pressPanelKey(std::uint8_t code) {
+    sendKey(code);
+    if (code > keys::k40m) return;
+    sendKey(keys::kReturn);
+    observer_.bandKeyPressed(code);
+}
+
 void ConsoleController::pressKey(std::uint8_t code, Link::Completion done) {
     link_.enableExchanges();
-    link_.send(keyCommand(code), std::move(done));
+    if (code > keys::k40m) {
+        link_.send(keyCommand(code), std::move(done));
+        return;
+    }
+    // Told once both are out, so a caller that leaves then (kt6ctl) does not cut the second.
+    auto band = std::make_shared<Outcome>();
+    link_.send(keyCommand(code), [band](const Outcome& outcome) { *band = outcome; });
+    link_.send(keyCommand(keys::kReturn), [band, done = std::move(done)](const Outcome& outcome) {
+        if (done) done(band->status != 0 ? *band : outcome);
+    });
+    observer_.bandKeyPressed(code);
 }
 
 void ConsoleController::setFrequency(std::uint32_t khz, Link::Completion done) {

@@ -28,8 +28,11 @@ class ConsoleObserver {
     virtual ~ConsoleObserver() = default;
     // The link state, the poll's or the radio's changed: whatever shows them looks again.
     virtual void linkChanged() = 0;
-    // The lost device is open again; told after linkChanged.
-    virtual void deviceBack() {}
+    // The lost device is open again; told before linkChanged. startPort: it was the start's
+    // remembered port, waited for since the start, and the return key has gone to it.
+    virtual void deviceBack(bool /*startPort*/) {}
+    // A band key went out with the return key after it: the band lamp moves onto it.
+    virtual void bandKeyPressed(std::uint8_t /*code*/) {}
     // A status reply was read, before the poll's tick shows it.
     virtual void replyRead() {}
     // A line for the technician (the face decides where it goes), without its "link: " topic.
@@ -48,6 +51,20 @@ struct ConsoleControllerOptions {
     MakeRepeatingTimer makeTimer;
     // Tests drive the poll by hand.
     bool runPollTimer = true;
+};
+
+// Who chose the port being opened: the operator from the menu, or the start with the port
+// remembered from the last run.
+enum class PortOrigin { Menu, Start };
+
+// What a port choice's open came to, once it is in.
+struct PortOutcome {
+    int port = 0;
+    bool ok = false;
+    // Why it failed (a PortError), 0 when it opened.
+    std::int32_t cause = 0;
+    // The start's port is not there yet: it is tried every retry interval until it opens.
+    bool awaited = false;
 };
 
 class ConsoleController : private PortSessionObserver, private PollView {
@@ -106,10 +123,24 @@ class ConsoleController : private PortSessionObserver, private PollView {
     void setPollRunning(bool running);
     bool pollRunning() const { return pollRunning_; }
 
-    // A front-panel key as its button sends it, on the held lane: input is dropped while work
-    // holds the link, so a key sent then is that work's own.
+    // Opens COMn for the menu's choice or the start: any retrying ends; the link state follows
+    // the open (connecting at once for a network port); shown hears the outcome once it is in,
+    // before linkChanged. A chosen port that opened gets the return key that brings the
+    // display back; one that did not is no longer selected. A start port whose device is not
+    // there yet is waited for (deviceBack(true) when it comes).
+    void choosePort(int n, PortOrigin origin, std::function<void(const PortOutcome&)> shown);
+    // The start's port is waited for.
+    bool awaitingStartPort() const { return awaitingStartPort_; }
+
+    // A command's key on the held lane: input is dropped while work holds the link, so a key
+    // sent then is that work's own.
     void sendKey(std::uint8_t code, bool flag = false);
-    // A key for a caller outside the window (the open lane: it waits for work holding the link).
+    // A front-panel key as its button sends it (held lane). A band key is followed by the
+    // return key that brings the display back, and the face hears bandKeyPressed.
+    void pressPanelKey(std::uint8_t code);
+    // A key for a caller outside the window (the open lane: it waits for work holding the
+    // link), a band key followed by the return key as on the panel; done once all are out,
+    // with the first failure's status.
     void pressKey(std::uint8_t code, Link::Completion done);
     // Command 3 as the frequency field sends it.
     void setFrequency(std::uint32_t khz, Link::Completion done);
@@ -151,6 +182,7 @@ class ConsoleController : private PortSessionObserver, private PollView {
     std::unique_ptr<RepeatingTimer> tmLink_, tmPoll_, tmRetry_, tmLookNow_, tmLookLater_;
     std::function<void()> linkTicked_;
     bool pollRunning_ = true;
+    bool awaitingStartPort_ = false;
 };
 
 }  // namespace kt6

@@ -47,17 +47,7 @@ std::string ControllerStation::notPolling() const {
 }
 
 void ControllerStation::pressKey(std::uint8_t code, std::function<void(std::uint8_t)> done) {
-    if (code > keys::k40m) {
-        c_.pressKey(code, statusOf(std::move(done)));
-        return;
-    }
-    // As the panel's band key does: the key, then the return key that brings the display back.
-    // Told once both are out, so a caller that leaves then (kt6ctl) does not cut the second.
-    auto band = std::make_shared<std::uint8_t>(0);
-    c_.pressKey(code, [band](const Outcome& outcome) { *band = outcome.status; });
-    c_.pressKey(keys::kReturn, [band, done = std::move(done)](const Outcome& outcome) {
-        if (done) done(*band != 0 ? *band : outcome.status);
-    });
+    c_.pressKey(code, statusOf(std::move(done)));
 }
 
 void ControllerStation::setFrequency(std::uint32_t khz, std::function<void(std::uint8_t)> done) {

@@ -21,6 +21,9 @@
 
 namespace kt6 {
 
+// The "Com port" menu's ports, COM1 to COM13.
+inline constexpr int kComPortCount = 13;
+
 class PortSessionObserver {
   public:
     virtual ~PortSessionObserver() = default;

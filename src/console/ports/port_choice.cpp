@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QLabel>
-#include <cstdio>
 #include <utility>
 
 #include "console/panel/panel_view.h"
@@ -17,26 +16,23 @@ const QString kConnecting = QStringLiteral("Stato: in connessione...");
 }  // namespace
 
 void PortChoice::select(int n) {
-    choose(n, Origin::Menu);
+    choose(n, PortOrigin::Menu);
 }
 
 void PortChoice::start(int n) {
-    choose(n, Origin::Start);
+    choose(n, PortOrigin::Start);
 }
 
-void PortChoice::choose(int n, Origin origin) {
-    // A choice ends any retrying of a lost port, whichever port it names.
-    c_.session.stopRetrying();
-    awaitingStartPort_ = false;
-    c_.session.open(n, [this, n, origin](const PortSession::Opened& opened) {
-        const bool ok = showOutcome(n, opened);
-        if (origin == Origin::Menu) {
-            selected(n, ok);
+void PortChoice::choose(int n, PortOrigin origin) {
+    c_.controller.choosePort(n, origin, [this, origin](const PortOutcome& outcome) {
+        showOutcome(outcome);
+        if (origin == PortOrigin::Menu) {
+            selected(outcome);
         } else {
-            started(n, ok);
+            started(outcome);
         }
     });
-    if (c_.session.state() == PortSession::State::Opening) showConnecting(n);
+    if (c_.controller.session().state() == PortSession::State::Opening) showConnecting(n);
 }
 
 void PortChoice::showConnecting(int n) {
@@ -44,44 +40,34 @@ void PortChoice::showConnecting(int n) {
     c_.menu.uncheckAll();
     c_.menu.check(n);
     c_.panel.forgetDisplay();
-    c_.linkState.portConnecting(n, c_.session.pathOf(n));
-    c_.refreshStatusBar();
 }
 
-bool PortChoice::showOutcome(int n, const PortSession::Opened& opened) {
-    portCause_ = opened.cause;
+void PortChoice::showOutcome(const PortOutcome& outcome) {
     c_.menu.refreshTips();
-    portReason_ = opened.ok
-                      ? QString()
-                      : QString::fromStdString(portErrorText(opened.cause, c_.port.DevicePath()));
-    if (!opened.ok) std::fprintf(stderr, "link: COM%d %s\n", n, portReason_.toUtf8().constData());
+    const std::string device = c_.controller.port().DevicePath();
+    portReason_ =
+        outcome.ok ? QString() : QString::fromStdString(portErrorText(outcome.cause, device));
     c_.lPortError->setText(portReason_);
-    const std::string device = c_.port.DevicePath();
     c_.panel.forgetDisplay();
-    if (opened.ok) {
-        c_.linkState.portOpened(n, device);
-    } else {
-        c_.linkState.portClosed(n, device, opened.cause);
-        QString why = QString::fromStdString(shortPortReason(opened.cause, device));
+    if (!outcome.ok) {
+        QString why = QString::fromStdString(shortPortReason(outcome.cause, device));
         const QString prefix = QString::fromStdString(device) + QStringLiteral(": ");
         if (why.startsWith(prefix)) why = why.mid(prefix.size());
-        c_.announce(QStringLiteral("Port COM%1: %2").arg(n).arg(why));
+        c_.announce(QStringLiteral("Port COM%1: %2").arg(outcome.port).arg(why));
     }
-    c_.refreshStatusBar();
-    return opened.ok;
 }
 
-void PortChoice::selected(int n, bool ok) {
-    if (ok) {
+void PortChoice::selected(const PortOutcome& outcome) {
+    const int n = outcome.port;
+    if (outcome.ok) {
+        // The return key has gone out with the open.
         c_.lStatus->setText(kConnecting);
         c_.menu.uncheckAll();
-        c_.SpeedButton14->click();
         c_.menu.check(n);
         c_.COM_VERIFY->hide();
         c_.Panel_Chiuso->hide();
         return;
     }
-    c_.session.forgetPortNumber();
     c_.lStatus->setText(QStringLiteral("Stato: non connesso (porta chiusa)."));
     c_.lStatus->setToolTip(portReason_);
     c_.panel.setLinkButtonsEnabled(false);
@@ -94,31 +80,23 @@ void PortChoice::selected(int n, bool ok) {
     c_.menu.check(n);
 }
 
-void PortChoice::started(int n, bool ok) {
-    if (ok) {
+void PortChoice::started(const PortOutcome& outcome) {
+    if (outcome.ok) {
         c_.lStatus->setText(kConnecting);
         return;
     }
-    // The saved port's adapter may be plugged in, or its server started, after the console:
-    // it is waited for as a lost device is, and the operator is asked for another meanwhile.
-    if (n < 1 || n > kComPortCount) return;
-    if (!c_.session.retryUnopened(portCause_)) return;
-    awaitingStartPort_ = true;
-    c_.linkState.portRetried();
+    // The operator is asked for another port while the start's is waited for.
+    if (!outcome.awaited) return;
     c_.pnDisplay->hide();
     c_.Panel_Chiuso->show();
     c_.COM_VERIFY->show();
-    c_.refreshStatusBar();
-    std::fprintf(stderr, "link: COM%d: retrying every %lld s\n", n,
-                 static_cast<long long>(PortSession::kRetryInterval.count() / 1000));
 }
 
-void PortChoice::deviceBack() {
-    if (!std::exchange(awaitingStartPort_, false)) return;
+void PortChoice::deviceBack(bool startPort) {
+    if (!startPort) return;
     // The start's port is open at last: what a choice of it from the menu would do.
     c_.COM_VERIFY->hide();
     c_.Panel_Chiuso->hide();
-    c_.SpeedButton14->click();
 }
 
 }  // namespace kt6

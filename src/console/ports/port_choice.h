@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/port_session.h"
+#include "core/console_controller.h"
 
 class QAbstractButton;
 class QLabel;
@@ -16,16 +16,12 @@ class QWidget;
 
 namespace kt6 {
 
-class Comm32;
-class LinkState;
 class PanelView;
 class PortMenu;
 
 struct PortChoiceContext {
-    PortSession& session;
-    // Where the chosen port leads, for the texts.
-    const Comm32& port;
-    LinkState& linkState;
+    // It opens the port and decides what follows; the choice shows it.
+    ConsoleController& controller;
     PortMenu& menu;
     PanelView& panel;
     QLabel* lStatus = nullptr;
@@ -34,8 +30,6 @@ struct PortChoiceContext {
     QWidget* COM_VERIFY = nullptr;
     QWidget* Panel_Chiuso = nullptr;
     QWidget* pnDisplay = nullptr;
-    // The key pressed once a port is open.
-    QAbstractButton* SpeedButton14 = nullptr;
     std::function<void(const QString&)> announce;
     std::function<void()> refreshStatusBar;
 };
@@ -51,24 +45,19 @@ class PortChoice {
     void start(int n);
     // A lost or waited-for port is open again: the start's port, if it was the one waited
     // for, leaves its prompt as a choice of it would.
-    void deviceBack();
+    void deviceBack(bool startPort);
 
   private:
-    enum class Origin { Menu, Start };
-    void choose(int n, Origin origin);
-    // The network port's open runs: the status bar says so, and nothing of the old port shows.
+    void choose(int n, PortOrigin origin);
+    // The network port's open runs: nothing of the old port shows.
     void showConnecting(int n);
-    // What every open's outcome shows; true when the port is open and configured.
-    bool showOutcome(int n, const PortSession::Opened& opened);
-    void selected(int n, bool ok);
-    void started(int n, bool ok);
+    // What every open's outcome shows.
+    void showOutcome(const PortOutcome& outcome);
+    void selected(const PortOutcome& outcome);
+    void started(const PortOutcome& outcome);
 
     PortChoiceContext c_;
     QString portReason_;
-    // Why the last open failed (its PortError), 0 after a success.
-    std::int32_t portCause_ = 0;
-    // The start's port is retried: its prompt goes when it opens.
-    bool awaitingStartPort_ = false;
 };
 
 }  // namespace kt6

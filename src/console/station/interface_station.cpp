@@ -20,10 +20,6 @@ std::string InterfaceStation::busy() const {
     return {};
 }
 
-void InterfaceStation::pressKey(std::uint8_t code, std::function<void(std::uint8_t)> done) {
-    context_.pressKey(code, statusOf(std::move(done)));
-}
-
 std::string InterfaceStation::runFunction(ServiceFunction function, Done done) {
     return context_.services.runConfirmed(function, std::move(done));
 }
