@@ -1,14 +1,13 @@
 #include "api/interface_server.h"
 
-#include <QLoggingCategory>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include "logging/log.h"
 
 namespace kt6::api {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcApi, "kt6.api")
 
 // A watcher that stops reading would otherwise grow the console's memory without end.
 constexpr qint64 kMaxUnsent = 1 << 20;
@@ -58,7 +57,7 @@ QString InterfaceServer::listen(const ApiSettings& settings, const Access& acces
                         QTcpSocket* socket = c->second.socket;
                         socket->write(line.data(), static_cast<qint64>(line.size()));
                         if (socket->bytesToWrite() > kMaxUnsent) {
-                            qCWarning(lcApi) << "client" << id << "reads too slowly: closed";
+                            qCWarning(lcApi, "client %d reads too slowly: closed", id);
                             c->second.closing = true;
                             // From the loop: the hub may be walking its clients right now, and
                             // an abort here would take this one from under it.
@@ -75,7 +74,7 @@ QString InterfaceServer::listen(const ApiSettings& settings, const Access& acces
                         c->second.socket->flush();
                         c->second.socket->disconnectFromHost();
                     },
-                    [](const std::string& text) { qCWarning(lcApi).noquote() << text.c_str(); },
+                    [](const std::string& text) { qCWarning(lcApi, "%s", text.c_str()); },
                     [this](bool accept) {
                         if (accept) {
                             server_.resumeAccepting();
@@ -88,7 +87,7 @@ QString InterfaceServer::listen(const ApiSettings& settings, const Access& acces
         hub_.reset();
         return QStringLiteral("%1:%2: %3").arg(bind).arg(settings.port).arg(why);
     }
-    qCInfo(lcApi) << "listening on" << bind << server_.serverPort();
+    qCInfo(lcApi, "listening on %s port %u", qUtf8Printable(bind), unsigned{server_.serverPort()});
     return {};
 }
 

@@ -14,6 +14,7 @@
 #include "console/path_text.h"
 #include "console/settings_location.h"
 #include "kt6_build_info.h"
+#include "logging/log.h"
 #include "parent_terminal.h"
 
 namespace {
@@ -81,9 +82,9 @@ int printManualPaths(const std::filesystem::path& exeDir) {
         if (const auto path = kt6::findDocument(folders, name)) {
             std::printf("%s\n", kt6::pathText(*path).toLocal8Bit().constData());
         } else {
-            std::fprintf(stderr, "skarnel-kt6: %s is in neither %s nor %s\n", name,
-                         kt6::pathText(folders[0]).toLocal8Bit().constData(),
-                         kt6::pathText(folders[1]).toLocal8Bit().constData());
+            qCCritical(kt6::lcConsole, "%s is in neither %s nor %s", name,
+                       qUtf8Printable(kt6::pathText(folders[0])),
+                       qUtf8Printable(kt6::pathText(folders[1])));
             status = 1;
         }
     }
@@ -93,6 +94,7 @@ int printManualPaths(const std::filesystem::path& exeDir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    kt6::installLogHandler();
     if (answeredOnTerminal(argc, argv) || headless(argc, argv)) kt6::useParentTerminal();
     if (answeredOnTerminal(argc, argv)) {
         QCoreApplication app(argc, argv);
@@ -113,7 +115,7 @@ int main(int argc, char** argv) {
         const std::filesystem::path exeDir = kt6::toPath(QCoreApplication::applicationDirPath());
         kt6::HeadlessConsole console(kt6::locateSettingsFile(exeDir, override));
         if (const QString why = console.start(); !why.isEmpty()) {
-            std::fprintf(stderr, "interface: not started: %s\n", why.toUtf8().constData());
+            qCCritical(kt6::lcApi, "not started: %s", qUtf8Printable(why));
             return 2;
         }
         kt6::stopOnTerminationSignals(&console, [&console] { console.stop(); });

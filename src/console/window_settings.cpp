@@ -1,9 +1,8 @@
 #include "console/window_settings.h"
 
-#include <cstdio>
-
 #include "console/whole_number.h"
 #include "console/window_place.h"
+#include "logging/log.h"
 #include "memory/profile_file.h"
 #include "memory/transfer_settings.h"
 
@@ -56,7 +55,7 @@ void WindowSettings::save(const WindowState& state) {
     if (state.place) saveWindowPlace(settings, *state.place);
     std::string error;
     if (!settings.flush(&error)) {
-        std::fprintf(stderr, "settings: not saved: %s\n", error.c_str());
+        qCWarning(lcSettings, "not saved: %s", error.c_str());
         message_(QStringLiteral("The settings could not be saved: %1")
                      .arg(QString::fromStdString(error)));
     }
@@ -75,7 +74,7 @@ void WindowSettings::reportUnusable(const ProfileFile& settings) {
             "change the file.")
             .arg(QString::fromStdString(settings.path().string()),
                  QString::fromStdString(settings.problem()));
-    std::fprintf(stderr, "settings: %s\n", text.toUtf8().constData());
+    qCWarning(lcSettings, "%s", qUtf8Printable(text));
     message_(text);
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "logging/log.h"
 #include "memory/profile_file.h"
 #include "radio/hamlib_models.h"
 #include "radio/rig_settings_dialog.h"
@@ -328,6 +329,8 @@ void HamlibRigServer::take(const kt6::RigReading& reading) {
     const bool paramsChanged = reading.paramsChanged;
     const bool transmitChanged = reading.transmitChanged;
     if (statusChanged) {
+        // A line per change, as the link has: a console without a window shows nothing else.
+        qCInfo(lcRadio, "rig %d: %s", n, statusLine(n).c_str());
         emit rigStatusChanged(n);
         if (listener_) listener_->rigStatusChange(n);
     }
@@ -382,6 +385,7 @@ void HamlibRigServer::dialogAccepted() {
         saveRigSettings(file, chosen);
         std::string reason;
         if (!file.flush(&reason)) {
+            qCWarning(lcSettings, "rig settings not saved: %s", reason.c_str());
             QMessageBox::warning(dialog_, dialog_->windowTitle(),
                                  QStringLiteral("The rig settings could not be saved: %1")
                                      .arg(QString::fromStdString(reason)));

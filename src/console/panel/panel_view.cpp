@@ -5,7 +5,6 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <cstdio>
 #include <utility>
 
 #include "console/colours.h"
@@ -16,6 +15,7 @@
 #include "console/status/link_status.h"
 #include "core/link_state.h"
 #include "core/status_view.h"
+#include "logging/log.h"
 
 namespace kt6 {
 
@@ -158,7 +158,7 @@ void PanelView::onlineChanged(bool online) {
     // A line per change of the link, for stations that run the console from a terminal.
     const QByteArray state =
         online ? "online, " + w_.lStatus->text().toUtf8() : QByteArray("offline");
-    std::fprintf(stderr, "link: COM%d %s\n", context_.portNumber(), state.constData());
+    qCInfo(lcLink, "COM%d %s", context_.portNumber(), state.constData());
     if (!online) {
         // Motion is known again only from the next reply.
         moving_ = false;
@@ -191,7 +191,7 @@ void PanelView::blinkStep() {
 }
 
 void PanelView::linkWarning(std::string_view text) {
-    qWarning("link: %.*s", static_cast<int>(text.size()), text.data());
+    qCWarning(lcLink, "%.*s", static_cast<int>(text.size()), text.data());
 }
 
 void PanelView::commandAnswered(std::uint8_t code, const Bytes& sent, std::uint8_t status) {

@@ -1,11 +1,10 @@
 #include "console/station/station_outputs.h"
 
-#include <cstdio>
-
 #include "console/ports/port_menu.h"
 #include "console/qt_scheduler.h"
 #include "console/station/process_hook_launcher.h"
 #include "console/station/station_dialog.h"
+#include "logging/log.h"
 #include "memory/profile_file.h"
 
 namespace kt6 {
@@ -129,7 +128,7 @@ void StationOutputs::endPulse(std::uint64_t id) {
 
 void StationOutputs::report(const std::string& text) {
     // Every text starts with "Station", for the technician reading stderr too.
-    std::fprintf(stderr, "%s\n", text.c_str());
+    qCWarning(lcStation, "%s", text.c_str());
     emit failed(QString::fromStdString(text));
 }
 
