@@ -26,6 +26,7 @@
 #include "console/setup/setup_panel.h"
 #include "console/station/interface_station.h"
 #include "console/station/station_host.h"
+#include "console/status/link_status.h"
 #include "console/status/radio_panel.h"
 #include "console/status/status_bar.h"
 #include "link/commands.h"
@@ -137,7 +138,6 @@ void FmMain::FormActivate() {
     if (started_) return;
     started_ = true;
     const StartSettings start = settings_.load();
-    ui_.SpeedButton14->click();
     ui_.ckOmni1->setChecked(start.rig1);
     ui_.ckOmni2->setChecked(start.rig2);
     UncheckPortItems();
@@ -251,7 +251,7 @@ void FmMain::refreshStatusBar() {
     // Dimmed only once something was shown: the empty display has nothing to grey.
     dimmer_.setDimmed(link.answered() && link.stale());
     if (!controller_.rigs()) return;
-    statusBar_->setRadio(radioFieldText(radio_->facts(*controller_.rigs())),
+    statusBar_->setRadio(radioFieldText(radioFacts(*controller_.rigs(), *radio_)),
                          QStringLiteral("The radio the antenna follows: choose it in Cat Radio, "
                                         "set it up in Cat Radio > Config Radio."));
     if (station_) station_->changed();

@@ -7,10 +7,13 @@
 #include "console/ports/port_menu.h"
 #include "console/qt_scheduler.h"
 #include "console/station/station_host.h"
+#include "console/status/link_status.h"
 #include "console/window_settings.h"
 #include "core/api_settings.h"
 #include "link/serial_network.h"
+#include "logging/log.h"
 #include "memory/profile_file.h"
+#include "radio/hamlib_rig_server.h"
 
 namespace kt6 {
 
@@ -52,17 +55,28 @@ QString HeadlessConsole::start() {
             .arg(QString::fromStdString(settingsPath_.string()));
     }
     if (QString why = host_->start(true); !why.isEmpty()) return why;
-    const int n =
-        WindowSettings(settingsPath_,
-                       [](const QString& text) {
-                           std::fprintf(stderr, "settings: %s\n", text.toUtf8().constData());
-                       })
-            .load()
-            .port;
+    const StartSettings start =
+        WindowSettings(settingsPath_, [](const QString& text) {
+            std::fprintf(stderr, "settings: %s\n", text.toUtf8().constData());
+        }).load();
+    const int n = start.port;
+    controller_->transfers().transfer().setAdaptiveWrite(start.adaptiveWrite);
+    // The radio the window followed last; its client opens once the controller answers.
+    rigs_.setTicked(1, start.rig1);
+    rigs_.setTicked(2, start.rig2);
+    const std::filesystem::path rigSettings = settingsPath_;
+    controller_->trackRigs(rigs_, [this, rigSettings]() -> std::unique_ptr<RigServer> {
+        return std::make_unique<HamlibRigServer>(HamlibServerOptions{rigSettings, std::nullopt},
+                                                 this);
+    });
+    station_->setRadioText([this] {
+        const RigTracker* rigs = controller_->rigs();
+        return rigs ? radioFieldText(radioFacts(*rigs, rigs_)).toStdString()
+                    : std::string("No radio");
+    });
     controller_->start();
     // A start port that is not there yet is waited for, as the window does.
     controller_->choosePort(n, PortOrigin::Start, {});
-    std::fprintf(stderr, "interface: listening on port %u\n", unsigned{host_->port()});
     return {};
 }
 
@@ -87,6 +101,29 @@ void HeadlessConsole::replyRead() {
 
 void HeadlessConsole::logLink(const std::string& text) {
     tell(text);
+}
+
+bool HeadlessConsole::Rigs::isTicked(int rigNumber) const {
+    return (rigNumber == 1 || rigNumber == 2) && ticked_[rigNumber - 1];
+}
+
+void HeadlessConsole::Rigs::setTicked(int rigNumber, bool ticked) {
+    if (rigNumber == 1 || rigNumber == 2) ticked_[rigNumber - 1] = ticked;
+}
+
+void HeadlessConsole::Rigs::setLamp(int, NamedColour) {
+    // The radio's report behind the lamp changes what the status says of it.
+    console_.host_->changed();
+}
+
+void HeadlessConsole::Rigs::showError(const std::string& text, const std::string& title) {
+    std::string line = title + ": " + text;
+    for (char& c : line) {
+        if (c == '\n') c = ' ';
+    }
+    qCWarning(lcRadio, "%s", line.c_str());
+    console_.station_->setEvent(line);
+    console_.host_->changed();
 }
 
 void HeadlessConsole::tell(const std::string& text) {

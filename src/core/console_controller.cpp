@@ -199,6 +199,9 @@ void ConsoleController::choosePort(int n, PortOrigin origin,
     // A choice ends any retrying of a lost port, whichever port it names.
     session_.stopRetrying();
     awaitingStartPort_ = false;
+    // The start presses the return key before any port is open, as the console always has: the
+    // key finds no port, but the link's exchanges may go out from then on.
+    if (origin == PortOrigin::Start) sendKey(keys::kReturn);
     session_.open(n, [this, n, origin, shown = std::move(shown)](const PortSession::Opened& o) {
         PortOutcome outcome{n, o.ok, o.ok ? 0 : o.cause, false};
         const std::string device = port_.DevicePath();

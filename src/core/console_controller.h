@@ -125,9 +125,9 @@ class ConsoleController : private PortSessionObserver, private PollView {
 
     // Opens COMn for the menu's choice or the start: any retrying ends; the link state follows
     // the open (connecting at once for a network port); shown hears the outcome once it is in,
-    // before linkChanged. A chosen port that opened gets the return key that brings the
-    // display back; one that did not is no longer selected. A start port whose device is not
-    // there yet is waited for (deviceBack(true) when it comes).
+    // before linkChanged. The start presses the return key first; a chosen port that opened
+    // gets it after the open; one that did not is no longer selected. A start port whose
+    // device is not there yet is waited for (deviceBack(true) when it comes).
     void choosePort(int n, PortOrigin origin, std::function<void(const PortOutcome&)> shown);
     // The start's port is waited for.
     bool awaitingStartPort() const { return awaitingStartPort_; }

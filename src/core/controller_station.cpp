@@ -24,8 +24,7 @@ api::StationStatus ControllerStation::status() const {
     s.online = c_.poll().ControllerOnline;
     s.port = c_.linkState().port();
     s.link = c_.linkState().text();
-    // Without a window no radio is chosen: the antenna follows none.
-    s.radio = "No radio";
+    s.radio = radioText_ ? radioText_() : "No radio";
     s.events = event_;
     return s;
 }

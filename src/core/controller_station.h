@@ -3,6 +3,7 @@
 // window: the status as the controller and its link state say it, keys and frequencies through
 // the controller's queue, and the service functions on its sequence runner with the same guard
 // the window's menu applies.
+#include <functional>
 #include <string>
 
 #include "core/api_hub.h"
@@ -16,6 +17,8 @@ class ControllerStation : public api::Station {
 
     // The latest event the console would show in its Events field.
     void setEvent(std::string text) { event_ = std::move(text); }
+    // What the status says of the radio the antenna follows; "No radio" without one.
+    void setRadioText(std::function<std::string()> text) { radioText_ = std::move(text); }
 
     api::StationStatus status() const override;
     api::LinkState linkState() const override;
@@ -35,6 +38,7 @@ class ControllerStation : public api::Station {
   private:
     ConsoleController& c_;
     std::string event_;
+    std::function<std::string()> radioText_;
 };
 
 }  // namespace kt6

@@ -11,6 +11,33 @@
 
 namespace kt6 {
 
+RadioFacts radioFacts(const RigTracker& rigs, const RigView& view) {
+    RadioFacts radio;
+    radio.rig = view.isTicked(1) ? 1 : view.isTicked(2) ? 2 : 0;
+    radio.clientFailed = rigs.clientCreated() && !rigs.following();
+    radio.clientError = QString::fromStdString(rigs.connectError());
+    radio.paused = rigs.followingPaused();
+    if (RigServer* server = rigs.RigClient(); server && rigs.following() && radio.rig) {
+        radio.clientOpen = true;
+        try {
+            // With both rigs ticked, the one on the air is what the antenna waits for.
+            if (radio.rig == 1 && view.isTicked(2) && !server->transmitting(1) &&
+                server->transmitting(2)) {
+                radio.rig = 2;
+            }
+            radio.transmitting = server->transmitting(radio.rig);
+            radio.status = server->status(radio.rig);
+            radio.hz = server->rxFrequency(radio.rig);
+            radio.reason = QString::fromStdString(server->reason(radio.rig));
+            radio.connecting = server->connecting(radio.rig);
+        } catch (const std::exception& e) {
+            radio.status = RigStatus::NotResponding;
+            radio.reason = QString::fromUtf8(e.what());
+        }
+    }
+    return radio;
+}
+
 QString radioFieldText(const RadioFacts& f) {
     if (f.rig == 0) return QStringLiteral("No radio");
     const QString rig = QStringLiteral("Radio %1: ").arg(f.rig);

@@ -11,6 +11,9 @@
 
 namespace kt6 {
 
+class RigTracker;
+class RigView;
+
 // What the radio field is told of the followed rig.
 struct RadioFacts {
     // 1 or 2; 0 when no radio is followed.
@@ -31,6 +34,9 @@ struct RadioFacts {
     // "Pause following" is on: nothing is sent.
     bool paused = false;
 };
+
+// What the radio field is told of the rig the ticks in view follow, asked of the tracker now.
+RadioFacts radioFacts(const RigTracker& rigs, const RigView& view);
 
 // "No radio", "Radio 1: 14.074000 MHz", "Radio 1: transmitting, antenna waits",
 // "Radio 1: not reachable (...)" ...

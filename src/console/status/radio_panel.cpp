@@ -11,33 +11,6 @@ namespace kt6 {
 RadioPanel::RadioPanel(RadioPanelContext context, QObject* parent)
     : QObject(parent), context_(std::move(context)) {}
 
-RadioFacts RadioPanel::facts(const RigTracker& rigs) const {
-    RadioFacts radio;
-    radio.rig = context_.ckOmni1->isChecked() ? 1 : context_.ckOmni2->isChecked() ? 2 : 0;
-    radio.clientFailed = rigs.clientCreated() && !rigs.following();
-    radio.clientError = QString::fromStdString(rigs.connectError());
-    radio.paused = rigs.followingPaused();
-    if (RigServer* server = rigs.RigClient(); server && rigs.following() && radio.rig) {
-        radio.clientOpen = true;
-        try {
-            // With both rigs ticked, the one on the air is what the antenna waits for.
-            if (radio.rig == 1 && context_.ckOmni2->isChecked() && !server->transmitting(1) &&
-                server->transmitting(2)) {
-                radio.rig = 2;
-            }
-            radio.transmitting = server->transmitting(radio.rig);
-            radio.status = server->status(radio.rig);
-            radio.hz = server->rxFrequency(radio.rig);
-            radio.reason = QString::fromStdString(server->reason(radio.rig));
-            radio.connecting = server->connecting(radio.rig);
-        } catch (const std::exception& e) {
-            radio.status = RigStatus::NotResponding;
-            radio.reason = QString::fromUtf8(e.what());
-        }
-    }
-    return radio;
-}
-
 QCheckBox* RadioPanel::rigBox(int rigNumber) const {
     return rigNumber == 1 ? context_.ckOmni1 : rigNumber == 2 ? context_.ckOmni2 : nullptr;
 }

@@ -5,7 +5,6 @@
 #include <QString>
 #include <functional>
 
-#include "console/status/link_status.h"
 #include "core/rig_tracker.h"
 
 class QAction;
@@ -26,9 +25,6 @@ class RadioPanel : public QObject, public RigView {
     Q_OBJECT
   public:
     RadioPanel(RadioPanelContext context, QObject* parent);
-
-    // What the status bar's radio field says of the followed rig, asked of the tracker now.
-    RadioFacts facts(const RigTracker& rigs) const;
 
     bool isTicked(int rigNumber) const override;
     void setTicked(int rigNumber, bool ticked) override;

@@ -1,5 +1,6 @@
-// The console without a window: it needs no display, serves the interface on the simulated
-// controller (backups included), and a SIGTERM ends it cleanly.
+// The console without a window: it needs no display, follows the radio the settings chose,
+// serves the interface on the simulated controller (backups included), and a SIGTERM ends it
+// cleanly.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "integration/radio/rig_fixture.h"
 #include "integration/sim/sim_process.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
@@ -29,13 +31,20 @@ using namespace std::chrono_literals;
 using testing::ProgramResult;
 using testing::SimProcess;
 
-TEST(HeadlessConsole, servesTheControllerAndItsBackupsWithoutADisplayAndEndsOnSigterm) {
+TEST(HeadlessConsole,
+     followsTheRadioServesTheControllerAndItsBackupsWithoutADisplayAndEndsOnSigterm) {
     testing::TempDir dir;
     SimProcess sim({"--trace", (dir.path / "trace").string()}, 5000ms);
     const int port = 46000 + ::getpid() % 1000;
-    const auto settings =
-        dir.write("skarnel.ini", "[General]\r\nSerialport=3\r\n[Ports]\r\nCOM3=" + sim.slavePath() +
-                                     "\r\n[Api]\r\nPort=" + std::to_string(port) + "\r\n");
+    const int rigPort = 47000 + ::getpid() % 1000;
+    auto rigctld = testing::startRigctld(rigPort);
+    ASSERT_TRUE(rigctld) << "rigctld could not be started (libhamlib-utils)";
+    ASSERT_EQ(testing::runRigctl(rigPort, {"F", "14074000"}), 0);
+    const auto settings = dir.write(
+        "skarnel.ini", "[General]\r\nSerialport=3\r\n[Ports]\r\nCOM3=" + sim.slavePath() +
+                           "\r\n[Api]\r\nPort=" + std::to_string(port) +
+                           "\r\n[OmniRig]\r\nRig1=1\r\nRig2=0\r\n[Radio1]\r\nPort=127.0.0.1:" +
+                           std::to_string(rigPort) + "\r\n[Radio2]\r\nModel=0\r\n");
     const std::string binary = KT6_CONSOLE_BINARY;
     const std::string settingsArg = settings.string();
     std::vector<char*> argv{const_cast<char*>(binary.c_str()), const_cast<char*>("--headless"),
@@ -78,17 +87,20 @@ TEST(HeadlessConsole, servesTheControllerAndItsBackupsWithoutADisplayAndEndsOnSi
     EXPECT_NE(r.out.find("port: COM3\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("link: COM3 online, firmware 1.13, 3 drivers\n"), std::string::npos)
         << r.out;
+    const auto traced = [&](const std::string& what) {
+        std::ifstream trace(dir.path / "trace");
+        const std::string text((std::istreambuf_iterator<char>(trace)), {});
+        return text.find(what) != std::string::npos;
+    };
+    // The radio the settings chose is followed once the controller answers.
+    EXPECT_TRUE(testing::waitFor([&] { return traced("set-frequency 14074 kHz"); }, 10000ms));
+    r = ctl({"status"});
+    EXPECT_NE(r.out.find("radio: Radio 1: 14.074000 MHz\n"), std::string::npos) << r.out;
 
     // A key through the interface reaches the controller through the console's own queue.
     r = ctl({"band", "40m"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(testing::waitFor(
-        [&] {
-            std::ifstream trace(dir.path / "trace");
-            const std::string text((std::istreambuf_iterator<char>(trace)), {});
-            return text.find("key 7") != std::string::npos;
-        },
-        5000ms));
+    EXPECT_TRUE(testing::waitFor([&] { return traced("key 7"); }, 5000ms));
 
     // A backup runs on the console's own transfers, as "Salva..." does in the window.
     const auto backup = dir.path / "backup.skarnel";
