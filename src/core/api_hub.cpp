@@ -38,7 +38,7 @@ std::string transferPathProblem(Cmd cmd, const std::string& path) {
     const fs::path folder = p.parent_path();
     if (!fs::is_directory(folder, ec)) return "no such folder: " + folder.string();
     // A link is refused before the transfer runs, not after it.
-    if (const std::string problem = strictReplaceProblem(p); !problem.empty()) return problem;
+    if (std::string problem = strictReplaceProblem(p); !problem.empty()) return problem;
     return {};
 }
 
@@ -368,7 +368,7 @@ void Hub::startTransfer(ClientId id, const Request& request) {
     if (!why.empty()) send(id, errorReply(rid, why));
 }
 
-void Hub::pressForTurn(std::shared_ptr<Turn> turn) {
+void Hub::pressForTurn(const std::shared_ptr<Turn>& turn) {
     ++turn->presses;
     turn->keyOut = true;
     auto live = alive();

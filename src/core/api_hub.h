@@ -159,7 +159,7 @@ class Hub {
     // Replies to the request when the work it started ends: ok, or its error.
     Station::Done replyWhenDone(ClientId id, const std::string& requestId);
     void startTransfer(ClientId id, const Request& request);
-    void pressForTurn(std::shared_ptr<Turn> turn);
+    void pressForTurn(const std::shared_ptr<Turn>& turn);
     void lookAtTurns();
     // Callbacks that outlive the hub (a backup's end after the window closed) do nothing.
     std::function<bool()> alive() const;

@@ -172,7 +172,7 @@ bool SetupTransfers::closePanel() {
 }
 
 std::vector<TransferRun::BlockStep> SetupTransfers::panelReadSteps(
-    std::shared_ptr<PanelRead> read) {
+    const std::shared_ptr<PanelRead>& read) {
     return {[this, read](TransferRun::StepDone done) {
                 read->version = context_.firmwareVersion();
                 clearLog();
@@ -183,7 +183,8 @@ std::vector<TransferRun::BlockStep> SetupTransfers::panelReadSteps(
             }};
 }
 
-void SetupTransfers::readPanelBlock(int block, const char* section, std::shared_ptr<PanelRead> read,
+void SetupTransfers::readPanelBlock(int block, const char* section,
+                                    const std::shared_ptr<PanelRead>& read,
                                     TransferRun::StepDone done) {
     const auto info = blockInfo(block, read->version);
     transfer_.ReadBlockToLog(
@@ -276,7 +277,7 @@ std::string SetupTransfers::backup(TransferRequest request) {
     return {};
 }
 
-void SetupTransfers::startSave(Request request) {
+void SetupTransfers::startSave(const Request& request) {
     beginTransfer(TransferKind::Backup, [this] {
         if (view_) view_->progressEnded();
         resumePoll();
@@ -343,7 +344,7 @@ std::string SetupTransfers::restore(TransferRequest request) {
     return startLoad(path, std::make_shared<TransferRequest>(std::move(request)));
 }
 
-std::string SetupTransfers::startLoad(const std::filesystem::path& path, Request request) {
+std::string SetupTransfers::startLoad(const std::filesystem::path& path, const Request& request) {
     syncUnits();
     const std::uint16_t version = context_.firmwareVersion();
     auto source = std::make_unique<ProfileFile>(path);

@@ -127,14 +127,14 @@ class SetupTransfers {
     void syncUnits();
     void tell(const std::string& text);
     void announce(const std::string& text);
-    std::vector<TransferRun::BlockStep> panelReadSteps(std::shared_ptr<PanelRead> read);
-    void readPanelBlock(int block, const char* section, std::shared_ptr<PanelRead> read,
+    std::vector<TransferRun::BlockStep> panelReadSteps(const std::shared_ptr<PanelRead>& read);
+    void readPanelBlock(int block, const char* section, const std::shared_ptr<PanelRead>& read,
                         TransferRun::StepDone done);
     PanelValues panelValuesOf(const PanelRead& read) const;
     void refreshValues();
     void writeSetupBlock(std::uint8_t command, const Bytes& block, std::function<void()> then);
-    void startSave(Request request);
-    std::string startLoad(const std::filesystem::path& path, Request request);
+    void startSave(const Request& request);
+    std::string startLoad(const std::filesystem::path& path, const Request& request);
     TransferProgress progressTo(Request request);
     void saveEnded(const BackupResult& result, const Request& request);
     void loadEnded(const RestoreResult& result, const Request& request);

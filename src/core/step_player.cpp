@@ -53,7 +53,7 @@ StepRunner::Step StepPlayer::step(const ServiceStep& s, ServiceActions& a) {
     using Op = ServiceStep::Op;
     // Steps that only change the screens go straight on to the next.
     const auto now = [](std::function<void()> work) {
-        return [work = std::move(work)](StepRunner::Next next) {
+        return [work = std::move(work)](const StepRunner::Next& next) {
             work();
             next(true);
         };

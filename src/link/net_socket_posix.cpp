@@ -39,7 +39,7 @@ int stepWait(int fd, short events, Clock::time_point deadline, const NetworkOpti
     if (left.count() <= 0) return ETIMEDOUT;
     pollfd p{fd, events, 0};
     const int ready = ::poll(&p, 1, static_cast<int>(std::min(left, kStep).count()));
-    revents = ready > 0 ? p.revents : 0;
+    revents = ready > 0 ? p.revents : short{0};
     return givenUp(options) ? ECANCELED : 0;
 }
 

@@ -18,7 +18,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kStep{15};
 // Received data is held here until read; a console that stops reading must not make it grow
 // without end, so the socket is left to hold the rest.
-constexpr std::size_t kMaxBuffered = 64 * 1024;
+constexpr std::size_t kMaxBuffered = std::size_t{64} * 1024;
 
 class Rfc2217SerialBackend final : public SerialBackend {
   public:

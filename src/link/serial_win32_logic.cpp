@@ -248,9 +248,7 @@ CommState applyLineSettings(CommState state, const LineSettings& settings) {
         case 'H':
             state.outxCtsFlow = state.outxDsrFlow = true;
             break;
-        case 'N':
-            software(false);
-            break;
+        case 'N':  // its CTS and DSR output flow is off already, as above
         case 'S':
             software(false);
             break;

@@ -55,7 +55,7 @@ Result playToEnd(BlockTransfer& transfer, Start start) {
 
 }  // namespace
 
-bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, TransferProgress progress,
+bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, const TransferProgress& progress,
                  std::function<void(const BackupResult&)> done) {
     if (run.busy()) return false;
     BlockTransfer& transfer = run.transfer();
@@ -82,7 +82,7 @@ bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, TransferProgre
                     stepDone(result->received && fault.kind != BlockFault::Kind::PortClosed);
                 });
         });
-    return run.start(true, std::move(steps), std::move(progress),
+    return run.start(true, std::move(steps), progress,
                      [&transfer, result, done = std::move(done)](TransferEnd end) {
                          result->abandoned = end == TransferEnd::Abandoned;
                          result->spacedTexts = transfer.spacedTexts();
@@ -162,7 +162,7 @@ std::optional<std::string> checkSetupFile(const ProfileFile& file, std::uint16_t
     return std::nullopt;
 }
 
-bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, TransferProgress progress,
+bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, const TransferProgress& progress,
                   std::function<void(const RestoreResult&)> done) {
     if (run.busy()) return false;
     BlockTransfer& transfer = run.transfer();
@@ -186,7 +186,7 @@ bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, TransferProgr
                                stepDone(true);
                            });
                    });
-    return run.start(true, std::move(steps), std::move(progress),
+    return run.start(true, std::move(steps), progress,
                      [result, done = std::move(done)](TransferEnd end) {
                          result->abandoned = end == TransferEnd::Abandoned;
                          if (done) done(*result);

@@ -39,7 +39,7 @@ std::string spacedTextsNote(const BackupResult& result);
 // closed port ends it at the block it reached. The setup log is cleared first and holds the
 // blocks afterwards. Starts the walk on run and returns at once (false, nothing started, while
 // run is busy); done gets the result in the walk's last turn.
-bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, TransferProgress progress,
+bool startBackup(TransferRun& run, std::uint16_t firmwareVersion, const TransferProgress& progress,
                  std::function<void(const BackupResult&)> done);
 // The same walk to its end, the preamble's waits spent in the transfer's pause.
 BackupResult backupController(BlockTransfer& transfer, std::uint16_t firmwareVersion,
@@ -71,7 +71,7 @@ std::string restoreStoppedText(const RestoreResult& result);
 // Preamble, then every block from SourceIni in file order, stopping at the first failure. The
 // setup log is cleared first. Starts the walk on run and returns at once (false, nothing
 // started, while run is busy); done gets the result in the walk's last turn.
-bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, TransferProgress progress,
+bool startRestore(TransferRun& run, std::uint16_t firmwareVersion, const TransferProgress& progress,
                   std::function<void(const RestoreResult&)> done);
 // The same walk to its end, the preamble's waits spent in the transfer's pause.
 RestoreResult restoreController(BlockTransfer& transfer, std::uint16_t firmwareVersion,

@@ -11,8 +11,8 @@ TransferRun::~TransferRun() {
     cancel();
 }
 
-bool TransferRun::start(bool preamble, std::vector<BlockStep> steps, TransferProgress progress,
-                        Done done) {
+bool TransferRun::start(bool preamble, std::vector<BlockStep> steps,
+                        const TransferProgress& progress, Done done) {
     if (runner_.busy()) return false;
     ++walk_;
     done_ = std::move(done);
@@ -45,7 +45,7 @@ bool TransferRun::start(bool preamble, std::vector<BlockStep> steps, TransferPro
     }
     // The end is told in a turn of its own, never inside the call that started the walk.
     walk.push_back(runner_.turn());
-    walk.push_back([this](StepRunner::Next next) {
+    walk.push_back([this](const StepRunner::Next& next) {
         if (stillWanted()) next(true);
     });
     return runner_.run(std::move(walk), [this](StepRunner::End end) {

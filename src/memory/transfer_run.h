@@ -44,7 +44,8 @@ class TransferRun {
     // walk's last turn, never inside this call. The link is held from here to the end: other
     // commands wait, none goes out between the walk's own. False, and nothing started, while a
     // walk runs.
-    bool start(bool preamble, std::vector<BlockStep> steps, TransferProgress progress, Done done);
+    bool start(bool preamble, std::vector<BlockStep> steps, const TransferProgress& progress,
+               Done done);
     bool busy() const { return runner_.busy(); }
     // Ends the walk where it stands and lets the link go; no further step runs and done is
     // dropped. Safe from inside a step's exchange.
