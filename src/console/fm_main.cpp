@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
-#include <cstdio>
 #include <utility>
 
 #include "console/close_on_signal.h"
@@ -31,6 +30,7 @@
 #include "console/status/status_bar.h"
 #include "link/commands.h"
 #include "link/serial_network.h"
+#include "logging/log.h"
 #include "radio/hamlib_rig_server.h"
 
 namespace kt6 {
@@ -102,7 +102,7 @@ void FmMain::replyRead() {
 }
 
 void FmMain::logLink(const std::string& text) {
-    std::fprintf(stderr, "link: %s\n", text.c_str());
+    qCInfo(lcLink, "%s", text.c_str());
 }
 
 FmMain::~FmMain() {
@@ -146,7 +146,7 @@ void FmMain::FormActivate() {
     controller_.transfers().transfer().setAdaptiveWrite(start.adaptiveWrite);
     settingsLoaded_ = true;
     if (const QString why = station_->start(options_.serveInterface); !why.isEmpty()) {
-        std::fprintf(stderr, "interface: not started: %s\n", why.toUtf8().constData());
+        qCWarning(lcApi, "not started: %s", qUtf8Printable(why));
         announce(QStringLiteral("Interface not started: %1").arg(why));
     }
     choice_->start(start.port);
@@ -260,7 +260,7 @@ void FmMain::refreshStatusBar() {
 void FmMain::message(const QString& text, const QString& title) {
     // Every box is on stderr too: for the technician, and for a close on a signal, where
     // nobody is there to press OK and the box would only keep the process alive.
-    std::fprintf(stderr, "skarnel-kt6: %s\n", text.toLocal8Bit().constData());
+    qCWarning(lcConsole, "%s", qUtf8Printable(text));
     if (property(kClosingOnSignal).toBool()) return;
     dialogs_->message(this, title, text);
 }

@@ -1,6 +1,5 @@
 #include "console/headless_console.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "console/link_driver.h"
@@ -55,10 +54,9 @@ QString HeadlessConsole::start() {
             .arg(QString::fromStdString(settingsPath_.string()));
     }
     if (QString why = host_->start(true); !why.isEmpty()) return why;
-    const StartSettings start =
-        WindowSettings(settingsPath_, [](const QString& text) {
-            std::fprintf(stderr, "settings: %s\n", text.toUtf8().constData());
-        }).load();
+    const StartSettings start = WindowSettings(settingsPath_, [](const QString& text) {
+                                    qCWarning(lcSettings, "%s", qUtf8Printable(text));
+                                }).load();
     const int n = start.port;
     controller_->transfers().transfer().setAdaptiveWrite(start.adaptiveWrite);
     // The radio the window followed last; its client opens once the controller answers.
@@ -127,7 +125,7 @@ void HeadlessConsole::Rigs::showError(const std::string& text, const std::string
 }
 
 void HeadlessConsole::tell(const std::string& text) {
-    std::fprintf(stderr, "link: %s\n", text.c_str());
+    qCInfo(lcLink, "%s", text.c_str());
     station_->setEvent(text);
 }
 
