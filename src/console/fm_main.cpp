@@ -172,7 +172,7 @@ void FmMain::closeEvent(QCloseEvent* event) {
     // A close before the start-up sequence loaded the settings would overwrite them with the
     // window's blank state.
     if (settingsLoaded_) {
-        settings_.save({poll().ControllerOnline ? std::optional<int>(PortNumber()) : std::nullopt,
+        settings_.save({poll().ControllerOnline() ? std::optional<int>(PortNumber()) : std::nullopt,
                         ui_.ckOmni1->isChecked(), ui_.ckOmni2->isChecked(),
                         centred_ ? std::optional<QPoint>(pos()) : std::nullopt});
     }
@@ -246,7 +246,7 @@ void FmMain::refreshStatusBar() {
     if (!statusBar_ || !radio_) return;
     const LinkState& link = controller_.linkState();
     // Motion just became unknown: the blink stops now rather than at its next step.
-    if (poll().ElementsMoving && link.stale()) panel_.blinkStep();
+    if (poll().ElementsMoving() && link.stale()) panel_.blinkStep();
     statusBar_->setLink(QString::fromStdString(link.text()), QString::fromStdString(link.tip()));
     // Dimmed only once something was shown: the empty display has nothing to grey.
     dimmer_.setDimmed(link.answered() && link.stale());

@@ -274,7 +274,7 @@ void FmMain::buildSetupPanel(QWidget* client) {
     SetupPanelContext context{
         controller_.transfers(),
         *dialogs_,
-        [this] { return static_cast<std::uint16_t>(poll().FirmwareVersion); },
+        [this] { return static_cast<std::uint16_t>(poll().FirmwareVersion()); },
         [this] { return port().IsOpen(); },
         [this](const QString& text) { announce(text); },
     };

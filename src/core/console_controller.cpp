@@ -17,7 +17,7 @@ ConsoleController::ConsoleController(ConsoleControllerOptions options, ConsoleOb
       session_(port_, link_, *this, options_.makeBackend, options_.scheduler),
       sequences_(link_, poll_, *options_.scheduler),
       transfers_({link_, *options_.scheduler,
-                  [this] { return static_cast<std::uint16_t>(poll_.FirmwareVersion); },
+                  [this] { return static_cast<std::uint16_t>(poll_.FirmwareVersion()); },
                   [this](bool running) { setPollRunning(running); }}),
       tmLink_(options_.makeTimer("tmTimer", [this] { tickLink(); })),
       tmPoll_(options_.makeTimer("tmPoll", [this] { tickPoll(); })),
@@ -51,7 +51,7 @@ void ConsoleController::setViews(PollView* poll, LinkObserver* link) {
 
 void ConsoleController::trackRigs(RigView& rigView, RigTracker::ServerFactory makeServer) {
     rigs_ = std::make_unique<RigTracker>(
-        link_, rigView, [this] { return poll_.ControllerOnline; }, std::move(makeServer));
+        link_, rigView, [this] { return poll_.ControllerOnline(); }, std::move(makeServer));
 }
 
 void ConsoleController::start() {

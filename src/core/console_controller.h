@@ -112,7 +112,7 @@ class ConsoleController : private PortSessionObserver, private PollView {
     // The open port's device is gone and is tried again.
     bool portLost() const { return session_.retrying(); }
     // The controller's last live word says the elements move (not after silence or a loss).
-    bool elementsMovingNow() const { return poll_.ElementsMoving && !linkState_.stale(); }
+    bool elementsMovingNow() const { return poll_.ElementsMoving() && !linkState_.stale(); }
 
     // The timers' work, callable by tests.
     void tickLink();

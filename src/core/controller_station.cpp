@@ -21,7 +21,7 @@ api::StationStatus ControllerStation::status() const {
         // Motion is known only from a live reply.
         s.moving = s.moving && !c_.linkState().stale();
     }
-    s.online = c_.poll().ControllerOnline;
+    s.online = c_.poll().ControllerOnline();
     s.port = c_.linkState().port();
     s.link = c_.linkState().text();
     s.radio = radioText_ ? radioText_() : "No radio";
@@ -31,7 +31,7 @@ api::StationStatus ControllerStation::status() const {
 
 api::LinkState ControllerStation::linkState() const {
     if (c_.portLost()) return api::LinkState::Lost;
-    return c_.poll().ControllerOnline ? api::LinkState::Online : api::LinkState::Offline;
+    return c_.poll().ControllerOnline() ? api::LinkState::Online : api::LinkState::Offline;
 }
 
 std::string ControllerStation::busy() const {

@@ -99,7 +99,7 @@ class SequenceRunner : private ServiceActions {
     void show(ServiceScreen s) override;
     void hide(ServiceScreen s) override;
     void factoryLines() override;
-    std::uint32_t currentFrequency() const override { return poll_.CurrentFrequency; }
+    std::uint32_t currentFrequency() const override { return poll_.CurrentFrequency(); }
 
     Link& link_;
     const StatusPoll& poll_;

@@ -6,12 +6,12 @@
 namespace kt6 {
 
 void StatusPoll::tick() {
-    if (CurrentFrequency > 0) view_.showDisplay();
-    if (auto key = bandLampKey(CurrentFrequency)) {
+    if (currentFrequency_ > 0) view_.showDisplay();
+    if (auto key = bandLampKey(currentFrequency_)) {
         view_.showDisplay();
         view_.placeBandLamp(*key);
     }
-    if (CurrentFrequency == 0) view_.showRetracted();
+    if (currentFrequency_ == 0) view_.showRetracted();
 
     view_.rigPollStep();
 
@@ -23,18 +23,18 @@ void StatusPoll::tick() {
         (*reply)[0] == static_cast<std::uint8_t>(link_.lastPostedSequence())) {
         link_.resetMissedPolls();
         view_.setLinkButtonsEnabled(true);
-        const bool wasOnline = std::exchange(ControllerOnline, true);
+        const bool wasOnline = std::exchange(controllerOnline_, true);
         if (link_.lastPostedCommand() == 1) {
             // The checksum byte follows the record and is not part of it.
             Bytes content(reply->begin(), reply->end() - 1);
             if (auto record = decodeStatusRecord(content)) {
                 readRecord(*record);
             } else {
-                ++shortReplies;
+                ++shortReplies_;
             }
         }
         if (!wasOnline) view_.onlineChanged(true);
-    } else if (!frameSeen && ControllerOnline && requestOut_ && !link_.held()) {
+    } else if (!frameSeen && controllerOnline_ && requestOut_ && !link_.held()) {
         // Only a tick that followed a request of ours can find the controller silent: while
         // work holds the link (a sequence waiting for the motors) none goes out.
         if (link_.countMissedPoll() > kMissedPollsOffline) goOffline();
@@ -57,7 +57,7 @@ void StatusPoll::replyArrived(const Bytes& reply) {
 
 void StatusPoll::deviceLost() {
     forgetReply();
-    if (ControllerOnline) {
+    if (controllerOnline_) {
         goOffline();
     } else {
         view_.setLinkButtonsEnabled(false);
@@ -65,7 +65,7 @@ void StatusPoll::deviceLost() {
 }
 
 void StatusPoll::goOffline() {
-    ControllerOnline = false;
+    controllerOnline_ = false;
     live_.reset();
     view_.setStatusLine("Stato: in connessione...");
     view_.setLinkButtonsEnabled(false);
@@ -75,12 +75,12 @@ void StatusPoll::goOffline() {
 void StatusPoll::readRecord(const StatusRecord& r) {
     // Painted now: the fields below say it from here on.
     live_.reset();
-    FirmwareVersion = r.firmwareVersion();
-    ActiveScreen = r.screen;
-    CurrentFrequency = r.frequency;
-    if (auto mode = headingMode(r.heading)) HeadingMode = *mode;
-    ElementsMoving = r.moving;
-    Replied = true;
+    firmwareVersion_ = r.firmwareVersion();
+    activeScreen_ = r.screen;
+    currentFrequency_ = r.frequency;
+    if (auto mode = headingMode(r.heading)) headingMode_ = *mode;
+    elementsMoving_ = r.moving;
+    replied_ = true;
     view_.showRecord(r);
 }
 

@@ -11,6 +11,10 @@
 
 namespace kt6 {
 
+namespace testing {
+struct PollStage;
+}
+
 class PollView {
   public:
     virtual ~PollView() = default;
@@ -42,8 +46,8 @@ class StatusPoll {
     void tick();
     // A port was (re)opened or failed: the link counts as offline until the next reply.
     void portChanged() {
-        ControllerOnline = false;
-        Replied = false;
+        controllerOnline_ = false;
+        replied_ = false;
         live_.reset();
         forgetReply();
     }
@@ -53,28 +57,32 @@ class StatusPoll {
     void replyArrived(const Bytes& reply);
     // What the controller said last: the newest reply's record, else the painted one's.
     const StatusRecord* unpaintedRecord() const { return live_ ? &*live_ : nullptr; }
-    bool repliedNow() const { return Replied || live_.has_value(); }
-    std::uint32_t frequencyNow() const { return live_ ? live_->frequency : CurrentFrequency; }
-    bool movingNow() const { return live_ ? live_->moving : ElementsMoving; }
+    bool repliedNow() const { return replied_ || live_.has_value(); }
+    std::uint32_t frequencyNow() const { return live_ ? live_->frequency : currentFrequency_; }
+    bool movingNow() const { return live_ ? live_->moving : elementsMoving_; }
     // Status records read so far, on any port: a direction request looks at the first one
     // after its key.
     std::uint64_t recordsRead() const { return recordsRead_; }
     // The device went away: offline at once, as after the last missed poll.
     void deviceLost();
 
-    bool ControllerOnline = false;
-    // A status record has come on the port as it is open now: until then nothing the fields
-    // below hold was said by the controller.
-    bool Replied = false;
-    std::uint32_t CurrentFrequency = 0;
-    std::uint32_t FirmwareVersion = 0;
-    std::uint32_t ActiveScreen = 0;
-    std::int32_t HeadingMode = 0;
-    bool ElementsMoving = false;
+    // What the painted reply said. ControllerOnline: a reply came after the last silence.
+    // Replied: a status record has come on the port as it is open now; until then nothing the
+    // others hold was said by the controller.
+    bool ControllerOnline() const { return controllerOnline_; }
+    bool Replied() const { return replied_; }
+    std::uint32_t CurrentFrequency() const { return currentFrequency_; }
+    std::uint32_t FirmwareVersion() const { return firmwareVersion_; }
+    std::uint32_t ActiveScreen() const { return activeScreen_; }
+    std::int32_t HeadingMode() const { return headingMode_; }
+    bool ElementsMoving() const { return elementsMoving_; }
     // Replies too short to hold a status record (they still count as answers).
-    int shortReplies = 0;
+    int shortReplies() const { return shortReplies_; }
 
   private:
+    // Tests stage what a reply would have said (tests/support/poll_stage.h).
+    friend struct testing::PollStage;
+
     // A reply read before the port closed or went is not the word of whatever is on it next.
     void forgetReply() { link_.takePollReply(); }
     void goOffline();
@@ -85,6 +93,14 @@ class StatusPoll {
     bool requestOut_ = false;
     std::optional<StatusRecord> live_;
     std::uint64_t recordsRead_ = 0;
+    bool controllerOnline_ = false;
+    bool replied_ = false;
+    std::uint32_t currentFrequency_ = 0;
+    std::uint32_t firmwareVersion_ = 0;
+    std::uint32_t activeScreen_ = 0;
+    std::int32_t headingMode_ = 0;
+    bool elementsMoving_ = false;
+    int shortReplies_ = 0;
 };
 
 }  // namespace kt6

@@ -355,7 +355,7 @@ class ServiceWindowTest : public WindowFixture {
     void startTuned() {
         start();
         pollTwice();
-        ASSERT_NE(window->poll().CurrentFrequency, 0u);
+        ASSERT_NE(window->poll().CurrentFrequency(), 0u);
     }
 };
 

@@ -186,7 +186,7 @@ void ElementEditor::showSteppers() {
     opening_ = false;
     up_[0]->setFocus(Qt::OtherFocusReason);
 
-    nameColumns(editorLabels(services_.poll().HeadingMode, services_.poll().CurrentFrequency));
+    nameColumns(editorLabels(services_.poll().HeadingMode(), services_.poll().CurrentFrequency()));
 
     // Still inside the opening sequence: the read is its last exchange.
     ReadElementLengths(true, [this, run = std::make_shared<ServiceScreens::Run>(services_)](

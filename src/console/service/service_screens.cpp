@@ -384,7 +384,7 @@ std::string ServiceScreens::runConfirmed(ServiceFunction function,
 
 void ServiceScreens::B_testact_YesClick() {
     // The test's elements retract only from where the test put them, at frequency 0.
-    if (context_.poll.CurrentFrequency != 0 || fromUnreachable()) return;
+    if (context_.poll.CurrentFrequency() != 0 || fromUnreachable()) return;
     answer(ServiceAnswer::TestActiveYes);
 }
 

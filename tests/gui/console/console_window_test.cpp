@@ -89,7 +89,7 @@ TEST_F(ConsoleWindowTest, noSettingsFileOpensCom1FollowsNoRadioAndSavesOnceAnswe
     EXPECT_TRUE(item("NoRadio1")->isChecked());
     EXPECT_EQ(text("lStatus"), "Stato: in connessione...");
     pollTwice();
-    ASSERT_TRUE(window->poll().ControllerOnline);
+    ASSERT_TRUE(window->poll().ControllerOnline());
     window->close();
     ProfileFile saved(settingsPath());
     EXPECT_EQ(saved.readString("General", "Serialport", ""), "1");
@@ -204,7 +204,7 @@ TEST_F(ConsoleWindowTest, settingsFileThatIsNotTextIsReportedOnceRunsOnDefaultsA
     EXPECT_FALSE(find<QCheckBox>("ckOmni1")->isChecked());
     EXPECT_FALSE(find<QCheckBox>("ckOmni2")->isChecked());
     pollTwice();
-    ASSERT_TRUE(window->poll().ControllerOnline);
+    ASSERT_TRUE(window->poll().ControllerOnline());
     window->close();
     EXPECT_EQ(dialogs->messages.size(), 1u) << "told once, not again at close";
     QFile f(QString::fromStdString(settingsPath().string()));
@@ -218,7 +218,7 @@ TEST_F(ConsoleWindowTest, closeChangesOnlyTheLinesOfItsOwnKeys) {
         "[Mine]\r\nnote=keep me\r\n[OmniRig]\r\nRig2=0\r\nRig1=1\r\n");
     start();
     pollTwice();
-    ASSERT_TRUE(window->poll().ControllerOnline);
+    ASSERT_TRUE(window->poll().ControllerOnline());
     find<QCheckBox>("ckOmni2")->setChecked(true);
     find<QCheckBox>("ckOmni1")->setChecked(false);
     window->close();
@@ -263,7 +263,7 @@ TEST_F(ConsoleWindowTest, headingTwoPaintsBiDirAndThreeChangesNothing) {
     pollTwice();
     EXPECT_EQ(text("Heading"), "Heading: <- Bi-Dir ->");
     EXPECT_EQ(find<Lamp>("ldBidir")->colour(), NamedColour::clRed);
-    EXPECT_EQ(window->poll().HeadingMode, 1);
+    EXPECT_EQ(window->poll().HeadingMode(), 1);
     // Each reply is built when its request arrives: two ticks bring the new state.
     controller.record.heading = 3;
     pollTwice();
@@ -416,7 +416,7 @@ TEST_F(ConsoleWindowTest, failedPortFromTheMenuShowsTheClosedScreenExceptForCom1
     EXPECT_TRUE(shown("COM_VERIFY"));
     EXPECT_TRUE(text("lPortError").contains(QString::fromStdString(defaultComDevice(2))))
         << text("lPortError").toStdString();
-    EXPECT_FALSE(window->poll().ControllerOnline);
+    EXPECT_FALSE(window->poll().ControllerOnline());
 
     window->SelectPort(1);
     EXPECT_EQ(checkedPorts(), std::vector<int>{1});
@@ -445,23 +445,23 @@ TEST_F(ConsoleWindowTest, com1FailureShowsNoClosedScreen) {
 TEST_F(ConsoleWindowTest, reselectingThePortInUseReopensItAndGoesOfflineUntilTheNextReply) {
     start();
     pollTwice();
-    ASSERT_TRUE(window->poll().ControllerOnline);
+    ASSERT_TRUE(window->poll().ControllerOnline());
     const int opens = wire.openCount;
     controller.received.clear();
     window->SelectPort(1);
     EXPECT_EQ(wire.openCount, opens + 1);
-    EXPECT_FALSE(window->poll().ControllerOnline);
+    EXPECT_FALSE(window->poll().ControllerOnline());
     EXPECT_EQ(text("lStatus"), "Stato: in connessione...");
     EXPECT_EQ(controller.keys(), std::vector<int>{13});
     pollTwice();
-    EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_TRUE(window->poll().ControllerOnline());
 }
 
 TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIsBack) {
     writeSettings("[Ports]\nCOM1=/dev/ttyUSB0\n");
     start();
     pollTwice();
-    ASSERT_TRUE(window->poll().ControllerOnline);
+    ASSERT_TRUE(window->poll().ControllerOnline());
     ASSERT_TRUE(find("btRetract")->isEnabled());
     EXPECT_FALSE(window->portLost());
 
@@ -470,7 +470,7 @@ TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIs
     EXPECT_FALSE(wire.open);
     EXPECT_TRUE(window->portLost());
     EXPECT_EQ(window->consoleStatusBar()->linkText(), "COM1: device lost, retrying");
-    EXPECT_FALSE(window->poll().ControllerOnline);
+    EXPECT_FALSE(window->poll().ControllerOnline());
     for (const char* name : {"btRicevi", "btInvia", "btImposta", "btRetract"}) {
         EXPECT_FALSE(find(name)->isEnabled()) << name;
     }
@@ -515,7 +515,7 @@ TEST_F(ConsoleWindowTest, aLostDeviceIsClosedAndReopenedEveryTwoSecondsUntilItIs
     EXPECT_FALSE(window->portLost());
     EXPECT_EQ(wire.configureCount, 2);
     pollTwice();
-    EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_TRUE(window->poll().ControllerOnline());
     EXPECT_TRUE(window->consoleStatusBar()->linkText().startsWith("COM1 online"))
         << window->consoleStatusBar()->linkText().toStdString();
     EXPECT_TRUE(find("btRetract")->isEnabled());
@@ -528,7 +528,7 @@ TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollSt
     start(std::move(options));
     controller.replyData[5] = Bytes(108, 0);
     pollTwice();
-    ASSERT_TRUE(window->poll().ControllerOnline);
+    ASSERT_TRUE(window->poll().ControllerOnline());
     click("btImposta");
     settle();
     ASSERT_FALSE(find("pnImposta")->isHidden());
@@ -554,7 +554,7 @@ TEST_F(ConsoleWindowTest, aDeviceLostAndBackUnderTheOpenSetupPanelKeepsThePollSt
     click("btChiudi");
     EXPECT_TRUE(window->pollTimer().active());
     pollTwice();
-    EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_TRUE(window->poll().ControllerOnline());
     EXPECT_TRUE(window->consoleStatusBar()->linkText().startsWith("COM1 online"));
     EXPECT_TRUE(find("btImposta")->isEnabled());
 }
@@ -632,7 +632,7 @@ TEST_F(ConsoleWindowTest, choosingAPortFromTheMenuEndsTheRetrying) {
     EXPECT_EQ(wire.openCount, opens);
     EXPECT_EQ(wire.openedPath, defaultComDevice(2));
     pollTwice();
-    EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_TRUE(window->poll().ControllerOnline());
 }
 
 TEST_F(ConsoleWindowTest, aFailedChoiceAfterALossEndsTheRetryingToo) {
@@ -755,7 +755,7 @@ TEST_F(ConsoleWindowTest, followedRigRetunesTheAntennaOnceTheControllerAnswers) 
     rigServer.set(1, 14'074'000.0);
     start();
     pollTwice();
-    ASSERT_TRUE(window->poll().ControllerOnline);
+    ASSERT_TRUE(window->poll().ControllerOnline());
     window->tmPollTimer();  // the poll that finds the controller online opens the rig client
     ASSERT_EQ(rigServer.connectCalls, 1);
     auto sent = controller.commands(3);
@@ -811,7 +811,7 @@ class SimulatedControllerTest : public ConsoleWindowTest {
 TEST_F(SimulatedControllerTest, displayFollowsTheControllerAndItsKeys) {
     startOnSimulator();
     ASSERT_TRUE(pollUntil("lStatus", "OK Vrenk v1.13 DRVs=3"));
-    EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_TRUE(window->poll().ControllerOnline());
     EXPECT_EQ(text("lBanda"), "Banda 20m (default)");
     click("SpeedButton5");  // 40m
     ASSERT_TRUE(pollUntil("lBanda", "Banda 40m (default)"));

@@ -7,6 +7,7 @@
 
 #include "console/service/element_editor.h"
 #include "console/service/element_lengths.h"
+#include "support/poll_stage.h"
 #include "support/window_fixture.h"
 
 namespace kt6 {
@@ -28,8 +29,8 @@ class ElementEditorTest : public ServiceWindowTest {
         controller.replyData[9] = std::move(lengths);
         start(Far::Script);
         pollTwice();
-        window->poll().CurrentFrequency = kHz;
-        window->poll().HeadingMode = headingMode;
+        testing::PollStage::frequency(window->poll(), kHz);
+        testing::PollStage::headingMode(window->poll(), headingMode);
         choose("ModifyElemets1");
     }
 };
@@ -139,8 +140,8 @@ TEST_F(ElementEditorTest, steppersAreNamedForTheElementTheyStepCaptionSwapInclud
                                     "Director 2 \u2212", "Director 1 \u2212", "Driver \u2212",
                                     "Reflector \u2212"}));
     click("b_cancel");
-    window->poll().CurrentFrequency = 14000;
-    window->poll().HeadingMode = 1;
+    testing::PollStage::frequency(window->poll(), 14000);
+    testing::PollStage::headingMode(window->poll(), 1);
     choose("ModifyElemets1");
     EXPECT_EQ(names(), (QStringList{"Director 2 +", "Reflector +", "Driver +", "Director 1 +",
                                     "Director 2 \u2212", "Reflector \u2212", "Driver \u2212",
@@ -151,17 +152,17 @@ TEST_F(ElementEditorTest, captionsStayBelow14000OrWithANormalHeading) {
     openScripted(kReply, 13999, 1);
     EXPECT_EQ(captions(), (QStringList{"Director 2", "Director 1", "Driver", "Reflector"}));
     click("b_cancel");
-    window->poll().CurrentFrequency = 14000;
-    window->poll().HeadingMode = 0;
+    testing::PollStage::frequency(window->poll(), 14000);
+    testing::PollStage::headingMode(window->poll(), 0);
     choose("ModifyElemets1");
     EXPECT_EQ(captions(), (QStringList{"Director 2", "Director 1", "Driver", "Reflector"}));
     click("b_cancel");
-    window->poll().CurrentFrequency = 50500;
-    window->poll().HeadingMode = 1;
+    testing::PollStage::frequency(window->poll(), 50500);
+    testing::PollStage::headingMode(window->poll(), 1);
     choose("ModifyElemets1");
     EXPECT_EQ(captions(), (QStringList{"Director 2", "Reflector", "Driver", "Director 1"}));
     click("b_cancel");
-    window->poll().CurrentFrequency = 50501;
+    testing::PollStage::frequency(window->poll(), 50501);
     choose("ModifyElemets1");
     EXPECT_EQ(captions()[1], "Director 1");
 }

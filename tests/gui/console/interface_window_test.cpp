@@ -112,7 +112,7 @@ TEST_F(InterfaceWindowTest, theReplyThatSaysTheElementsStoppedLetsAFunctionRunBe
     controller.record.moving = true;
     startServing(transferOptions());
     pollTwice();
-    ASSERT_TRUE(window->poll().ElementsMoving);
+    ASSERT_TRUE(window->poll().ElementsMoving());
     ASSERT_EQ(client.request(R"({"cmd":"watch"})")["ok"], true);
     controller.record.moving = false;
     window->tmPollTimer();   // the request goes out
@@ -120,7 +120,7 @@ TEST_F(InterfaceWindowTest, theReplyThatSaysTheElementsStoppedLetsAFunctionRunBe
     const auto still = client.nextWhere(
         [](const nlohmann::json& j) { return j["event"] == "moving" && j["moving"] == false; });
     ASSERT_TRUE(still.is_object());
-    ASSERT_TRUE(window->poll().ElementsMoving);  // the window paints it on its next tick
+    ASSERT_TRUE(window->poll().ElementsMoving());  // the window paints it on its next tick
     // A script that heard "still" is not told the elements move.
     client.send(R"({"id":4,"cmd":"function","name":"retract","confirm":true})");
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->sequenceRunning(); }, 5000));

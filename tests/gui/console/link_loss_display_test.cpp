@@ -31,7 +31,7 @@ class LinkLossDisplayTest : public WindowFixture {
         controller.record.moving = true;
         start();
         tick(2);
-        ASSERT_TRUE(window->poll().ControllerOnline);
+        ASSERT_TRUE(window->poll().ControllerOnline());
         ASSERT_TRUE(blinks());
     }
 };
@@ -58,7 +58,7 @@ TEST_F(LinkLossDisplayTest, aLostDeviceStopsTheBlinkUntilAReplySaysMovingAgain) 
 TEST_F(LinkLossDisplayTest, aReplyReadJustBeforeTheLossDoesNotSayTheDeviceIsBack) {
     start();
     tick(2);
-    ASSERT_TRUE(window->poll().ControllerOnline);
+    ASSERT_TRUE(window->poll().ControllerOnline());
     window->tmPollTimer();   // a request goes out
     window->tmTimerTimer();  // its reply is read, kept for the next poll tick
     wire.unplug();
@@ -66,7 +66,7 @@ TEST_F(LinkLossDisplayTest, aReplyReadJustBeforeTheLossDoesNotSayTheDeviceIsBack
     ASSERT_TRUE(window->portLost());
     window->tmPollTimer();
     EXPECT_EQ(window->consoleStatusBar()->linkText(), "COM1: device lost, retrying");
-    EXPECT_FALSE(window->poll().ControllerOnline);
+    EXPECT_FALSE(window->poll().ControllerOnline());
 }
 
 TEST_F(LinkLossDisplayTest, aSilentControllerStopsTheBlinkAndAReplyThatSaysStoppedKeepsItOff) {
@@ -76,13 +76,13 @@ TEST_F(LinkLossDisplayTest, aSilentControllerStopsTheBlinkAndAReplyThatSaysStopp
     EXPECT_FALSE(blinks());
     // Long enough to count as offline.
     tick(40);
-    ASSERT_FALSE(window->poll().ControllerOnline);
+    ASSERT_FALSE(window->poll().ControllerOnline());
     EXPECT_FALSE(blinks());
 
     controller.answering = true;
     controller.record.moving = false;
     tick(2);
-    ASSERT_TRUE(window->poll().ControllerOnline);
+    ASSERT_TRUE(window->poll().ControllerOnline());
     EXPECT_FALSE(blinks());
     controller.record.moving = true;
     tick(2);
@@ -124,7 +124,7 @@ TEST_F(LinkLossDisplayTest, aSavedPortMissingAtStartIsRetriedEveryTwoSecondsUnde
     // Key 13 returns the controller to its display, as a choice from the menu does.
     EXPECT_EQ(controller.keys(), std::vector<int>{13});
     tick(2);
-    EXPECT_TRUE(window->poll().ControllerOnline);
+    EXPECT_TRUE(window->poll().ControllerOnline());
     EXPECT_EQ(link(), "COM2 online, firmware 1.13, 3 drivers");
 }
 

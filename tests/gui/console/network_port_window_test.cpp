@@ -145,7 +145,7 @@ TEST_F(NetworkPortWindowTest, aTcpPortThatOpensAMomentLaterPollsAndGoesOnline) {
     EXPECT_EQ(linkText(), QStringLiteral("COM2: no answer"));
 
     // The poll goes out on the adopted port and the controller's reply brings the link online.
-    ASSERT_TRUE(pollInRealTime([&] { return window->poll().ControllerOnline; }))
+    ASSERT_TRUE(pollInRealTime([&] { return window->poll().ControllerOnline(); }))
         << loopback.statusRequests() << " status requests answered; " << linkText().toStdString();
     EXPECT_GT(loopback.statusRequests(), 0u);
     EXPECT_EQ(linkText(), QStringLiteral("COM2 online, firmware 1.13, 3 drivers"));
@@ -164,7 +164,7 @@ TEST_F(NetworkPortWindowTest, whileAPortConnectsTheOldPortsDisplayIsGoneAndTheTi
 
     window->SelectPort(3);
     EXPECT_TRUE(text("lFreq").isEmpty());
-    EXPECT_FALSE(window->poll().ControllerOnline);
+    EXPECT_FALSE(window->poll().ControllerOnline());
     const QString tip = window->consoleStatusBar()->findChild<QLabel*>("sbLink")->toolTip();
     EXPECT_TRUE(tip.startsWith(
         QStringLiteral("COM3 is %1.").arg(QString::fromStdString(url("rfc2217", silent.port())))))

@@ -26,7 +26,7 @@ class RadioErrorBoxTest : public WindowFixture {
         start(std::move(options));
     }
     void waitForOnline() {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->poll().ControllerOnline; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->poll().ControllerOnline(); }, 5000));
     }
     void waitForTheBox() {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs->messages.empty(); }, 5000));
@@ -73,7 +73,7 @@ TEST_F(RadioErrorBoxTest, aPortChosenInTheMenuBringsTheBoxWithoutHoldingThePoll)
     rigServer.status[0] = RigStatus::NotResponding;
     rigServer.reason[0] = "localhost:4534: connection refused";
     startPolling();
-    EXPECT_FALSE(window->poll().ControllerOnline);
+    EXPECT_FALSE(window->poll().ControllerOnline());
     item("com1")->trigger();
     waitForOnline();
     waitForTheBox();

@@ -20,7 +20,7 @@ class ScreenReaderTest : public WindowFixture {
         writeSettings("[OmniRig]\nRig1=0\nRig2=0\n");
         start();
         tick(3);
-        ASSERT_TRUE(window->poll().ControllerOnline);
+        ASSERT_TRUE(window->poll().ControllerOnline());
     }
     // What the status bar asked a screen reader to read out, since the last call.
     QStringList spoken() {

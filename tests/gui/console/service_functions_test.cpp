@@ -14,6 +14,7 @@
 #include "console/service/service_screens.h"
 #include "console/status/status_bar.h"
 #include "core/service_sequences.h"
+#include "support/poll_stage.h"
 #include "support/window_fixture.h"
 
 namespace kt6 {
@@ -289,7 +290,7 @@ TEST_P(RetractWaitTest, yesWaitsForTheBandThenEnds) {
     EXPECT_TRUE(shown("Panel_Retract"));
     EXPECT_TRUE(frontKeysHidden());
 
-    window->poll().CurrentFrequency = GetParam().kHz;
+    testing::PollStage::frequency(window->poll(), GetParam().kHz);
     bool waitScreen = true;
     duringPause = [&] {
         waitScreen = waitScreen && shown("Retracting_of_course") && !shown("Panel_Retract");
@@ -366,7 +367,7 @@ TEST_F(ServiceFunctionsTest, testElementsRunsOnlyWithTheElementsRetracted) {
     choose("Retract1");
     click("B_Retr_Yes");
     pollTwice();
-    ASSERT_EQ(window->poll().CurrentFrequency, 0u);
+    ASSERT_EQ(window->poll().CurrentFrequency(), 0u);
     tick();  // the tick after a reply paints the panels
     EXPECT_TRUE(shown("Panel_Elem_Retract"));
 
@@ -397,13 +398,13 @@ TEST_F(ServiceFunctionsTest, testElementsRunsOnlyWithTheElementsRetracted) {
     EXPECT_EQ(controllerScreen(), sim::Screen::TestActive);
 
     // "Yes" on TEST ACTIVE does nothing while a frequency is reported ...
-    window->poll().CurrentFrequency = 14000;
+    testing::PollStage::frequency(window->poll(), 14000);
     from = mark();
     click("B_testact_Yes");
     EXPECT_TRUE(codesSince(from).empty());
     EXPECT_TRUE(shown("Panel_T_act"));
     // ... and retracts the test at frequency 0.
-    window->poll().CurrentFrequency = 0;
+    testing::PollStage::frequency(window->poll(), 0);
     movingScreen = true;
     duringPause = [&] {
         movingScreen = movingScreen && shown("panel_test_go") && shown("Panel_T_act");
@@ -447,8 +448,8 @@ class GuardTest : public ServiceFunctionsTest, public ::testing::WithParamInterf
 TEST_P(GuardTest, menuItemActsOnlyWhenItsGuardHolds) {
     startTuned();
     const GuardRow& row = GetParam();
-    window->poll().CurrentFrequency = row.kHz;
-    window->poll().ElementsMoving = row.moving;
+    testing::PollStage::frequency(window->poll(), row.kHz);
+    testing::PollStage::moving(window->poll(), row.moving);
     if (row.prompt) find("COM_VERIFY")->show();
     const auto from = mark();
     choose(row.item);
@@ -487,7 +488,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ServiceFunctionsTest, menuTipsSayWhatEachItemWouldDoNow) {
     startTuned();
-    window->poll().CurrentFrequency = 0;
+    testing::PollStage::frequency(window->poll(), 0);
     auto* menu = find<QMenu>("Functions1");
     QMetaObject::invokeMethod(menu, "aboutToShow");
     EXPECT_EQ(find<QAction>("Retract1")->statusTip(), kRetracted);
@@ -515,7 +516,7 @@ TEST_F(ServiceFunctionsTest, noFunctionActsBeforeTheControllerHasAnswered) {
     controller.record.frequency = 0;
     controller.record.screen = 1;
     pollTwice();
-    ASSERT_TRUE(window->poll().Replied);
+    ASSERT_TRUE(window->poll().Replied());
     const auto from = mark();
     choose("estelements1");
     EXPECT_EQ(codesSince(from), std::vector<int>{13});
@@ -527,7 +528,7 @@ TEST_F(ServiceFunctionsTest, aDeviceBackDuringAWaitIsReopenedThenAndTheWaitsLast
     controller.record.firmwareMajor = 1;
     controller.record.frequency = 14150;
     pollTwice();
-    ASSERT_TRUE(window->poll().Replied);
+    ASSERT_TRUE(window->poll().Replied());
     choose("Calibrate1");
     const auto answered = mark();
     find<QAbstractButton>("yes_cal")->click();

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include "console/status/status_bar.h"
+#include "support/poll_stage.h"
 #include "support/window_fixture.h"
 
 namespace kt6 {
@@ -27,8 +28,8 @@ class RefusalEventTest : public ServiceRefusalsTest,
 TEST_P(RefusalEventTest, aRefusedItemSaysWhyInTheEventsFieldAndSendsNothing) {
     startTuned();
     const RefusalRow& row = GetParam();
-    window->poll().CurrentFrequency = row.kHz;
-    window->poll().ElementsMoving = row.moving;
+    testing::PollStage::frequency(window->poll(), row.kHz);
+    testing::PollStage::moving(window->poll(), row.moving);
     if (row.prompt) find("COM_VERIFY")->show();
     window->clearEvent();
     const auto from = mark();

@@ -68,7 +68,7 @@ class SetupPanelTest : public testing::WindowFixture {
         options.runPollTimer = pollTimer;
         WindowFixture::start(std::move(options));
         pollTwice();
-        ASSERT_TRUE(window->poll().ControllerOnline);
+        ASSERT_TRUE(window->poll().ControllerOnline());
     }
     QLineEdit* edit(const char* name) { return find<QLineEdit>(name); }
     bool transferRunning() { return window && window->setupPanel().transfer().running(); }

@@ -119,7 +119,7 @@ TEST_F(StatusBarTest, linkFieldForOnlineSilentAndClosedPorts) {
 
     controller.answering = false;
     tick(43);  // 17.2 s without a reply: offline since the 39th
-    EXPECT_FALSE(window->poll().ControllerOnline);
+    EXPECT_FALSE(window->poll().ControllerOnline());
     EXPECT_EQ(link(), "COM1: no answer for 17 s");
     EXPECT_EQ(text("lStatus"), "Stato: in connessione...");
 
@@ -184,7 +184,7 @@ TEST_F(StatusBarTest, displayDimsWhileTheLinkIsSilentAndBrightensWithTheNextRepl
 
     controller.answering = false;
     tick(40);
-    ASSERT_FALSE(window->poll().ControllerOnline);
+    ASSERT_FALSE(window->poll().ControllerOnline());
     EXPECT_EQ(text("lFreq"), freq);  // last values kept
     for (const char* line : {"lFreq", "lBanda", "Heading"}) EXPECT_EQ(colourOf(line), grey) << line;
 

@@ -31,10 +31,10 @@ TEST_F(ServiceFunctionsOverThePty, calibrateQuestionAndAnEditorStepReachTheSimul
         return QTest::qWaitFor([&] { return !window->sequenceRunning(); }, 10000);
     };
     auto screenIs = [&](std::uint32_t screen) {
-        return QTest::qWaitFor([&] { return window->poll().ActiveScreen == screen; }, 5000);
+        return QTest::qWaitFor([&] { return window->poll().ActiveScreen() == screen; }, 5000);
     };
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return window->poll().ControllerOnline && window->poll().CurrentFrequency != 0; },
+        [&] { return window->poll().ControllerOnline() && window->poll().CurrentFrequency() != 0; },
         10000));
 
     const auto started = std::chrono::steady_clock::now();

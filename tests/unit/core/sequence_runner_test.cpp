@@ -11,6 +11,7 @@
 
 #include "link/commands.h"
 #include "support/link_on_fake_port.h"
+#include "support/poll_stage.h"
 #include "unit/link/timed_controller.h"
 
 namespace kt6 {
@@ -72,7 +73,7 @@ class SequenceRunnerTest : public ::testing::Test, protected testing::LinkOnFake
 };
 
 TEST_F(SequenceRunnerTest, retractWaitsAsLongAsTheReportedBandNeeds) {
-    poll.CurrentFrequency = 14074;
+    testing::PollStage::frequency(poll, 14074);
     EXPECT_EQ(run(ServiceFunction::Retract), "");
     EXPECT_EQ(keysReceived().back(), keys::kYes);
     // 20 m: 22 s after the yes; the opening's short gaps are pauses too.
@@ -81,7 +82,7 @@ TEST_F(SequenceRunnerTest, retractWaitsAsLongAsTheReportedBandNeeds) {
 
     // Six metres retract in 7 s.
     view.pauses.clear();
-    poll.CurrentFrequency = 50100;
+    testing::PollStage::frequency(poll, 50100);
     EXPECT_EQ(run(ServiceFunction::Retract), "");
     EXPECT_EQ(view.pauses.back(), 7000ms);
 }

@@ -111,10 +111,10 @@ TEST_F(PollTest, replyIsReadOnTheNextTickAndTheLampFollowsOnTheOneAfter) {
     view.calls.clear();
     poll->tick();
     ASSERT_TRUE(view.shown);
-    EXPECT_TRUE(poll->ControllerOnline);
+    EXPECT_TRUE(poll->ControllerOnline());
     EXPECT_TRUE(view.buttons);
-    EXPECT_EQ(poll->CurrentFrequency, 7157u);
-    EXPECT_EQ(poll->FirmwareVersion, 269u);
+    EXPECT_EQ(poll->CurrentFrequency(), 7157u);
+    EXPECT_EQ(poll->FirmwareVersion(), 269u);
     EXPECT_EQ(view.lamp, -1);
     view.calls.clear();
     poll->tick();
@@ -139,27 +139,27 @@ TEST_F(PollTest, headingModeFollowsKnownHeadingsOnly) {
     r.heading = 2;
     answer(r);
     poll->tick();
-    EXPECT_EQ(poll->HeadingMode, 1);
+    EXPECT_EQ(poll->HeadingMode(), 1);
     r.heading = 3;
     answer(r);
     poll->tick();
-    EXPECT_EQ(poll->HeadingMode, 1);
+    EXPECT_EQ(poll->HeadingMode(), 1);
     r.heading = 0;
     answer(r);
     poll->tick();
-    EXPECT_EQ(poll->HeadingMode, 0);
+    EXPECT_EQ(poll->HeadingMode(), 0);
 }
 
 TEST_F(PollTest, thirtyNineMissedPollsTakeTheLinkOffline) {
     poll->tick();
     answer(exampleRecord());
     poll->tick();
-    ASSERT_TRUE(poll->ControllerOnline);
+    ASSERT_TRUE(poll->ControllerOnline());
     for (int i = 0; i < 38; ++i) poll->tick();
-    EXPECT_TRUE(poll->ControllerOnline);
+    EXPECT_TRUE(poll->ControllerOnline());
     EXPECT_EQ(link.missedPolls(), 38);
     poll->tick();
-    EXPECT_FALSE(poll->ControllerOnline);
+    EXPECT_FALSE(poll->ControllerOnline());
     EXPECT_EQ(view.status, "Stato: in connessione...");
     EXPECT_FALSE(view.buttons);
     // Offline ticks count nothing, and still post a request every time.
@@ -170,7 +170,7 @@ TEST_F(PollTest, thirtyNineMissedPollsTakeTheLinkOffline) {
     // A matching reply brings it straight back.
     answer(exampleRecord());
     poll->tick();
-    EXPECT_TRUE(poll->ControllerOnline);
+    EXPECT_TRUE(poll->ControllerOnline());
     EXPECT_TRUE(view.buttons);
     EXPECT_EQ(link.missedPolls(), 0);
 }
@@ -199,7 +199,7 @@ TEST_F(PollTest, strayFrameAheadOfTheReplyDoesNotLeaveThePollBehind) {
     poll->tick();
     ASSERT_TRUE(view.shown);
     EXPECT_EQ(view.shown->frequency, 7157);
-    EXPECT_TRUE(poll->ControllerOnline);
+    EXPECT_TRUE(poll->ControllerOnline());
     // And the next tick reads its own reply, not the one before.
     StatusRecord r = exampleRecord();
     r.frequency = 14074;
@@ -213,9 +213,9 @@ TEST_F(PollTest, shortReplyCountsAsAnswerButIsNotDecoded) {
     Bytes content{static_cast<std::uint8_t>(link.lastPostedSequence()), 0, 13, 1};
     wire.feedReceived(encodeFrame(content).value());
     poll->tick();
-    EXPECT_TRUE(poll->ControllerOnline);
+    EXPECT_TRUE(poll->ControllerOnline());
     EXPECT_FALSE(view.shown);
-    EXPECT_EQ(poll->shortReplies, 1);
+    EXPECT_EQ(poll->shortReplies(), 1);
 }
 
 TEST_F(PollTest, aTickDuringAnExchangeSendsItsRequestOnlyOnceTheExchangeIsOver) {
@@ -243,14 +243,14 @@ TEST_F(PollTest, ticksWhileHeldWorkPausesAreNotCountedAsSilent) {
     poll->tick();
     answer(exampleRecord());
     poll->tick();
-    ASSERT_TRUE(poll->ControllerOnline);
+    ASSERT_TRUE(poll->ControllerOnline());
     {
         // A service sequence holds the link through a long pause: 60 ticks go by.
         Link::Hold hold(link);
         for (int i = 0; i < 60; ++i) poll->tick();
     }
     pump.advance(std::chrono::milliseconds(0));
-    EXPECT_TRUE(poll->ControllerOnline);
+    EXPECT_TRUE(poll->ControllerOnline());
     EXPECT_EQ(link.missedPolls(), 0);
 }
 
@@ -258,9 +258,9 @@ TEST_F(PollTest, aLostDeviceTakesTheLinkOfflineAtOnce) {
     poll->tick();
     answer(exampleRecord());
     poll->tick();
-    ASSERT_TRUE(poll->ControllerOnline);
+    ASSERT_TRUE(poll->ControllerOnline());
     poll->deviceLost();
-    EXPECT_FALSE(poll->ControllerOnline);
+    EXPECT_FALSE(poll->ControllerOnline());
     EXPECT_FALSE(view.buttons);
     EXPECT_EQ(view.status, "Stato: in connessione...");
     EXPECT_EQ(view.onlineChanges, (std::vector<bool>{true, false}));
@@ -337,7 +337,7 @@ TEST_F(BusyPollTest, keysEvery250msLeaveEveryTickItsFreshReply) {
     for (std::size_t i = 1; i < view.frequencies.size(); ++i) {
         EXPECT_EQ(view.frequencies[i], view.frequencies[i - 1] + 1) << "tick " << i + 2;
     }
-    EXPECT_TRUE(poll->ControllerOnline);
+    EXPECT_TRUE(poll->ControllerOnline());
     EXPECT_EQ(view.onlineChanges, (std::vector<bool>{true}));
 }
 
@@ -372,7 +372,7 @@ TEST_F(BusyPollTest, theLinkGoesOfflineAfter39SilentTicksAmidKeys) {
     };
     schedulePoll(ms(22000));
     pressKeys(ms(250), ms(2000));
-    ASSERT_TRUE(poll->ControllerOnline);
+    ASSERT_TRUE(poll->ControllerOnline());
     // The controller falls silent; every key now waits out its four tries (about 600 ms),
     // so most ticks fall inside an exchange.
     answering = false;
