@@ -101,8 +101,12 @@ void FmMain::replyRead() {
     if (station_) station_->changed();
 }
 
-void FmMain::logLink(const std::string& text) {
-    qCInfo(lcLink, "%s", text.c_str());
+void FmMain::logLink(const std::string& text, bool warning) {
+    if (warning) {
+        qCWarning(lcLink, "%s", text.c_str());
+    } else {
+        qCInfo(lcLink, "%s", text.c_str());
+    }
 }
 
 FmMain::~FmMain() {

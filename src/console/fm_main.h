@@ -104,7 +104,7 @@ class FmMain : public QMainWindow, private ConsoleObserver {
     void deviceBack(bool startPort) override;
     void bandKeyPressed(std::uint8_t code) override;
     void replyRead() override;
-    void logLink(const std::string& text) override;
+    void logLink(const std::string& text, bool warning) override;
     void message(const QString& text, const QString& title = QStringLiteral("Skarnel"));
     // The status bar's link and radio fields, and the display's dimming, from the state now.
     void refreshStatusBar();

@@ -54,8 +54,9 @@ QString HeadlessConsole::start() {
             .arg(QString::fromStdString(settingsPath_.string()));
     }
     if (QString why = host_->start(true); !why.isEmpty()) return why;
-    const StartSettings start = WindowSettings(settingsPath_, [](const QString& text) {
-                                    qCWarning(lcSettings, "%s", qUtf8Printable(text));
+    // The settings' own log has told what is wrong with the file; the events field says it too.
+    const StartSettings start = WindowSettings(settingsPath_, [this](const QString& text) {
+                                    station_->setEvent(text.toStdString());
                                 }).load();
     const int n = start.port;
     controller_->transfers().transfer().setAdaptiveWrite(start.adaptiveWrite);
@@ -97,8 +98,8 @@ void HeadlessConsole::replyRead() {
     host_->changed();
 }
 
-void HeadlessConsole::logLink(const std::string& text) {
-    tell(text);
+void HeadlessConsole::logLink(const std::string& text, bool warning) {
+    tell(text, warning);
 }
 
 bool HeadlessConsole::Rigs::isTicked(int rigNumber) const {
@@ -124,8 +125,12 @@ void HeadlessConsole::Rigs::showError(const std::string& text, const std::string
     console_.host_->changed();
 }
 
-void HeadlessConsole::tell(const std::string& text) {
-    qCInfo(lcLink, "%s", text.c_str());
+void HeadlessConsole::tell(const std::string& text, bool warning) {
+    if (warning) {
+        qCWarning(lcLink, "%s", text.c_str());
+    } else {
+        qCInfo(lcLink, "%s", text.c_str());
+    }
     station_->setEvent(text);
 }
 

@@ -47,8 +47,8 @@ class HeadlessConsole : public QObject, private ConsoleObserver {
 
     void linkChanged() override;
     void replyRead() override;
-    void logLink(const std::string& text) override;
-    void tell(const std::string& text);
+    void logLink(const std::string& text, bool warning) override;
+    void tell(const std::string& text, bool warning = false);
 
     std::filesystem::path settingsPath_;
     // Before the controller: its tracker paints on it to the end.

@@ -122,7 +122,8 @@ void ConsoleController::deviceLost() {
     linkState_.portLost(portNumber(), port_.DevicePath());
     observer_.linkChanged();
     observer_.logLink(where() + ": device lost, retrying every " +
-                      std::to_string(PortSession::kRetryInterval.count() / 1000) + " s");
+                          std::to_string(PortSession::kRetryInterval.count() / 1000) + " s",
+                      true);
 }
 
 void ConsoleController::runRetryTimer(bool running) {
@@ -141,7 +142,7 @@ void ConsoleController::deviceBack() {
     if (startPort) sendKey(keys::kReturn);
     observer_.deviceBack(startPort);
     observer_.linkChanged();
-    observer_.logLink(where() + ": device back");
+    observer_.logLink(where() + ": device back", false);
     // Under the setup panel or a transfer the poll stays stopped: the port is back quietly, and
     // the poll's restart at their end looks at the link.
     if (!options_.runPollTimer || !pollRunning_) return;
@@ -210,7 +211,8 @@ void ConsoleController::choosePort(int n, PortOrigin origin,
             if (origin == PortOrigin::Menu) sendKey(keys::kReturn);
         } else {
             linkState_.portClosed(n, device, o.cause);
-            observer_.logLink("COM" + std::to_string(n) + " " + portErrorText(o.cause, device));
+            observer_.logLink("COM" + std::to_string(n) + " " + portErrorText(o.cause, device),
+                              true);
             if (origin == PortOrigin::Menu) {
                 session_.forgetPortNumber();
             } else if (n >= 1 && n <= kComPortCount && session_.retryUnopened(o.cause)) {
@@ -219,8 +221,9 @@ void ConsoleController::choosePort(int n, PortOrigin origin,
                 awaitingStartPort_ = outcome.awaited = true;
                 linkState_.portRetried();
                 observer_.logLink("COM" + std::to_string(n) + ": retrying every " +
-                                  std::to_string(PortSession::kRetryInterval.count() / 1000) +
-                                  " s");
+                                      std::to_string(PortSession::kRetryInterval.count() / 1000) +
+                                      " s",
+                                  false);
             }
         }
         if (shown) shown(outcome);

@@ -35,8 +35,9 @@ class ConsoleObserver {
     virtual void bandKeyPressed(std::uint8_t /*code*/) {}
     // A status reply was read, before the poll's tick shows it.
     virtual void replyRead() {}
-    // A line for the technician (the face decides where it goes), without its "link: " topic.
-    virtual void logLink(const std::string& /*text*/) {}
+    // A line for the technician (the face decides where it goes), without its "link: " topic;
+    // a warning when something failed (a port that would not open, a device gone).
+    virtual void logLink(const std::string& /*text*/, bool /*warning*/) {}
 };
 
 struct ConsoleControllerOptions {
