@@ -2,7 +2,6 @@
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QWidget>
 #include <csignal>
 
 #include "console/close_on_signal.h"
@@ -39,15 +38,6 @@ void stopOnTerminationSignals(QObject* context, std::function<void()> stop) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
-}
-
-void closeOnTerminationSignals(QWidget* window) {
-    stopOnTerminationSignals(window, [window] {
-        if (!window->property(kClosingOnSignal).toBool()) {
-            window->setProperty(kClosingOnSignal, true);
-            window->close();
-        }
-    });
 }
 
 }  // namespace kt6

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
-#include <QWidget>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -78,15 +77,6 @@ void stopOnTerminationSignals(QObject* context, std::function<void()> stop) {
         s.stop = std::move(stop);
     }
     ::SetConsoleCtrlHandler(&onConsoleEvent, TRUE);
-}
-
-void closeOnTerminationSignals(QWidget* window) {
-    stopOnTerminationSignals(window, [window] {
-        if (!window->property(kClosingOnSignal).toBool()) {
-            window->setProperty(kClosingOnSignal, true);
-            window->close();
-        }
-    });
 }
 
 }  // namespace kt6

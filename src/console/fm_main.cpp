@@ -28,10 +28,11 @@
 #include "console/status/link_status.h"
 #include "console/status/radio_panel.h"
 #include "console/status/status_bar.h"
+#include "core/port_settings.h"
 #include "link/commands.h"
 #include "link/serial_network.h"
 #include "logging/log.h"
-#include "radio/hamlib_rig_server.h"
+#include "radio/window_rig_server.h"
 
 namespace kt6 {
 
@@ -78,7 +79,7 @@ FmMain::FmMain(ConsoleOptions options, QWidget* parent)
     auto makeRigServer = options_.makeRigServer;
     if (!makeRigServer) {
         makeRigServer = [this]() -> std::unique_ptr<RigServer> {
-            return std::make_unique<HamlibRigServer>(
+            return std::make_unique<WindowRigServer>(
                 HamlibServerOptions{options_.settingsPath, std::nullopt, this});
         };
     }

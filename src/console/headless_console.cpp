@@ -3,12 +3,12 @@
 #include <utility>
 
 #include "console/link_driver.h"
-#include "console/ports/port_menu.h"
 #include "console/qt_scheduler.h"
 #include "console/station/station_host.h"
 #include "console/status/link_status.h"
 #include "console/window_settings.h"
 #include "core/api_settings.h"
+#include "core/port_settings.h"
 #include "link/serial_network.h"
 #include "logging/log.h"
 #include "memory/profile_file.h"

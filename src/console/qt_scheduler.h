@@ -1,7 +1,6 @@
 #pragma once
-// The core's timers on the window's event loop, and the input block a running sequence keeps
-// up: the window repaints and its timers tick while every click and key is dropped before it
-// reaches a control.
+// The core's timers on the event loop, the window's or the console's without one (no widgets
+// here: the input block a running sequence keeps up is console/input_block.h).
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -9,18 +8,6 @@
 #include "link/scheduler.h"
 
 namespace kt6 {
-
-// While it lives, no control of the application gets mouse, wheel, key or touch input, and the
-// cursor shows busy. Nests. Keys still reach the windows themselves, where assistive
-// technology listens for them: a screen reader's own commands work during a wait.
-class InputBlock : public QObject {
-  public:
-    InputBlock();
-    ~InputBlock() override;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-};
 
 // Timers of the window's loop; a task whose context is gone never runs.
 class QtScheduler : public Scheduler {

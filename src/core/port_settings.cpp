@@ -23,6 +23,10 @@ std::optional<std::string> settingsComMapping(const ProfileFile& settings, int n
     return device;
 }
 
+std::optional<std::string> mappedComDevice(const std::filesystem::path& settingsPath, int n) {
+    return settingsComMapping(ProfileFile(settingsPath), n);
+}
+
 std::string settingsComDevice(const ProfileFile& settings, int n) {
     return settingsComMapping(settings, n).value_or(defaultComDevice(n));
 }

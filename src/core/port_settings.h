@@ -2,6 +2,7 @@
 // Which controller port the settings file names, by the console's rules, for programs that
 // open the controller without the window (kt6ctl): the COM number [General] Serialport chose
 // last, and the device [Ports] maps each COMn to.
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ int settingsComPort(const ProfileFile& settings, std::string* problem = nullptr)
 
 // The device the settings map COMn to; nothing when [Ports] has no entry for it.
 std::optional<std::string> settingsComMapping(const ProfileFile& settings, int n);
+// The same, read from the settings file now.
+std::optional<std::string> mappedComDevice(const std::filesystem::path& settingsPath, int n);
 
 // The device COMn opens: its mapping, else the platform's default device for it.
 std::string settingsComDevice(const ProfileFile& settings, int n);

@@ -2,7 +2,6 @@
 
 #include <hamlib/rig.h>
 
-#include <QMessageBox>
 #include <QString>
 #include <QTimer>
 #include <cctype>
@@ -12,7 +11,6 @@
 #include "logging/log.h"
 #include "memory/profile_file.h"
 #include "radio/hamlib_models.h"
-#include "radio/rig_settings_dialog.h"
 
 namespace kt6 {
 namespace {
@@ -64,8 +62,6 @@ HamlibRigServer::~HamlibRigServer() {
         if (p) p->requestStop();
     }
     for (auto& p : pollers_) p.reset();
-    // A dialog that belongs to the window must not outlive the server it edits.
-    if (dialog_ && !ownDialog_) dialog_->deleteLater();
 }
 
 bool HamlibRigServer::connect(std::string* error) {
@@ -349,49 +345,6 @@ bool HamlibRigServer::transmitting(int rigNumber) const {
     if (!validRig(rigNumber) || !connected_) return false;
     const RigReading& r = latest_[slot(rigNumber)];
     return r.status == RigStatus::Online && r.transmitting;
-}
-
-void HamlibRigServer::showDialog() {
-    if (!dialog_) {
-        auto* made = new RigSettingsDialog(hamlibRigModels(), options_.dialogParent);
-        if (!options_.dialogParent) ownDialog_.reset(made);
-        dialog_ = made;
-        QObject::connect(made, &QDialog::accepted, this, &HamlibRigServer::dialogAccepted);
-        made->setTester(
-            [this](int n, const RigPortSettings& s, std::function<void(const QString&)> done) {
-                testRig(n, s, std::move(done));
-            });
-        // Live: the line follows the rig's status and its frequency and mode alike.
-        auto refresh = [this](int n) {
-            if (dialog_) dialog_->setStatusLine(n, QString::fromStdString(statusLine(n)));
-        };
-        QObject::connect(this, &HamlibRigServer::rigStatusChanged, made, refresh);
-        QObject::connect(this, &HamlibRigServer::rigParamsChanged, made, refresh);
-    }
-    dialog_->setSettings(settings_);
-    for (int n = 1; n <= kRigCount; ++n) {
-        dialog_->setStatusLine(n, QString::fromStdString(statusLine(n)));
-    }
-    dialog_->show();
-    dialog_->raise();
-    dialog_->activateWindow();
-}
-
-void HamlibRigServer::dialogAccepted() {
-    if (!dialog_) return;
-    const RigSettings chosen = dialog_->settings();
-    if (!options_.settingsPath.empty()) {
-        ProfileFile file(options_.settingsPath);
-        saveRigSettings(file, chosen);
-        std::string reason;
-        if (!file.flush(&reason)) {
-            qCWarning(lcSettings, "rig settings not saved: %s", reason.c_str());
-            QMessageBox::warning(dialog_, dialog_->windowTitle(),
-                                 QStringLiteral("The rig settings could not be saved: %1")
-                                     .arg(QString::fromStdString(reason)));
-        }
-    }
-    applySettings(chosen);
 }
 
 }  // namespace kt6

@@ -1,9 +1,10 @@
 #pragma once
 // The rig server: each rig is a Hamlib model with its port, polled on its own thread, or a
 // logger's UDP datagrams heard on the window's thread; the window sees only the readings that
-// reach it through its event loop, the same for both.
+// reach it through its event loop, the same for both. No widgets: the console without a window
+// runs it as it is, the window its settings dialog too (radio/window_rig_server.h).
 #include <QObject>
-#include <QPointer>
+#include <QString>
 #include <QTimer>
 #include <array>
 #include <chrono>
@@ -15,9 +16,10 @@
 #include "radio/rig_poller.h"
 #include "radio/rig_server.h"
 #include "radio/rig_settings.h"
-#include "radio/rig_settings_dialog.h"
 #include "radio/udp_listeners.h"
 #include "radio/udp_rig_feed.h"
+
+class QWidget;
 
 namespace kt6 {
 
@@ -36,7 +38,7 @@ struct HamlibServerOptions {
     std::filesystem::path settingsPath;
     // Used instead of the file's settings when set.
     std::optional<RigSettings> settings;
-    // The settings dialog's parent window.
+    // The settings dialog's parent window (radio/window_rig_server.h shows the dialog).
     QWidget* dialogParent = nullptr;
 };
 
@@ -50,7 +52,8 @@ class HamlibRigServer : public QObject, public RigServer {
     void setListener(RigServerListener* listener) override { listener_ = listener; }
     RigStatus status(int rigNumber) const override;
     std::optional<double> rxFrequency(int rigNumber) const override;
-    void showDialog() override;
+    // Without a window there is no dialog to show: WindowRigServer shows it.
+    void showDialog() override {}
     std::string reason(int rigNumber) const override;
     bool connecting(int rigNumber) const override;
     bool transmitting(int rigNumber) const override;
@@ -59,11 +62,11 @@ class HamlibRigServer : public QObject, public RigServer {
     // Takes new settings; each rig whose settings changed is polled afresh.
     void applySettings(const RigSettings& settings);
     const RigSettings& settings() const { return settings_; }
+    const HamlibServerOptions& options() const { return options_; }
     bool connected() const { return connected_; }
     // "Online, 14.074000 MHz USB" or the status with its reason; a logger's rig names the
     // logger and counts the datagrams it dropped.
     std::string statusLine(int rigNumber) const;
-    RigSettingsDialog* dialog() const { return dialog_; }
     // Connects to a rig with these settings on a poller of its own, apart from the rigs in
     // use, and tells done once: "Online, 14.074000 MHz, USB" or the reason it could not. A
     // logger's rig is tested by listening for its next datagram.
@@ -82,7 +85,6 @@ class HamlibRigServer : public QObject, public RigServer {
     void testLogger(int rigNumber, const RigPortSettings& settings,
                     std::function<void(const QString&)> done);
     void silenceTick();
-    void dialogAccepted();
 
     HamlibServerOptions options_;
     RigSettings settings_;
@@ -96,9 +98,6 @@ class HamlibRigServer : public QObject, public RigServer {
     std::array<int, kRigCount> feedIds_{};
     // Runs while a rig listens to a logger: its silence is noticed.
     QTimer silence_;
-    QPointer<RigSettingsDialog> dialog_;
-    // A dialog without a parent window is owned here.
-    std::unique_ptr<RigSettingsDialog> ownDialog_;
 };
 
 }  // namespace kt6

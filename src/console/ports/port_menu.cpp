@@ -15,10 +15,6 @@
 
 namespace kt6 {
 
-std::optional<std::string> mappedComDevice(const std::filesystem::path& settingsPath, int n) {
-    return settingsComMapping(ProfileFile(settingsPath), n);
-}
-
 PortMenu::PortMenu(PortMenuContext context, QObject* parent)
     : QObject(parent), context_(std::move(context)) {}
 

@@ -24,9 +24,6 @@ class Comm32;
 class Link;
 class SerialBackend;
 
-// The device the settings file maps COMn to, if any.
-std::optional<std::string> mappedComDevice(const std::filesystem::path& settingsPath, int n);
-
 struct PortMenuContext {
     std::array<QAction*, kComPortCount> items{};
     std::filesystem::path settingsPath;

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "console/qt_scheduler.h"
+#include "console/input_block.h"
 #include "core/sequence_runner.h"
 #include "core/service_sequences.h"
 #include "core/status_poll.h"

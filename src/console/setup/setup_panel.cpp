@@ -17,7 +17,7 @@
 
 #include "console/colours.h"
 #include "console/dialogs.h"
-#include "console/qt_scheduler.h"
+#include "console/input_block.h"
 #include "console/widget_factory.h"
 #include "memory/block_codec.h"
 #include "memory/code_page.h"

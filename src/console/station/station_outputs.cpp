@@ -1,9 +1,8 @@
 #include "console/station/station_outputs.h"
 
-#include "console/ports/port_menu.h"
 #include "console/qt_scheduler.h"
 #include "console/station/process_hook_launcher.h"
-#include "console/station/station_dialog.h"
+#include "core/port_settings.h"
 #include "logging/log.h"
 #include "memory/profile_file.h"
 
@@ -66,31 +65,7 @@ void StationOutputs::reload() {
 void StationOutputs::close() {
     if (pulse_) endPulse(pulseId_);
     outputs_.close();
-    if (dialog_) dialog_->reject();
-}
-
-void StationOutputs::openDialog(QWidget* parent) {
-    if (dialog_) {
-        dialog_->raise();
-        dialog_->activateWindow();
-        return;
-    }
-    // What the file holds now, edits made by hand since the last reload included.
-    auto* dialog = new StationDialog(
-        readStationSettings(ProfileFile(context_.settingsPath)),
-        [this](const StationSettings& s) { return testPulse(s); },
-        [this](const StationSettings& s) {
-            return QString::fromStdString(saveStationSettings(context_.settingsPath, s));
-        },
-        parent);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, &StationOutputs::reload);
-    dialog_ = dialog;
-    dialog->open();
-}
-
-StationDialog* StationOutputs::dialog() const {
-    return dialog_;
+    emit closing();
 }
 
 QString StationOutputs::testPulse(const StationSettings& settings) {

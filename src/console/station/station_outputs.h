@@ -59,7 +59,8 @@ class StationOutputs : public QObject {
     // more is driven or run. A Test pulse under way ends released.
     void close();
 
-    // "Station...": the dialog, modeless over parent; OK saves the section and reloads.
+    // "Station...": the dialog, modeless over parent; OK saves the section and reloads. The
+    // window's side (station_outputs_dialog.cpp): the console without a window has none.
     void openDialog(QWidget* parent);
     // Asserts the line these settings name now and releases it kTestPulse later (giving a line
     // the outputs drive back to them); empty, or why the line could not be driven.
@@ -74,6 +75,8 @@ class StationOutputs : public QObject {
   signals:
     // A failure for the status bar's Events field ("Station hook failed: ...").
     void failed(const QString& text);
+    // close() ran: an open dialog ends.
+    void closing();
 
   private:
     // The line these settings name, on a device layer of its own.

@@ -16,7 +16,7 @@
 #include <filesystem>
 
 #include "memory/profile_file.h"
-#include "radio/hamlib_rig_server.h"
+#include "radio/window_rig_server.h"
 
 namespace kt6 {
 namespace {
@@ -124,7 +124,7 @@ TEST(HamlibRigServerDialog, ListsLibhamlibModelsAndSavesAcceptedSettings) {
     std::filesystem::remove_all(dir);
     const auto path = dir / "skarnel.ini";
     {
-        HamlibRigServer server(HamlibServerOptions{path, std::nullopt, nullptr});
+        WindowRigServer server(HamlibServerOptions{path, std::nullopt, nullptr});
         server.showDialog();
         RigSettingsDialog* dialog = server.dialog();
         ASSERT_NE(dialog, nullptr);
