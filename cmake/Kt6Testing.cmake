@@ -15,6 +15,11 @@ function(kt6_add_test)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   endif()
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  # A static Qt links only its default platform plugin (windows) into a program; the tests ask
+  # for the offscreen one, and without it Qt's fatal box would wait for a click forever.
+  if(WIN32 AND TARGET Qt6::QOffscreenIntegrationPlugin)
+    qt_import_plugins(${T_NAME} INCLUDE Qt6::QOffscreenIntegrationPlugin)
+  endif()
   # Discovered tests get their properties as one flat list, where a list value ("core;unit")
   # would shift every property after it. Labels go on the folder instead (its tests and its
   # subfolders' share them), and ENV holds at most one entry.

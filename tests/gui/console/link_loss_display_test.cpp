@@ -146,7 +146,7 @@ TEST_F(LinkLossDisplayTest, choosingAPortEndsTheWaitForTheMissingOne) {
     window->SelectPort(1);
     EXPECT_FALSE(window->retryTimer().active());
     EXPECT_FALSE(shown("COM_VERIFY"));
-    EXPECT_EQ(wire.openedPath, defaultComDevice(1));
+    EXPECT_EQ(wire.openedPath, "/dev/ttyS0");
     wire.openResult = nullptr;
     const int opens = wire.openCount;
     window->tmRetryTimer();

@@ -575,7 +575,13 @@ TEST_F(SetupPanelTest, ASaveOntoASymbolicLinkIsRefusedAndWhatItNamesIsKept) {
     const std::filesystem::path victim = path("victim.txt");
     std::ofstream(victim) << "precious\n";
     const std::filesystem::path link = path("backup.skarnel");
-    std::filesystem::create_symlink(victim, link);
+    std::error_code linkError;
+    std::filesystem::create_symlink(victim, link, linkError);
+#ifdef _WIN32
+    // Wine, and Windows without the right to make links, make none: nothing to refuse then.
+    if (linkError) GTEST_SKIP() << "no symbolic link here: " << linkError.message();
+#endif
+    ASSERT_FALSE(linkError) << linkError.message();
     dialogs->saveAnswer = QString::fromStdString(link.string());
     click("btRicevi");
     ASSERT_EQ(dialogs->messages.size(), 1u);
@@ -596,7 +602,8 @@ TEST_F(SetupPanelTest, TheEventsFieldSaysWhereABackupWentAndNeverSaysSavedWhenIt
     dialogs->saveAnswer = saved;
     click("btRicevi");
     ASSERT_TRUE(dialogs->messages.empty());
-    EXPECT_EQ(event(), "Backup saved to " + saved);
+    // The operator reads the folder as the system writes it ("C:\\..." on Windows).
+    EXPECT_EQ(event(), "Backup saved to " + QDir::toNativeSeparators(saved));
 
     // A file that cannot be written: the earlier "saved" must not stay up.
     dialogs->saveAnswer = QString::fromStdString(path("missing/dir/backup.skarnel"));
@@ -608,7 +615,7 @@ TEST_F(SetupPanelTest, TheEventsFieldSaysWhereABackupWentAndNeverSaysSavedWhenIt
     // Nor when the controller's blocks never arrive and no file is offered.
     dialogs->saveAnswer = saved;
     click("btRicevi");
-    ASSERT_EQ(event(), "Backup saved to " + saved);
+    ASSERT_EQ(event(), "Backup saved to " + QDir::toNativeSeparators(saved));
     find<QCheckBox>("ckSK2200")->click();
     find<QComboBox>("cbSlave")->setCurrentIndex(1);
     click("btRicevi");
@@ -623,7 +630,7 @@ TEST_F(SetupPanelTest, ASavedBackupSaysWhichTextHadALineBreakSavedAsASpace) {
     click("btRicevi");
     ASSERT_TRUE(dialogs->messages.empty());
     EXPECT_EQ(window->consoleStatusBar()->eventText(),
-              "Backup saved to " + saved +
+              "Backup saved to " + QDir::toNativeSeparators(saved) +
                   "; a control character in welcome [Factory] was saved as a space");
     EXPECT_NE(slurp(path("backup.skarnel")).find("\r\nwelcome=Hi  [User]\r\n"), std::string::npos);
 }
