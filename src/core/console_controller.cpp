@@ -113,6 +113,15 @@ void ConsoleController::setPollRunning(bool running) {
 
 // --- the port's fate ---
 
+namespace {
+
+// How often a missing device is tried again, for the technician's log.
+std::string retryNote() {
+    return "retrying every " + std::to_string(PortSession::kRetryInterval.count() / 1000) + " s";
+}
+
+}  // namespace
+
 std::string ConsoleController::where() const {
     return "COM" + std::to_string(portNumber()) + " " + port_.DevicePath();
 }
@@ -121,9 +130,7 @@ void ConsoleController::deviceLost() {
     poll_.deviceLost();
     linkState_.portLost(portNumber(), port_.DevicePath());
     observer_.linkChanged();
-    observer_.logLink(where() + ": device lost, retrying every " +
-                          std::to_string(PortSession::kRetryInterval.count() / 1000) + " s",
-                      true);
+    observer_.logLink(where() + ": device lost, " + retryNote(), true);
 }
 
 void ConsoleController::runRetryTimer(bool running) {
@@ -220,10 +227,7 @@ void ConsoleController::choosePort(int n, PortOrigin origin,
                 // the console: it is waited for as a lost device is.
                 awaitingStartPort_ = outcome.awaited = true;
                 linkState_.portRetried();
-                observer_.logLink("COM" + std::to_string(n) + ": retrying every " +
-                                      std::to_string(PortSession::kRetryInterval.count() / 1000) +
-                                      " s",
-                                  false);
+                observer_.logLink("COM" + std::to_string(n) + ": " + retryNote(), false);
             }
         }
         if (shown) shown(outcome);
@@ -237,14 +241,14 @@ void ConsoleController::choosePort(int n, PortOrigin origin,
 
 void ConsoleController::pressPanelKey(std::uint8_t code) {
     sendKey(code);
-    if (code > keys::k40m) return;
+    if (!keys::isBandKey(code)) return;
     sendKey(keys::kReturn);
     observer_.bandKeyPressed(code);
 }
 
 void ConsoleController::pressKey(std::uint8_t code, Link::Completion done) {
     link_.enableExchanges();
-    if (code > keys::k40m) {
+    if (!keys::isBandKey(code)) {
         link_.send(keyCommand(code), std::move(done));
         return;
     }

@@ -47,6 +47,10 @@ inline constexpr std::uint8_t kBandLamp = 77;
 // The two keys that answer the controller's questions.
 inline constexpr std::uint8_t kNo = k20m;
 inline constexpr std::uint8_t kYes = k30m;
+// The band keys come first, 6m to 40m.
+inline constexpr bool isBandKey(std::uint8_t code) {
+    return code <= k40m;
+}
 }  // namespace keys
 
 // Every command but the block transfers' is tried this often, each try waiting this long.
